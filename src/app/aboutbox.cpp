@@ -1,0 +1,33 @@
+#include "aboutbox.h"
+
+#include "../navigation/weblinks.h"
+
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QVBoxLayout>
+
+AboutBox::AboutBox(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("AboutBox"));
+    auto *layout = new QVBoxLayout(this);
+
+    auto *product = new QLabel(QStringLiteral("<b>sablix 浏览器</b>"), this);
+    product->setObjectName(QStringLiteral("ProductName"));
+    auto *version = new QLabel(QStringLiteral("版本:1.3.2"), this);
+    version->setObjectName(QStringLiteral("Version"));
+    auto *site = new QLabel(QStringLiteral("<a href=\"%1\">%1</a>").arg(WebLinks::productSite()), this);
+    site->setObjectName(QStringLiteral("SiteLink"));
+    site->setOpenExternalLinks(true);
+    auto *mail = new QLabel(QStringLiteral("<a href=\"mailto:%1\">给作者写信</a>").arg(WebLinks::makerMail()), this);
+    mail->setObjectName(QStringLiteral("MailLink"));
+    mail->setOpenExternalLinks(true);
+
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+
+    for (QWidget *widget : {static_cast<QWidget *>(product), static_cast<QWidget *>(version),
+                            static_cast<QWidget *>(site), static_cast<QWidget *>(mail),
+                            static_cast<QWidget *>(buttons)})
+        layout->addWidget(widget);
+    setFixedSize(sizeHint());
+}

@@ -1,0 +1,109 @@
+#include "instanceserver.h"
+
+#include "instanceprotocol.h"
+
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QTimer>
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+bool sameUser(QLocalSocket *socket)
+{
+    struct ucred credentials = {};
+    socklen_t length = sizeof credentials;
+    const int fd = int(socket->socketDescriptor());
+    if (fd < 0 || ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &length) != 0)
+        return false;
+    return credentials.uid == ::getuid();
+}
+
+} // namespace
+
+InstanceServer::InstanceServer(std::function<void(const QString &)> handler, QObject *parent)
+    : QObject(parent), m_handler(std::move(handler)), m_server(new QLocalServer(this))
+{
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    m_server->setMaxPendingConnections(kMaxConnections);
+    connect(m_server, &QLocalServer::newConnection, this, &InstanceServer::accept);
+}
+
+InstanceServer::~InstanceServer() = default;
+
+bool InstanceServer::isListening() const
+{
+    return m_server->isListening();
+}
+
+bool InstanceServer::listen()
+{
+    const QString path = InstanceProtocol::socketPath();
+    if (m_server->listen(path))
+        return true;
+    // Someone answers there: another full instance listens already; leave it be.
+    QLocalSocket probe;
+    probe.connectToServer(path);
+    if (probe.waitForConnected(500))
+        return false;
+    QLocalServer::removeServer(path);
+    return m_server->listen(path);
+}
+
+void InstanceServer::accept()
+{
+    while (QLocalSocket *socket = m_server->nextPendingConnection()) {
+        if (m_connections >= kMaxConnections || !sameUser(socket)) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        ++m_connections;
+        // Qt must not buffer more than a message holds: a flood stays in the socket.
+        socket->setReadBufferSize(InstanceProtocol::kMaxPayload + 2);
+        auto *idle = new QTimer(socket);
+        idle->setSingleShot(true);
+        idle->setInterval(kIdleMs);
+        connect(idle, &QTimer::timeout, socket, &QLocalSocket::abort);
+        idle->start();
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket, idle] {
+            idle->start();
+            readFrom(socket);
+        });
+        connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
+            --m_connections;
+            socket->deleteLater();
+        });
+        if (socket->bytesAvailable() > 0)
+            readFrom(socket);
+    }
+}
+
+void InstanceServer::readFrom(QLocalSocket *socket)
+{
+    // One message after another, each answered before the next is read.
+    while (socket->state() == QLocalSocket::ConnectedState && socket->bytesAvailable() >= 2) {
+        unsigned char header[2];
+        if (socket->peek(reinterpret_cast<char *>(header), 2) != 2)
+            return;
+        const int length = (header[0] << 8) | header[1];
+        if (length > InstanceProtocol::kMaxPayload) {
+            socket->abort();
+            return;
+        }
+        if (socket->bytesAvailable() < 2 + length)
+            return; // the rest is still on its way
+        socket->read(2);
+        const QString text = QString::fromUtf8(socket->read(length)).left(InstanceProtocol::kMaxChars);
+        try {
+            m_handler(text);
+        } catch (...) {
+        }
+        if (socket->state() != QLocalSocket::ConnectedState)
+            return;
+        socket->write(&InstanceProtocol::kHandled, 1);
+        socket->flush();
+    }
+}

@@ -1,0 +1,91 @@
+#include "../engine/engineloader.h"
+#include "../pages/formwebbrowser.h"
+#include "../statusbar/setform.h"
+#include "configstore.h"
+#include "instanceforwarder.h"
+#include "instancelock.h"
+#include "instanceserver.h"
+#include "mainform.h"
+#include "programfolder.h"
+#include "terminationsignals.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTimer>
+#include <QTranslator>
+
+#include <unistd.h>
+
+namespace {
+
+// Resizes and maximise/restore after this are the user's own.
+constexpr int kStartupSettleMs = 500;
+
+void installTranslations(QApplication &app)
+{
+    // Qt's own dialogs and buttons (是/否, 确定) speak the interface's language.
+    auto *translator = new QTranslator(&app);
+    if (translator->load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(translator);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // Chromium's sandbox stays on; only a process running as root turns it off, as Qt
+    // WebEngine refuses to start there otherwise.
+    if (::geteuid() == 0)
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+
+    const QString programFolder = ProgramFolder::locate();
+    const QString configPath = programFolder + QStringLiteral("Config.ini");
+
+    // Single instance: with Config.ini present, another instance running and RunOne "1",
+    // this start hands its command line over and ends.
+    InstanceLock lock;
+    const bool anotherRuns = lock.acquire();
+    if (anotherRuns && QFileInfo::exists(configPath)) {
+        const ConfigStore config(configPath);
+        if (config.readString(kRunData, QStringLiteral("RunOne"), QStringLiteral("1")).trimmed() == QLatin1String("1")) {
+            QCoreApplication forwarder(argc, argv);
+            return InstanceForwarder::forward(forwarder.arguments().mid(1));
+        }
+    }
+
+    // The engine plugin loads with the first page; its rendering shares this context.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("sablix"));
+    QApplication::setApplicationVersion(QStringLiteral("1.3.2"));
+    installTranslations(app);
+
+    TerminationSignals termination;
+    EngineLoader engine;
+
+    auto *mainForm = new TQORMainForm(programFolder);
+    auto *pages = new TFormWebbrowser(mainForm, &engine);
+    mainForm->attachPages(pages);
+    mainForm->attachSetForm(new TSetForm(mainForm));
+
+    InstanceServer server([mainForm](const QString &text) { mainForm->handleInstanceMessage(text); });
+    QObject::connect(&termination, &TerminationSignals::terminationRequested, mainForm, &QWidget::close);
+    QObject::connect(mainForm, &TQORMainForm::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+
+    mainForm->showAsConfigured();
+    server.listen();
+    QTimer::singleShot(kStartupSettleMs, mainForm, &TQORMainForm::finishStartup);
+
+    const int result = app.exec();
+
+    // Pages go before the engine's profile, the profile before the application.
+    pages->destroyAllPages();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    engine.shutdown();
+    delete mainForm;
+    return result;
+}

@@ -1,0 +1,220 @@
+// The widget tree of the main window: tool bar panels, client area, status bar.
+
+#include "mainform.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QWidget *makePanel(QWidget *parent, const char *name)
+{
+    auto *panel = new QWidget(parent);
+    panel->setObjectName(QLatin1String(name));
+    auto *layout = new QHBoxLayout(panel);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    return panel;
+}
+
+QToolButton *makeButton(QWidget *parent, const char *name, const QString &hint, const QIcon &icon = {})
+{
+    auto *button = new QToolButton(parent);
+    button->setObjectName(QLatin1String(name));
+    button->setToolTip(hint);
+    button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    if (!icon.isNull())
+        button->setIcon(icon);
+    if (parent && parent->layout())
+        parent->layout()->addWidget(button);
+    return button;
+}
+
+QComboBox *makeEditableBox(QWidget *parent, const char *name)
+{
+    auto *box = new QComboBox(parent);
+    box->setObjectName(QLatin1String(name));
+    box->setEditable(true);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    box->setMinimumContentsLength(4);
+    return box;
+}
+
+QIcon greyed(const QIcon &icon)
+{
+    QIcon grey;
+    for (int size : {16, 22, 24, 32})
+        grey.addPixmap(icon.pixmap(size, size, QIcon::Disabled));
+    return grey;
+}
+
+} // namespace
+
+void TQORMainForm::buildWidgets()
+{
+    QStyle *style = QApplication::style();
+
+    // Tool bar: the address panel takes what the search panel (176) and the new/close
+    // panel (64) leave; hidden panels give their room to the address box.
+    ToolBarAddress = new QToolBar(this);
+    ToolBarAddress->setObjectName(QStringLiteral("ToolBarAddress"));
+    ToolBarAddress->setMovable(false);
+    ToolBarAddress->setFloatable(false);
+    ToolBarAddress->setMinimumHeight(27);
+    ToolBarAddress->toggleViewAction()->setVisible(false);
+    setContextMenuPolicy(Qt::NoContextMenu);
+    addToolBar(Qt::TopToolBarArea, ToolBarAddress);
+
+    auto *bar = new QWidget(ToolBarAddress);
+    bar->setObjectName(QStringLiteral("ToolBarRow"));
+    auto *barLayout = new QHBoxLayout(bar);
+    barLayout->setContentsMargins(0, 0, 0, 0);
+    barLayout->setSpacing(2);
+    ToolBarAddress->addWidget(bar);
+
+    PanelAddress = makePanel(bar, "PanelAddress");
+    PanelAddress->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    barLayout->addWidget(PanelAddress, 1);
+
+    PanelPN = makePanel(PanelAddress, "PanelPN");
+    PanelAddress->layout()->addWidget(PanelPN);
+    // Back and forward take their pictures from the image holders below.
+    SBP = makeButton(PanelPN, "SBP", QStringLiteral("后退"));
+    SBN = makeButton(PanelPN, "SBN", QStringLiteral("前进"));
+
+    PanelAddress_ = makePanel(PanelAddress, "PanelAddress_");
+    static_cast<QHBoxLayout *>(PanelAddress->layout())->addWidget(PanelAddress_, 1);
+    LabelAddress = new QLabel(QStringLiteral("地址"), PanelAddress_);
+    LabelAddress->setObjectName(QStringLiteral("LabelAddress"));
+    PanelAddress_->layout()->addWidget(LabelAddress);
+    CBURL = makeEditableBox(PanelAddress_, "CBURL");
+    CBURL->setToolTip(QStringLiteral("地址栏"));
+    CBURL->setMaxVisibleItems(8);
+    static_cast<QHBoxLayout *>(PanelAddress_->layout())->addWidget(CBURL, 1);
+    BBGO = makeButton(PanelAddress_, "BBGO", QStringLiteral("转到"),
+                      style->standardIcon(QStyle::SP_ArrowRight));
+    BBGO->setText(QStringLiteral("转到"));
+    BBGO->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+
+    PanelRS = makePanel(PanelAddress, "PanelRS");
+    PanelAddress->layout()->addWidget(PanelRS);
+    SBRefresh = makeButton(PanelRS, "SBRefresh", QStringLiteral("刷新"),
+                           style->standardIcon(QStyle::SP_BrowserReload));
+    SBStop = makeButton(PanelRS, "SBStop", QStringLiteral("停止"),
+                        style->standardIcon(QStyle::SP_BrowserStop));
+
+    PanelSearch = makePanel(bar, "PanelSearch");
+    PanelSearch->setFixedWidth(176);
+    barLayout->addWidget(PanelSearch);
+    ComboBoxSearch = makeEditableBox(PanelSearch, "ComboBoxSearch");
+    static_cast<QHBoxLayout *>(PanelSearch->layout())->addWidget(ComboBoxSearch, 1);
+    SBSearch = makeButton(PanelSearch, "SBSearch", QStringLiteral("搜索"),
+                          style->standardIcon(QStyle::SP_FileDialogContentsView));
+    SBSearchOn = makeButton(PanelSearch, "SBSearchOn", QStringLiteral("搜索引擎选择"));
+    SBSearchOn->setArrowType(Qt::DownArrow);
+    SBSearchOn->setMaximumWidth(16);
+
+    PanelExtended2 = makePanel(bar, "PanelExtended2");
+    PanelExtended2->setFixedWidth(64);
+    barLayout->addWidget(PanelExtended2);
+    SBAddNew = makeButton(PanelExtended2, "SBAddNew", QStringLiteral("新建空白页面"),
+                          style->standardIcon(QStyle::SP_FileIcon));
+    SBCloseCurrentPage = makeButton(PanelExtended2, "SBCloseCurrentPage",
+                                    QStringLiteral("关闭当前页"),
+                                    style->standardIcon(QStyle::SP_DialogCloseButton));
+
+    // Client area: the page control fills it.
+    PanelMainClient = new QWidget(this);
+    PanelMainClient->setObjectName(QStringLiteral("PanelMainClient"));
+    PanelMainClient->setFocusPolicy(Qt::ClickFocus);
+    auto *clientLayout = new QVBoxLayout(PanelMainClient);
+    clientLayout->setContentsMargins(0, 0, 0, 0);
+    PageControl = new QTabWidget(PanelMainClient);
+    PageControl->setObjectName(QStringLiteral("PageControl"));
+    PageControl->setUsesScrollButtons(true);
+    PageControl->tabBar()->setExpanding(false);
+    PageControl->tabBar()->setFocusPolicy(Qt::NoFocus);
+    PageControl->setFocusPolicy(Qt::NoFocus);
+    clientLayout->addWidget(PageControl);
+    setCentralWidget(PanelMainClient);
+
+    ListBoxNewly = new QListWidget(PanelMainClient);
+    ListBoxNewly->setObjectName(QStringLiteral("ListBoxNewly"));
+    ListBoxNewly->hide();
+
+    PanelImages = new QWidget(PanelMainClient);
+    PanelImages->setObjectName(QStringLiteral("PanelImages"));
+    PanelImages->hide();
+    const QIcon back = style->standardIcon(QStyle::SP_ArrowBack);
+    const QIcon forward = style->standardIcon(QStyle::SP_ArrowForward);
+    SBL1 = makeButton(PanelImages, "SBL1", QString(), back);
+    SBL2 = makeButton(PanelImages, "SBL2", QString(), forward);
+    SBH1 = makeButton(PanelImages, "SBH1", QString(), greyed(back));
+    SBH2 = makeButton(PanelImages, "SBH2", QString(), greyed(forward));
+    SBP->setIcon(SBH1->icon());
+    SBN->setIcon(SBH2->icon());
+
+    // Status bar: panels of 400, 80, 60 and 60 pixels; the last one takes the rest of the
+    // row, as the clock needs more than 60.
+    StatusBar = new QStatusBar(this);
+    StatusBar->setObjectName(QStringLiteral("StatusBar"));
+    StatusBar->setSizeGripEnabled(true);
+    setStatusBar(StatusBar);
+    const int widths[4] = {400, 80, 60, 60};
+    for (int i = 0; i < 4; ++i) {
+        auto *panel = new QLabel(StatusBar);
+        panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        if (i < 3)
+            panel->setFixedWidth(widths[i]);
+        else
+            panel->setMinimumWidth(widths[i]);
+        m_statusPanels[i] = panel;
+        StatusBar->addWidget(panel, i == 3 ? 1 : 0);
+    }
+    auto *progressHolder = new QHBoxLayout(m_statusPanels[1]);
+    progressHolder->setContentsMargins(1, 1, 1, 1);
+
+    // Menus that live beside the main menu.
+    PopupMenuPcl = new QMenu(this);
+    PopupMenuPcl->setObjectName(QStringLiteral("PopupMenuPcl"));
+    PopupMenuSearch = new QMenu(this);
+    PopupMenuSearch->setObjectName(QStringLiteral("PopupMenuSearch"));
+    PopupMenuNewly = new QMenu(this);
+    PopupMenuNewly->setObjectName(QStringLiteral("PopupMenuNewly"));
+
+    TimerClearAd = new QTimer(this);
+    TimerClearAd->setObjectName(QStringLiteral("TimerClearAd"));
+    TimerClearAd->setInterval(500);
+    TimerClearAd->setSingleShot(true);
+}
+
+void TQORMainForm::setStatusText(int panel, const QString &text)
+{
+    if (panel >= 0 && panel < 4)
+        m_statusPanels[panel]->setText(text);
+}
+
+QString TQORMainForm::statusText(int panel) const
+{
+    return panel >= 0 && panel < 4 ? m_statusPanels[panel]->text() : QString();
+}
+
+QWidget *TQORMainForm::statusPanel(int panel) const
+{
+    return panel >= 0 && panel < 4 ? m_statusPanels[panel] : nullptr;
+}

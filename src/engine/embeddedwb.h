@@ -1,0 +1,117 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+#include <QVariant>
+#include <QWidget>
+
+#include <functional>
+
+class TEmbeddedWB;
+
+// A page's request to open a new window. Answer it inside the NewWindow2 handler: openIn()
+// loads the requested content into a page of ours; leaving it unanswered cancels it.
+class NewWindowRequest
+{
+public:
+    virtual ~NewWindowRequest() = default;
+    virtual QString requestedUrl() const = 0;
+    // A middle click (or Ctrl+click) on a link: the engine asks for a background tab itself.
+    virtual bool isLinkOpenedInBackground() const = 0;
+    virtual void openIn(TEmbeddedWB *target) = 0;
+};
+
+// The web engine control as the rest of the program sees it: one page's browser with its
+// operations, properties and events. Implementations: the Qt WebEngine control (a plugin
+// loaded with the first page) and the scripted control that tests drive.
+class TEmbeddedWB : public QWidget
+{
+    Q_OBJECT
+
+public:
+    enum CommandId { CommandForward = 1, CommandBack = 2 };
+    enum ExecCommand {
+        ExecSaveAs = 4,
+        ExecPrint = 6,
+        ExecPrintPreview = 7,
+        ExecPageSetup = 8,
+        ExecProperties = 10,
+        ExecCut = 11,
+        ExecCopy = 12,
+        ExecPaste = 13,
+        ExecSelectAll = 17,
+        ExecZoom = 19, // text size 0 (smallest) to 4 (largest)
+    };
+    enum ExecOption { OptionDoDefault = 0, OptionPromptUser = 1, OptionDontPromptUser = 2 };
+
+    using ContextMenuHandler = std::function<bool()>;
+    using ScriptResult = std::function<void(const QVariant &)>;
+
+    explicit TEmbeddedWB(QWidget *parent = nullptr) : QWidget(parent) {}
+
+    virtual void Navigate(const QString &address) = 0;
+    virtual void GoBack() = 0;
+    virtual void GoForward() = 0;
+    virtual void GoHome() = 0;
+    virtual void Refresh() = 0;
+    virtual void Stop() = 0;
+    // Text size (ExecZoom) with an empty `in` reads the current level into `out`.
+    virtual void ExecWB(int command, int option, const QVariant &in = {},
+                        QVariant *out = nullptr) = 0;
+
+    // True once a navigation has committed in this page.
+    virtual bool Document() const = 0;
+    virtual QString LocationName() const = 0;
+    virtual QString LocationURL() const = 0;
+    virtual bool Busy() const = 0;
+
+    virtual void setSilent(bool silent) = 0;
+    virtual void setRegisterAsDropTarget(bool accept) = 0;
+
+    // Document model access: the script runs in a world of its own, out of the page's
+    // scripts' reach; the result comes back later, on the interface thread.
+    virtual void runDocumentScript(const QString &script, const ScriptResult &done = {}) = 0;
+    // Gives the document's window the keyboard focus.
+    virtual void focusDocument() = 0;
+
+    // The id of the process that renders the page, 0 when there is none.
+    virtual qint64 rendererProcessId() const = 0;
+
+    // Asked each time the engine would show its own context menu; true lets it.
+    void setContextMenuHandler(ContextMenuHandler handler) { m_contextMenuHandler = std::move(handler); }
+
+signals:
+    void CommandStateChange(int command, bool enable);
+    void DownloadBegin();
+    void DownloadComplete();
+    void DocumentComplete();
+    void NavigateComplete2();
+    void NewWindow2(NewWindowRequest *request);
+    void ProgressChange(int progress, int progressMax);
+    void TitleChange(const QString &text);
+    // The page's own script asked to close its window; the engine does not close it.
+    void CloseQuery();
+    // Reported, never shown: scripts keep running.
+    void ScriptError(const QString &message, int line, const QString &source);
+    // The renderer process died; the page shows that it failed until it is loaded again.
+    void RendererTerminated();
+
+protected:
+    bool contextMenuAllowed() const { return !m_contextMenuHandler || m_contextMenuHandler(); }
+
+private:
+    ContextMenuHandler m_contextMenuHandler;
+};
+
+// Creates the browser controls; the program has one, made when the first page opens.
+class EngineFactory
+{
+public:
+    virtual ~EngineFactory() = default;
+    virtual TEmbeddedWB *createBrowser(QWidget *parent) = 0;
+    // Called once every page is gone, before the program ends.
+    virtual void shutdown() = 0;
+};
+
+#define SablixEngineFactory_iid "org.sablix.EngineFactory/1"
+Q_DECLARE_INTERFACE(EngineFactory, SablixEngineFactory_iid)

@@ -1,0 +1,49 @@
+#include "engineloader.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+namespace {
+const char *const kPluginFile = "libsablix-webengine.so";
+}
+
+EngineLoader::EngineLoader() = default;
+
+EngineLoader::~EngineLoader()
+{
+    shutdown();
+}
+
+QString EngineLoader::pluginPath()
+{
+    const QString override = qEnvironmentVariable("SABLIX_ENGINE_PLUGIN");
+    if (!override.isEmpty())
+        return override;
+    const QString appDir = QCoreApplication::applicationDirPath();
+    for (const QString &candidate : {appDir + "/" + kPluginFile,
+                                     appDir + "/../lib/sablix/" + kPluginFile}) {
+        if (QFileInfo::exists(candidate))
+            return candidate;
+    }
+    return appDir + "/" + kPluginFile;
+}
+
+TEmbeddedWB *EngineLoader::createBrowser(QWidget *parent)
+{
+    if (!m_factory && !m_failed) {
+        m_loader.setFileName(pluginPath());
+        m_factory = qobject_cast<EngineFactory *>(m_loader.instance());
+        if (!m_factory) {
+            m_failed = true;
+            m_error = m_loader.errorString();
+            qWarning("sablix: the web engine could not be loaded: %s", qPrintable(m_error));
+        }
+    }
+    return m_factory ? m_factory->createBrowser(parent) : nullptr;
+}
+
+void EngineLoader::shutdown()
+{
+    if (m_factory)
+        m_factory->shutdown();
+}

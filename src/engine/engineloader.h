@@ -1,0 +1,29 @@
+#pragma once
+
+#include "embeddedwb.h"
+
+#include <QPluginLoader>
+#include <QString>
+
+// Loads the Qt WebEngine plugin when the first page is created, so that the window
+// appears without the engine's libraries and their start-up work.
+class EngineLoader : public EngineFactory
+{
+public:
+    EngineLoader();
+    ~EngineLoader() override;
+
+    TEmbeddedWB *createBrowser(QWidget *parent) override;
+    void shutdown() override;
+
+    bool isLoaded() const { return m_factory != nullptr; }
+    QString errorString() const { return m_error; }
+
+    static QString pluginPath();
+
+private:
+    QPluginLoader m_loader;
+    EngineFactory *m_factory = nullptr;
+    QString m_error;
+    bool m_failed = false;
+};

@@ -1,0 +1,130 @@
+#include "scriptedbrowser.h"
+
+#include "internetoptions.h"
+
+#include <QTimer>
+
+namespace {
+
+class ScriptedRequest : public NewWindowRequest
+{
+public:
+    ScriptedRequest(QString url, bool background) : m_url(std::move(url)), m_background(background) {}
+    QString requestedUrl() const override { return m_url; }
+    bool isLinkOpenedInBackground() const override { return m_background; }
+    void openIn(TEmbeddedWB *target) override { m_target = target; }
+    TEmbeddedWB *target() const { return m_target; }
+
+private:
+    QString m_url;
+    bool m_background;
+    TEmbeddedWB *m_target = nullptr;
+};
+
+} // namespace
+
+ScriptedBrowser::ScriptedBrowser(QWidget *parent) : TEmbeddedWB(parent) {}
+
+void ScriptedBrowser::Navigate(const QString &address)
+{
+    calls << QStringLiteral("Navigate ") + address;
+    m_pending = address;
+}
+
+void ScriptedBrowser::GoBack()
+{
+    calls << QStringLiteral("GoBack");
+}
+
+void ScriptedBrowser::GoForward()
+{
+    calls << QStringLiteral("GoForward");
+}
+
+void ScriptedBrowser::GoHome()
+{
+    calls << QStringLiteral("GoHome");
+    m_pending = InternetOptions::homePage();
+}
+
+void ScriptedBrowser::Refresh()
+{
+    calls << QStringLiteral("Refresh");
+}
+
+void ScriptedBrowser::Stop()
+{
+    calls << QStringLiteral("Stop");
+}
+
+void ScriptedBrowser::ExecWB(int command, int option, const QVariant &in, QVariant *out)
+{
+    calls << QStringLiteral("ExecWB %1 %2 %3").arg(command).arg(option).arg(in.toString());
+    if (command == ExecZoom) {
+        if (in.isValid())
+            m_textSize = in.toInt();
+        else if (out)
+            *out = m_textSize;
+    }
+}
+
+void ScriptedBrowser::setSilent(bool silent)
+{
+    calls << QStringLiteral("Silent %1").arg(silent);
+}
+
+void ScriptedBrowser::setRegisterAsDropTarget(bool accept)
+{
+    calls << QStringLiteral("RegisterAsDropTarget %1").arg(accept);
+}
+
+void ScriptedBrowser::runDocumentScript(const QString &script, const ScriptResult &done)
+{
+    calls << QStringLiteral("Script ") + script;
+    const QVariant result = scriptResponder ? scriptResponder(script) : QVariant();
+    if (done)
+        QTimer::singleShot(0, this, [done, result] { done(result); });
+}
+
+void ScriptedBrowser::focusDocument()
+{
+    calls << QStringLiteral("FocusDocument");
+}
+
+void ScriptedBrowser::setLocation(const QString &url, const QString &name)
+{
+    m_locationUrl = url;
+    m_locationName = name.isEmpty() ? url : name;
+}
+
+void ScriptedBrowser::commitNavigation(const QString &url, const QString &title)
+{
+    const QString address = url.isEmpty() ? m_pending : url;
+    m_busy = true;
+    emit DownloadBegin();
+    m_document = true;
+    setLocation(address, title);
+    emit NavigateComplete2();
+    if (!title.isEmpty())
+        emit TitleChange(title);
+    m_busy = false;
+    emit DownloadComplete();
+    emit DocumentComplete();
+}
+
+ScriptedBrowser::PlayedRequest ScriptedBrowser::requestNewWindow(const QString &url,
+                                                                 bool linkInBackground)
+{
+    ScriptedRequest request(url, linkInBackground);
+    emit NewWindow2(&request);
+    return {request.target() != nullptr, request.target()};
+}
+
+TEmbeddedWB *ScriptedEngine::createBrowser(QWidget *parent)
+{
+    if (failing)
+        return nullptr;
+    auto *browser = new ScriptedBrowser(parent);
+    created.append(browser);
+    return browser;
+}

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "embeddedwb.h"
+
+#include <QList>
+#include <QPointer>
+#include <QStringList>
+
+// A browser control without an engine, for tests: it records every call made on it and
+// plays whatever sequence of events a test asks for, synchronously and exactly.
+class ScriptedBrowser : public TEmbeddedWB
+{
+    Q_OBJECT
+
+public:
+    explicit ScriptedBrowser(QWidget *parent = nullptr);
+
+    void Navigate(const QString &address) override;
+    void GoBack() override;
+    void GoForward() override;
+    void GoHome() override;
+    void Refresh() override;
+    void Stop() override;
+    void ExecWB(int command, int option, const QVariant &in = {}, QVariant *out = nullptr) override;
+
+    bool Document() const override { return m_document; }
+    QString LocationName() const override { return m_locationName; }
+    QString LocationURL() const override { return m_locationUrl; }
+    bool Busy() const override { return m_busy; }
+
+    void setSilent(bool silent) override;
+    void setRegisterAsDropTarget(bool accept) override;
+    void runDocumentScript(const QString &script, const ScriptResult &done = {}) override;
+    void focusDocument() override;
+    qint64 rendererProcessId() const override { return 0; }
+
+    // What was done to this control, one entry per call: "Navigate about:blank", "Refresh", ...
+    QStringList calls;
+    // The last address given to Navigate (or GoHome), not yet committed.
+    QString pendingAddress() const { return m_pending; }
+
+    void setDocument(bool document) { m_document = document; }
+    void setLocation(const QString &url, const QString &name = {});
+    void setBusy(bool busy) { m_busy = busy; }
+    void setTextSize(int level) { m_textSize = level; }
+    int textSize() const { return m_textSize; }
+    bool contextMenuWouldShow() const { return contextMenuAllowed(); }
+    // Answers runDocumentScript; without one, scripts give an invalid QVariant.
+    std::function<QVariant(const QString &)> scriptResponder;
+
+    // Plays a whole navigation to the pending address (or `url`): DownloadBegin,
+    // NavigateComplete2, TitleChange, DownloadComplete, DocumentComplete.
+    void commitNavigation(const QString &url = {}, const QString &title = {});
+    // Plays a new-window request from this page and tells whether it was answered.
+    struct PlayedRequest
+    {
+        bool opened = false;
+        TEmbeddedWB *target = nullptr;
+    };
+    PlayedRequest requestNewWindow(const QString &url, bool linkInBackground = false);
+
+private:
+    QString m_locationUrl;
+    QString m_locationName;
+    QString m_pending;
+    bool m_document = false;
+    bool m_busy = false;
+    int m_textSize = 2;
+};
+
+class ScriptedEngine : public EngineFactory
+{
+public:
+    TEmbeddedWB *createBrowser(QWidget *parent) override;
+    void shutdown() override { ++shutdowns; }
+
+    QList<QPointer<ScriptedBrowser>> created;
+    int shutdowns = 0;
+    // Set to make the next createBrowser calls fail, as an engine that cannot start.
+    bool failing = false;
+};

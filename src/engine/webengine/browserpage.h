@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QWebEnginePage>
+
+// A page that opens windows only where the program says (newWindowRequested) and keeps
+// script errors to itself.
+class BrowserPage : public QWebEnginePage
+{
+    Q_OBJECT
+
+public:
+    using QWebEnginePage::QWebEnginePage;
+
+signals:
+    void scriptError(const QString &message, int line, const QString &source);
+
+protected:
+    QWebEnginePage *createWindow(WebWindowType type) override;
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString &message,
+                                  int lineNumber, const QString &sourceID) override;
+};

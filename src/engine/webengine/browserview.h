@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QWebEngineView>
+
+#include <functional>
+
+// The view of one page. Its context menu is shown only when the program allows it, and it
+// never takes a drop itself: dropped text goes on to the main window.
+class BrowserView : public QWebEngineView
+{
+    Q_OBJECT
+
+public:
+    explicit BrowserView(QWidget *parent = nullptr);
+
+    void setContextMenuAllowed(std::function<bool()> allowed) { m_allowed = std::move(allowed); }
+    void setRefusesDrops(bool refuse);
+
+protected:
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void refuseDropsOn(QObject *child);
+
+    std::function<bool()> m_allowed;
+    bool m_refusesDrops = true;
+};

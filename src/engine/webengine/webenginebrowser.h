@@ -1,0 +1,60 @@
+#pragma once
+
+#include "../embeddedwb.h"
+
+#include <QPointer>
+
+class BrowserPage;
+class BrowserView;
+class QLabel;
+class QStackedLayout;
+class QWebEngineProfile;
+
+// One page's browser control over Qt WebEngine.
+class WebEngineBrowser : public TEmbeddedWB
+{
+    Q_OBJECT
+
+public:
+    WebEngineBrowser(QWebEngineProfile *profile, QWidget *parent);
+    ~WebEngineBrowser() override;
+
+    void Navigate(const QString &address) override;
+    void GoBack() override;
+    void GoForward() override;
+    void GoHome() override;
+    void Refresh() override;
+    void Stop() override;
+    void ExecWB(int command, int option, const QVariant &in = {}, QVariant *out = nullptr) override;
+
+    bool Document() const override { return m_document; }
+    QString LocationName() const override;
+    QString LocationURL() const override;
+    bool Busy() const override { return m_busy; }
+
+    void setSilent(bool silent) override { m_silent = silent; }
+    void setRegisterAsDropTarget(bool accept) override;
+    void runDocumentScript(const QString &script, const ScriptResult &done = {}) override;
+    void focusDocument() override;
+    qint64 rendererProcessId() const override;
+
+    BrowserPage *page() const { return m_page; }
+    BrowserView *view() const { return m_view; }
+
+private:
+    void connectPage();
+    void reportHistoryState();
+    void showCrashNotice(bool crashed);
+    void applyTextSize(int level);
+
+    BrowserView *m_view = nullptr;
+    BrowserPage *m_page = nullptr;
+    QLabel *m_crashNotice = nullptr;
+    QStackedLayout *m_stack = nullptr;
+    bool m_document = false;
+    bool m_busy = false;
+    bool m_silent = true;
+    bool m_canGoBack = false;
+    bool m_canGoForward = false;
+    int m_textSize = 2;
+};

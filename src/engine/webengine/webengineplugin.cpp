@@ -1,0 +1,14 @@
+#include "webengineplugin.h"
+
+#include "webenginebrowser.h"
+#include "webengineprofile.h"
+
+TEmbeddedWB *WebEnginePlugin::createBrowser(QWidget *parent)
+{
+    return new WebEngineBrowser(WebEngineProfile::instance(), parent);
+}
+
+void WebEnginePlugin::shutdown()
+{
+    WebEngineProfile::release();
+}

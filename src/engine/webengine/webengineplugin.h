@@ -1,0 +1,16 @@
+#pragma once
+
+#include "../embeddedwb.h"
+
+#include <QObject>
+
+class WebEnginePlugin : public QObject, public EngineFactory
+{
+    Q_OBJECT
+    Q_PLUGIN_METADATA(IID SablixEngineFactory_iid)
+    Q_INTERFACES(EngineFactory)
+
+public:
+    TEmbeddedWB *createBrowser(QWidget *parent) override;
+    void shutdown() override;
+};

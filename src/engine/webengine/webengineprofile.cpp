@@ -1,0 +1,68 @@
+#include "webengineprofile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QStandardPaths>
+#include <QTranslator>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+
+namespace WebEngineProfile {
+namespace {
+
+QWebEngineProfile *g_profile = nullptr;
+
+QString userFolder(QStandardPaths::StandardLocation location)
+{
+    const QString folder = QStandardPaths::writableLocation(location) + QStringLiteral("/sablix");
+    QDir().mkpath(folder);
+    return folder;
+}
+
+void installEngineTranslations()
+{
+    // The engine's own menus and messages (context menu actions, dialogs) in Chinese.
+    auto *translator = new QTranslator(QCoreApplication::instance());
+    if (translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtwebengine"),
+                         QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+    else
+        delete translator;
+}
+
+} // namespace
+
+QWebEngineProfile *instance()
+{
+    if (g_profile)
+        return g_profile;
+    installEngineTranslations();
+    g_profile = new QWebEngineProfile(QStringLiteral("default"));
+    g_profile->setPersistentStoragePath(userFolder(QStandardPaths::GenericDataLocation) +
+                                        QStringLiteral("/engine"));
+    g_profile->setCachePath(userFolder(QStandardPaths::GenericCacheLocation) +
+                            QStringLiteral("/engine"));
+    g_profile->setHttpCacheType(QWebEngineProfile::DiskHttpCache);
+    g_profile->setPersistentCookiesPolicy(QWebEngineProfile::AllowPersistentCookies);
+    g_profile->setHttpAcceptLanguage(QStringLiteral("zh-CN,zh;q=0.9"));
+
+    QWebEngineSettings *settings = g_profile->settings();
+    // Every new-window request has to reach the popup decision; with this off, the engine
+    // drops script requests before we see them.
+    settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
+    settings->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, true);
+    settings->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, false);
+    settings->setDefaultTextEncoding(QStringLiteral("GBK"));
+    return g_profile;
+}
+
+void release()
+{
+    delete g_profile;
+    g_profile = nullptr;
+}
+
+} // namespace WebEngineProfile

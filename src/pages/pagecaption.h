@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+// How a page title becomes a tab caption and a recorded title.
+namespace PageCaption {
+
+inline const QString kBlankCaption = QStringLiteral("   空白页   ");
+
+// The first 52 characters + "..." for a longer title.
+QString fullTitle(const QString &title);
+
+// At most 10 characters (8 + ".." when longer), padded with blanks to 10 bytes as the
+// local code page counts them, the odd blank on the left; "about:blank" reads "空白页".
+QString shortTitle(const QString &title);
+
+// Cuts text to `count` UTF-16 units without splitting a surrogate pair.
+QString leftChars(const QString &text, qsizetype count);
+
+} // namespace PageCaption

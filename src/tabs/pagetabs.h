@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QObject>
+
+class QMouseEvent;
+class TQORMainForm;
+
+// The tab strip as the user works it: the commands that open, close and switch pages, the
+// strip's mouse, double-click on the empty client area, and the refresh of the window
+// after the active page changes.
+class PageTabs : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit PageTabs(TQORMainForm *mainForm);
+
+    // Opens an activated blank page with the address box ready; false when none could open.
+    bool NAddNewBlankClick();
+    void NAddNewHomePageClick();
+    void NCopyCurrentPageClick();
+    void NCloseCurrentClick();
+    void NAllCloseClick();
+    void NPreviousPageClick();
+    void NNextPageClick();
+    void NStopClick();
+    void NRefreshClick();
+    void NAllStopClick();
+    void NAllRefreshClick();
+    void PopupMenuCloseCurrentClick();
+    void NRRefreshClick();
+    void PanelMainClientDblClick();
+
+    void PageControlChange();
+    void PageChangeRefresh();
+
+    // The tab under the pointer at the last right press; -1 beside the tabs.
+    int rightClickedTab() const { return m_rightClickedTab; }
+    // The answer of the close-all question; tests replace the dialog.
+    std::function<bool()> confirmCloseAll;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void PageControlMouseDown(QMouseEvent *event, int tab);
+    bool askCloseAll();
+
+    TQORMainForm *m_main;
+    int m_rightClickedTab = -1;
+};
