@@ -34,10 +34,12 @@ void forEachLine(const QByteArray &bytes, qsizetype from, Visit visit)
     }
 }
 
-bool hasNonAscii(const QByteArray &bytes)
+// Two-byte GB18030 text is often valid UTF-8 by chance; Chinese in UTF-8 takes three
+// bytes a character. A file counts as UTF-8 only with such a sequence in it.
+bool hasLongUtf8Sequence(const QByteArray &bytes)
 {
     for (char c : bytes)
-        if (static_cast<unsigned char>(c) >= 0x80)
+        if (static_cast<unsigned char>(c) >= 0xE0)
             return true;
     return false;
 }
@@ -69,7 +71,7 @@ IniDocument::IniDocument(QByteArray bytes) : m_bytes(std::move(bytes))
     if (m_bytes.startsWith(kUtf8Bom)) {
         m_encoding = Encoding::Utf8;
         m_bodyStart = kUtf8Bom.size();
-    } else if (hasNonAscii(m_bytes) && TextCodec::isValidUtf8(m_bytes)) {
+    } else if (hasLongUtf8Sequence(m_bytes) && TextCodec::isValidUtf8(m_bytes)) {
         // A file that a person saved in UTF-8 stays UTF-8.
         m_encoding = Encoding::Utf8;
     }

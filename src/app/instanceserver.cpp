@@ -41,13 +41,14 @@ bool InstanceServer::isListening() const
 bool InstanceServer::listen()
 {
     const QString path = InstanceProtocol::socketPath();
-    if (m_server->listen(path))
-        return true;
-    // Someone answers there: another full instance listens already; leave it be.
+    // Someone answers there: another full instance listens already; leave it be. (A
+    // listen with access options would silently take the path over.)
     QLocalSocket probe;
     probe.connectToServer(path);
-    if (probe.waitForConnected(500))
+    if (probe.waitForConnected(500)) {
+        probe.abort();
         return false;
+    }
     QLocalServer::removeServer(path);
     return m_server->listen(path);
 }

@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QLayout>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QScopedValueRollback>
 #include <QStatusBar>
@@ -119,7 +120,7 @@ bool TFormWebbrowser::NewPage(quint8 mode)
     const int n = count();
     TEmbeddedWB *browser = m_engine ? m_engine->createBrowser(nullptr) : nullptr;
     if (!browser) {
-        m_main->setStatusText(0, QStringLiteral("网页引擎无法启动，不能打开页面。"));
+        reportEngineFailure();
         return false;
     }
 
@@ -158,6 +159,21 @@ bool TFormWebbrowser::NewPage(quint8 mode)
         m_newPageIndex = n;
     }
     return true;
+}
+
+void TFormWebbrowser::reportEngineFailure()
+{
+    const QString text = QStringLiteral("网页引擎无法启动，不能打开页面。");
+    m_main->setStatusText(0, text);
+    // Said once, in a box that stays: with no page open the status line is cleared again.
+    if (m_engineFailureReported)
+        return;
+    m_engineFailureReported = true;
+    auto *box = new QMessageBox(QMessageBox::Critical, QStringLiteral("sablix 浏览器"), text, QMessageBox::Ok, m_main);
+    box->setObjectName(QStringLiteral("EngineFailure"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
 }
 
 void TFormWebbrowser::bindEvents(TEmbeddedWB *browser)

@@ -76,6 +76,7 @@ public:
 
 private:
     void bindEvents(TEmbeddedWB *browser);
+    void reportEngineFailure();
     void removePage(int index);
     bool isActive(const TEmbeddedWB *browser) const;
     bool keyboardInside(const TEmbeddedWB *browser) const;
@@ -98,5 +99,6 @@ private:
     int m_newPageIndex = 0;
     bool m_lastPageBlanked = false;
     int m_changingPages = 0;
+    bool m_engineFailureReported = false;
     QProgressBar *m_progressBar = nullptr;
 };

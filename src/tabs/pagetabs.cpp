@@ -322,12 +322,15 @@ bool PageTabs::eventFilter(QObject *watched, QEvent *event)
         PageControlMouseDown(mouse, bar->tabAt(mouse->position().toPoint()));
         if (type == QEvent::MouseButtonPress && mouse->button() == Qt::RightButton)
             m_main->PopupMenuPcl->popup(mouse->globalPosition().toPoint());
-        // A middle press or a double-click closed the tab; the strip must not act on it.
-        return mouse->button() == Qt::MiddleButton || type == QEvent::MouseButtonDblClick;
+        // Only a left press is the strip's own (it selects the tab); the others are handled
+        // here and must not reach the page control as presses beside the tabs.
+        return mouse->button() != Qt::LeftButton || type == QEvent::MouseButtonDblClick;
     }
 
     // The strip's empty space beside the tabs, and the client area with no page.
-    const bool besideTabs = watched == control && mouse->position().y() < bar->geometry().bottom();
+    const QPoint position = mouse->position().toPoint();
+    const bool besideTabs = watched == control && position.y() < bar->geometry().bottom() &&
+                            !bar->geometry().contains(position);
     const bool emptyClient = watched == m_main->PanelMainClient || (watched == control && control->count() == 0);
     if (besideTabs && type == QEvent::MouseButtonPress) {
         PageControlMouseDown(mouse, -1);

@@ -1,0 +1,197 @@
+#include "app/instanceforwarder.h"
+#include "app/instanceprotocol.h"
+#include "app/instanceserver.h"
+
+#include <QFile>
+#include <QLocalSocket>
+#include <QSignalSpy>
+#include <QTest>
+#include <QThread>
+
+#include <sys/stat.h>
+
+// The listener of the running instance, with well-behaved and hostile clients.
+class TestInstanceServer : public QObject
+{
+    Q_OBJECT
+
+private:
+    QStringList received;
+    std::unique_ptr<InstanceServer> server;
+
+    static std::unique_ptr<QLocalSocket> connectClient()
+    {
+        auto socket = std::make_unique<QLocalSocket>();
+        socket->connectToServer(InstanceProtocol::socketPath());
+        if (!socket->waitForConnected(2000))
+            return nullptr;
+        return socket;
+    }
+
+    // Sends one framed text and waits, with the event loop running, for its answer.
+    bool sendAndWait(QLocalSocket &socket, const QByteArray &bytes)
+    {
+        socket.write(bytes);
+        socket.flush();
+        return QTest::qWaitFor([&] { return socket.bytesAvailable() > 0 || socket.state() != QLocalSocket::ConnectedState; }, 3000) &&
+               socket.read(1) == QByteArray(1, InstanceProtocol::kHandled);
+    }
+
+private slots:
+    void init()
+    {
+        received.clear();
+        server = std::make_unique<InstanceServer>([this](const QString &text) { received << text; });
+        QVERIFY(server->listen());
+    }
+    void cleanup() { server.reset(); }
+
+    void socketIsForTheUserOnly()
+    {
+        struct stat info = {};
+        QCOMPARE(::stat(QFile::encodeName(InstanceProtocol::socketPath()).constData(), &info), 0);
+        QCOMPARE(info.st_mode & 0077, 0u);
+    }
+
+    void forwarderSendsEachArgumentInOrderAndWaitsForEach()
+    {
+        int result = -1;
+        QThread *thread = QThread::create([&] {
+            result = InstanceForwarder::forward({QStringLiteral("http://one/"), QStringLiteral("www.二.com"), QStringLiteral("three.html")}, 5000);
+        });
+        thread->start();
+        QTRY_VERIFY_WITH_TIMEOUT(thread->isFinished(), 10000);
+        delete thread;
+        QCOMPARE(result, 0);
+        QCOMPARE(received, (QStringList{"http://one/", "www.二.com", "three.html"}));
+    }
+
+    void forwarderWithoutArgumentsAsksToBringTheWindowUp()
+    {
+        int result = -1;
+        QThread *thread = QThread::create([&] { result = InstanceForwarder::forward({}, 5000); });
+        thread->start();
+        QTRY_VERIFY_WITH_TIMEOUT(thread->isFinished(), 10000);
+        delete thread;
+        QCOMPARE(result, 0);
+        QCOMPARE(received, QStringList{QStringLiteral("0***0")});
+    }
+
+    void forwarderGivesUpWhenNobodyListens()
+    {
+        server.reset();
+        QFile::remove(InstanceProtocol::socketPath());
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(InstanceForwarder::forward({QStringLiteral("http://a/")}, 1500), 1);
+        QVERIFY(timer.elapsed() >= 1400);
+    }
+
+    void longTextsAreCutTo255Characters()
+    {
+        auto socket = connectClient();
+        QVERIFY(socket);
+        QVERIFY(sendAndWait(*socket, InstanceProtocol::frame(QString(300, QLatin1Char('x')))));
+        QCOMPARE(received.value(0).size(), 255);
+    }
+
+    void garbageEndsOnlyThatConnection()
+    {
+        auto bad = connectClient();
+        QVERIFY(bad);
+        bad->write(QByteArray("\xFF\xFFthis is not a message"));
+        bad->flush();
+        QTRY_COMPARE(bad->state(), QLocalSocket::UnconnectedState);
+
+        auto good = connectClient();
+        QVERIFY(good);
+        QVERIFY(sendAndWait(*good, InstanceProtocol::frame(QStringLiteral("http://after/"))));
+        QCOMPARE(received, QStringList{QStringLiteral("http://after/")});
+    }
+
+    void invalidUtf8IsHandledAsText()
+    {
+        auto socket = connectClient();
+        QVERIFY(socket);
+        QVERIFY(sendAndWait(*socket, QByteArray("\x00\x04\xC3\x28\xFF" "a", 6)));
+        QCOMPARE(received.size(), 1);
+    }
+
+    void aMessageCutShortIsNeverHandled()
+    {
+        auto socket = connectClient();
+        QVERIFY(socket);
+        QByteArray frame = InstanceProtocol::frame(QStringLiteral("http://half/"));
+        socket->write(frame.left(6));
+        socket->flush();
+        QTest::qWait(200);
+        socket->abort();
+        QTest::qWait(100);
+        QVERIFY(received.isEmpty());
+        auto next = connectClient();
+        QVERIFY(next);
+        QVERIFY(sendAndWait(*next, InstanceProtocol::frame(QStringLiteral("0***0"))));
+        QCOMPARE(received, QStringList{QStringLiteral("0***0")});
+    }
+
+    void aFloodIsHandledInOrderWithoutEndingTheListener()
+    {
+        auto socket = connectClient();
+        QVERIFY(socket);
+        QByteArray flood;
+        for (int i = 0; i < 2000; ++i)
+            flood += InstanceProtocol::frame(QStringLiteral("m%1").arg(i));
+        socket->write(flood);
+        QTRY_COMPARE_WITH_TIMEOUT(received.size(), 2000, 20000);
+        QCOMPARE(received.first(), QStringLiteral("m0"));
+        QCOMPARE(received.last(), QStringLiteral("m1999"));
+        auto other = connectClient();
+        QVERIFY(other);
+        QVERIFY(sendAndWait(*other, InstanceProtocol::frame(QStringLiteral("still here"))));
+    }
+
+    void tooManyConnectionsAreTurnedAway()
+    {
+        std::vector<std::unique_ptr<QLocalSocket>> idle;
+        for (int i = 0; i < InstanceServer::kMaxConnections + 4; ++i) {
+            auto socket = connectClient();
+            if (socket)
+                idle.push_back(std::move(socket));
+        }
+        QTRY_VERIFY(std::count_if(idle.begin(), idle.end(), [](const auto &s) {
+                        return s->state() == QLocalSocket::UnconnectedState;
+                    }) >= 4);
+        idle.clear();
+        QTest::qWait(100);
+        auto socket = connectClient();
+        QVERIFY(socket);
+        QVERIFY(sendAndWait(*socket, InstanceProtocol::frame(QStringLiteral("ok"))));
+    }
+
+    void aSecondListenerLeavesTheLiveOneAlone()
+    {
+        InstanceServer second([](const QString &) {});
+        QVERIFY(!second.listen());
+        auto socket = connectClient();
+        QVERIFY(socket);
+        QVERIFY(sendAndWait(*socket, InstanceProtocol::frame(QStringLiteral("first"))));
+        QCOMPARE(received, QStringList{QStringLiteral("first")});
+    }
+
+    void relativeFilesBecomeAbsolute()
+    {
+        QTemporaryDir dir;
+        QFile file(dir.path() + QStringLiteral("/page.html"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(dir.path());
+        QCOMPARE(InstanceForwarder::resolveArgument(QStringLiteral("page.html")), dir.path() + QStringLiteral("/page.html"));
+        QCOMPARE(InstanceForwarder::resolveArgument(QStringLiteral("missing.html")), QStringLiteral("missing.html"));
+        QCOMPARE(InstanceForwarder::resolveArgument(QStringLiteral("http://x/")), QStringLiteral("http://x/"));
+        QDir::setCurrent(before);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestInstanceServer)
+#include "tst_instanceserver.moc"

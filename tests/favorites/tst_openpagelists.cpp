@@ -1,0 +1,83 @@
+#include "appfixture.h"
+#include "favorites/openpagelists.h"
+
+#include <QTest>
+
+class TestOpenPageLists : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void blankAndEmptyPagesAreNotListed()
+    {
+        AppFixture app;
+        app.pages->NewPage(2);
+        app.pages->NewPage(2);
+        app.pages->NewPage(2);
+        app.pages->NewPage(2);
+        app.browser(0)->setLocation(QStringLiteral("http://a.example/#x"), QStringLiteral("A#1"));
+        app.browser(1)->setLocation(QStringLiteral(" About:Blank "), QStringLiteral("blank"));
+        app.browser(2)->setLocation(QString(), QStringLiteral("nothing"));
+        app.browser(3)->setLocation(QStringLiteral("http://c.example/"), QStringLiteral("Engine C"));
+        // A recorded title of "about:blank" gives way to the engine's.
+        app.pages->page(3)->title = QStringLiteral("about:blank");
+        QCOMPARE(app.main->openPageLists()->currentLines(),
+                 (QStringList{"A#1#http://a.example/#x", "Engine C#http://c.example/"}));
+    }
+
+    void modeOneWritesOnlyTheFirstListAndNeverTrueClose()
+    {
+        AppFixture app;
+        writeFile(app.path("Data/OpenURLList2.lst"), "old#http://old/\r\n");
+        app.openPage(QStringLiteral("a.example"), QStringLiteral("A"));
+        app.main->openPageLists()->save(1);
+        QCOMPARE(app.lines("Data/OpenURLList.lst"), QStringList{QStringLiteral("A#http://a.example")});
+        QCOMPARE(app.lines("Data/OpenURLList2.lst"), QStringList{QStringLiteral("old#http://old/")});
+        QCOMPARE(app.configValue(QStringLiteral("TrueClose")), QStringLiteral("<missing>"));
+    }
+
+    void modeTwoWritesBothListsTheHistoryAndMarksTheRun()
+    {
+        AppFixture app;
+        app.openPage(QStringLiteral("a.example"), QStringLiteral("A"));
+        app.main->openPageLists()->save(2);
+        QCOMPARE(app.lines("Data/OpenURLList2.lst"), QStringList{QStringLiteral("A#http://a.example")});
+        QCOMPARE(app.lines("Data/Url.lst"), QStringList{QStringLiteral("http://a.example")});
+        QCOMPARE(app.configValue(QStringLiteral("TrueClose")), QStringLiteral("0"));
+    }
+
+    void modeTwoLeavesUrlListAloneWhenTheHistoryIsEmpty()
+    {
+        AppFixture app;
+        writeFile(app.path("Data/Url.lst"), "kept\r\n");
+        app.pages->NewPage(2);
+        app.main->openPageLists()->save(2);
+        QCOMPARE(app.lines("Data/Url.lst"), QStringList{QStringLiteral("kept")});
+        // Nothing listed: an empty file is written all the same.
+        QVERIFY(app.exists("Data/OpenURLList.lst"));
+        QCOMPARE(app.bytes("Data/OpenURLList.lst"), QByteArray());
+    }
+
+    void withoutPagesNothingIsWritten()
+    {
+        AppFixture app;
+        app.main->openPageLists()->save(2);
+        QVERIFY(!app.exists("Data/OpenURLList.lst"));
+        QCOMPARE(app.configValue(QStringLiteral("TrueClose")), QStringLiteral("<missing>"));
+    }
+
+    void aReadOnlyDataFolderFailsQuietly()
+    {
+        if (::geteuid() == 0)
+            QSKIP("root writes into read-only folders");
+        AppFixture app;
+        app.openPage(QStringLiteral("a.example"), QStringLiteral("A"));
+        QFile::setPermissions(app.path("Data"), QFile::ReadOwner | QFile::ExeOwner);
+        app.main->openPageLists()->save(2);
+        QFile::setPermissions(app.path("Data"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY(!app.exists("Data/OpenURLList2.lst"));
+    }
+};
+
+QTEST_MAIN(TestOpenPageLists)
+#include "tst_openpagelists.moc"

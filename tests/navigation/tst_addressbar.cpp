@@ -1,0 +1,246 @@
+#include "appfixture.h"
+#include "navigation/addressbar.h"
+#include "navigation/addressnormalizer.h"
+#include "navigation/typedurls.h"
+#include "navigation/weblinks.h"
+#include "tabs/pagetabs.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QCompleter>
+#include <QLineEdit>
+#include <QStringListModel>
+#include <QTest>
+#include <QToolButton>
+
+class TestAddressBar : public QObject
+{
+    Q_OBJECT
+
+private:
+    static QString go(AppFixture &app, const QString &text)
+    {
+        app.setAddressText(text);
+        app.main->addressBar()->Go();
+        return app.active() ? app.active()->pendingAddress() : QString();
+    }
+
+private slots:
+    void normalisation_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("address");
+        QTest::newRow("scheme kept as typed") << "HTTP://X" << "HTTP://X";
+        QTest::newRow("https") << "https://a.b/c" << "https://a.b/c";
+        QTest::newRow("ftp") << "Ftp://files" << "Ftp://files";
+        QTest::newRow("file") << "file:///tmp/a" << "file:///tmp/a";
+        QTest::newRow("drive root backslash") << "C:\\" << "file://C:\\";
+        QTest::newRow("drive folder") << "C:\\dir" << "file://C:\\dir/";
+        QTest::newRow("drive root slash") << "c:/" << "file://c:/";
+        QTest::newRow("drive slash folder") << "c:/x/" << "file://c:/x//";
+        QTest::newRow("absolute path") << "/home/u/a.html" << "file:///home/u/a.html";
+        QTest::newRow("dot") << "a.b" << "http://a.b";
+        QTest::newRow("localhost") << "LocalHost" << "http://LocalHost";
+        QTest::newRow("bare word") << "intranet" << WebLinks::firstEngineQuery() + "intranet";
+        QTest::newRow("words unencoded") << "a&b c" << WebLinks::firstEngineQuery() + "a&b c";
+        QTest::newRow("port without dot") << "host:80" << WebLinks::firstEngineQuery() + "host:80";
+    }
+
+    void normalisation()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, address);
+        QCOMPARE(AddressNormalizer::normalize(typed), address);
+    }
+
+    void firstEngineIsBaidu()
+    {
+        QCOMPARE(WebLinks::firstEngineQuery(), QStringLiteral("https://www.baidu.com/baidu?tn=sablix_dg&word="));
+    }
+
+    void blankTextDoesNothing()
+    {
+        AppFixture app;
+        go(app, QStringLiteral("   "));
+        go(app, QStringLiteral("About:Blank"));
+        QCOMPARE(app.pages->count(), 0);
+        QVERIFY(app.main->addressBar()->history().isEmpty());
+    }
+
+    void goWithoutAPageOpensOne()
+    {
+        AppFixture app;
+        QCOMPARE(go(app, QStringLiteral(" abc.com ")), QStringLiteral("http://abc.com"));
+        QCOMPARE(app.pages->count(), 1);
+        QCOMPARE(app.pages->page(0)->address, QStringLiteral("http://abc.com"));
+        QCOMPARE(app.addressText(), QStringLiteral("http://abc.com"));
+    }
+
+    void goChoosesTheCurrentPageOnlyWhenItIsBlank()
+    {
+        AppFixture app;
+        app.openBlankPage();
+        go(app, QStringLiteral("a.b"));
+        QCOMPARE(app.pages->count(), 1);
+        app.active()->commitNavigation();
+        go(app, QStringLiteral("c.d"));
+        QCOMPARE(app.pages->count(), 2);
+        QCOMPARE(app.pages->activeIndex(), 1);
+        QCOMPARE(app.active()->pendingAddress(), QStringLiteral("http://c.d"));
+        // A blank page that is still loading counts as showing something.
+        app.openBlankPage();
+        app.active()->setBusy(true);
+        go(app, QStringLiteral("e.f"));
+        QCOMPARE(app.pages->count(), 4);
+    }
+
+    void historyHasNoDuplicatesAndComparesExactly()
+    {
+        AppFixture app;
+        app.openBlankPage();
+        go(app, QStringLiteral("a.b"));
+        go(app, QStringLiteral("a.b"));
+        go(app, QStringLiteral("HTTP://a.b"));
+        go(app, QStringLiteral("http://a.b"));
+        QCOMPARE(app.main->addressBar()->history(), (QStringList{"http://a.b", "HTTP://a.b"}));
+    }
+
+    void completionKeysNeedTheirExactModifiers_data()
+    {
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QString>("address");
+        QTest::newRow("Ctrl") << int(Qt::ControlModifier) << "http://www.abc.com/";
+        QTest::newRow("Alt") << int(Qt::AltModifier) << "http://www.abc.net/";
+        QTest::newRow("Shift") << int(Qt::ShiftModifier) << "http://www.abc.com.cn/";
+        QTest::newRow("Ctrl+Shift") << int(Qt::ControlModifier | Qt::ShiftModifier) << "";
+        QTest::newRow("Ctrl+Alt") << int(Qt::ControlModifier | Qt::AltModifier) << "";
+    }
+
+    void completionKeysNeedTheirExactModifiers()
+    {
+        QFETCH(int, modifiers);
+        QFETCH(QString, address);
+        AppFixture app;
+        app.main->show();
+        app.setAddressText(QStringLiteral(" abc "));
+        QTest::keyClick(app.main->CBURL->lineEdit(), Qt::Key_Return, Qt::KeyboardModifiers(modifiers));
+        if (address.isEmpty()) {
+            QCOMPARE(app.pages->count(), 0);
+            return;
+        }
+        QCOMPARE(app.pages->count(), 1);
+        QCOMPARE(app.active()->calls.filter(QStringLiteral("Navigate http")), QStringList{QStringLiteral("Navigate ") + address});
+    }
+
+    void enterAndTheGoButtonRunGo()
+    {
+        AppFixture app;
+        app.main->show();
+        app.setAddressText(QStringLiteral("x.y"));
+        QTest::keyClick(app.main->CBURL->lineEdit(), Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(app.pages->count(), 1);
+        app.active()->commitNavigation();
+        app.setAddressText(QStringLiteral("z.y"));
+        app.main->BBGO->click();
+        QCOMPARE(app.pages->count(), 2);
+        // Choosing an entry of the drop-down list opens it.
+        app.active()->commitNavigation();
+        emit app.main->CBURL->activated(0);
+        QCOMPARE(app.pages->count(), 3);
+        QCOMPARE(app.active()->pendingAddress(), QStringLiteral("http://x.y"));
+    }
+
+    void leavingTheBoxOpensNothing()
+    {
+        AppFixture app;
+        app.main->show();
+        app.main->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(app.main));
+        go(app, QStringLiteral("x.y"));
+        app.active()->commitNavigation();
+        go(app, QStringLiteral("z.y"));
+        app.active()->commitNavigation();
+        app.main->CBURL->setFocus();
+        app.setAddressText(QStringLiteral("http://x.y"));
+        app.main->ComboBoxSearch->setFocus();
+        QTRY_VERIFY(app.main->ComboBoxSearch->hasFocus());
+        QCOMPARE(app.pages->count(), 2);
+    }
+
+    void functionKeysEmptyTheBox()
+    {
+        AppFixture app;
+        app.setAddressText(QStringLiteral("a.b"));
+        app.main->findChild<QAction *>(QStringLiteral("ActionF2"))->trigger();
+        QCOMPARE(app.addressText(), QString());
+        QCOMPARE(app.pages->count(), 0);
+    }
+
+    void backAndForward()
+    {
+        AppFixture app;
+        app.main->SBP->click();
+        ScriptedBrowser *page = app.openPage(QStringLiteral("a.b"));
+        app.main->SBP->click();
+        app.main->SBN->click();
+        QCOMPARE(page->calls.filter(QRegularExpression("^Go(Back|Forward)$")), (QStringList{"GoBack", "GoForward"}));
+        QCOMPARE(app.addressText(), QStringLiteral("http://a.b"));
+    }
+
+    void goHomeUsesABlankPage()
+    {
+        AppFixture app;
+        app.main->addressBar()->GoHome();
+        QCOMPARE(app.pages->count(), 1);
+        QCOMPARE(app.active()->calls.last(), QStringLiteral("GoHome"));
+        app.active()->commitNavigation(QStringLiteral("about:blank"));
+        // The blank page still has its never-navigated caption: Go Home uses it.
+        app.main->addressBar()->GoHome();
+        QCOMPARE(app.pages->count(), 1);
+        emit app.active()->TitleChange(QStringLiteral("Home"));
+        app.main->addressBar()->GoHome();
+        QCOMPARE(app.pages->count(), 2);
+    }
+
+    void typedAddressesFeedTheSuggestions()
+    {
+        QFile::remove(TypedUrls::filePath());
+        {
+            AppFixture app;
+            go(app, QStringLiteral("first.example"));
+            app.active()->commitNavigation();
+            go(app, QStringLiteral("second.example"));
+            go(app, QStringLiteral("plainword"));
+            QCOMPARE(app.main->addressBar()->typedUrls()->addresses(),
+                     (QStringList{"http://second.example", "http://first.example"}));
+        }
+        // Kept per user, across runs.
+        AppFixture next;
+        QCompleter *completer = next.main->CBURL->completer();
+        QCOMPARE(completer->model()->rowCount(), 2);
+        completer->setCompletionPrefix(QStringLiteral("second"));
+        QCOMPARE(completer->currentCompletion(), QStringLiteral("http://second.example"));
+    }
+
+    void droppedTextRules_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("opened");
+        QTest::newRow("www") << "WWW.a.b" << "http://WWW.a.b";
+        QTest::newRow("scheme") << "ftp://x" << "ftp://x";
+        QTest::newRow("dot") << "a.b/c" << "a.b/c";
+        QTest::newRow("word") << "word" << "";
+        QTest::newRow("Chinese with dot") << "中文.com" << "";
+    }
+
+    void droppedTextRules()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, opened);
+        QCOMPARE(AddressNormalizer::droppedAddress(text).value_or(QString()), opened);
+    }
+};
+
+QTEST_MAIN(TestAddressBar)
+#include "tst_addressbar.moc"

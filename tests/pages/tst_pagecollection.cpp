@@ -1,0 +1,410 @@
+#include "app/messagefilter.h"
+#include "appfixture.h"
+#include "navigation/addressbar.h"
+#include "tabs/recentlyclosed.h"
+#include "tabs/pagetabs.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QToolButton>
+
+// The page collection with the scripted engine: placement, closing, the limit, and what
+// every engine event changes.
+class TestPageCollection : public QObject
+{
+    Q_OBJECT
+
+private:
+    // n pages that show documents, the last one active.
+    static void openPages(AppFixture &app, int n)
+    {
+        for (int i = 0; i < n; ++i)
+            app.openPage(QStringLiteral("p%1.example").arg(i), QStringLiteral("P%1").arg(i));
+    }
+    static QStringList addresses(const AppFixture &app)
+    {
+        QStringList list;
+        for (int i = 0; i < app.pages->count(); ++i)
+            list << app.browser(i)->LocationURL();
+        return list;
+    }
+
+private slots:
+    void newPagePlacement_data()
+    {
+        QTest::addColumn<int>("existing");
+        QTest::addColumn<int>("active");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("one page") << 1 << 0 << 1;
+        QTest::newRow("two, first active") << 2 << 0 << 1;
+        QTest::newRow("two, last active") << 2 << 1 << 2;
+        QTest::newRow("three, first active") << 3 << 0 << 1;
+        QTest::newRow("three, second active") << 3 << 1 << 2;
+        QTest::newRow("three, last active") << 3 << 2 << 3;
+    }
+
+    void newPagePlacement()
+    {
+        QFETCH(int, existing);
+        QFETCH(int, active);
+        QFETCH(int, expected);
+        AppFixture app;
+        openPages(app, existing);
+        app.pages->activatePage(active);
+        TEmbeddedWB *before = app.pages->activePage()->browser;
+        QVERIFY(app.pages->NewPage(2));
+        QCOMPARE(app.pages->newPageIndex(), expected);
+        QCOMPARE(app.pages->count(), existing + 1);
+        QCOMPARE(app.main->PageControl->tabText(expected), QStringLiteral("   空白页   "));
+        QVERIFY(app.browser(expected)->calls.contains(QStringLiteral("Silent 1")));
+        QVERIFY(app.browser(expected)->calls.contains(QStringLiteral("RegisterAsDropTarget 0")));
+        // Mode 2 does not navigate; the page stays in the background.
+        QVERIFY(!app.browser(expected)->calls.join(' ').contains(QStringLiteral("Navigate")));
+        QCOMPARE(app.pages->activePage()->browser, before);
+    }
+
+    void modeZeroNavigatesToBlank()
+    {
+        AppFixture app;
+        QVERIFY(app.pages->NewPage(0));
+        QCOMPARE(app.browser(0)->pendingAddress(), QStringLiteral("about:blank"));
+    }
+
+    void atMost256Pages()
+    {
+        AppFixture app;
+        for (int i = 0; i < TFormWebbrowser::kMaxPages; ++i) {
+            QVERIFY(app.pages->NewPage(2));
+            app.browser(app.pages->newPageIndex())->setLocation(QStringLiteral("http://open%1/").arg(i));
+        }
+        app.main->setStatusText(0, QString());
+        QVERIFY(!app.pages->NewPage(0));
+        QCOMPARE(app.pages->count(), 256);
+        QVERIFY(app.main->statusText(0).contains(QStringLiteral("256")));
+        // Opening one more address in a new page touches none of the open pages.
+        app.pages->OpenUrlInNewPage(QStringLiteral("http://one.more/"));
+        app.main->tabs()->NAddNewBlankClick();
+        app.main->addressBar()->openAddress(QStringLiteral("http://typed.more/"));
+        QCOMPARE(app.pages->count(), 256);
+        for (int i = 0; i < 256; ++i)
+            QVERIFY(!app.browser(i)->calls.join(' ').contains(QStringLiteral(".more/")));
+    }
+
+    void anEngineThatCannotStartOpensNothing()
+    {
+        AppFixture app;
+        app.engine.failing = true;
+        app.pages->OpenUrlInNewPage(QStringLiteral("http://a.b/"));
+        app.main->tabs()->NAddNewBlankClick();
+        QCOMPARE(app.pages->count(), 0);
+        QVERIFY(app.main->findChild<QWidget *>(QStringLiteral("EngineFailure")));
+        QCOMPARE(app.main->findChildren<QWidget *>(QStringLiteral("EngineFailure")).size(), 1);
+    }
+
+    void openUrlInNewPageStaysInTheBackground()
+    {
+        AppFixture app;
+        openPages(app, 3);
+        app.pages->activatePage(0);
+        app.pages->setLastPageBlanked(true);
+        app.pages->OpenUrlInNewPage(QStringLiteral("http://bg.example/"));
+        QCOMPARE(app.pages->activeIndex(), 0);
+        QCOMPARE(app.pages->page(1)->address, QStringLiteral("http://bg.example/"));
+        QCOMPARE(app.browser(1)->pendingAddress(), QStringLiteral("http://bg.example/"));
+        QVERIFY(!app.pages->lastPageBlanked());
+        // It has the active page's size although it was never shown.
+        QCOMPARE(app.pages->page(1)->sheet->size(), app.pages->page(0)->sheet->size());
+    }
+
+    void closePageOfTheActivePage()
+    {
+        AppFixture app;
+        openPages(app, 3);
+        app.pages->activatePage(1);
+        app.pages->ClosePage(300);
+        QCOMPARE(addresses(app), (QStringList{"http://p0.example", "http://p2.example"}));
+        QCOMPARE(app.main->recentlyClosed()->lastClosedAddress(), QStringLiteral("http://p1.example"));
+        QCOMPARE(app.main->recentlyClosed()->entries().last().caption, QStringLiteral("P1"));
+    }
+
+    void closingTheLastPageActivatesTheNewLast()
+    {
+        AppFixture app;
+        openPages(app, 3);
+        app.pages->activatePage(0);
+        app.pages->ClosePage(2);
+        QCOMPARE(app.pages->activeIndex(), 1);
+    }
+
+    void theOnlyPageIsBlankedAndKept()
+    {
+        AppFixture app;
+        app.main->handleInstanceMessage(QStringLiteral("http://fwd.example/"));
+        ScriptedBrowser *page = app.active();
+        page->commitNavigation(QString(), QStringLiteral("Fwd"));
+        QCOMPARE(app.pages->count(), 1);
+        app.pages->ClosePage(0);
+        QCOMPARE(app.pages->count(), 1);
+        QVERIFY(app.pages->lastPageBlanked());
+        QCOMPARE(page->pendingAddress(), QStringLiteral("about:blank"));
+        QCOMPARE(app.main->recentlyClosed()->lastClosedAddress(), QStringLiteral("http://fwd.example/"));
+        QCOMPARE(app.main->lastForwardedAddress(), QString());
+        // Its next completed download shows a blank page.
+        page->setLocation(QStringLiteral("about:blank"));
+        emit page->DownloadComplete();
+        QCOMPARE(app.addressText(), QStringLiteral("about:blank"));
+        QCOMPARE(app.main->statusText(0), QString());
+        QCOMPARE(app.pages->page(0)->address, QStringLiteral("about:blank"));
+        QCOMPARE(app.pages->page(0)->title, QString());
+    }
+
+    void closeUsesTheEnginesValuesWhenNothingWasRecorded()
+    {
+        AppFixture app;
+        app.pages->NewPage(2);
+        app.pages->NewPage(2);
+        app.browser(1)->setLocation(QStringLiteral("http://engine.example/"), QStringLiteral("Engine title"));
+        app.pages->ClosePage(1);
+        const auto entry = app.main->recentlyClosed()->entries().value(0);
+        QCOMPARE(entry.caption, QStringLiteral("Engine title"));
+        QCOMPARE(entry.address, QStringLiteral("http://engine.example/"));
+    }
+
+    void movePageClampsItsTarget()
+    {
+        AppFixture app;
+        openPages(app, 3);
+        app.pages->MovePage(2, -5);
+        QCOMPARE(addresses(app), (QStringList{"http://p2.example", "http://p0.example", "http://p1.example"}));
+        app.pages->MovePage(0, 99);
+        QCOMPARE(addresses(app), (QStringList{"http://p0.example", "http://p1.example", "http://p2.example"}));
+        app.pages->MovePage(1, 1);
+        QCOMPARE(addresses(app), (QStringList{"http://p0.example", "http://p1.example", "http://p2.example"}));
+        QCOMPARE(app.captions(), (QStringList{"    P0    ", "    P1    ", "    P2    "}));
+    }
+
+    void closeAllKeepsOneBlankedPage()
+    {
+        AppFixture app;
+        openPages(app, 4);
+        app.pages->CloseAllPages();
+        QCOMPARE(app.pages->count(), 1);
+        QCOMPARE(app.browser(0)->pendingAddress(), QStringLiteral("about:blank"));
+        // Only the page that was blanked went to the recently closed list.
+        QCOMPARE(app.main->recentlyClosed()->entries().size(), 1);
+        QCOMPARE(app.main->recentlyClosed()->entries().first().address, QStringLiteral("http://p3.example"));
+
+        app.pages->CloseAllPages();
+        QCOMPARE(app.pages->count(), 1);
+        QCOMPARE(app.addressText(), QStringLiteral("about:blank"));
+    }
+
+    void downloadEventsOfTheActivePage()
+    {
+        AppFixture app;
+        ScriptedBrowser *page = app.openPage(QStringLiteral("a.example"), QStringLiteral("A"));
+        page->setLocation(QStringLiteral("http://b.example/"));
+        emit page->DownloadBegin();
+        QCOMPARE(app.addressText(), QStringLiteral("http://b.example/"));
+        QCOMPARE(app.main->statusText(0), QStringLiteral(">>正在连接地址:<http://b.example/>"));
+        QCOMPARE(app.pages->page(0)->address, QStringLiteral("http://b.example/"));
+        emit page->DownloadComplete();
+        QCOMPARE(app.main->statusText(0), QStringLiteral(">>完成:A<http://b.example/>"));
+
+        // The start page never reports that it connects.
+        app.main->setStatusText(0, QString());
+        page->setLocation(QStringLiteral("init.htm"));
+        emit page->DownloadBegin();
+        QCOMPARE(app.main->statusText(0), QString());
+        QCOMPARE(app.addressText(), QStringLiteral("init.htm"));
+    }
+
+    void eventsOfABackgroundPageChangeOnlyItsOwnPage()
+    {
+        AppFixture app;
+        openPages(app, 2);
+        app.pages->activatePage(0);
+        app.main->setStatusText(0, QStringLiteral("unchanged"));
+        app.setAddressText(QStringLiteral("typed"));
+        ScriptedBrowser *background = app.browser(1);
+        background->setLocation(QStringLiteral("http://elsewhere.example/"), QStringLiteral("Elsewhere"));
+        emit background->DownloadBegin();
+        emit background->ProgressChange(10, 100);
+        emit background->DownloadComplete();
+        emit background->TitleChange(QStringLiteral("Elsewhere"));
+        emit background->CommandStateChange(TEmbeddedWB::CommandBack, true);
+        QCOMPARE(app.main->statusText(0), QStringLiteral("unchanged"));
+        QCOMPARE(app.addressText(), QStringLiteral("typed"));
+        QVERIFY(!app.pages->progressBar());
+        QCOMPARE(app.main->PageControl->tabText(1), QStringLiteral(" Elsewhere"));
+        QCOMPARE(app.main->PageControl->tabText(0), QStringLiteral("    P0    "));
+        QCOMPARE(app.main->SBP->icon().cacheKey(), app.main->SBH1->icon().cacheKey());
+        // Its own back flag is kept and shows once it is the active page.
+        app.main->menuItem("NNextPage")->trigger();
+        QCOMPARE(app.main->SBP->icon().cacheKey(), app.main->SBL1->icon().cacheKey());
+    }
+
+    void titleChanges()
+    {
+        AppFixture app;
+        ScriptedBrowser *page = app.openPage(QStringLiteral("a.example"), QStringLiteral("Short"));
+        emit page->TitleChange(QString(53, QLatin1Char('x')));
+        QCOMPARE(app.pages->page(0)->title, QString(52, QLatin1Char('x')) + QStringLiteral("..."));
+        QCOMPARE(app.main->PageControl->tabText(0), QStringLiteral("xxxxxxxx.."));
+        emit page->TitleChange(QStringLiteral("   "));
+        QCOMPARE(app.main->PageControl->tabText(0), QStringLiteral("xxxxxxxx.."));
+        emit page->TitleChange(QStringLiteral("about:blank"));
+        QCOMPARE(app.main->PageControl->tabText(0), QStringLiteral("   空白页   "));
+    }
+
+    void historyImagesFollowTheActivePage()
+    {
+        AppFixture app;
+        ScriptedBrowser *page = app.openPage(QStringLiteral("a.example"));
+        emit page->CommandStateChange(TEmbeddedWB::CommandBack, true);
+        QCOMPARE(app.main->SBP->icon().cacheKey(), app.main->SBL1->icon().cacheKey());
+        QCOMPARE(app.main->SBN->icon().cacheKey(), app.main->SBH2->icon().cacheKey());
+        emit page->CommandStateChange(TEmbeddedWB::CommandForward, true);
+        QCOMPARE(app.main->SBN->icon().cacheKey(), app.main->SBL2->icon().cacheKey());
+        emit page->CommandStateChange(TEmbeddedWB::CommandBack, false);
+        QCOMPARE(app.main->SBP->icon().cacheKey(), app.main->SBH1->icon().cacheKey());
+        emit page->CommandStateChange(7, true);
+        QCOMPARE(app.main->SBP->icon().cacheKey(), app.main->SBH1->icon().cacheKey());
+    }
+
+    void progressBar()
+    {
+        AppFixture app;
+        ScriptedBrowser *page = app.openPage(QStringLiteral("a.example"));
+        emit page->ProgressChange(40, 100);
+        QProgressBar *bar = app.pages->progressBar();
+        QVERIFY(bar);
+        QCOMPARE(bar->value(), 0);
+        QCOMPARE(bar->maximum(), 100);
+        QVERIFY(bar->isVisibleTo(app.main));
+        emit page->ProgressChange(50, 200);
+        QCOMPARE(bar->value(), 50);
+        QCOMPARE(bar->maximum(), 200);
+        emit page->ProgressChange(198, 200);
+        QVERIFY(!bar->isVisibleTo(app.main));
+        emit page->ProgressChange(10, 200);
+        QVERIFY(bar->isVisibleTo(app.main));
+        emit page->DownloadComplete();
+        QVERIFY(!bar->isVisibleTo(app.main));
+        QCOMPARE(app.pages->progressBar(), bar);
+    }
+
+    void newWindowRequestsOpenInTheBackground()
+    {
+        AppFixture app;
+        openPages(app, 3);
+        app.pages->activatePage(0);
+        const auto played = app.browser(0)->requestNewWindow(QStringLiteral("http://popup.example/"));
+        QVERIFY(played.opened);
+        QCOMPARE(app.pages->count(), 4);
+        QCOMPARE(app.pages->activeIndex(), 0);
+        QCOMPARE(played.target, app.pages->page(1)->browser);
+        QVERIFY(app.browser(1)->calls.filter(QStringLiteral("Navigate")).isEmpty());
+    }
+
+    void aMiddleClickOnALinkOpensExactlyOnePage()
+    {
+        AppFixture app;
+        openPages(app, 1);
+        const auto played = app.browser(0)->requestNewWindow(QStringLiteral("http://link.example/"), true);
+        QVERIFY(!played.opened);
+        QCOMPARE(app.pages->count(), 2);
+        QCOMPARE(app.pages->activeIndex(), 0);
+        QCOMPARE(app.browser(1)->calls.filter(QStringLiteral("Navigate")), QStringList{QStringLiteral("Navigate http://link.example/")});
+    }
+
+    void aPageClosingItselfLeavesTheStrip()
+    {
+        AppFixture app;
+        openPages(app, 2);
+        emit app.browser(1)->CloseQuery();
+        QCOMPARE(app.pages->count(), 1);
+        QCOMPARE(app.main->recentlyClosed()->entries().last().address, QStringLiteral("http://p1.example"));
+        QCOMPARE(app.addressText(), QStringLiteral("http://p0.example"));
+    }
+
+    void refreshAndStopAllSkipPagesWithoutDocument()
+    {
+        AppFixture app;
+        openPages(app, 2);
+        app.pages->NewPage(2);
+        app.pages->RefreshAllPages();
+        app.pages->StopAllPages();
+        QCOMPARE(app.browser(0)->calls.filter(QRegularExpression("^(Refresh|Stop)$")).size(), 2);
+        QCOMPARE(app.browser(2)->calls.filter(QRegularExpression("^(Refresh|Stop)$")).size(), 0);
+        app.pages->RefreshPage(300);
+        QCOMPARE(app.active()->calls.filter(QStringLiteral("Refresh")).size(), 2);
+    }
+
+    void scrollingRunsInTheDocument()
+    {
+        AppFixture app;
+        app.pages->NewPage(2);
+        app.pages->ScrollToStart();
+        QVERIFY(app.browser(0)->calls.filter(QStringLiteral("Script")).isEmpty());
+        ScriptedBrowser *page = app.openPage(QStringLiteral("a.example"));
+        app.main->menuItem("NTOPageHome")->trigger();
+        app.main->menuItem("NTOPageEnd")->trigger();
+        const QStringList scripts = page->calls.filter(QStringLiteral("Script"));
+        QCOMPARE(scripts.size(), 2);
+        QVERIFY(scripts[0].contains(QStringLiteral("window.scroll(0, 0)")));
+        QVERIFY(scripts[1].contains(QStringLiteral("offsetHeight + b.scrollTop + 10000")));
+    }
+
+    void documentCompleteSavesTheOpenPages()
+    {
+        AppFixture app;
+        openPages(app, 2);
+        QCOMPARE(app.lines("Data/OpenURLList.lst"), (QStringList{"P0#http://p0.example", "P1#http://p1.example"}));
+        QVERIFY(!app.exists("Data/OpenURLList2.lst"));
+        QCOMPARE(app.configValue(QStringLiteral("TrueClose")), QStringLiteral("<missing>"));
+        openPages(app, 1);
+        QCOMPARE(app.lines("Data/OpenURLList2.lst").size(), 3);
+        QCOMPARE(app.configValue(QStringLiteral("TrueClose")), QStringLiteral("0"));
+    }
+
+    void contextMenuOnlyAfterARightPressInThePage()
+    {
+        AppFixture app;
+        ScriptedBrowser *page = app.openPage(QStringLiteral("a.example"));
+        app.main->show();
+        app.main->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(app.main));
+        QVERIFY(!page->contextMenuWouldShow());
+        QTest::mousePress(page, Qt::RightButton, Qt::NoModifier, QPoint(5, 5));
+        QVERIFY(page->contextMenuWouldShow());
+        QTest::mouseRelease(page, Qt::RightButton, Qt::NoModifier, QPoint(5, 5));
+        QVERIFY(page->contextMenuWouldShow());
+        // The start page never gets one.
+        app.pages->activePage()->address = QStringLiteral("init.htm");
+        QTest::mousePress(page, Qt::RightButton, Qt::NoModifier, QPoint(5, 5));
+        QTest::mouseRelease(page, Qt::RightButton, Qt::NoModifier, QPoint(5, 5));
+        QVERIFY(!page->contextMenuWouldShow());
+    }
+
+    void backgroundWorkLeavesTheAddressBoxTheKeyboard()
+    {
+        AppFixture app;
+        openPages(app, 2);
+        app.main->show();
+        app.main->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(app.main));
+        app.main->CBURL->setFocus();
+        QTRY_VERIFY(app.main->CBURL->hasFocus());
+        const int other = app.pages->activeIndex() == 0 ? 1 : 0;
+        emit app.browser(other)->NavigateComplete2();
+        QVERIFY(app.main->CBURL->hasFocus());
+    }
+};
+
+QTEST_MAIN(TestPageCollection)
+#include "tst_pagecollection.moc"

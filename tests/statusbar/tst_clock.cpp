@@ -1,0 +1,66 @@
+#include "appfixture.h"
+#include "statusbar/clockformat.h"
+#include "statusbar/setform.h"
+
+#include <QTest>
+
+class TestClock : public QObject
+{
+    Q_OBJECT
+
+private:
+    static std::function<QDateTime()> fixed(const QDateTime &at)
+    {
+        return [at] { return at; };
+    }
+
+private slots:
+    void expandsTheFormat_data()
+    {
+        QTest::addColumn<QDateTime>("now");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("morning") << QDateTime(QDate(2006, 3, 7), QTime(9, 5, 7)) << "2006-03-07_09:05:07";
+        QTest::newRow("past midnight") << QDateTime(QDate(2026, 12, 31), QTime(0, 0, 1)) << "2026-12-31_00:00:01";
+        QTest::newRow("evening") << QDateTime(QDate(999, 11, 22), QTime(23, 59, 59)) << "999-11-22_23:59:59";
+    }
+
+    void expandsTheFormat()
+    {
+        QFETCH(QDateTime, now);
+        QFETCH(QString, text);
+        QCOMPARE(ClockFormat::expand(ClockFormat::kFormat, fixed(now)), text);
+    }
+
+    void eachPartReadsTheClockAnew()
+    {
+        int reads = 0;
+        ClockFormat::expand(ClockFormat::kFormat, [&reads] {
+            ++reads;
+            return QDateTime::currentDateTime();
+        });
+        QCOMPARE(reads, 6);
+        QCOMPARE(ClockFormat::datePart(7, QDateTime::currentDateTime()), QString());
+        QCOMPARE(ClockFormat::datePart(1, QDateTime()), QString());
+    }
+
+    void panelThreeFollowsTheClockWhileShown()
+    {
+        AppFixture app;
+        TSetForm *clock = app.main->setForm();
+        clock->clock = fixed(QDateTime(QDate(2006, 3, 7), QTime(9, 5, 31)));
+        app.main->show();
+        QTRY_COMPARE_WITH_TIMEOUT(app.main->statusText(3), QStringLiteral("2006-03-07_09:05:31"), 2500);
+
+        app.main->setWindowState(Qt::WindowMinimized);
+        clock->clock = fixed(QDateTime(QDate(2006, 3, 7), QTime(9, 6, 0)));
+        QTest::qWait(1300);
+        QCOMPARE(app.main->statusText(3), QStringLiteral("2006-03-07_09:05:31"));
+
+        // Current again at once after the restore.
+        app.main->setWindowState(Qt::WindowNoState);
+        QCOMPARE(app.main->statusText(3), QStringLiteral("2006-03-07_09:06:00"));
+    }
+};
+
+QTEST_MAIN(TestClock)
+#include "tst_clock.moc"

@@ -1,0 +1,107 @@
+#include "appfixture.h"
+
+#include "app/listfile.h"
+#include "app/textcodec.h"
+#include "navigation/addressbar.h"
+#include "tabs/pagetabs.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTabWidget>
+#include <QTest>
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(bytes);
+}
+
+AppFixture::AppFixture(const QByteArray &configIni)
+{
+    if (!configIni.isNull())
+        writeFile(path(QStringLiteral("Config.ini")), configIni);
+    main = new TQORMainForm(folder());
+    pages = new TFormWebbrowser(main, &engine);
+    main->attachPages(pages);
+    main->attachSetForm(new TSetForm(main));
+}
+
+AppFixture::~AppFixture()
+{
+    pages->destroyAllPages();
+    delete main;
+}
+
+bool AppFixture::exists(const QString &relative) const
+{
+    return QFileInfo::exists(path(relative));
+}
+
+QByteArray AppFixture::bytes(const QString &relative) const
+{
+    QFile file(path(relative));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList AppFixture::lines(const QString &relative) const
+{
+    return ListFile::load(path(relative)).value_or(QStringList());
+}
+
+QString AppFixture::configValue(const QString &key) const
+{
+    return main->config().read().value(kRunData, key).value_or(QStringLiteral("<missing>"));
+}
+
+ScriptedBrowser *AppFixture::browser(int index) const
+{
+    const TFormWebbrowser::PageRecord *record = pages->page(index);
+    return record ? qobject_cast<ScriptedBrowser *>(record->browser) : nullptr;
+}
+
+ScriptedBrowser *AppFixture::active() const
+{
+    return browser(TFormWebbrowser::kActivePage);
+}
+
+ScriptedBrowser *AppFixture::openBlankPage()
+{
+    if (!main->tabs()->NAddNewBlankClick())
+        return nullptr;
+    ScriptedBrowser *page = active();
+    page->commitNavigation(QStringLiteral("about:blank"));
+    return page;
+}
+
+ScriptedBrowser *AppFixture::openPage(const QString &url, const QString &title)
+{
+    ScriptedBrowser *page = openBlankPage();
+    if (!page)
+        return nullptr;
+    main->addressBar()->openAddress(url);
+    page = active();
+    page->commitNavigation(QString(), title);
+    return page;
+}
+
+QStringList AppFixture::captions() const
+{
+    QStringList list;
+    for (int i = 0; i < main->PageControl->count(); ++i)
+        list << main->PageControl->tabText(i);
+    return list;
+}
+
+QString AppFixture::addressText() const
+{
+    return main->CBURL->currentText();
+}
+
+void AppFixture::setAddressText(const QString &text)
+{
+    main->CBURL->setEditText(text);
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "app/mainform.h"
+#include "engine/scriptedbrowser.h"
+#include "pages/formwebbrowser.h"
+#include "statusbar/setform.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+
+// The program as start-up builds it (main window, page collection, clock form) in a fresh
+// program folder, with the scripted engine behind every page.
+class AppFixture
+{
+public:
+    // Config.ini gets these bytes first when given.
+    explicit AppFixture(const QByteArray &configIni = {});
+    ~AppFixture();
+
+    TQORMainForm *main = nullptr;
+    TFormWebbrowser *pages = nullptr;
+    ScriptedEngine engine;
+
+    QString folder() const { return m_dir.path() + QLatin1Char('/'); }
+    QString path(const QString &relative) const { return folder() + relative; }
+    bool exists(const QString &relative) const;
+    QByteArray bytes(const QString &relative) const;
+    // A list file's lines, GB18030-decoded; empty when the file is missing.
+    QStringList lines(const QString &relative) const;
+    QString configValue(const QString &key) const;
+
+    ScriptedBrowser *browser(int index) const;
+    ScriptedBrowser *active() const;
+    // Opens a blank page the way the user does (Ctrl+B) and commits its navigation.
+    ScriptedBrowser *openBlankPage();
+    // Opens a page showing `url`; it becomes the active page.
+    ScriptedBrowser *openPage(const QString &url, const QString &title = {});
+    QStringList captions() const;
+    QString addressText() const;
+    void setAddressText(const QString &text);
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Writes bytes to a file, creating its folder.
+void writeFile(const QString &path, const QByteArray &bytes);

@@ -1,0 +1,68 @@
+#include "testhttpserver.h"
+
+#include <QTcpSocket>
+#include <QTimer>
+
+TestHttpServer::TestHttpServer(QObject *parent) : QObject(parent)
+{
+    m_server.listen(QHostAddress::LocalHost, 0);
+    connect(&m_server, &QTcpServer::newConnection, this, [this] {
+        while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+            connect(socket, &QTcpSocket::readyRead, this, [this, socket] { serve(socket); });
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        }
+    });
+}
+
+void TestHttpServer::setPage(const QByteArray &path, const QByteArray &html, int delayMs)
+{
+    Page page;
+    page.body = html;
+    page.delayMs = delayMs;
+    m_pages.insert(path, page);
+}
+
+QUrl TestHttpServer::url(const QByteArray &path) const
+{
+    return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(QString::fromLatin1(path)));
+}
+
+void TestHttpServer::serve(QTcpSocket *socket)
+{
+    QByteArray received = socket->property("received").toByteArray() + socket->readAll();
+    socket->setProperty("received", received);
+    const qsizetype end = received.indexOf("\r\n\r\n");
+    if (end < 0)
+        return;
+    socket->setProperty("received", QByteArray());
+
+    const QList<QByteArray> lines = received.left(end).split('\n');
+    const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
+    Request request;
+    request.path = requestLine.value(1);
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const qsizetype colon = lines[i].indexOf(':');
+        if (colon > 0)
+            request.headers.insert(lines[i].left(colon).trimmed().toLower(), lines[i].mid(colon + 1).trimmed());
+    }
+    requests.append(request);
+
+    const QByteArray path = request.path.split('?').value(0);
+    const auto it = m_pages.constFind(path);
+    QByteArray response;
+    int delay = 0;
+    if (it == m_pages.constEnd()) {
+        const QByteArray body = "<html><head><title>404</title></head><body>not found</body></html>";
+        response = "HTTP/1.1 404 Not Found\r\nContent-Type: text/html\r\nContent-Length: " +
+                   QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+    } else {
+        delay = it->delayMs;
+        response = "HTTP/1.1 200 OK\r\nContent-Type: " + it->contentType +
+                   "\r\nCache-Control: no-store\r\nContent-Length: " + QByteArray::number(it->body.size()) +
+                   "\r\nConnection: close\r\n\r\n" + it->body;
+    }
+    QTimer::singleShot(delay, socket, [socket, response] {
+        socket->write(response);
+        socket->disconnectFromHost();
+    });
+}

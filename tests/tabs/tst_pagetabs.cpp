@@ -1,0 +1,242 @@
+#include "appfixture.h"
+#include "engine/internetoptions.h"
+#include "tabs/pagetabs.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+
+// The tab commands, the strip's mouse and the refresh after a change of page.
+class TestPageTabs : public QObject
+{
+    Q_OBJECT
+
+private:
+    static void openPages(AppFixture &app, int n)
+    {
+        for (int i = 0; i < n; ++i)
+            app.openPage(QStringLiteral("p%1.example").arg(i), QStringLiteral("P%1").arg(i));
+    }
+    static QTabBar *bar(AppFixture &app) { return app.main->PageControl->tabBar(); }
+    static void press(AppFixture &app, Qt::MouseButton button, int tab)
+    {
+        QTest::mousePress(bar(app), button, Qt::NoModifier, bar(app)->tabRect(tab).center());
+        QTest::mouseRelease(bar(app), button, Qt::NoModifier, bar(app)->tabRect(tab).center());
+    }
+
+    static void dblClickEmpty(AppFixture &app)
+    {
+        app.main->show();
+        const QPoint beside(app.main->PageControl->width() - 5, app.pages->count() == 0 ? 20 : bar(app)->height() / 2);
+        QTest::mouseDClick(app.main->PageControl, Qt::LeftButton, Qt::NoModifier, beside);
+    }
+
+private slots:
+    void newBlankPageIsActiveWithTheAddressBoxReady()
+    {
+        AppFixture app;
+        openPages(app, 1);
+        app.main->show();
+        app.main->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(app.main));
+        app.main->setStatusText(0, QStringLiteral("x"));
+        app.main->menuItem("NAddNewBlank")->trigger();
+        QCOMPARE(app.pages->count(), 2);
+        QCOMPARE(app.pages->activeIndex(), 1);
+        QCOMPARE(app.addressText(), QStringLiteral("about:blank"));
+        QCOMPARE(app.main->statusText(0), QString());
+        QVERIFY(app.main->CBURL->hasFocus());
+        QCOMPARE(app.main->CBURL->lineEdit()->selectedText(), QStringLiteral("about:blank"));
+    }
+
+    void homePageOpensInANewBlankPage()
+    {
+        InternetOptions::setHomePage(QStringLiteral("http://home.example/"));
+        AppFixture app;
+        openPages(app, 1);
+        app.main->menuItem("NAddNewHomePage")->trigger();
+        QCOMPARE(app.pages->count(), 2);
+        QCOMPARE(app.active()->calls.last(), QStringLiteral("GoHome"));
+        QCOMPARE(app.active()->pendingAddress(), QStringLiteral("http://home.example/"));
+        InternetOptions::setHomePage(QString());
+        QCOMPARE(InternetOptions::homePage(), QStringLiteral("about:blank"));
+    }
+
+    void copyCurrentPage()
+    {
+        AppFixture app;
+        openPages(app, 1);
+        app.main->menuItem("NCopyCurrentPage")->trigger();
+        QCOMPARE(app.pages->count(), 2);
+        QCOMPARE(app.active()->pendingAddress(), QStringLiteral("http://p0.example"));
+        app.setAddressText(QStringLiteral(" about:blank "));
+        app.main->menuItem("NCopyCurrentPage")->trigger();
+        QCOMPARE(app.pages->count(), 3);
+        QCOMPARE(app.active()->pendingAddress(), QStringLiteral("about:blank"));
+    }
+
+    void closeAll()
+    {
+        AppFixture app;
+        int asked = 0;
+        bool answer = false;
+        app.main->tabs()->confirmCloseAll = [&] {
+            ++asked;
+            return answer;
+        };
+        app.main->menuItem("NAllClose")->trigger();
+        QCOMPARE(app.pages->count(), 0);
+        openPages(app, 1);
+        app.main->menuItem("NAllClose")->trigger();
+        QCOMPARE(asked, 0);
+        QCOMPARE(app.pages->count(), 1);
+        QCOMPARE(app.active()->pendingAddress(), QStringLiteral("about:blank"));
+        openPages(app, 2);
+        app.main->menuItem("NAllClose")->trigger();
+        QCOMPARE(asked, 1);
+        QCOMPARE(app.pages->count(), 3);
+        answer = true;
+        app.main->menuItem("NAllClose")->trigger();
+        QCOMPARE(asked, 2);
+        QCOMPARE(app.pages->count(), 1);
+    }
+
+    void previousAndNextDoNotWrap()
+    {
+        AppFixture app;
+        openPages(app, 3);
+        app.main->menuItem("NNextPage")->trigger();
+        QCOMPARE(app.pages->activeIndex(), 2);
+        app.main->menuItem("NPreviousPage")->trigger();
+        app.main->menuItem("NPreviousPage")->trigger();
+        QCOMPARE(app.pages->activeIndex(), 0);
+        app.main->menuItem("NPreviousPage")->trigger();
+        QCOMPARE(app.pages->activeIndex(), 0);
+        QCOMPARE(app.addressText(), QStringLiteral("http://p0.example"));
+        app.main->menuItem("NNextPage")->trigger();
+        QCOMPARE(app.pages->activeIndex(), 1);
+        QCOMPARE(app.main->statusText(0), QStringLiteral(">>P1<http://p1.example>"));
+    }
+
+    void stopAndRefreshNeedADocument()
+    {
+        AppFixture app;
+        app.main->menuItem("NRefresh")->trigger();
+        app.pages->NewPage(2);
+        app.main->menuItem("NRefresh")->trigger();
+        app.main->menuItem("NStop")->trigger();
+        QVERIFY(app.active()->calls.filter(QRegularExpression("^(Refresh|Stop)$")).isEmpty());
+        app.active()->setDocument(true);
+        app.main->findChild<QAction *>(QStringLiteral("ActionNRefresh"))->trigger();
+        app.main->findChild<QAction *>(QStringLiteral("ActionNStop"))->trigger();
+        QCOMPARE(app.active()->calls.filter(QRegularExpression("^(Refresh|Stop)$")), (QStringList{"Refresh", "Stop"}));
+    }
+
+    void middlePressClosesAnyTabButTheFirst()
+    {
+        AppFixture app;
+        openPages(app, 3);
+        app.main->show();
+        press(app, Qt::MiddleButton, 0);
+        QCOMPARE(app.pages->count(), 3);
+        press(app, Qt::MiddleButton, 1);
+        QCOMPARE(app.pages->count(), 2);
+        QCOMPARE(app.browser(1)->LocationURL(), QStringLiteral("http://p2.example"));
+    }
+
+    void doubleClickClosesTheTabUnderThePointer()
+    {
+        AppFixture app;
+        openPages(app, 2);
+        app.main->show();
+        QTest::mouseDClick(bar(app), Qt::LeftButton, Qt::NoModifier, bar(app)->tabRect(0).center());
+        QCOMPARE(app.pages->count(), 1);
+        QCOMPARE(app.browser(0)->LocationURL(), QStringLiteral("http://p1.example"));
+        // The first and only page is blanked, as closing it does.
+        QTest::mouseDClick(bar(app), Qt::LeftButton, Qt::NoModifier, bar(app)->tabRect(0).center());
+        QCOMPARE(app.pages->count(), 1);
+        QCOMPARE(app.browser(0)->pendingAddress(), QStringLiteral("about:blank"));
+    }
+
+    void tabPopupActsOnTheRightClickedTab()
+    {
+        AppFixture app;
+        openPages(app, 3);
+        app.main->show();
+        QTest::mousePress(bar(app), Qt::RightButton, Qt::NoModifier, bar(app)->tabRect(0).center());
+        app.main->PopupMenuPcl->hide();
+        QCOMPARE(app.main->tabs()->rightClickedTab(), 0);
+        app.main->menuItem("NRRefresh")->trigger();
+        QCOMPARE(app.browser(0)->calls.last(), QStringLiteral("Refresh"));
+        app.main->menuItem("PopupMenuCloseCurrent")->trigger();
+        QCOMPARE(app.pages->count(), 2);
+        QCOMPARE(app.browser(0)->LocationURL(), QStringLiteral("http://p1.example"));
+
+        // A press beside the tabs makes the popup's commands do nothing.
+        const QPoint beside(app.main->PageControl->width() - 5, bar(app)->height() / 2);
+        QTest::mousePress(app.main->PageControl, Qt::RightButton, Qt::NoModifier, beside);
+        app.main->PopupMenuPcl->hide();
+        QCOMPARE(app.main->tabs()->rightClickedTab(), -1);
+        app.main->menuItem("PopupMenuCloseCurrent")->trigger();
+        QCOMPARE(app.pages->count(), 2);
+    }
+
+    void doubleClickOnTheEmptyClientArea()
+    {
+        AppFixture app;
+        dblClickEmpty(app);
+        QCOMPARE(app.pages->count(), 1);
+        dblClickEmpty(app);
+        QCOMPARE(app.pages->count(), 2);
+        // A never-navigated blank page has three blanks on each side: another page opens.
+        QCOMPARE(app.main->PageControl->tabText(1), QStringLiteral("   空白页   "));
+        dblClickEmpty(app);
+        QCOMPARE(app.pages->count(), 3);
+        // A page titled "空白页" has two: the double-click closes it.
+        emit app.browser(2)->TitleChange(QStringLiteral("空白页"));
+        QCOMPARE(app.main->PageControl->tabText(2), QStringLiteral("  空白页  "));
+        dblClickEmpty(app);
+        QCOMPARE(app.pages->count(), 2);
+    }
+
+    void refreshShowsTheActivePage()
+    {
+        AppFixture app;
+        openPages(app, 2);
+        ScriptedBrowser *first = app.browser(0);
+        first->setBusy(true);
+        first->setTextSize(4);
+        app.pages->activatePage(0);
+        app.main->tabs()->PageChangeRefresh();
+        QCOMPARE(app.addressText(), QStringLiteral("http://p0.example"));
+        QCOMPARE(app.main->statusText(0), QStringLiteral(">>正在连接地址:<http://p0.example>"));
+        QVERIFY(app.main->menuItem("NLargest")->isChecked());
+        QVERIFY(!app.main->TimerClearAd->isActive());
+
+        first->setBusy(false);
+        app.pages->activePage()->address = QStringLiteral("init.htm");
+        app.main->tabs()->PageChangeRefresh();
+        // The start page is not asked for its text size: the answer counts as 0.
+        QVERIFY(app.main->menuItem("NSmallest")->isChecked());
+        QVERIFY(app.main->TimerClearAd->isActive());
+    }
+
+    void refreshOfABlankPageReadiesTheAddressBox()
+    {
+        AppFixture app;
+        app.pages->NewPage(0);
+        app.setAddressText(QStringLiteral("left over"));
+        app.main->setStatusText(0, QStringLiteral("left over"));
+        app.main->tabs()->PageChangeRefresh();
+        QCOMPARE(app.addressText(), QStringLiteral("about:blank"));
+        QCOMPARE(app.main->statusText(0), QString());
+    }
+
+};
+
+QTEST_MAIN(TestPageTabs)
+#include "tst_pagetabs.moc"
