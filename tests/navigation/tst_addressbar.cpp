@@ -162,7 +162,9 @@ private slots:
         go(app, QStringLiteral("z.y"));
         app.active()->commitNavigation();
         app.main->CBURL->setFocus();
-        app.setAddressText(QStringLiteral("http://x.y"));
+        // The text of a list entry other than the box's current one.
+        QCOMPARE(app.main->CBURL->currentIndex(), 0);
+        app.setAddressText(QStringLiteral("http://z.y"));
         app.main->ComboBoxSearch->setFocus();
         QTRY_VERIFY(app.main->ComboBoxSearch->hasFocus());
         QCOMPARE(app.pages->count(), 2);
