@@ -1,6 +1,7 @@
 #include "../engine/engineloader.h"
 #include "../pages/formwebbrowser.h"
 #include "../statusbar/setform.h"
+#include "applicationsetup.h"
 #include "configstore.h"
 #include "instanceforwarder.h"
 #include "instancelock.h"
@@ -11,36 +12,17 @@
 
 #include <QApplication>
 #include <QFileInfo>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QTimer>
-#include <QTranslator>
-
-#include <unistd.h>
 
 namespace {
 
 // Resizes and maximise/restore after this are the user's own.
 constexpr int kStartupSettleMs = 500;
 
-void installTranslations(QApplication &app)
-{
-    // Qt's own dialogs and buttons (是/否, 确定) speak the interface's language.
-    auto *translator = new QTranslator(&app);
-    if (translator->load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
-                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(translator);
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    // Chromium's sandbox stays on; only a process running as root turns it off, as Qt
-    // WebEngine refuses to start there otherwise.
-    if (::geteuid() == 0)
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-
     const QString programFolder = ProgramFolder::locate();
     const QString configPath = programFolder + QStringLiteral("Config.ini");
 
@@ -56,13 +38,9 @@ int main(int argc, char *argv[])
         }
     }
 
-    // The engine plugin loads with the first page; its rendering shares this context.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    ApplicationSetup::beforeApplication();
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("sablix"));
-    QApplication::setApplicationVersion(QStringLiteral("1.3.2"));
-    installTranslations(app);
+    ApplicationSetup::afterApplication(app);
 
     TerminationSignals termination;
     EngineLoader engine;

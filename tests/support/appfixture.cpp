@@ -20,12 +20,12 @@ void writeFile(const QString &path, const QByteArray &bytes)
         file.write(bytes);
 }
 
-AppFixture::AppFixture(const QByteArray &configIni)
+AppFixture::AppFixture(const QByteArray &configIni, EngineFactory *engine)
 {
     if (!configIni.isNull())
         writeFile(path(QStringLiteral("Config.ini")), configIni);
     main = new TQORMainForm(folder());
-    pages = new TFormWebbrowser(main, &engine);
+    pages = new TFormWebbrowser(main, engine ? engine : &this->engine);
     main->attachPages(pages);
     main->attachSetForm(new TSetForm(main));
 }
@@ -33,6 +33,7 @@ AppFixture::AppFixture(const QByteArray &configIni)
 AppFixture::~AppFixture()
 {
     pages->destroyAllPages();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     delete main;
 }
 

@@ -17,8 +17,9 @@
 class AppFixture
 {
 public:
-    // Config.ini gets these bytes first when given.
-    explicit AppFixture(const QByteArray &configIni = {});
+    // Config.ini gets these bytes first when given; pages come from `engine`, or from the
+    // scripted engine when none is given.
+    explicit AppFixture(const QByteArray &configIni = {}, EngineFactory *engine = nullptr);
     ~AppFixture();
 
     TQORMainForm *main = nullptr;

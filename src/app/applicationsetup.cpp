@@ -1,0 +1,35 @@
+#include "applicationsetup.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+#include <unistd.h>
+
+namespace ApplicationSetup {
+
+void beforeApplication()
+{
+    // Chromium's sandbox stays on; only a process running as root turns it off, as Qt
+    // WebEngine refuses to start there otherwise.
+    if (::geteuid() == 0)
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    // The engine plugin loads with the first page; its rendering shares this context.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+}
+
+void afterApplication(QApplication &app)
+{
+    QApplication::setApplicationName(QStringLiteral("sablix"));
+    QApplication::setApplicationVersion(QStringLiteral("1.3.2"));
+    auto *translator = new QTranslator(&app);
+    if (translator->load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(translator);
+    else
+        delete translator;
+}
+
+} // namespace ApplicationSetup

@@ -1,0 +1,275 @@
+#include "app/applicationsetup.h"
+#include "appfixture.h"
+#include "engine/engineloader.h"
+#include "navigation/addressbar.h"
+#include "tabs/pagetabs.h"
+#include "tabs/recentlyclosed.h"
+#include "testhttpserver.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QMenu>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTabWidget>
+#include <QTest>
+#include <QToolButton>
+
+#include <csignal>
+
+// The real Qt WebEngine behind the page collection, against pages served on 127.0.0.1.
+class TestWebEngine : public QObject
+{
+    Q_OBJECT
+
+private:
+    EngineLoader engine;
+    TestHttpServer server;
+    std::unique_ptr<AppFixture> app;
+
+    TEmbeddedWB *browser(int index) const { return app->pages->page(index)->browser; }
+    TEmbeddedWB *active() const { return app->pages->activePage()->browser; }
+    QString url(const char *path) const { return server.url(path).toString(); }
+
+    // Goes to an address the way the user does and waits until it has loaded.
+    TEmbeddedWB *open(const QString &address)
+    {
+        app->main->addressBar()->openAddress(address);
+        TEmbeddedWB *page = active();
+        if (!QTest::qWaitFor([&] { return !page->Busy() && page->LocationURL() == address; }, 20000))
+            return nullptr;
+        return page;
+    }
+
+    static bool waitLoaded(TEmbeddedWB *page, int ms = 20000)
+    {
+        QSignalSpy done(page, &TEmbeddedWB::DocumentComplete);
+        return done.wait(ms);
+    }
+
+    QVariant evaluate(TEmbeddedWB *page, const QString &script)
+    {
+        QVariant result;
+        bool finished = false;
+        page->runDocumentScript(script, [&](const QVariant &value) {
+            result = value;
+            finished = true;
+        });
+        return QTest::qWaitFor([&] { return finished; }, 10000) ? result : QVariant();
+    }
+
+    bool showActive()
+    {
+        app->main->show();
+        app->main->activateWindow();
+        return QTest::qWaitForWindowActive(app->main);
+    }
+
+    // The engine's input widget of a page, where mouse input goes.
+    static QWidget *inputWidget(TEmbeddedWB *page)
+    {
+        QWidget *view = page->focusProxy();
+        return view && view->focusProxy() ? view->focusProxy() : view;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        server.setPage("/title.html", "<html><head><title>Hello 标题</title></head><body>hello</body></html>");
+        server.setPage("/one.html", "<html><head><title>One</title></head><body><a id=next href='/two.html'>two</a></body></html>");
+        server.setPage("/two.html", "<html><head><title>Two</title></head><body>two</body></html>");
+        server.setPage("/slow.html", "<html><head><title>Slow</title></head><body>slow</body></html>", 1500);
+        server.setPage("/closer.html", "<html><head><title>Closer</title></head><body>"
+                                       "<script>setTimeout(function(){ window.close(); }, 300);</script></body></html>");
+        server.setPage("/opener.html", "<html><head><title>Opener</title></head><body>"
+                                       "<script>window.open('/popup.html');</script></body></html>");
+        server.setPage("/popup.html", "<html><head><title>Popup</title></head><body>popup</body></html>");
+        server.setPage("/link.html", "<html><head><title>Link</title></head><body style='margin:0'>"
+                                     "<a href='/two.html' style='display:block;width:100vw;height:100vh'>big link</a></body></html>");
+        server.setPage("/hostile.html", "<html><head><title>Hostile</title><script>"
+                                        "window.scroll = function () { document.title = 'hijacked'; };"
+                                        "window.scrollTo = window.scroll;"
+                                        "</script></head><body><div style='height:5000px'>tall</div></body></html>");
+        server.setPage("/lang.html", "<html><head><title>Lang</title></head><body>lang</body></html>");
+        QVERIFY(!engine.isLoaded());
+    }
+
+    void init() { app = std::make_unique<AppFixture>(QByteArray(), &engine); }
+    void cleanup() { app.reset(); }
+    void cleanupTestCase()
+    {
+        engine.shutdown();
+        // The profile is persistent and lives with the user, not in the program folder.
+        QVERIFY(QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/sablix/engine").exists());
+    }
+
+    void titleBecomesCaptionRecordedTitleAndStatus()
+    {
+        QStringList statuses;
+        app->main->addressBar()->openAddress(url("/title.html"));
+        TEmbeddedWB *page = active();
+        connect(page, &TEmbeddedWB::DownloadBegin, this, [&] { statuses << app->main->statusText(0); });
+        connect(page, &TEmbeddedWB::DownloadComplete, this, [&] { statuses << app->main->statusText(0); });
+        QVERIFY(waitLoaded(page));
+        QTRY_COMPARE(app->pages->page(0)->title, QStringLiteral("Hello 标题"));
+        QCOMPARE(app->main->PageControl->tabText(0), QStringLiteral("Hello 标题"));
+        QVERIFY2(statuses.contains(QStringLiteral(">>正在连接地址:<") + url("/title.html") + ">"), qPrintable(statuses.join(" | ")));
+        QVERIFY2(statuses.contains(QStringLiteral(">>完成:Hello 标题<") + url("/title.html") + ">"), qPrintable(statuses.join(" | ")));
+        QCOMPARE(app->addressText(), url("/title.html"));
+        QVERIFY(engine.isLoaded());
+    }
+
+    void backAndForwardImagesFollowTheHistory()
+    {
+        TEmbeddedWB *page = open(url("/one.html"));
+        QVERIFY(page);
+        QCOMPARE(app->main->SBP->icon().cacheKey(), app->main->SBH1->icon().cacheKey());
+        app->pages->setLastPageBlanked(false);
+        page->Navigate(url("/two.html"));
+        QVERIFY(waitLoaded(page));
+        QTRY_COMPARE(app->main->SBP->icon().cacheKey(), app->main->SBL1->icon().cacheKey());
+        QCOMPARE(app->main->SBN->icon().cacheKey(), app->main->SBH2->icon().cacheKey());
+        app->main->SBP->click();
+        QTRY_COMPARE(page->LocationURL(), url("/one.html"));
+        QTRY_COMPARE(app->main->SBN->icon().cacheKey(), app->main->SBL2->icon().cacheKey());
+        QTRY_COMPARE(app->main->SBP->icon().cacheKey(), app->main->SBH1->icon().cacheKey());
+    }
+
+    void aPageClosingItselfGoesThroughClosePage()
+    {
+        QVERIFY(open(url("/title.html")));
+        app->pages->OpenUrlInNewPage(url("/closer.html"));
+        QCOMPARE(app->pages->count(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(app->pages->count(), 1, 20000);
+        QCOMPARE(app->main->recentlyClosed()->entries().last().address, url("/closer.html"));
+    }
+
+    void scriptWindowsReachNewWindow2()
+    {
+        QVERIFY(open(url("/opener.html")));
+        QTRY_COMPARE_WITH_TIMEOUT(app->pages->count(), 2, 20000);
+        // The popup loads in a page of ours, in the background.
+        QCOMPARE(app->pages->activeIndex(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(browser(1)->LocationURL(), url("/popup.html"), 20000);
+        QTRY_COMPARE(app->pages->page(1)->title, QStringLiteral("Popup"));
+    }
+
+    void progressBarShowsAndHides()
+    {
+        app->main->addressBar()->openAddress(url("/slow.html"));
+        QTRY_VERIFY_WITH_TIMEOUT(app->pages->progressBar() && app->pages->progressBar()->isVisibleTo(app->main), 10000);
+        QVERIFY(waitLoaded(active()));
+        QTRY_VERIFY(!app->pages->progressBar()->isVisibleTo(app->main));
+    }
+
+    void aKilledRendererLeavesTheRestWorking()
+    {
+        TEmbeddedWB *first = open(url("/title.html"));
+        QVERIFY(first);
+        app->main->tabs()->NAddNewBlankClick();
+        TEmbeddedWB *second = open(QStringLiteral("http://localhost:%1/one.html").arg(server.url("/").port()));
+        QVERIFY(second);
+        const qint64 victim = first->rendererProcessId();
+        QVERIFY(victim > 0);
+        QVERIFY(victim != second->rendererProcessId());
+
+        QSignalSpy died(first, &TEmbeddedWB::RendererTerminated);
+        ::kill(pid_t(victim), SIGKILL);
+        QVERIFY(died.wait(10000));
+        QCOMPARE(app->pages->count(), 2);
+
+        // The other page keeps working.
+        second->Navigate(QStringLiteral("http://localhost:%1/two.html").arg(server.url("/").port()));
+        QVERIFY(waitLoaded(second));
+        QTRY_COMPARE(app->pages->page(1)->title, QStringLiteral("Two"));
+
+        // F5 brings the dead one back.
+        app->pages->activatePage(0);
+        app->main->findChild<QAction *>(QStringLiteral("ActionNRefresh"))->trigger();
+        QVERIFY(waitLoaded(first));
+        QTRY_VERIFY(first->rendererProcessId() > 0 && first->rendererProcessId() != victim);
+        QCOMPARE(evaluate(first, QStringLiteral("document.body.textContent")).toString(), QStringLiteral("hello"));
+    }
+
+    void documentWalksAreOutOfThePagesReach()
+    {
+        TEmbeddedWB *page = open(url("/hostile.html"));
+        QVERIFY(page);
+        app->main->menuItem("NTOPageEnd")->trigger();
+        QTRY_VERIFY(evaluate(page, QStringLiteral("window.scrollY")).toInt() > 1000);
+        QCOMPARE(page->LocationName(), QStringLiteral("Hostile"));
+        app->main->menuItem("NTOPageHome")->trigger();
+        QTRY_COMPARE(evaluate(page, QStringLiteral("window.scrollY")).toInt(), 0);
+    }
+
+    void theEngineSpeaksChinese()
+    {
+        TEmbeddedWB *page = open(url("/lang.html"));
+        QVERIFY(page);
+        QVERIFY(!server.requests.isEmpty());
+        QVERIFY(server.requests.last().headers.value("accept-language").startsWith("zh-CN"));
+        QCOMPARE(evaluate(page, QStringLiteral("navigator.language")).toString(), QStringLiteral("zh-CN"));
+
+        // Its own context menu, after a right press in the page.
+        QVERIFY(showActive());
+        QTest::qWait(300);
+        QWidget *input = inputWidget(page);
+        QTest::mousePress(input, Qt::RightButton, Qt::NoModifier, QPoint(40, 40));
+        QTest::mouseRelease(input, Qt::RightButton, Qt::NoModifier, QPoint(40, 40));
+        QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<QMenu *>(QApplication::activePopupWidget()), 10000);
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QStringList texts;
+        for (QAction *action : menu->actions())
+            texts << action->text();
+        menu->close();
+        QVERIFY2(texts.join(' ').contains(QStringLiteral("后退")), qPrintable(texts.join(" | ")));
+    }
+
+    void aMiddleClickOnALinkOpensExactlyOnePage()
+    {
+        TEmbeddedWB *page = open(url("/link.html"));
+        QVERIFY(page);
+        QVERIFY(showActive());
+        QTest::qWait(500);
+        QTest::mouseClick(inputWidget(page), Qt::MiddleButton, Qt::NoModifier, QPoint(60, 60));
+        QTRY_COMPARE_WITH_TIMEOUT(app->pages->count(), 2, 10000);
+        QTest::qWait(1000);
+        QCOMPARE(app->pages->count(), 2);
+        QCOMPARE(app->pages->activeIndex(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(browser(1)->LocationURL(), url("/two.html"), 10000);
+        QCOMPARE(page->LocationURL(), url("/link.html"));
+    }
+
+    void dropsOnAPageReachTheMainWindow()
+    {
+        TEmbeddedWB *page = open(url("/title.html"));
+        QVERIFY(page);
+        QVERIFY(showActive());
+        QTest::qWait(300);
+        QMimeData data;
+        data.setText(url("/two.html"));
+        QWidget *input = inputWidget(page);
+        QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(input, &enter);
+        QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(input, &drop);
+        QCOMPARE(app->pages->count(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(browser(1)->LocationURL(), url("/two.html"), 10000);
+        QCOMPARE(page->LocationURL(), url("/title.html"));
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    ApplicationSetup::beforeApplication();
+    QApplication app(argc, argv);
+    ApplicationSetup::afterApplication(app);
+    TestWebEngine test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_webengine.moc"
