@@ -1,6 +1,27 @@
 #include "enterlineedit.h"
 
+#include <QAction>
 #include <QKeyEvent>
+
+bool EnterLineEdit::event(QEvent *event)
+{
+    if (event->type() != QEvent::ShortcutOverride)
+        return QLineEdit::event(event);
+    auto *key = static_cast<QKeyEvent *>(event);
+    for (auto editing : {QKeySequence::SelectAll, QKeySequence::Copy, QKeySequence::Cut, QKeySequence::Paste,
+                         QKeySequence::Undo, QKeySequence::Redo})
+        if (key->matches(editing))
+            return QLineEdit::event(event);
+    const QKeySequence pressed(key->keyCombination());
+    for (const QAction *action : window()->actions()) {
+        if (action->shortcut() == pressed && action->isEnabled()) {
+            // Not claimed: the window's shortcut runs.
+            event->ignore();
+            return true;
+        }
+    }
+    return QLineEdit::event(event);
+}
 
 void EnterLineEdit::keyPressEvent(QKeyEvent *event)
 {

@@ -3,7 +3,9 @@
 #include <QLineEdit>
 
 // The edit field of the address and search boxes: Enter, with whatever modifiers were
-// held, is reported once and goes no further (the box must not also act on it).
+// held, is reported once and goes no further (the box must not also act on it). The
+// window's command keys win over the field's own editing keys (Ctrl+E exits, it does not
+// move to the end of the line); the common editing keys stay the field's.
 class EnterLineEdit : public QLineEdit
 {
     Q_OBJECT
@@ -15,5 +17,6 @@ signals:
     void enterPressed(Qt::KeyboardModifiers modifiers);
 
 protected:
+    bool event(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 };

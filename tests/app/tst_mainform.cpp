@@ -164,6 +164,21 @@ private slots:
         QCOMPARE(app.pages->count(), 1);
         QTest::keyClick(app.main->CBURL->lineEdit(), Qt::Key_B, Qt::ControlModifier);
         QCOMPARE(app.pages->count(), 2);
+        // The window's keys win over the address box's own editing keys...
+        QSignalSpy closed(app.main, &TQORMainForm::closed);
+        app.main->CBURL->setFocus();
+        app.setAddressText(QStringLiteral("abc"));
+        app.main->CBURL->lineEdit()->setCursorPosition(0);
+        QTest::keyClick(app.main->CBURL->lineEdit(), Qt::Key_E, Qt::ControlModifier);
+        QCOMPARE(closed.count(), 1);
+        // ...except the common ones: Ctrl+A selects the box's text.
+        AppFixture other;
+        other.main->show();
+        QVERIFY(QTest::qWaitForWindowActive(other.main));
+        other.setAddressText(QStringLiteral("select me"));
+        other.main->CBURL->setFocus();
+        QTest::keyClick(other.main->CBURL->lineEdit(), Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(other.main->CBURL->lineEdit()->selectedText(), QStringLiteral("select me"));
     }
 
     void barsAndHints()

@@ -1,0 +1,206 @@
+"""Drives the real sablix binary under Xvfb: starts it, types with xdotool, reads its files.
+
+Runs inside tests/support/run-isolated.sh and with-xvfb.sh, which give every test its own
+program folder ($SABLIX_HOME), per-user folders and display.
+"""
+
+import functools
+import http.server
+import os
+import shutil
+import subprocess
+import threading
+import time
+import unittest
+
+BIN = os.environ["SABLIX_BIN"]
+PROGRAM = os.environ["SABLIX_HOME"]
+CAPTION = "sablix 浏览器"
+
+
+def data_file(name):
+    return os.path.join(PROGRAM, "Data", name)
+
+
+def read_lines(path):
+    """A list file's lines, as the program writes them (GB18030, CR LF)."""
+    with open(path, "rb") as f:
+        data = f.read()
+    if not data:
+        return []
+    assert data.endswith(b"\r\n"), data[-20:]
+    return data.decode("gb18030").split("\r\n")[:-1]
+
+
+def read_config():
+    try:
+        with open(os.path.join(PROGRAM, "Config.ini"), "rb") as f:
+            return f.read().decode("gb18030")
+    except FileNotFoundError:
+        return None
+
+
+def write_config(text):
+    with open(os.path.join(PROGRAM, "Config.ini"), "wb") as f:
+        f.write(text.replace("\n", "\r\n").encode("gb18030"))
+
+
+def wait_for(predicate, timeout=20.0, interval=0.1, what="condition"):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        value = predicate()
+        if value:
+            return value
+        time.sleep(interval)
+    raise AssertionError("timed out waiting for " + what)
+
+
+def xdotool(*args, check=True):
+    result = subprocess.run(["xdotool", *args], capture_output=True, text=True)
+    if check and result.returncode != 0:
+        raise AssertionError("xdotool %s failed: %s" % (" ".join(args), result.stderr))
+    return result.stdout.strip()
+
+
+def visible_windows():
+    out = xdotool("search", "--onlyvisible", "--name", CAPTION, check=False)
+    return [w for w in out.split() if w]
+
+
+class PageServer:
+    """Serves fixed pages on 127.0.0.1 from a thread."""
+
+    def __init__(self, pages):
+        self.pages = pages
+        server = self
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            def do_GET(self):
+                body = server.pages.get(self.path.split("?")[0])
+                if body is None:
+                    self.send_error(404)
+                    return
+                data = body.encode("utf-8")
+                self.send_response(200)
+                self.send_header("Content-Type", "text/html; charset=utf-8")
+                self.send_header("Content-Length", str(len(data)))
+                self.end_headers()
+                self.wfile.write(data)
+
+            def log_message(self, *args):
+                pass
+
+        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+        self.port = self.httpd.server_address[1]
+        threading.Thread(target=self.httpd.serve_forever, daemon=True).start()
+
+    def url(self, path):
+        return "http://127.0.0.1:%d%s" % (self.port, path)
+
+    def close(self):
+        self.httpd.shutdown()
+
+
+def page(title, body=""):
+    return "<html><head><title>%s</title></head><body>%s</body></html>" % (title, body)
+
+
+class Sablix:
+    """One sablix process."""
+
+    def __init__(self, *args, cwd=None):
+        before = set(visible_windows())
+        self.proc = subprocess.Popen([BIN, *args], cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        self.window = None
+        self._before = before
+
+    def wait_window(self, timeout=20.0):
+        def appeared():
+            if self.proc.poll() is not None:
+                raise AssertionError("sablix ended early: %s" % self.proc.stderr.read().decode(errors="replace"))
+            new = [w for w in visible_windows() if w not in self._before]
+            return new[0] if new else None
+
+        self.window = wait_for(appeared, timeout, what="the sablix window")
+        # The window has to be on screen and its layouts settled before keys go to it.
+        time.sleep(0.7)
+        return self.window
+
+    def current_window(self):
+        """The window may be created anew (the first page brings an OpenGL surface)."""
+        out = xdotool("search", "--onlyvisible", "--pid", str(self.proc.pid), "--name", CAPTION, check=False)
+        windows = [w for w in out.split() if w]
+        if windows:
+            self.window = windows[-1]
+        return self.window
+
+    def focus(self):
+        xdotool("windowfocus", "--sync", self.current_window())
+        time.sleep(0.2)
+
+    def key(self, *keys):
+        self.focus()
+        for k in keys:
+            xdotool("key", "--clearmodifiers", k)
+            time.sleep(0.15)
+
+    def type(self, text):
+        self.focus()
+        xdotool("type", "--delay", "25", text)
+        time.sleep(0.1)
+
+    def go(self, text):
+        """Puts the text into the address box (F6) and presses Enter."""
+        self.key("F6")
+        self.type(text)
+        self.key("Return")
+
+    def maps(self):
+        with open("/proc/%d/maps" % self.proc.pid) as f:
+            return f.read()
+
+    def alive(self):
+        return self.proc.poll() is None
+
+    def exit(self, timeout=30.0):
+        """Ctrl+E, the way a user leaves."""
+        self.key("ctrl+e")
+        return self.wait(timeout)
+
+    def wait(self, timeout=30.0):
+        try:
+            return self.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait()
+            raise AssertionError("sablix did not end")
+
+    def stop(self):
+        if self.alive():
+            self.proc.terminate()
+            try:
+                self.proc.wait(30)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
+
+
+def open_page_lines():
+    path = data_file("OpenURLList.lst")
+    return read_lines(path) if os.path.exists(path) else []
+
+
+def reset_folders():
+    """Empties the program folder and the per-user folders: each test starts as a first run."""
+    for root in (PROGRAM, os.environ["XDG_DATA_HOME"], os.environ["XDG_CONFIG_HOME"],
+                 os.environ["XDG_CACHE_HOME"], os.environ["XDG_RUNTIME_DIR"]):
+        for name in os.listdir(root):
+            path = os.path.join(root, name)
+            if os.path.isdir(path) and not os.path.islink(path):
+                shutil.rmtree(path)
+            else:
+                os.remove(path)
+
+
+def main():
+    unittest.main(verbosity=2)

@@ -1,0 +1,90 @@
+"""The typical request, end to end: type, load, search, complete, leave; and the orderly
+shutdown on SIGTERM."""
+
+import os
+import signal
+import time
+import unittest
+
+from sablixtest import (PROGRAM, PageServer, Sablix, data_file, open_page_lines, page, read_config,
+                        read_lines, reset_folders, wait_for, main)
+
+FIRST_ENGINE = "https://www.baidu.com/baidu?tn=sablix_dg&word="
+
+
+class Browsing(unittest.TestCase):
+    def setUp(self):
+        reset_folders()
+        self.server = PageServer({
+            "/a.html": page("页面甲", "<p>甲</p>"),
+            "/b.html": page("Page B"),
+        })
+        self.app = None
+
+    def tearDown(self):
+        if self.app:
+            self.app.stop()
+        self.server.close()
+
+    def test_typical_request(self):
+        self.app = Sablix()
+        self.app.wait_window()
+        # The window is up without the web engine, which waits for the first page.
+        self.assertNotIn("libQt6WebEngineCore", self.app.maps())
+        self.assertFalse(os.path.exists(os.path.join(os.environ["XDG_DATA_HOME"], "sablix", "engine")))
+
+        typed = self.server.url("/a.html")[len("http://"):]
+        self.app.go(typed)
+        wait_for(lambda: "页面甲#" + self.server.url("/a.html") in open_page_lines(), what="the page to load")
+        self.assertIn("libQt6WebEngineCore", self.app.maps())
+
+        # A bare word searches with the first engine, in a new page.
+        self.app.go("sablixword")
+        # Ctrl+Enter completes a name to www.NAME.com.
+        self.app.key("F6")
+        self.app.type("abc")
+        self.app.key("ctrl+Return")
+        # Two searches from the search box, the second one twice.
+        self.app.key("F6", "Tab")
+        self.app.type("first query")
+        self.app.key("Return")
+        for _ in range(2):
+            self.app.key("F6", "Tab")
+            self.app.type("second")
+            self.app.key("Return")
+        time.sleep(1.0)
+
+        self.assertEqual(self.app.exit(), 0)
+        self.assertEqual(read_lines(data_file("Url.lst")), [
+            self.server.url("/a.html"),
+            FIRST_ENGINE + "sablixword",
+            "http://www.abc.com/",
+        ])
+        self.assertEqual(read_lines(data_file("SearchHistory.lst")), ["first query", "second"])
+        self.assertIn("TrueClose=1", read_config())
+        # More than two pages were open: the last moment's pages are in the second list.
+        lines = read_lines(data_file("OpenURLList2.lst"))
+        self.assertIn("页面甲#" + self.server.url("/a.html"), lines)
+
+    def test_sigterm_runs_the_orderly_shutdown(self):
+        self.app = Sablix()
+        self.app.wait_window()
+        self.app.go(self.server.url("/b.html"))
+        wait_for(lambda: open_page_lines(), what="the page to load")
+        self.app.proc.send_signal(signal.SIGTERM)
+        self.assertEqual(self.app.wait(), 0)
+        self.assertIn("TrueClose=1", read_config())
+        self.assertEqual(read_lines(data_file("Url.lst")), [self.server.url("/b.html")])
+        self.assertEqual(read_lines(data_file("OpenURLList2.lst")), ["Page B#" + self.server.url("/b.html")])
+
+    def test_an_address_on_a_first_command_line_opens_nothing(self):
+        self.app = Sablix(self.server.url("/b.html"))
+        self.app.wait_window()
+        time.sleep(1.5)
+        self.assertEqual(self.app.exit(), 0)
+        self.assertEqual(read_lines(data_file("Url.lst")), [])
+        self.assertFalse(os.path.exists(data_file("OpenURLList.lst")))
+
+
+if __name__ == "__main__":
+    main()
