@@ -15,8 +15,6 @@ void beforeApplication()
     // WebEngine refuses to start there otherwise.
     if (::geteuid() == 0)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    // The engine plugin loads with the first page; its rendering shares this context.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
 }
 

@@ -5,8 +5,7 @@ class QApplication;
 // What the program sets up around its application object; the engine tests share it.
 namespace ApplicationSetup {
 
-// Before the application object: the engine's sandbox rule, the shared GL context the
-// engine plugin renders with, and the interface's locale.
+// Before the application object: the engine's sandbox rule and the interface's locale.
 void beforeApplication();
 
 // After it: names and Qt's own translations (dialog buttons read 是/否, 确定).
