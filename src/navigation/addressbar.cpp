@@ -175,7 +175,7 @@ void AddressBar::GoHome()
         TFormWebbrowser *pages = m_main->pages();
         if (pages->count() == 0 && !m_main->tabs()->NAddNewBlankClick())
             return;
-        if (m_main->PageControl->tabText(pages->activeIndex()) != PageCaption::kBlankCaption &&
+        if (pages->activePage()->caption != PageCaption::kBlankCaption &&
             !m_main->tabs()->NAddNewBlankClick())
             return;
         TFormWebbrowser::PageRecord *active = pages->activePage();

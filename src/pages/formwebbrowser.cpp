@@ -20,6 +20,7 @@
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -65,6 +66,9 @@ TFormWebbrowser::TFormWebbrowser(TQORMainForm *mainForm, EngineFactory *engine)
     : QObject(mainForm), m_main(mainForm), m_engine(engine)
 {
     setObjectName(QStringLiteral("TFormWebbrowser"));
+    m_captionTimer.setSingleShot(true);
+    m_captionTimer.setInterval(kCaptionDelayMs);
+    connect(&m_captionTimer, &QTimer::timeout, this, &TFormWebbrowser::applyCaptions);
     connect(m_main->menuItem("NDocmentSetFocus"), &QAction::triggered, this, &TFormWebbrowser::FocusActiveDocument);
     connect(m_main->menuItem("NTOPageHome"), &QAction::triggered, this, &TFormWebbrowser::ScrollToStart);
     connect(m_main->menuItem("NTOPageEnd"), &QAction::triggered, this, &TFormWebbrowser::ScrollToEnd);
@@ -146,6 +150,7 @@ bool TFormWebbrowser::NewPage(quint8 mode)
     auto record = std::make_unique<PageRecord>();
     record->sheet = sheet;
     record->browser = browser;
+    record->caption = PageCaption::kBlankCaption;
     m_pages.push_back(std::move(record));
 
     if (mode != 2)
@@ -374,9 +379,31 @@ void TFormWebbrowser::SetPageCaption(const QString &title, const TEmbeddedWB *se
         PageRecord *record = m_pages[size_t(i)].get();
         if (record->browser != sender)
             continue;
-        m_main->PageControl->setTabText(i, caption);
-        m_main->PageControl->setTabToolTip(i, full);
+        record->caption = caption;
         record->title = full;
+        scheduleCaptions();
+    }
+}
+
+void TFormWebbrowser::scheduleCaptions()
+{
+    // Pages loading together change their titles one after another; the strip takes them
+    // all at once. Once the window holds a web view every repaint is a full composition of
+    // the window, which costs much where there is no GPU.
+    if (!m_captionTimer.isActive())
+        m_captionTimer.start();
+}
+
+void TFormWebbrowser::applyCaptions()
+{
+    m_captionTimer.stop();
+    QTabWidget *control = m_main->PageControl;
+    for (int i = 0; i < count(); ++i) {
+        const PageRecord *record = m_pages[size_t(i)].get();
+        if (control->tabText(i) != record->caption) {
+            control->setTabText(i, record->caption);
+            control->setTabToolTip(i, record->title);
+        }
     }
 }
 

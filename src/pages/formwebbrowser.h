@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <memory>
 #include <vector>
@@ -24,11 +25,13 @@ public:
     static constexpr int kMaxPages = 256;
     // An index of 256 or more passed to a page operation means the active page.
     static constexpr int kActivePage = 256;
+    static constexpr int kCaptionDelayMs = 100;
 
     struct PageRecord
     {
         QWidget *sheet = nullptr;
         TEmbeddedWB *browser = nullptr;
+        QString caption; // the tab's text; the strip shows it at most kCaptionDelayMs later
         QString title;   // at most 52 characters + "..."
         QString address; // what the page last reported or was told to open
         bool backEnabled = false;
@@ -70,6 +73,8 @@ public:
     // The back and forward buttons show the enabled or greyed images of a page's flags.
     void showHistoryImages(const PageRecord *record);
     QProgressBar *progressBar() const { return m_progressBar; }
+    // Brings the strip's captions up to date with the pages' own at once.
+    void applyCaptions();
     void resetProgressBar();
     // At exit: every page goes before the engine's profile does.
     void destroyAllPages();
@@ -77,6 +82,7 @@ public:
 private:
     void bindEvents(TEmbeddedWB *browser);
     void reportEngineFailure();
+    void scheduleCaptions();
     void removePage(int index);
     bool isActive(const TEmbeddedWB *browser) const;
     bool keyboardInside(const TEmbeddedWB *browser) const;
@@ -101,4 +107,5 @@ private:
     int m_changingPages = 0;
     bool m_engineFailureReported = false;
     QProgressBar *m_progressBar = nullptr;
+    QTimer m_captionTimer;
 };

@@ -217,9 +217,8 @@ void PageTabs::PanelMainClientDblClick()
 {
     try {
         TFormWebbrowser *pages = m_main->pages();
-        QTabWidget *control = m_main->PageControl;
         if (pages->count() != 1 && pages->count() > 0 &&
-            control->tabText(pages->count() - 1) == QStringLiteral("  空白页  ")) {
+            pages->page(pages->count() - 1)->caption == QStringLiteral("  空白页  ")) {
             pages->ClosePage(pages->count() - 1);
             return;
         }

@@ -116,7 +116,7 @@ private slots:
         connect(page, &TEmbeddedWB::DownloadComplete, this, [&] { statuses << app->main->statusText(0); });
         QVERIFY(waitLoaded(page));
         QTRY_COMPARE(app->pages->page(0)->title, QStringLiteral("Hello 标题"));
-        QCOMPARE(app->main->PageControl->tabText(0), QStringLiteral("Hello 标题"));
+        QTRY_COMPARE(app->main->PageControl->tabText(0), QStringLiteral("Hello 标题"));
         QVERIFY2(statuses.contains(QStringLiteral(">>正在连接地址:<") + url("/title.html") + ">"), qPrintable(statuses.join(" | ")));
         QVERIFY2(statuses.contains(QStringLiteral(">>完成:Hello 标题<") + url("/title.html") + ">"), qPrintable(statuses.join(" | ")));
         QCOMPARE(app->addressText(), url("/title.html"));

@@ -92,8 +92,8 @@ ScriptedBrowser *AppFixture::openPage(const QString &url, const QString &title)
 QStringList AppFixture::captions() const
 {
     QStringList list;
-    for (int i = 0; i < main->PageControl->count(); ++i)
-        list << main->PageControl->tabText(i);
+    for (int i = 0; i < pages->count(); ++i)
+        list << pages->page(i)->caption;
     return list;
 }
 

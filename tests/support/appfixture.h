@@ -40,6 +40,7 @@ public:
     ScriptedBrowser *openBlankPage();
     // Opens a page showing `url`; it becomes the active page.
     ScriptedBrowser *openPage(const QString &url, const QString &title = {});
+    // The pages' captions, as the strip shows them once it caught up.
     QStringList captions() const;
     QString addressText() const;
     void setAddressText(const QString &text);

@@ -193,12 +193,12 @@ private slots:
         dblClickEmpty(app);
         QCOMPARE(app.pages->count(), 2);
         // A never-navigated blank page has three blanks on each side: another page opens.
-        QCOMPARE(app.main->PageControl->tabText(1), QStringLiteral("   空白页   "));
+        QCOMPARE(app.pages->page(1)->caption, QStringLiteral("   空白页   "));
         dblClickEmpty(app);
         QCOMPARE(app.pages->count(), 3);
         // A page titled "空白页" has two: the double-click closes it.
         emit app.browser(2)->TitleChange(QStringLiteral("空白页"));
-        QCOMPARE(app.main->PageControl->tabText(2), QStringLiteral("  空白页  "));
+        QCOMPARE(app.pages->page(2)->caption, QStringLiteral("  空白页  "));
         dblClickEmpty(app);
         QCOMPARE(app.pages->count(), 2);
     }

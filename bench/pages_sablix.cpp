@@ -1,0 +1,69 @@
+// The pages benchmark on sablix itself: the program's own windows and page collection,
+// the engine plugin, N pages of one address opened as new pages. Prints the time until all
+// have loaded and the PSS of the process tree.
+//   pages_sablix N URL
+#include "app/applicationsetup.h"
+#include "app/mainform.h"
+#include "engine/embeddedwb.h"
+#include "engine/engineloader.h"
+#include "pages/formwebbrowser.h"
+#include "processmemory.h"
+#include "statusbar/setform.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    ApplicationSetup::beforeApplication();
+    QApplication app(argc, argv);
+    ApplicationSetup::afterApplication(app);
+    if (argc < 3)
+        return 2;
+    const int count = QString::fromLocal8Bit(argv[1]).toInt();
+    const QString url = QString::fromLocal8Bit(argv[2]);
+
+    QTemporaryDir folder;
+    EngineLoader engine;
+    auto *main = new TQORMainForm(folder.path() + QLatin1Char('/'));
+    auto *pages = new TFormWebbrowser(main, &engine);
+    main->attachPages(pages);
+    main->attachSetForm(new TSetForm(main));
+    main->setWindowState(Qt::WindowNoState);
+    main->resize(1024, 768);
+    main->show();
+
+    QElapsedTimer timer;
+    int loaded = 0;
+    QTimer::singleShot(0, [&] {
+        timer.start();
+        for (int i = 0; i < count; ++i) {
+            pages->OpenUrlInNewPage(url);
+            TEmbeddedWB *browser = pages->page(pages->newPageIndex())->browser;
+            QObject::connect(browser, &TEmbeddedWB::DocumentComplete, [&, browser] {
+                if (browser->property("counted").toBool() || browser->LocationURL() != url)
+                    return;
+                browser->setProperty("counted", true);
+                if (++loaded == count) {
+                    std::printf("loaded %.1f\n", double(timer.nsecsElapsed()) / 1e6);
+                    std::fflush(stdout);
+                    QTimer::singleShot(2000, [&] {
+                        std::printf("pss_mib %.1f\n", treePssMiB());
+                        std::fflush(stdout);
+                        app.quit();
+                    });
+                }
+            });
+        }
+    });
+    const int result = app.exec();
+    pages->destroyAllPages();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    engine.shutdown();
+    delete main;
+    return result;
+}

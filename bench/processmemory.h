@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QDir>
+#include <QFile>
+#include <QSet>
+
+#include <unistd.h>
+
+// PSS of this process and every process below it (the engine's helper processes), in MiB.
+inline double treePssMiB()
+{
+    QHash<int, int> parents;
+    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool isPid = false;
+        const int pid = entry.toInt(&isPid);
+        if (!isPid)
+            continue;
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        // The command may contain blanks; the fields after it start at the last ')'.
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        parents.insert(pid, fields.value(1).toInt());
+    }
+    QSet<int> tree{int(::getpid())};
+    for (bool grew = true; grew;) {
+        grew = false;
+        for (auto it = parents.cbegin(); it != parents.cend(); ++it) {
+            if (!tree.contains(it.key()) && tree.contains(it.value())) {
+                tree.insert(it.key());
+                grew = true;
+            }
+        }
+    }
+    double total = 0;
+    for (int pid : tree) {
+        QFile rollup(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
+        if (!rollup.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray &line : rollup.readAll().split('\n'))
+            if (line.startsWith("Pss:"))
+                total += line.mid(4).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    }
+    return total;
+}
