@@ -32,7 +32,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
 def run(program, count, url):
     started = time.monotonic()
-    proc = subprocess.Popen([program, str(count), url], stdout=subprocess.PIPE, text=True)
+    proc = subprocess.Popen([program, str(count), url], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
     elapsed = None
     values = {}
     for line in proc.stdout:

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QLoggingCategory>
 #include <QTranslator>
 
 #include <unistd.h>
@@ -20,6 +21,8 @@ void beforeApplication()
 
 void afterApplication(QApplication &app)
 {
+    // The engine reports its GL set-up on every start; that is not for the user.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
     QApplication::setApplicationName(QStringLiteral("sablix"));
     QApplication::setApplicationVersion(QStringLiteral("1.3.2"));
     auto *translator = new QTranslator(&app);
