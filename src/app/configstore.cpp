@@ -33,11 +33,23 @@ int ConfigStore::readInteger(const QString &section, const QString &key, int fal
 
 bool ConfigStore::writeString(const QString &section, const QString &key, const QString &value)
 {
+    return writeStrings(section, {{key, value}});
+}
+
+bool ConfigStore::writeStrings(const QString &section, const QList<std::pair<QString, QString>> &values)
+{
     // Read again before every write: another instance or a person may have changed the file.
     IniDocument document = read();
-    if (document.value(section, key) == value && QFileInfo::exists(m_filePath))
+    bool changed = false;
+    for (const auto &[key, value] : values) {
+        if (document.value(section, key) == value)
+            continue;
+        document.setValue(section, key, value);
+        changed = true;
+    }
+    // What the file holds already is not written again.
+    if (!changed)
         return true;
-    document.setValue(section, key, value);
 
     QSaveFile file(m_filePath);
     if (!file.open(QIODevice::WriteOnly))

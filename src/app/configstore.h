@@ -25,6 +25,9 @@ public:
 
     // Returns false when the file could not be replaced; callers keep their live value.
     bool writeString(const QString &section, const QString &key, const QString &value);
+    // Several keys of one section in one replacement of the file, in order: the result
+    // is that of writing them one after another.
+    bool writeStrings(const QString &section, const QList<std::pair<QString, QString>> &values);
 
 private:
     QString m_filePath;

@@ -184,10 +184,11 @@ void TQORMainForm::finishStartup()
 
 void TQORMainForm::saveWindowBounds()
 {
-    m_config.writeString(kRunData, QStringLiteral("MainFormTop"), QString::number(y()));
-    m_config.writeString(kRunData, QStringLiteral("MainFormLeft"), QString::number(x()));
-    m_config.writeString(kRunData, QStringLiteral("MainFormWidth"), QString::number(width()));
-    m_config.writeString(kRunData, QStringLiteral("MainFormHeight"), QString::number(height()));
+    // Four keys, one replacement of the file: a resize comes many times a second.
+    m_config.writeStrings(kRunData, {{QStringLiteral("MainFormTop"), QString::number(y())},
+                                     {QStringLiteral("MainFormLeft"), QString::number(x())},
+                                     {QStringLiteral("MainFormWidth"), QString::number(width())},
+                                     {QStringLiteral("MainFormHeight"), QString::number(height())}});
 }
 
 void TQORMainForm::resizeEvent(QResizeEvent *event)
@@ -258,6 +259,9 @@ void TQORMainForm::bringUp()
 
 void TQORMainForm::handleInstanceMessage(const QString &text)
 {
+    // A window on its way out opens nothing more.
+    if (m_closed)
+        return;
     try {
         const QString name = text.left(255);
         if (name.contains(QLatin1String("0***0"))) {

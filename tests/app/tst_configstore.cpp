@@ -181,6 +181,21 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("Config.ini")});
     }
 
+    void severalKeysInOneWriteAndNothingWrittenTwice()
+    {
+        ConfigStore store(path());
+        QVERIFY(store.writeStrings(kRunData, {{QStringLiteral("MainFormTop"), QStringLiteral("1")},
+                                              {QStringLiteral("MainFormLeft"), QStringLiteral("2")}}));
+        QCOMPARE(fileBytes(), QByteArray("[RunData]\r\nMainFormTop=1\r\nMainFormLeft=2\r\n"));
+        struct stat before = {};
+        ::stat(QFile::encodeName(path()).constData(), &before);
+        QVERIFY(store.writeStrings(kRunData, {{QStringLiteral("MainFormTop"), QStringLiteral("1")},
+                                              {QStringLiteral("MainFormLeft"), QStringLiteral("2")}}));
+        struct stat after = {};
+        ::stat(QFile::encodeName(path()).constData(), &after);
+        QCOMPARE(after.st_ino, before.st_ino);
+    }
+
     void integerReads_data()
     {
         QTest::addColumn<QString>("text");

@@ -345,6 +345,15 @@ private slots:
         QCOMPARE(app.active()->pendingAddress(), QStringLiteral("http://WWW.Example.COM"));
     }
 
+    void aClosedWindowOpensNothingMore()
+    {
+        AppFixture app;
+        app.main->show();
+        app.main->close();
+        app.main->handleInstanceMessage(QStringLiteral("http://late.example/"));
+        QCOMPARE(app.pages->count(), 0);
+    }
+
     void bringUpMessageRestoresAMinimisedWindow()
     {
         AppFixture app;

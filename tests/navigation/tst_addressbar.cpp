@@ -170,6 +170,17 @@ private slots:
         QCOMPARE(app.pages->count(), 2);
     }
 
+    void helpItemsOpenTheProductSite()
+    {
+        AppFixture app;
+        for (const char *item : {"NHelpOnline", "NBrowserHomePage", "NBrowserBBS"}) {
+            app.main->menuItem(item)->trigger();
+            QCOMPARE(app.active()->pendingAddress(), WebLinks::productSite());
+            app.active()->commitNavigation();
+        }
+        QCOMPARE(app.pages->count(), 3);
+    }
+
     void functionKeysEmptyTheBox()
     {
         AppFixture app;

@@ -6,6 +6,9 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
@@ -103,6 +106,31 @@ private slots:
         app.main->menuItem("NAllClose")->trigger();
         QCOMPARE(asked, 2);
         QCOMPARE(app.pages->count(), 1);
+    }
+
+    void closeAllAsksWithTheQuestionBox()
+    {
+        AppFixture app;
+        openPages(app, 2);
+        QString title, text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QMessageBox::StandardButtons buttons;
+        QTimer::singleShot(0, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            title = box->windowTitle();
+            text = box->text();
+            icon = box->icon();
+            buttons = box->standardButtons();
+            box->button(QMessageBox::No)->click();
+        });
+        app.main->menuItem("NAllClose")->trigger();
+        QCOMPARE(title, QStringLiteral("询问"));
+        QCOMPARE(text, QStringLiteral("确定要关闭全部页面吗？"));
+        QCOMPARE(icon, QMessageBox::Information);
+        QCOMPARE(buttons, QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(app.pages->count(), 2);
     }
 
     void previousAndNextDoNotWrap()
