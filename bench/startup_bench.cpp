@@ -122,9 +122,9 @@ int main(int argc, char *argv[])
     QTextStream out(stdout);
     out << QStringLiteral("%1 %2 %3 %4 %5\n").arg("program", -18).arg("map median ms", 14).arg("min", 8).arg("max", 8).arg("PSS median MiB", 15);
     bool ok = true;
-    for (const QString &spec : args.mid(1)) {
-        const QString name = spec.section('=', 0, 0);
-        const QByteArray program = spec.section('=', 1).toLocal8Bit();
+    for (const QString &entry : args.mid(1)) {
+        const QString name = entry.section('=', 0, 0);
+        const QByteArray program = entry.section('=', 1).toLocal8Bit();
         std::vector<double> times;
         std::vector<double> pss;
         runOnce(connection, program); // warm the file cache

@@ -7,7 +7,7 @@ class TQORMainForm;
 
 // The three filter switches of the Settings menu (popups, floating ads, Flash) with their
 // menu items and RunData keys. The filters themselves (the popup decision with its click
-// allowance, the document scrubbing) come with the ad-blocking work; until then a page
+// allowance, the scrubbing of loaded pages) come with the ad-blocking work; until then a page
 // may open every window it asks for and documents are not scrubbed.
 class FilterSwitches : public QObject
 {

@@ -71,7 +71,7 @@ public:
     // Document model access: the script runs in a world of its own, out of the page's
     // scripts' reach; the result comes back later, on the interface thread.
     virtual void runDocumentScript(const QString &script, const ScriptResult &done = {}) = 0;
-    // Gives the document's window the keyboard focus.
+    // Gives the page's document window the keyboard focus.
     virtual void focusDocument() = 0;
 
     // The id of the process that renders the page, 0 when there is none.

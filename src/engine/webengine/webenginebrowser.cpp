@@ -67,10 +67,10 @@ WebEngineBrowser::WebEngineBrowser(QWebEngineProfile *profile, QWidget *parent)
 
 WebEngineBrowser::~WebEngineBrowser()
 {
-    // The page goes first: it must not outlive its view's signals into this object.
+    // The view takes its page with it; nothing of it may reach this half-destroyed object.
     m_page->disconnect(this);
-    m_view->setPage(nullptr);
-    delete m_page;
+    m_page->action(QWebEnginePage::Back)->disconnect(this);
+    m_page->action(QWebEnginePage::Forward)->disconnect(this);
 }
 
 void WebEngineBrowser::connectPage()
