@@ -13,7 +13,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLayout>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QScopedValueRollback>
@@ -33,17 +32,6 @@ bool isBlankAddress(const QString &address)
 {
     return address.isEmpty() || address.compare(kAboutBlank, Qt::CaseInsensitive) == 0;
 }
-
-// Counts the collection's own changes of the tab strip, which are not the user's.
-class PageChange
-{
-public:
-    explicit PageChange(int &counter) : m_counter(counter) { ++m_counter; }
-    ~PageChange() { --m_counter; }
-
-private:
-    int &m_counter;
-};
 
 // Painting of the main window stops while pages are added or removed: no flicker.
 class PaintingSuspended
@@ -111,7 +99,7 @@ void TFormWebbrowser::activatePage(int index)
 {
     if (index < 0 || index >= count())
         return;
-    PageChange change(m_changingPages);
+    const QScopedValueRollback<int> ownChange(m_changingPages, m_changingPages + 1);
     m_main->PageControl->setCurrentIndex(index);
 }
 
@@ -136,7 +124,7 @@ bool TFormWebbrowser::NewPage(quint8 mode)
 
     QTabWidget *control = m_main->PageControl;
     {
-        PageChange change(m_changingPages);
+        const QScopedValueRollback<int> ownChange(m_changingPages, m_changingPages + 1);
         control->addTab(sheet, PageCaption::kBlankCaption);
     }
     // A page in the background has no size until it is shown; it gets the active one's.
@@ -230,7 +218,7 @@ void TFormWebbrowser::removePage(int index)
     record->browser->disconnect(this);
     record->browser->setContextMenuHandler({});
     {
-        PageChange change(m_changingPages);
+        const QScopedValueRollback<int> ownChange(m_changingPages, m_changingPages + 1);
         m_main->PageControl->removeTab(index);
     }
     record->sheet->hide();
@@ -291,7 +279,7 @@ void TFormWebbrowser::MovePage(int from, int to)
     if (from == to)
         return;
     {
-        PageChange change(m_changingPages);
+        const QScopedValueRollback<int> ownChange(m_changingPages, m_changingPages + 1);
         m_main->PageControl->tabBar()->moveTab(from, to);
     }
     std::unique_ptr<PageRecord> record = std::move(m_pages[size_t(from)]);
@@ -431,7 +419,7 @@ void TFormWebbrowser::resetProgressBar()
 
 void TFormWebbrowser::destroyAllPages()
 {
-    PageChange change(m_changingPages);
+    const QScopedValueRollback<int> ownChange(m_changingPages, m_changingPages + 1);
     while (!m_pages.empty()) {
         std::unique_ptr<PageRecord> record = std::move(m_pages.back());
         m_pages.pop_back();

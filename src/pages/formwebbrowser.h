@@ -104,7 +104,7 @@ private:
     std::vector<std::unique_ptr<PageRecord>> m_pages;
     int m_newPageIndex = 0;
     bool m_lastPageBlanked = false;
-    int m_changingPages = 0;
+    int m_changingPages = 0; // the collection's own changes of the strip, not the user's
     bool m_engineFailureReported = false;
     QProgressBar *m_progressBar = nullptr;
     QTimer m_captionTimer;

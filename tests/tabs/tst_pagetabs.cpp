@@ -164,6 +164,17 @@ private slots:
         QCOMPARE(app.active()->calls.filter(QRegularExpression("^(Refresh|Stop)$")), (QStringList{"Refresh", "Stop"}));
     }
 
+    void clickingATabShowsItsPage()
+    {
+        AppFixture app;
+        openPages(app, 3);
+        app.main->show();
+        QTest::mouseClick(bar(app), Qt::LeftButton, Qt::NoModifier, bar(app)->tabRect(0).center());
+        QCOMPARE(app.pages->activeIndex(), 0);
+        QTRY_COMPARE(app.addressText(), QStringLiteral("http://p0.example"));
+        QCOMPARE(app.main->statusText(0), QStringLiteral(">>P0<http://p0.example>"));
+    }
+
     void middlePressClosesAnyTabButTheFirst()
     {
         AppFixture app;
