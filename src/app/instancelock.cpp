@@ -16,7 +16,10 @@ InstanceLock::~InstanceLock()
 
 bool InstanceLock::acquire()
 {
-    const QByteArray path = QFile::encodeName(InstanceProtocol::lockPath());
+    const QString lockPath = InstanceProtocol::lockPath();
+    if (lockPath.isEmpty())
+        return false;
+    const QByteArray path = QFile::encodeName(lockPath);
     m_fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (m_fd < 0)
         return false;

@@ -1,7 +1,6 @@
 #include "instanceprotocol.h"
 
 #include <QDir>
-#include <QStandardPaths>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,14 +9,19 @@ namespace InstanceProtocol {
 namespace {
 
 // The user's runtime folder; without one, a folder of the user's own in the temp folder.
+// A folder there that someone else made is not used: lock and socket would be theirs.
 QString runtimeFolder()
 {
     QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (folder.isEmpty() || !QDir(folder).exists()) {
-        folder = QDir::tempPath() + QStringLiteral("/sablix-%1").arg(::getuid());
-        QDir().mkpath(folder);
-        ::chmod(QFile::encodeName(folder).constData(), 0700);
-    }
+    if (!folder.isEmpty() && QDir(folder).exists())
+        return folder;
+    folder = QDir::tempPath() + QStringLiteral("/sablix-%1").arg(::getuid());
+    const QByteArray native = QFile::encodeName(folder);
+    ::mkdir(native.constData(), 0700);
+    struct stat info = {};
+    if (::lstat(native.constData(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::getuid())
+        return QString();
+    ::chmod(native.constData(), 0700);
     return folder;
 }
 
@@ -38,12 +42,14 @@ QByteArray frame(const QString &text)
 
 QString lockPath()
 {
-    return runtimeFolder() + QStringLiteral("/sablix.lock");
+    const QString folder = runtimeFolder();
+    return folder.isEmpty() ? QString() : folder + QStringLiteral("/sablix.lock");
 }
 
 QString socketPath()
 {
-    return runtimeFolder() + QStringLiteral("/sablix.socket");
+    const QString folder = runtimeFolder();
+    return folder.isEmpty() ? QString() : folder + QStringLiteral("/sablix.socket");
 }
 
 } // namespace InstanceProtocol

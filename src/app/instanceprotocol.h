@@ -15,6 +15,7 @@ inline const QString kBringUp = QStringLiteral("0***0");
 // Two bytes of length (big-endian), then the text in UTF-8, cut to 255 characters.
 QByteArray frame(const QString &text);
 
+// Empty when there is no safe place for them: every start then runs on its own.
 QString lockPath();
 QString socketPath();
 

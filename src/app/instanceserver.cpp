@@ -41,6 +41,8 @@ bool InstanceServer::isListening() const
 bool InstanceServer::listen()
 {
     const QString path = InstanceProtocol::socketPath();
+    if (path.isEmpty())
+        return false;
     // Someone answers there: another full instance listens already; leave it be. (A
     // listen with access options would silently take the path over.)
     QLocalSocket probe;

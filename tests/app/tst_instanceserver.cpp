@@ -1,14 +1,18 @@
 #include "app/instanceforwarder.h"
+#include "app/instancelock.h"
 #include "app/instanceprotocol.h"
 #include "app/instanceserver.h"
 
+#include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QLocalSocket>
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 // The listener of the running instance, with well-behaved and hostile clients.
 class TestInstanceServer : public QObject
@@ -176,6 +180,26 @@ private slots:
         QVERIFY(socket);
         QVERIFY(sendAndWait(*socket, InstanceProtocol::frame(QStringLiteral("first"))));
         QCOMPARE(received, QStringList{QStringLiteral("first")});
+    }
+
+    void aRuntimeFolderOfSomeoneElseIsNotUsed()
+    {
+        if (::geteuid() != 0)
+            QSKIP("needs to make a folder that belongs to another user");
+        const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+        QTemporaryDir temp;
+        qputenv("TMPDIR", QFile::encodeName(temp.path()));
+        qunsetenv("XDG_RUNTIME_DIR");
+        const QString foreign = QDir::tempPath() + QStringLiteral("/sablix-%1").arg(::getuid());
+        QVERIFY(QDir().mkpath(foreign));
+        QCOMPARE(::chown(QFile::encodeName(foreign).constData(), 65534, 65534), 0);
+        QCOMPARE(InstanceProtocol::socketPath(), QString());
+        QCOMPARE(InstanceProtocol::lockPath(), QString());
+        QVERIFY(!InstanceLock().acquire());
+        QCOMPARE(::chown(QFile::encodeName(foreign).constData(), ::getuid(), ::getgid()), 0);
+        QCOMPARE(InstanceProtocol::socketPath(), foreign + QStringLiteral("/sablix.socket"));
+        qputenv("XDG_RUNTIME_DIR", saved);
+        qunsetenv("TMPDIR");
     }
 
     void relativeFilesBecomeAbsolute()
