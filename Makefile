@@ -10,7 +10,7 @@ PACKAGES := cmake ninja-build g++ make pkg-config \
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: run test bench setup configure build clean
+.PHONY: run test bench setup configure build clean check-display
 
 run: check-display build
 	$(BUILD)/bin/sablix
@@ -22,9 +22,7 @@ bench: build
 	cd $(BUILD) && ctest --output-on-failure --verbose --label-regex bench
 
 check-display:
-	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
-	  echo "make run: no display found (DISPLAY is not set); run it from a desktop session, or use 'make test' for the headless suite." >&2; \
-	  exit 1; fi
+	$(if $(DISPLAY)$(WAYLAND_DISPLAY),,$(error no display found (DISPLAY is not set): run sablix from a desktop session, or use 'make test' for the headless suite))
 
 setup:
 	@missing=""; \
