@@ -36,10 +36,11 @@ def run(program, count, url):
     elapsed = None
     values = {}
     for line in proc.stdout:
-        name, value = line.split()
-        if name == "loaded":
+        fields = line.split()
+        if fields[0] == "loaded":
             elapsed = (time.monotonic() - started) * 1000.0
-        values[name] = float(value)
+        else:
+            values[fields[0]] = float(fields[1])
     proc.wait(600)
     return elapsed, values["pss_mib"]
 

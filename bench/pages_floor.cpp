@@ -1,10 +1,9 @@
 // Floor of the pages benchmark: bare QWebEngineViews in tabs, one shown, opening the same
-// page N times. Prints the time until all have loaded and the PSS of the process tree.
+// page N times. Says when all have loaded and the PSS of the process tree.
 //   pages_floor N URL
 #include "processmemory.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QTabWidget>
 #include <QThread>
@@ -12,7 +11,6 @@
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 
-#include <cstdio>
 
 int main(int argc, char *argv[])
 {
@@ -29,24 +27,12 @@ int main(int argc, char *argv[])
     window.resize(1024, 768);
     window.show();
 
-    QElapsedTimer timer;
-    int loaded = 0;
+    LoadCounter counter(count);
     QTimer::singleShot(0, [&] {
-        timer.start();
         for (int i = 0; i < count; ++i) {
             auto *view = new QWebEngineView;
             view->setPage(new QWebEnginePage(profile, view));
-            QObject::connect(view, &QWebEngineView::loadFinished, [&] {
-                if (++loaded == count) {
-                    std::printf("loaded %.1f\n", double(timer.nsecsElapsed()) / 1e6);
-                    std::fflush(stdout);
-                    QTimer::singleShot(2000, [&] {
-                        std::printf("pss_mib %.1f\n", treePssMiB());
-                        std::fflush(stdout);
-                        app.quit();
-                    });
-                }
-            });
+            QObject::connect(view, &QWebEngineView::loadFinished, [&] { counter.pageLoaded(); });
             tabs->addTab(view, QStringLiteral("page"));
             if (QWidget *current = tabs->currentWidget(); current != view)
                 view->setGeometry(current->geometry());

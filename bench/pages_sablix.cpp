@@ -1,6 +1,6 @@
 // The pages benchmark on sablix itself: the program's own windows and page collection,
-// the engine plugin, N pages of one address opened as new pages. Prints the time until all
-// have loaded and the PSS of the process tree.
+// the engine plugin, N pages of one address opened as new pages. Says when all have loaded
+// and the PSS of the process tree.
 //   pages_sablix N URL
 #include "app/applicationsetup.h"
 #include "app/mainform.h"
@@ -11,11 +11,9 @@
 #include "statusbar/setform.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <cstdio>
 
 int main(int argc, char *argv[])
 {
@@ -37,10 +35,8 @@ int main(int argc, char *argv[])
     main->resize(1024, 768);
     main->show();
 
-    QElapsedTimer timer;
-    int loaded = 0;
+    LoadCounter counter(count);
     QTimer::singleShot(0, [&] {
-        timer.start();
         for (int i = 0; i < count; ++i) {
             pages->OpenUrlInNewPage(url);
             TEmbeddedWB *browser = pages->page(pages->newPageIndex())->browser;
@@ -48,15 +44,7 @@ int main(int argc, char *argv[])
                 if (browser->property("counted").toBool() || browser->LocationURL() != url)
                     return;
                 browser->setProperty("counted", true);
-                if (++loaded == count) {
-                    std::printf("loaded %.1f\n", double(timer.nsecsElapsed()) / 1e6);
-                    std::fflush(stdout);
-                    QTimer::singleShot(2000, [&] {
-                        std::printf("pss_mib %.1f\n", treePssMiB());
-                        std::fflush(stdout);
-                        app.quit();
-                    });
-                }
+                counter.pageLoaded();
             });
         }
     });

@@ -1,8 +1,12 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QSet>
+#include <QTimer>
+
+#include <cstdio>
 
 #include <unistd.h>
 
@@ -44,3 +48,28 @@ inline double treePssMiB()
     }
     return total;
 }
+
+// Counts loaded pages; once all have loaded, prints "loaded", then, two seconds later when
+// the engine has settled, "pss_mib" of the process tree, and ends the program.
+class LoadCounter
+{
+public:
+    explicit LoadCounter(int expected) : m_expected(expected) {}
+
+    void pageLoaded()
+    {
+        if (++m_loaded != m_expected)
+            return;
+        std::printf("loaded\n");
+        std::fflush(stdout);
+        QTimer::singleShot(2000, [] {
+            std::printf("pss_mib %.1f\n", treePssMiB());
+            std::fflush(stdout);
+            QCoreApplication::quit();
+        });
+    }
+
+private:
+    int m_expected;
+    int m_loaded = 0;
+};
