@@ -28,13 +28,7 @@ AddressBar::AddressBar(TQORMainForm *mainForm)
     : QObject(mainForm), m_main(mainForm), m_typedUrls(new TypedUrls(this))
 {
     QComboBox *box = m_main->CBURL;
-    auto *edit = new EnterLineEdit(box);
-    box->setLineEdit(edit);
-    // The box would report a choice from its list whenever the edit loses the focus with
-    // the text of a list entry in it; only a real choice from the list may open anything.
-    QObject::disconnect(edit, &QLineEdit::editingFinished, box, nullptr);
-    // Text dropped on the box goes to the window, like any other drop.
-    edit->setAcceptDrops(false);
+    EnterLineEdit *edit = EnterLineEdit::install(box);
 
     // Auto-suggest from the typed addresses.
     m_completer = new QCompleter(m_typedUrls->model(), box);

@@ -1,7 +1,17 @@
 #include "enterlineedit.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QKeyEvent>
+
+EnterLineEdit *EnterLineEdit::install(QComboBox *box)
+{
+    auto *edit = new EnterLineEdit(box);
+    box->setLineEdit(edit);
+    QObject::disconnect(edit, &QLineEdit::editingFinished, box, nullptr);
+    edit->setAcceptDrops(false);
+    return edit;
+}
 
 bool EnterLineEdit::event(QEvent *event)
 {

@@ -2,6 +2,8 @@
 
 #include <QLineEdit>
 
+class QComboBox;
+
 // The edit field of the address and search boxes: Enter, with whatever modifiers were
 // held, is reported once and goes no further (the box must not also act on it). The
 // window's command keys win over the field's own editing keys (Ctrl+E exits, it does not
@@ -12,6 +14,11 @@ class EnterLineEdit : public QLineEdit
 
 public:
     using QLineEdit::QLineEdit;
+
+    // Makes a new edit field the box's own. The box reports a choice only when the user
+    // picks from its list (Qt would also report one whenever the field loses the focus
+    // holding a list entry's text), and text dropped on it goes on to the window.
+    static EnterLineEdit *install(QComboBox *box);
 
 signals:
     void enterPressed(Qt::KeyboardModifiers modifiers);

@@ -16,12 +16,7 @@
 SearchBar::SearchBar(TQORMainForm *mainForm) : QObject(mainForm), m_main(mainForm)
 {
     QComboBox *box = m_main->ComboBoxSearch;
-    auto *edit = new EnterLineEdit(box);
-    box->setLineEdit(edit);
-    // The box would report a choice from its list whenever the edit loses the focus with
-    // the text of a list entry in it; only a real choice from the list may open anything.
-    QObject::disconnect(edit, &QLineEdit::editingFinished, box, nullptr);
-    edit->setAcceptDrops(false);
+    EnterLineEdit *edit = EnterLineEdit::install(box);
     connect(edit, &EnterLineEdit::enterPressed, this, &SearchBar::Search);
     connect(box, &QComboBox::activated, this, [this](int index) {
         m_main->ComboBoxSearch->setEditText(m_main->ComboBoxSearch->itemText(index));
