@@ -4,16 +4,17 @@
 //   pages_sablix N URL
 #include "app/applicationsetup.h"
 #include "app/mainform.h"
+#include "app/program.h"
 #include "engine/embeddedwb.h"
 #include "engine/engineloader.h"
 #include "pages/formwebbrowser.h"
 #include "processmemory.h"
-#include "statusbar/setform.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <memory>
 
 int main(int argc, char *argv[])
 {
@@ -27,10 +28,9 @@ int main(int argc, char *argv[])
 
     QTemporaryDir folder;
     EngineLoader engine;
-    auto *main = new TQORMainForm(folder.path() + QLatin1Char('/'));
-    auto *pages = new TFormWebbrowser(main, &engine);
-    main->attachPages(pages);
-    main->attachSetForm(new TSetForm(main));
+    auto program = std::make_unique<Program>(folder.path() + QLatin1Char('/'), &engine);
+    TQORMainForm *main = program->mainForm();
+    TFormWebbrowser *pages = program->pages();
     main->setWindowState(Qt::WindowNoState);
     main->resize(1024, 768);
     main->show();
@@ -49,9 +49,8 @@ int main(int argc, char *argv[])
         }
     });
     const int result = app.exec();
-    pages->destroyAllPages();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    program->releasePages();
     engine.shutdown();
-    delete main;
+    program.reset();
     return result;
 }

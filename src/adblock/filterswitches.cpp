@@ -1,37 +1,32 @@
 #include "filterswitches.h"
 
-#include "../app/mainform.h"
+#include "../app/configstore.h"
 #include "../engine/embeddedwb.h"
 #include "../pages/formwebbrowser.h"
 
 #include <QAction>
 
-FilterSwitches::FilterSwitches(TQORMainForm *mainForm) : QObject(mainForm), m_main(mainForm)
+FilterSwitches::FilterSwitches(TFormWebbrowser *pages, ConfigStore *config, const Items &items)
+    : QObject(pages), m_pages(pages), m_config(config), m_items(items)
 {
-    connect(m_main->menuItem("NStopPopup"), &QAction::triggered, this, &FilterSwitches::NStopPopupClick);
-    connect(m_main->menuItem("NStopFloatAd"), &QAction::triggered, this, &FilterSwitches::NStopFloatAdClick);
-    connect(m_main->menuItem("NStopFlashAd"), &QAction::triggered, this, &FilterSwitches::NStopFlashAdClick);
 }
 
 void FilterSwitches::applyAtStartup(bool stopPopup, bool stopFloatAd, bool stopFlashAd)
 {
     m_popupFilter = stopPopup;
-    m_main->menuItem("NStopPopup")->setChecked(stopPopup);
+    m_items.stopPopup->setChecked(stopPopup);
     m_floatAdFilter = stopFloatAd;
-    m_main->menuItem("NStopFloatAd")->setChecked(stopFloatAd);
+    m_items.stopFloatAd->setChecked(stopFloatAd);
     m_flashAdFilter = stopFlashAd;
-    m_main->menuItem("NStopFlashAd")->setChecked(stopFlashAd);
+    m_items.stopFlashAd->setChecked(stopFlashAd);
 }
 
-void FilterSwitches::toggled(const char *item, const char *key, bool &flag)
+void FilterSwitches::toggled(QAction *item, const char *key, bool &flag)
 {
     // The menu item has already flipped its check mark when triggered.
-    flag = m_main->menuItem(item)->isChecked();
-    m_main->config().writeString(kRunData, QLatin1String(key), flag ? QStringLiteral("1") : QStringLiteral("0"));
-    TFormWebbrowser *pages = m_main->pages();
-    if (!pages || pages->count() == 0)
-        return;
-    TFormWebbrowser::PageRecord *active = pages->activePage();
+    flag = item->isChecked();
+    m_config->writeString(kRunData, QLatin1String(key), flag ? QStringLiteral("1") : QStringLiteral("0"));
+    TFormWebbrowser::PageRecord *active = m_pages->activePage();
     if (!active)
         return;
     if (flag) {
@@ -45,33 +40,17 @@ void FilterSwitches::toggled(const char *item, const char *key, bool &flag)
 
 void FilterSwitches::NStopPopupClick()
 {
-    try {
-        toggled("NStopPopup", "StopPopup", m_popupFilter);
-    } catch (...) {
-    }
+    toggled(m_items.stopPopup, "StopPopup", m_popupFilter);
 }
 
 void FilterSwitches::NStopFloatAdClick()
 {
-    try {
-        toggled("NStopFloatAd", "StopFloatAd", m_floatAdFilter);
-    } catch (...) {
-    }
+    toggled(m_items.stopFloatAd, "StopFloatAd", m_floatAdFilter);
 }
 
 void FilterSwitches::NStopFlashAdClick()
 {
-    try {
-        toggled("NStopFlashAd", "StopFlashAd", m_flashAdFilter);
-    } catch (...) {
-    }
+    toggled(m_items.stopFlashAd, "StopFlashAd", m_flashAdFilter);
 }
-
-bool FilterSwitches::popupAllowed(const TEmbeddedWB *, bool) const
-{
-    return true;
-}
-
-void FilterSwitches::popupOpened() {}
 
 void FilterSwitches::ScrubDocument(TEmbeddedWB *) {}

@@ -2,19 +2,24 @@
 
 #include <QObject>
 
+class ConfigStore;
+class QAction;
 class TEmbeddedWB;
-class TQORMainForm;
+class TFormWebbrowser;
 
 // The three filter switches of the Settings menu (popups, floating ads, Flash) with their
-// menu items and RunData keys. The filters themselves (the popup decision with its click
-// allowance, the scrubbing of loaded pages) come with the ad-blocking work; until then a page
-// may open every window it asks for and documents are not scrubbed.
+// menu items and RunData keys.
 class FilterSwitches : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit FilterSwitches(TQORMainForm *mainForm);
+    struct Items
+    {
+        QAction *stopPopup, *stopFloatAd, *stopFlashAd;
+    };
+
+    FilterSwitches(TFormWebbrowser *pages, ConfigStore *config, const Items &items);
 
     bool popupFilter() const { return m_popupFilter; }
     bool floatAdFilter() const { return m_floatAdFilter; }
@@ -28,15 +33,14 @@ public:
     void NStopFloatAdClick();
     void NStopFlashAdClick();
 
-    // Hooks the page collection calls.
-    bool popupAllowed(const TEmbeddedWB *requester, bool requesterIsActive) const;
-    void popupOpened();
     void ScrubDocument(TEmbeddedWB *browser);
 
 private:
-    void toggled(const char *item, const char *key, bool &flag);
+    void toggled(QAction *item, const char *key, bool &flag);
 
-    TQORMainForm *m_main;
+    TFormWebbrowser *m_pages;
+    ConfigStore *m_config;
+    Items m_items;
     bool m_popupFilter = false;
     bool m_floatAdFilter = false;
     bool m_flashAdFilter = false;

@@ -100,10 +100,7 @@ void InstanceServer::readFrom(QLocalSocket *socket)
             return; // the rest is still on its way
         socket->read(2);
         const QString text = QString::fromUtf8(socket->read(length)).left(InstanceProtocol::kMaxChars);
-        try {
-            m_handler(text);
-        } catch (...) {
-        }
+        m_handler(text);
         if (socket->state() != QLocalSocket::ConnectedState)
             return;
         socket->write(&InstanceProtocol::kHandled, 1);

@@ -1,18 +1,19 @@
 #include "../engine/engineloader.h"
-#include "../pages/formwebbrowser.h"
-#include "../statusbar/setform.h"
 #include "applicationsetup.h"
 #include "configstore.h"
 #include "instanceforwarder.h"
 #include "instancelock.h"
 #include "instanceserver.h"
 #include "mainform.h"
+#include "program.h"
 #include "programfolder.h"
 #include "terminationsignals.h"
 
 #include <QApplication>
 #include <QFileInfo>
 #include <QTimer>
+
+#include <memory>
 
 namespace {
 
@@ -45,10 +46,8 @@ int main(int argc, char *argv[])
     TerminationSignals termination;
     EngineLoader engine;
 
-    auto *mainForm = new TQORMainForm(programFolder);
-    auto *pages = new TFormWebbrowser(mainForm, &engine);
-    mainForm->attachPages(pages);
-    mainForm->attachSetForm(new TSetForm(mainForm));
+    auto program = std::make_unique<Program>(programFolder, &engine);
+    TQORMainForm *mainForm = program->mainForm();
 
     InstanceServer server([mainForm](const QString &text) { mainForm->handleInstanceMessage(text); });
     QObject::connect(&termination, &TerminationSignals::terminationRequested, mainForm, &QWidget::close);
@@ -61,9 +60,8 @@ int main(int argc, char *argv[])
     const int result = app.exec();
 
     // Pages go before the engine's profile, the profile before the application.
-    pages->destroyAllPages();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    program->releasePages();
     engine.shutdown();
-    delete mainForm;
+    program.reset();
     return result;
 }

@@ -1,33 +1,25 @@
 #pragma once
 
-#include "configstore.h"
+#include "commands.h"
 
 #include <QMainWindow>
 #include <QPointer>
 
-class AddressBar;
-class FilterSwitches;
-class MessageFilter;
-class OpenPageLists;
-class PageTabs;
+class ConfigStore;
 class QComboBox;
 class QLabel;
-class QListWidget;
+class QListView;
 class QMenu;
 class QStatusBar;
 class QTabWidget;
-class QTimer;
 class QToolBar;
 class QToolButton;
-class RecentlyClosedList;
-class SearchBar;
-class TFormWebbrowser;
-class TSetForm;
+struct RunData;
 
 // The main window: tool bar with the address, search and new/close panels, the page
-// control, the status bar and the menus. It owns the controllers of the tab strip, the
-// address and search bars and the recently closed list, and carries the program-wide
-// values of a run.
+// control, the status bar and the menus, built from the command table. It is a view: what
+// its commands do is bound by the program's composition. It keeps its own bounds and the
+// window values of a run.
 class TQORMainForm : public QMainWindow
 {
     Q_OBJECT
@@ -37,50 +29,27 @@ public:
     // brought the window up itself.
     enum WindowStateValue { StateBroughtUp = 0, StateRestored = 1, StateMinimized = 2 };
 
-    explicit TQORMainForm(const QString &programFolder, QWidget *parent = nullptr);
-    ~TQORMainForm() override;
+    explicit TQORMainForm(ConfigStore *config, QWidget *parent = nullptr);
 
-    // Start-up creates the page collection and the clock form after the main window.
-    void attachPages(TFormWebbrowser *pages);
-    void attachSetForm(TSetForm *setForm);
+    // The window's part of the loaded settings: bounds, hidden panels, maximised start.
+    void applyRunData(const RunData &data);
     // Shows the window as the loaded settings say (maximised or not).
     void showAsConfigured();
+    // From here on resizes and maximise/restore are the user's and are written to Config.ini.
+    void finishStartup();
 
-    const QString &programFolder() const { return m_programFolder; }
-    QString dataFolder() const { return m_programFolder + QStringLiteral("Data/"); }
-    const QString &tempFolder() const { return m_tempFolder; }
-    QString dataFile(const QString &name) const { return dataFolder() + name; }
-    ConfigStore &config() { return m_config; }
+    CommandSet &commands() { return *m_commands; }
+    QAction *command(Command id) const { return (*m_commands)[id]; }
 
-    bool closing() const { return m_closing; }
     int windowStateValue() const { return m_windowState; }
     QString lastForwardedAddress() const { return m_lastForwardedAddress; }
     void clearLastForwardedAddress() { m_lastForwardedAddress.clear(); }
-    int leftClickSleepTime() const { return m_leftClickSleepTime; }
-    int rightClickSleepTime() const { return m_rightClickSleepTime; }
-
-    TFormWebbrowser *pages() const { return m_pages; }
-    PageTabs *tabs() const { return m_tabs; }
-    AddressBar *addressBar() const { return m_addressBar; }
-    SearchBar *searchBar() const { return m_searchBar; }
-    RecentlyClosedList *recentlyClosed() const { return m_recentlyClosed; }
-    FilterSwitches *filters() const { return m_filters; }
-    OpenPageLists *openPageLists() const { return m_openPageLists; }
-    MessageFilter *messageFilter() const { return m_messageFilter; }
-    TSetForm *setForm() const { return m_setForm; }
-
-    void setStatusText(int panel, const QString &text);
-    QString statusText(int panel) const;
-    QWidget *statusPanel(int panel) const;
 
     // A message from a second instance: an address to open, or "0***0" to come up.
     void handleInstanceMessage(const QString &text);
     // Closes the windows that belong to the main window (the about box).
     void closeSubsidiaryWindows();
-    // From here on resizes and maximise/restore are the user's and are written to Config.ini.
-    void finishStartup();
-
-    QAction *menuItem(const char *name) const;
+    void NAboutClick();
 
     // The tool bar and its panels.
     QToolBar *ToolBarAddress = nullptr;
@@ -105,7 +74,7 @@ public:
     // The client area.
     QWidget *PanelMainClient = nullptr;
     QTabWidget *PageControl = nullptr;
-    QListWidget *ListBoxNewly = nullptr;
+    QListView *ListBoxNewly = nullptr;
     QWidget *PanelImages = nullptr;
     QToolButton *SBL1 = nullptr;
     QToolButton *SBL2 = nullptr;
@@ -116,10 +85,18 @@ public:
     QMenu *PopupMenuPcl = nullptr;
     QMenu *PopupMenuSearch = nullptr;
     QMenu *PopupMenuNewly = nullptr;
-    QTimer *TimerClearAd = nullptr;
 
 signals:
+    // The close has begun: the program saves what it keeps, then the window goes.
+    void closing();
     void closed();
+    // An address a second instance handed over, accepted and not a repeat of the last.
+    void addressForwarded(const QString &address);
+    void textDropped(const QString &text);
+    void minimized();
+    void restored();
+    void becameVisible();
+    void becameHidden();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -134,37 +111,16 @@ protected:
 private:
     void buildWidgets();
     void buildMenus();
-    void FormCreate();
-    void LoadRunData();
-    void FormClose();
     void saveWindowBounds();
     void bringUp();
     void restoreFromMinimized();
-    void NAboutClick();
-    void ActionTestExecute();
 
-    QString m_programFolder;
-    QString m_tempFolder;
-    ConfigStore m_config;
-    bool m_closing = false;
+    ConfigStore *m_config;
+    CommandSet *m_commands = nullptr;
     bool m_closed = false;
     bool m_startupDone = false;
     bool m_startMaximized = false;
     int m_windowState = StateBroughtUp;
     QString m_lastForwardedAddress;
-    int m_leftClickSleepTime = 500;
-    int m_rightClickSleepTime = 3000;
-
-    QLabel *m_statusPanels[4] = {};
     QPointer<QWidget> m_aboutBox;
-
-    TFormWebbrowser *m_pages = nullptr;
-    TSetForm *m_setForm = nullptr;
-    PageTabs *m_tabs = nullptr;
-    AddressBar *m_addressBar = nullptr;
-    SearchBar *m_searchBar = nullptr;
-    RecentlyClosedList *m_recentlyClosed = nullptr;
-    FilterSwitches *m_filters = nullptr;
-    OpenPageLists *m_openPageLists = nullptr;
-    MessageFilter *m_messageFilter = nullptr;
 };

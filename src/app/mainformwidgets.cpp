@@ -6,13 +6,12 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
 #include <QMenu>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
-#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -152,7 +151,7 @@ void TQORMainForm::buildWidgets()
     clientLayout->addWidget(PageControl);
     setCentralWidget(PanelMainClient);
 
-    ListBoxNewly = new QListWidget(PanelMainClient);
+    ListBoxNewly = new QListView(PanelMainClient);
     ListBoxNewly->setObjectName(QStringLiteral("ListBoxNewly"));
     ListBoxNewly->hide();
 
@@ -168,26 +167,11 @@ void TQORMainForm::buildWidgets()
     SBP->setIcon(SBH1->icon());
     SBN->setIcon(SBH2->icon());
 
-    // Status bar: panels of 400, 80, 60 and 60 pixels; the last one takes the rest of the
-    // row, as the clock needs more than 60.
+    // The status bar; its panels belong to the status line.
     StatusBar = new QStatusBar(this);
     StatusBar->setObjectName(QStringLiteral("StatusBar"));
     StatusBar->setSizeGripEnabled(true);
     setStatusBar(StatusBar);
-    const int widths[4] = {400, 80, 60, 60};
-    for (int i = 0; i < 4; ++i) {
-        auto *panel = new QLabel(StatusBar);
-        panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        if (i < 3)
-            panel->setFixedWidth(widths[i]);
-        else
-            panel->setMinimumWidth(widths[i]);
-        m_statusPanels[i] = panel;
-        StatusBar->addWidget(panel, i == 3 ? 1 : 0);
-    }
-    auto *progressHolder = new QHBoxLayout(m_statusPanels[1]);
-    progressHolder->setContentsMargins(1, 1, 1, 1);
 
     // Menus that live beside the main menu.
     PopupMenuPcl = new QMenu(this);
@@ -196,25 +180,4 @@ void TQORMainForm::buildWidgets()
     PopupMenuSearch->setObjectName(QStringLiteral("PopupMenuSearch"));
     PopupMenuNewly = new QMenu(this);
     PopupMenuNewly->setObjectName(QStringLiteral("PopupMenuNewly"));
-
-    TimerClearAd = new QTimer(this);
-    TimerClearAd->setObjectName(QStringLiteral("TimerClearAd"));
-    TimerClearAd->setInterval(500);
-    TimerClearAd->setSingleShot(true);
-}
-
-void TQORMainForm::setStatusText(int panel, const QString &text)
-{
-    if (panel >= 0 && panel < 4)
-        m_statusPanels[panel]->setText(text);
-}
-
-QString TQORMainForm::statusText(int panel) const
-{
-    return panel >= 0 && panel < 4 ? m_statusPanels[panel]->text() : QString();
-}
-
-QWidget *TQORMainForm::statusPanel(int panel) const
-{
-    return panel >= 0 && panel < 4 ? m_statusPanels[panel] : nullptr;
 }

@@ -2,15 +2,17 @@
 
 #include "../engine/embeddedwb.h"
 #include "../pages/formwebbrowser.h"
-#include "mainform.h"
 
 #include <QMouseEvent>
 
-MessageFilter::MessageFilter(TQORMainForm *mainForm) : QObject(mainForm), m_main(mainForm) {}
+MessageFilter::MessageFilter(TFormWebbrowser *pages, QWidget *window)
+    : QObject(window), m_pages(pages), m_window(window)
+{
+}
 
 bool MessageFilter::insideActivePage(QObject *watched) const
 {
-    const TFormWebbrowser::PageRecord *active = m_main->pages()->activePage();
+    const TFormWebbrowser::PageRecord *active = m_pages->activePage();
     if (!active)
         return true;
     auto *widget = qobject_cast<QWidget *>(watched);
@@ -23,17 +25,17 @@ bool MessageFilter::eventFilter(QObject *watched, QEvent *event)
     // Ordinary events pass after one comparison.
     if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease)
         return false;
-    if (!m_main->pages() || m_main->pages()->count() == 0)
+    if (m_pages->count() == 0)
         return false;
     const auto *mouse = static_cast<QMouseEvent *>(event);
-    if (mouse->button() != Qt::RightButton || !m_main->isActiveWindow() || !insideActivePage(watched))
+    if (mouse->button() != Qt::RightButton || !m_window->isActiveWindow() || !insideActivePage(watched))
         return false;
 
     if (type == QEvent::MouseButtonPress) {
         m_rightPressSeen = true;
         m_contextMenuAllowed = true;
     } else {
-        const TFormWebbrowser::PageRecord *active = m_main->pages()->activePage();
+        const TFormWebbrowser::PageRecord *active = m_pages->activePage();
         m_contextMenuAllowed = !(m_rightPressSeen && active && active->address == QLatin1String("init.htm"));
     }
     return false;

@@ -2,7 +2,8 @@
 
 #include <QObject>
 
-class TQORMainForm;
+class TFormWebbrowser;
+class QWidget;
 
 // Sees every event of the application before its receiver does. Today it keeps the
 // context-menu rule: the engine's menu stays off until the first right press inside the
@@ -12,7 +13,7 @@ class MessageFilter : public QObject
     Q_OBJECT
 
 public:
-    explicit MessageFilter(TQORMainForm *mainForm);
+    MessageFilter(TFormWebbrowser *pages, QWidget *window);
 
     bool contextMenuAllowed() const { return m_contextMenuAllowed; }
     bool rightPressSeen() const { return m_rightPressSeen; }
@@ -23,7 +24,8 @@ protected:
 private:
     bool insideActivePage(QObject *watched) const;
 
-    TQORMainForm *m_main;
+    TFormWebbrowser *m_pages;
+    QWidget *m_window;
     bool m_contextMenuAllowed = false;
     bool m_rightPressSeen = false;
 };

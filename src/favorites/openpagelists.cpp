@@ -1,19 +1,22 @@
 #include "openpagelists.h"
 
+#include "../app/configstore.h"
 #include "../app/listfile.h"
-#include "../app/mainform.h"
 #include "../engine/embeddedwb.h"
-#include "../navigation/addressbar.h"
+#include "../navigation/addressbox.h"
 #include "../pages/formwebbrowser.h"
 
-OpenPageLists::OpenPageLists(TQORMainForm *mainForm) : QObject(mainForm), m_main(mainForm) {}
+OpenPageLists::OpenPageLists(TFormWebbrowser *pages, const QString &dataFolder, ConfigStore *config,
+                             AddressBox *address)
+    : QObject(pages), m_pages(pages), m_dataFolder(dataFolder), m_config(config), m_address(address)
+{
+}
 
 QStringList OpenPageLists::currentLines() const
 {
     QStringList lines;
-    const TFormWebbrowser *pages = m_main->pages();
-    for (int i = 0; pages && i < pages->count(); ++i) {
-        const TFormWebbrowser::PageRecord *record = pages->page(i);
+    for (int i = 0; i < m_pages->count(); ++i) {
+        const TFormWebbrowser::PageRecord *record = m_pages->page(i);
         QString title = record->title.trimmed();
         if (title.isEmpty() || title == QLatin1String("about:blank"))
             title = record->browser->LocationName();
@@ -28,23 +31,19 @@ QStringList OpenPageLists::currentLines() const
 
 void OpenPageLists::save(int mode)
 {
-    try {
-        const TFormWebbrowser *pages = m_main->pages();
-        if (!pages || pages->count() == 0)
+    if (m_pages->count() == 0)
+        return;
+    const QStringList lines = currentLines();
+    // A failed write ends the save; the next finished document tries again.
+    if (!ListFile::save(m_dataFolder + QStringLiteral("OpenURLList.lst"), lines))
+        return;
+    if (mode == 2) {
+        if (!ListFile::save(m_dataFolder + QStringLiteral("OpenURLList2.lst"), lines))
             return;
-        const QStringList lines = currentLines();
-        // A failed write ends the save; the next finished document tries again.
-        if (!ListFile::save(m_main->dataFile(QStringLiteral("OpenURLList.lst")), lines))
+        const QStringList history = m_address->history();
+        if (!history.isEmpty() && !ListFile::save(m_dataFolder + QStringLiteral("Url.lst"), history))
             return;
-        if (mode == 2) {
-            if (!ListFile::save(m_main->dataFile(QStringLiteral("OpenURLList2.lst")), lines))
-                return;
-            const QStringList history = m_main->addressBar()->history();
-            if (!history.isEmpty() && !ListFile::save(m_main->dataFile(QStringLiteral("Url.lst")), history))
-                return;
-        }
-        if (mode != 1 && !m_main->closing())
-            m_main->config().writeString(kRunData, QStringLiteral("TrueClose"), QStringLiteral("0"));
-    } catch (...) {
     }
+    if (mode != 1 && !m_closing)
+        m_config->writeString(kRunData, QStringLiteral("TrueClose"), QStringLiteral("0"));
 }

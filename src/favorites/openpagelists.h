@@ -3,7 +3,9 @@
 #include <QObject>
 #include <QStringList>
 
-class TQORMainForm;
+class AddressBox;
+class ConfigStore;
+class TFormWebbrowser;
 
 // The running record of the open pages: Data/OpenURLList.lst on every save,
 // Data/OpenURLList2.lst with mode 2 (more than two pages open, or the window closing),
@@ -13,12 +15,18 @@ class OpenPageLists : public QObject
     Q_OBJECT
 
 public:
-    explicit OpenPageLists(TQORMainForm *mainForm);
+    OpenPageLists(TFormWebbrowser *pages, const QString &dataFolder, ConfigStore *config, AddressBox *address);
 
     void save(int mode);
     // One line per listed page: title + "#" + address, in tab order.
     QStringList currentLines() const;
+    // From the window's close on, saving no longer marks the run as unfinished.
+    void setClosing() { m_closing = true; }
 
 private:
-    TQORMainForm *m_main;
+    TFormWebbrowser *m_pages;
+    QString m_dataFolder;
+    ConfigStore *m_config;
+    AddressBox *m_address;
+    bool m_closing = false;
 };

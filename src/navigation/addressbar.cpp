@@ -1,21 +1,19 @@
 #include "addressbar.h"
 
-#include "../app/mainform.h"
 #include "../engine/embeddedwb.h"
 #include "../pages/formwebbrowser.h"
 #include "../pages/pagecaption.h"
-#include "../tabs/pagetabs.h"
+#include "addressbox.h"
 #include "addressnormalizer.h"
 #include "enterlineedit.h"
-#include "searchbar.h"
+#include "pageopener.h"
 #include "typedurls.h"
 #include "weblinks.h"
 
-#include <QAction>
 #include <QComboBox>
 #include <QCompleter>
 #include <QStringListModel>
-#include <QTabWidget>
+#include <QTimer>
 #include <QToolButton>
 
 namespace {
@@ -24,174 +22,126 @@ const QString kAboutBlank = QStringLiteral("about:blank");
 
 } // namespace
 
-AddressBar::AddressBar(TQORMainForm *mainForm)
-    : QObject(mainForm), m_main(mainForm), m_typedUrls(new TypedUrls(this))
+AddressBar::AddressBar(TFormWebbrowser *pages, PageOpener *opener, AddressBox *address, QToolButton *go,
+                       const HistoryButtons &history)
+    : QObject(address), m_pages(pages), m_opener(opener), m_address(address), m_history(history),
+      m_typedUrls(new TypedUrls(this))
 {
-    QComboBox *box = m_main->CBURL;
+    QComboBox *box = m_address->box();
     EnterLineEdit *edit = EnterLineEdit::install(box);
 
-    // Auto-suggest from the typed addresses.
-    m_completer = new QCompleter(m_typedUrls->model(), box);
+    // Auto-suggest from the typed addresses. The completer belongs to the edit field alone:
+    // given to the box, the box would report a chosen suggestion that is also in its list
+    // as a choice of its own, and Go would run twice.
+    m_completer = new QCompleter(m_typedUrls->model(), edit);
     m_completer->setCaseSensitivity(Qt::CaseInsensitive);
     m_completer->setFilterMode(Qt::MatchContains);
     m_completer->setCompletionMode(QCompleter::PopupCompletion);
-    box->setCompleter(m_completer);
+    edit->setCompleter(m_completer);
     connect(m_completer, qOverload<const QString &>(&QCompleter::activated), this, [this](const QString &text) {
-        m_main->CBURL->setEditText(text);
+        // The Enter that chose the suggestion reaches the edit field next: one choice, one Go.
+        m_suggestionChosen = true;
+        QTimer::singleShot(0, this, [this] { m_suggestionChosen = false; });
+        m_address->show(text);
         Go();
     });
 
     connect(edit, &EnterLineEdit::enterPressed, this, [this](Qt::KeyboardModifiers modifiers) {
+        if (m_suggestionChosen)
+            return;
         if (modifiers == Qt::NoModifier)
             Go();
         else
             complete(modifiers);
     });
-    connect(box, &QComboBox::activated, this, [this](int index) {
-        m_main->CBURL->setEditText(m_main->CBURL->itemText(index));
+    connect(box, &QComboBox::activated, this, [this, box](int index) {
+        m_address->show(box->itemText(index));
         Go();
     });
-    connect(m_main->BBGO, &QToolButton::clicked, this, &AddressBar::Go);
-    connect(m_main->SBP, &QToolButton::clicked, this, &AddressBar::SBPClick);
-    connect(m_main->SBN, &QToolButton::clicked, this, &AddressBar::SBNClick);
-    connect(m_main->menuItem("NAddressSetFocus"), &QAction::triggered, this, &AddressBar::focusAddress);
-
-    // F1 to F4 empty the box; Go then has nothing to open.
-    for (const char *name : {"ActionF1", "ActionF2", "ActionF3", "ActionF4"}) {
-        connect(m_main->findChild<QAction *>(QLatin1String(name)), &QAction::triggered, this, [this] {
-            m_main->CBURL->setEditText(QString());
-            Go();
-        });
-    }
-    for (const char *name : {"NHelpOnline", "NBrowserHomePage", "NBrowserBBS"}) {
-        connect(m_main->menuItem(name), &QAction::triggered, this,
-                [this] { openAddress(WebLinks::productSite()); });
-    }
-}
-
-QStringList AddressBar::history() const
-{
-    QStringList items;
-    for (int i = 0; i < m_main->CBURL->count(); ++i)
-        items << m_main->CBURL->itemText(i);
-    return items;
-}
-
-void AddressBar::appendHistory(const QString &address)
-{
-    if (address.trimmed().isEmpty() || history().contains(address))
-        return;
-    // Adding an item must not replace what the box shows.
-    const QString shown = m_main->CBURL->currentText();
-    m_main->CBURL->addItem(address);
-    m_main->CBURL->setEditText(shown);
+    connect(go, &QToolButton::clicked, this, &AddressBar::Go);
+    connect(m_history.back, &QToolButton::clicked, this, &AddressBar::SBPClick);
+    connect(m_history.forward, &QToolButton::clicked, this, &AddressBar::SBNClick);
 }
 
 void AddressBar::openAddress(const QString &address)
 {
-    m_main->CBURL->setEditText(address);
+    m_address->show(address);
     Go();
 }
 
 void AddressBar::Go()
 {
-    try {
-        TFormWebbrowser *pages = m_main->pages();
-        const QString typed = m_main->CBURL->currentText().trimmed();
-        if (typed.isEmpty() || typed.compare(kAboutBlank, Qt::CaseInsensitive) == 0)
+    const QString typed = m_address->text().trimmed();
+    if (typed.isEmpty() || typed.compare(kAboutBlank, Qt::CaseInsensitive) == 0)
+        return;
+    m_pages->setLastPageBlanked(false);
+    if (m_pages->count() == 0) {
+        if (!m_opener->openBlankPage())
             return;
-        pages->setLastPageBlanked(false);
-        if (pages->count() == 0) {
-            if (!m_main->tabs()->NAddNewBlankClick())
-                return;
-            m_main->CBURL->setEditText(typed);
-        }
-
-        const QString text = m_main->CBURL->currentText().trimmed();
-        const QString address = AddressNormalizer::normalize(text);
-        if (TFormWebbrowser::PageRecord *active = pages->activePage()) {
-            const QString location = active->browser->LocationURL().trimmed();
-            if ((!location.isEmpty() && location != kAboutBlank) || active->browser->Busy()) {
-                if (!m_main->tabs()->NAddNewBlankClick())
-                    return;
-                m_main->CBURL->setEditText(address);
-                TFormWebbrowser::PageRecord *target = pages->page(pages->newPageIndex());
-                target->address = address;
-                target->browser->Navigate(address);
-            } else {
-                m_main->CBURL->setEditText(address);
-                active->address = address;
-                active->browser->Navigate(address);
-            }
-        }
-        pages->FocusActiveDocument();
-        appendHistory(address);
-        if (!address.startsWith(WebLinks::firstEngineQuery()) || text.contains(QLatin1Char('.')))
-            m_typedUrls->add(address);
-    } catch (...) {
+        m_address->show(typed);
     }
+
+    const QString text = m_address->text().trimmed();
+    const QString address = AddressNormalizer::normalize(text);
+    if (m_pages->activePage()) {
+        TFormWebbrowser::PageRecord *target = m_opener->targetPage(true);
+        if (!target)
+            return;
+        m_address->show(address);
+        m_pages->navigate(target, address);
+    }
+    m_pages->FocusActiveDocument();
+    m_address->appendHistory(address);
+    if (!address.startsWith(WebLinks::firstEngineQuery()) || text.contains(QLatin1Char('.')))
+        m_typedUrls->add(address);
 }
 
 void AddressBar::complete(Qt::KeyboardModifiers modifiers)
 {
-    const auto address = AddressNormalizer::complete(m_main->CBURL->currentText().trimmed(), modifiers);
-    if (!address)
-        return;
-    m_main->CBURL->setEditText(*address);
-    Go();
+    const auto address = AddressNormalizer::complete(m_address->text().trimmed(), modifiers);
+    if (address)
+        openAddress(*address);
 }
 
 void AddressBar::SBPClick()
 {
-    try {
-        if (TFormWebbrowser::PageRecord *active = m_main->pages()->activePage()) {
-            active->browser->GoBack();
-            m_main->CBURL->setEditText(active->browser->LocationURL());
-        }
-    } catch (...) {
+    if (TFormWebbrowser::PageRecord *active = m_pages->activePage()) {
+        active->browser->GoBack();
+        m_address->show(active->browser->LocationURL());
     }
 }
 
 void AddressBar::SBNClick()
 {
-    try {
-        if (TFormWebbrowser::PageRecord *active = m_main->pages()->activePage()) {
-            active->browser->GoForward();
-            m_main->CBURL->setEditText(active->browser->LocationURL());
-        }
-    } catch (...) {
+    if (TFormWebbrowser::PageRecord *active = m_pages->activePage()) {
+        active->browser->GoForward();
+        m_address->show(active->browser->LocationURL());
     }
 }
 
 void AddressBar::GoHome()
 {
-    try {
-        TFormWebbrowser *pages = m_main->pages();
-        if (pages->count() == 0 && !m_main->tabs()->NAddNewBlankClick())
-            return;
-        if (pages->activePage()->caption != PageCaption::kBlankCaption &&
-            !m_main->tabs()->NAddNewBlankClick())
-            return;
-        TFormWebbrowser::PageRecord *active = pages->activePage();
-        active->browser->GoHome();
-        const QString location = active->browser->LocationURL().trimmed();
-        if (!location.isEmpty())
-            m_main->CBURL->setEditText(location);
-    } catch (...) {
-    }
+    if (m_pages->count() == 0 && !m_opener->openBlankPage())
+        return;
+    if (m_pages->activePage()->caption != PageCaption::kBlankCaption && !m_opener->openBlankPage())
+        return;
+    TFormWebbrowser::PageRecord *active = m_pages->activePage();
+    active->browser->GoHome();
+    const QString location = active->browser->LocationURL().trimmed();
+    if (!location.isEmpty())
+        m_address->show(location);
 }
 
 void AddressBar::dropText(const QString &text)
 {
     if (const auto address = AddressNormalizer::droppedAddress(text))
-        m_main->pages()->OpenUrlInNewPage(*address);
+        m_pages->OpenUrlInNewPage(*address);
     else
-        m_main->searchBar()->searchText(text);
+        emit searchRequested(text);
 }
 
-void AddressBar::focusAddress()
+void AddressBar::showHistoryState(bool backEnabled, bool forwardEnabled)
 {
-    m_main->PanelAddress_->setFocus(Qt::ShortcutFocusReason);
-    m_main->CBURL->setFocus(Qt::ShortcutFocusReason);
-    m_main->CBURL->lineEdit()->selectAll();
+    m_history.back->setIcon(backEnabled ? m_history.backEnabled->icon() : m_history.backGreyed->icon());
+    m_history.forward->setIcon(forwardEnabled ? m_history.forwardEnabled->icon() : m_history.forwardGreyed->icon());
 }

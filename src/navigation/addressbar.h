@@ -1,21 +1,33 @@
 #pragma once
 
 #include <QObject>
-#include <QStringList>
+#include <QString>
 
+class AddressBox;
+class PageOpener;
 class QCompleter;
-class TQORMainForm;
+class QToolButton;
+class TFormWebbrowser;
 class TypedUrls;
 
 // The address bar: Go with its normalisation and its choice between the current page and
-// a new one, the completion keys, back, forward, home, dropped text, and the address
-// history of the drop-down list (no duplicates, written at shutdown).
+// a new one, the completion keys, back, forward, home and dropped text. The box's text and
+// history belong to AddressBox.
 class AddressBar : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit AddressBar(TQORMainForm *mainForm);
+    // The back and forward buttons, and the buttons that hold their enabled and greyed
+    // pictures.
+    struct HistoryButtons
+    {
+        QToolButton *back, *forward;
+        QToolButton *backEnabled, *forwardEnabled, *backGreyed, *forwardGreyed;
+    };
+
+    AddressBar(TFormWebbrowser *pages, PageOpener *opener, AddressBox *address, QToolButton *go,
+               const HistoryButtons &history);
 
     // BBGO: opens what the address box holds.
     void Go();
@@ -26,16 +38,21 @@ public:
     void SBPClick();
     void SBNClick();
     void GoHome();
+    // Text dropped on the window: an address opens in a new page, anything else is searched.
     void dropText(const QString &text);
-    void focusAddress();
+    void showHistoryState(bool backEnabled, bool forwardEnabled);
 
-    QStringList history() const;
     TypedUrls *typedUrls() const { return m_typedUrls; }
 
-private:
-    void appendHistory(const QString &address);
+signals:
+    void searchRequested(const QString &text);
 
-    TQORMainForm *m_main;
+private:
+    TFormWebbrowser *m_pages;
+    PageOpener *m_opener;
+    AddressBox *m_address;
+    HistoryButtons m_history;
     TypedUrls *m_typedUrls;
     QCompleter *m_completer;
+    bool m_suggestionChosen = false;
 };

@@ -1,31 +1,35 @@
 #include "searchbar.h"
 
-#include "../app/mainform.h"
+#include "../app/configstore.h"
 #include "../engine/embeddedwb.h"
 #include "../pages/formwebbrowser.h"
-#include "../tabs/pagetabs.h"
+#include "addressbox.h"
 #include "enterlineedit.h"
+#include "pageopener.h"
 #include "weblinks.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QCursor>
 #include <QMenu>
+#include <QStringListModel>
 #include <QToolButton>
 
-SearchBar::SearchBar(TQORMainForm *mainForm) : QObject(mainForm), m_main(mainForm)
+SearchBar::SearchBar(TFormWebbrowser *pages, PageOpener *opener, AddressBox *address, ConfigStore *config,
+                     const Widgets &widgets)
+    : QObject(widgets.box), m_pages(pages), m_opener(opener), m_address(address), m_config(config),
+      m_widgets(widgets), m_history(new QStringListModel(this))
 {
-    QComboBox *box = m_main->ComboBoxSearch;
+    QComboBox *box = m_widgets.box;
+    box->setModel(m_history);
     EnterLineEdit *edit = EnterLineEdit::install(box);
     connect(edit, &EnterLineEdit::enterPressed, this, &SearchBar::Search);
-    connect(box, &QComboBox::activated, this, [this](int index) {
-        m_main->ComboBoxSearch->setEditText(m_main->ComboBoxSearch->itemText(index));
+    connect(box, &QComboBox::activated, this, [this, box](int index) {
+        box->setEditText(box->itemText(index));
         Search();
     });
-    connect(m_main->SBSearch, &QToolButton::clicked, this, &SearchBar::Search);
-    connect(m_main->SBSearchOn, &QToolButton::clicked, this, &SearchBar::SBSearchOnClick);
-    connect(m_main->menuItem("NBaidu"), &QAction::triggered, this, &SearchBar::NBaiduClick);
-    connect(m_main->menuItem("NYahoo"), &QAction::triggered, this, &SearchBar::NYahooClick);
+    connect(m_widgets.search, &QToolButton::clicked, this, &SearchBar::Search);
+    connect(m_widgets.engineMenuButton, &QToolButton::clicked, this, &SearchBar::SBSearchOnClick);
 }
 
 QString SearchBar::queryAddress(const QString &query) const
@@ -35,81 +39,79 @@ QString SearchBar::queryAddress(const QString &query) const
 
 QStringList SearchBar::history() const
 {
-    QStringList items;
-    for (int i = 0; i < m_main->ComboBoxSearch->count(); ++i)
-        items << m_main->ComboBoxSearch->itemText(i);
-    return items;
+    return m_history->stringList();
+}
+
+void SearchBar::clearHistory()
+{
+    m_history->setStringList({});
+    m_widgets.box->setEditText(QString());
 }
 
 void SearchBar::searchText(const QString &text)
 {
-    m_main->ComboBoxSearch->setEditText(text);
+    m_widgets.box->setEditText(text);
     Search();
 }
 
 void SearchBar::Search()
 {
-    try {
-        TFormWebbrowser *pages = m_main->pages();
-        const QString query = m_main->ComboBoxSearch->currentText().trimmed();
-        if (query.isEmpty()) {
-            m_main->ComboBoxSearch->setEditText(QString());
-            if (TFormWebbrowser::PageRecord *active = pages->activePage())
-                active->browser->focusDocument();
-            return;
-        }
-        if (pages->count() == 0) {
-            if (!m_main->tabs()->NAddNewBlankClick())
-                return;
-            m_main->CBURL->setEditText(query);
-        }
-
-        const QString address = queryAddress(query);
-        TFormWebbrowser::PageRecord *target = pages->activePage();
-        if (target) {
-            const QString location = target->browser->LocationURL().trimmed();
-            if (!location.isEmpty() && location != QLatin1String("about:blank")) {
-                if (!m_main->tabs()->NAddNewBlankClick())
-                    return;
-                target = pages->page(pages->newPageIndex());
-            }
-            target->address = address;
-            target->browser->Navigate(address);
-            pages->FocusActiveDocument();
-        }
-
-        if (!history().contains(query)) {
-            m_main->ComboBoxSearch->addItem(query);
-        }
-        m_main->ComboBoxSearch->setEditText(QString());
-        if (target)
-            target->browser->focusDocument();
-    } catch (...) {
+    QComboBox *box = m_widgets.box;
+    const QString query = box->currentText().trimmed();
+    if (query.isEmpty()) {
+        box->setEditText(QString());
+        if (TFormWebbrowser::PageRecord *active = m_pages->activePage())
+            active->browser->focusDocument();
+        return;
     }
+    if (m_pages->count() == 0) {
+        if (!m_opener->openBlankPage())
+            return;
+        m_address->show(query);
+    }
+
+    const QString address = queryAddress(query);
+    TFormWebbrowser::PageRecord *target = nullptr;
+    if (m_pages->activePage()) {
+        target = m_opener->targetPage(false);
+        if (!target)
+            return;
+        m_pages->navigate(target, address);
+        m_pages->FocusActiveDocument();
+    }
+
+    if (!m_history->stringList().contains(query)) {
+        const int row = m_history->rowCount();
+        m_history->insertRows(row, 1);
+        m_history->setData(m_history->index(row), query);
+    }
+    box->setEditText(QString());
+    if (target)
+        target->browser->focusDocument();
 }
 
 void SearchBar::SBSearchOnClick()
 {
-    m_main->PopupMenuSearch->popup(QCursor::pos());
+    m_widgets.engineMenu->popup(QCursor::pos());
 }
 
 void SearchBar::chooseEngine(int code)
 {
     m_engineCode = code;
-    m_main->menuItem("NBaidu")->setChecked(code != SecondEngine && code != NoEngineChecked);
-    m_main->menuItem("NYahoo")->setChecked(code == SecondEngine);
+    m_widgets.firstEngineItem->setChecked(code != SecondEngine && code != NoEngineChecked);
+    m_widgets.secondEngineItem->setChecked(code == SecondEngine);
 }
 
 void SearchBar::NBaiduClick()
 {
     chooseEngine(FirstEngine);
-    m_main->config().writeString(kRunData, QStringLiteral("SearchOn"), QStringLiteral("1"));
+    m_config->writeString(kRunData, QStringLiteral("SearchOn"), QStringLiteral("1"));
 }
 
 void SearchBar::NYahooClick()
 {
     chooseEngine(SecondEngine);
-    m_main->config().writeString(kRunData, QStringLiteral("SearchOn"), QStringLiteral("3"));
+    m_config->writeString(kRunData, QStringLiteral("SearchOn"), QStringLiteral("3"));
 }
 
 void SearchBar::applyStartupEngine(int code)

@@ -3,11 +3,19 @@
 #include <QObject>
 #include <QStringList>
 
-class TQORMainForm;
+class AddressBox;
+class ConfigStore;
+class PageOpener;
+class QAction;
+class QComboBox;
+class QMenu;
+class QStringListModel;
+class QToolButton;
+class TFormWebbrowser;
 
 // The search bar: sends the query, unencoded, to the chosen engine in the current page
-// when it is blank, otherwise in a new page; keeps the search history; lets the user pick
-// the engine, stored as SearchOn.
+// when it is blank, otherwise in a new page; keeps the search history (a model the box
+// shows); lets the user pick the engine, stored as SearchOn.
 class SearchBar : public QObject
 {
     Q_OBJECT
@@ -15,7 +23,16 @@ class SearchBar : public QObject
 public:
     enum EngineCode { FirstEngine = 1, SecondEngine = 3, NoEngineChecked = 5 };
 
-    explicit SearchBar(TQORMainForm *mainForm);
+    struct Widgets
+    {
+        QComboBox *box;
+        QToolButton *search, *engineMenuButton;
+        QMenu *engineMenu;
+        QAction *firstEngineItem, *secondEngineItem;
+    };
+
+    SearchBar(TFormWebbrowser *pages, PageOpener *opener, AddressBox *address, ConfigStore *config,
+              const Widgets &widgets);
 
     void Search();
     // Puts the text into the search box and searches it (dropped text).
@@ -28,10 +45,17 @@ public:
     int engineCode() const { return m_engineCode; }
     QString queryAddress(const QString &query) const;
     QStringList history() const;
+    // The box's text and list are emptied.
+    void clearHistory();
 
 private:
     void chooseEngine(int code);
 
-    TQORMainForm *m_main;
+    TFormWebbrowser *m_pages;
+    PageOpener *m_opener;
+    AddressBox *m_address;
+    ConfigStore *m_config;
+    Widgets m_widgets;
+    QStringListModel *m_history;
     int m_engineCode = FirstEngine;
 };

@@ -1,26 +1,15 @@
 #include "formwebbrowser.h"
 
-#include "../adblock/filterswitches.h"
-#include "../app/mainform.h"
-#include "../app/messagefilter.h"
 #include "../engine/embeddedwb.h"
-#include "../favorites/openpagelists.h"
-#include "../tabs/pagetabs.h"
-#include "../tabs/recentlyclosed.h"
 #include "pagecaption.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QComboBox>
-#include <QLayout>
+#include <QLineEdit>
 #include <QMessageBox>
-#include <QProgressBar>
 #include <QScopedValueRollback>
-#include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
-#include <QTimer>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace {
@@ -33,7 +22,7 @@ bool isBlankAddress(const QString &address)
     return address.isEmpty() || address.compare(kAboutBlank, Qt::CaseInsensitive) == 0;
 }
 
-// Painting of the main window stops while pages are added or removed: no flicker.
+// Painting of the main window stops while pages are removed: no flicker.
 class PaintingSuspended
 {
 public:
@@ -48,18 +37,28 @@ private:
     bool m_was;
 };
 
+// A tab's tooltip is the page's title as it stands; a tooltip that looks like markup would
+// otherwise be read as markup.
+QString plainToolTip(const QString &text)
+{
+    return QStringLiteral("<p style='white-space:pre'>") + text.toHtmlEscaped() + QStringLiteral("</p>");
+}
+
 } // namespace
 
-TFormWebbrowser::TFormWebbrowser(TQORMainForm *mainForm, EngineFactory *engine)
-    : QObject(mainForm), m_main(mainForm), m_engine(engine)
+TFormWebbrowser::TFormWebbrowser(QTabWidget *pageControl, QWidget *window, QWidget *emptyFocus,
+                                 EngineFactory *engine)
+    : QObject(window), m_pageControl(pageControl), m_window(window), m_emptyFocus(emptyFocus),
+      m_engine(engine)
 {
     setObjectName(QStringLiteral("TFormWebbrowser"));
     m_captionTimer.setSingleShot(true);
     m_captionTimer.setInterval(kCaptionDelayMs);
     connect(&m_captionTimer, &QTimer::timeout, this, &TFormWebbrowser::applyCaptions);
-    connect(m_main->menuItem("NDocmentSetFocus"), &QAction::triggered, this, &TFormWebbrowser::FocusActiveDocument);
-    connect(m_main->menuItem("NTOPageHome"), &QAction::triggered, this, &TFormWebbrowser::ScrollToStart);
-    connect(m_main->menuItem("NTOPageEnd"), &QAction::triggered, this, &TFormWebbrowser::ScrollToEnd);
+    connect(m_pageControl, &QTabWidget::currentChanged, this, [this] {
+        if (m_changingPages == 0)
+            emit activePageChanged();
+    });
 }
 
 TFormWebbrowser::~TFormWebbrowser()
@@ -69,7 +68,7 @@ TFormWebbrowser::~TFormWebbrowser()
 
 int TFormWebbrowser::activeIndex() const
 {
-    return m_pages.empty() ? -1 : m_main->PageControl->currentIndex();
+    return m_pages.empty() ? -1 : m_pageControl->currentIndex();
 }
 
 TFormWebbrowser::PageRecord *TFormWebbrowser::page(int index) const
@@ -100,13 +99,13 @@ void TFormWebbrowser::activatePage(int index)
     if (index < 0 || index >= count())
         return;
     const QScopedValueRollback<int> ownChange(m_changingPages, m_changingPages + 1);
-    m_main->PageControl->setCurrentIndex(index);
+    m_pageControl->setCurrentIndex(index);
 }
 
 bool TFormWebbrowser::NewPage(quint8 mode)
 {
     if (count() >= kMaxPages) {
-        m_main->setStatusText(0, QStringLiteral("已打开 %1 个页面，不能再打开新页面；请先关闭一些页面。").arg(kMaxPages));
+        emit statusMessage(QStringLiteral("已打开 %1 个页面，不能再打开新页面；请先关闭一些页面。").arg(kMaxPages));
         return false;
     }
     const int n = count();
@@ -122,13 +121,12 @@ bool TFormWebbrowser::NewPage(quint8 mode)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(browser);
 
-    QTabWidget *control = m_main->PageControl;
     {
         const QScopedValueRollback<int> ownChange(m_changingPages, m_changingPages + 1);
-        control->addTab(sheet, PageCaption::kBlankCaption);
+        m_pageControl->addTab(sheet, PageCaption::kBlankCaption);
     }
     // A page in the background has no size until it is shown; it gets the active one's.
-    if (QWidget *current = control->currentWidget(); current && current != sheet)
+    if (QWidget *current = m_pageControl->currentWidget(); current && current != sheet)
         sheet->setGeometry(current->geometry());
 
     browser->setSilent(true);
@@ -157,12 +155,12 @@ bool TFormWebbrowser::NewPage(quint8 mode)
 void TFormWebbrowser::reportEngineFailure()
 {
     const QString text = QStringLiteral("网页引擎无法启动，不能打开页面。");
-    m_main->setStatusText(0, text);
+    emit statusMessage(text);
     // Said once, in a box that stays: with no page open the status line is cleared again.
     if (m_engineFailureReported)
         return;
     m_engineFailureReported = true;
-    auto *box = new QMessageBox(QMessageBox::Critical, QStringLiteral("sablix 浏览器"), text, QMessageBox::Ok, m_main);
+    auto *box = new QMessageBox(QMessageBox::Critical, QStringLiteral("sablix 浏览器"), text, QMessageBox::Ok, m_window);
     box->setObjectName(QStringLiteral("EngineFailure"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setModal(false);
@@ -178,37 +176,35 @@ void TFormWebbrowser::bindEvents(TEmbeddedWB *browser)
     connect(browser, &TEmbeddedWB::DocumentComplete, this, [this, browser] { WebBrowserDocumentComplete(browser); });
     connect(browser, &TEmbeddedWB::NavigateComplete2, this, [this, browser] { WebBrowserNavigateComplete2(browser); });
     connect(browser, &TEmbeddedWB::NewWindow2, this,
-            [this, browser](NewWindowRequest *request) { WebbrowserNewWindow2(browser, request); });
+            [this, browser](NewWindowRequest *request) { emit newWindowRequested(browser, request); });
     connect(browser, &TEmbeddedWB::ProgressChange, this,
             [this, browser](int progress, int progressMax) { WebbrowserProgressChange(browser, progress, progressMax); });
     connect(browser, &TEmbeddedWB::TitleChange, this,
-            [this, browser](const QString &text) { WebbrowserTitleChange(browser, text); });
+            [this, browser](const QString &text) { SetPageCaption(text, browser); });
     browser->setContextMenuHandler([this] { return WebbrowserShowContextMenu(); });
     // Script errors are never shown: nothing to bind.
-    connect(browser, &TEmbeddedWB::CloseQuery, this, [this, browser] { WebbrowserCloseQuery(browser); });
+    connect(browser, &TEmbeddedWB::CloseQuery, this, [this, browser] { emit closeRequested(browser); });
+}
+
+void TFormWebbrowser::navigate(PageRecord *record, const QString &address)
+{
+    record->address = address;
+    record->browser->Navigate(address);
 }
 
 void TFormWebbrowser::OpenUrlInNewPage(const QString &address)
 {
-    try {
-        if (NewPage(2)) {
-            PageRecord *record = page(m_newPageIndex);
-            record->browser->Navigate(address);
-            record->address = address;
-        }
-    } catch (...) {
-    }
+    if (NewPage(2))
+        navigate(page(m_newPageIndex), address);
     m_lastPageBlanked = false;
     FocusActiveDocument();
 }
 
 TEmbeddedWB *TFormWebbrowser::NewPageDispatch()
 {
+    // The page's window is made with its view; it stays in the background.
     PageRecord *record = page(m_newPageIndex);
-    if (!record)
-        return nullptr;
-    PaintingSuspended suspended(m_main);
-    return record->browser;
+    return record ? record->browser : nullptr;
 }
 
 void TFormWebbrowser::removePage(int index)
@@ -219,7 +215,7 @@ void TFormWebbrowser::removePage(int index)
     record->browser->setContextMenuHandler({});
     {
         const QScopedValueRollback<int> ownChange(m_changingPages, m_changingPages + 1);
-        m_main->PageControl->removeTab(index);
+        m_pageControl->removeTab(index);
     }
     record->sheet->hide();
     // Later, not now: the page may be closing from inside one of its own events.
@@ -243,32 +239,23 @@ void TFormWebbrowser::ClosePage(int index)
     if (address.isEmpty() || address.trimmed() == kAboutBlank)
         address = record->browser->LocationURL();
 
-    auto recordClosed = [&] {
-        m_main->recentlyClosed()->setLastClosedAddress(address);
-        m_main->recentlyClosed()->add(title, address);
-        m_main->clearLastForwardedAddress();
-    };
-
     if (count() == 1) {
         // The only page is never removed: it is blanked and kept.
         m_lastPageBlanked = true;
         record->browser->Navigate(kAboutBlank);
-        recordClosed();
+        emit pageClosed(title, address);
         return;
     }
 
     {
-        PaintingSuspended suspended(m_main);
-        try {
-            const bool wasLast = index == count() - 1;
-            removePage(index);
-            if (wasLast && count() >= 2)
-                activatePage(count() - 1);
-            m_main->PageControl->update();
-        } catch (...) {
-        }
+        PaintingSuspended suspended(m_window);
+        const bool wasLast = index == count() - 1;
+        removePage(index);
+        if (wasLast && count() >= 2)
+            activatePage(count() - 1);
+        m_pageControl->update();
     }
-    recordClosed();
+    emit pageClosed(title, address);
 }
 
 void TFormWebbrowser::MovePage(int from, int to)
@@ -280,7 +267,7 @@ void TFormWebbrowser::MovePage(int from, int to)
         return;
     {
         const QScopedValueRollback<int> ownChange(m_changingPages, m_changingPages + 1);
-        m_main->PageControl->tabBar()->moveTab(from, to);
+        m_pageControl->tabBar()->moveTab(from, to);
     }
     std::unique_ptr<PageRecord> record = std::move(m_pages[size_t(from)]);
     m_pages.erase(m_pages.begin() + from);
@@ -295,20 +282,16 @@ void TFormWebbrowser::CloseAllPages()
     }
     if (count() == 1) {
         m_pages.front()->browser->Navigate(kAboutBlank);
-        m_main->CBURL->setEditText(kAboutBlank);
-        m_main->setStatusText(0, QString());
+        emit addressShown(kAboutBlank);
+        emit statusCleared();
         FocusActiveDocument();
         return;
     }
     {
-        PaintingSuspended suspended(m_main);
+        PaintingSuspended suspended(m_window);
         // These pages are dropped as they are: not blanked, not added to the closed list.
-        for (int attempts = count(); count() > 1 && attempts > 0; --attempts) {
-            try {
-                removePage(0);
-            } catch (...) {
-            }
-        }
+        while (count() > 1)
+            removePage(0);
     }
     ClosePage(0);
     FocusActiveDocument();
@@ -322,24 +305,16 @@ void TFormWebbrowser::RefreshPage(int index)
 
 void TFormWebbrowser::RefreshAllPages()
 {
-    for (const auto &record : m_pages) {
-        try {
-            if (record->browser->Document())
-                record->browser->Refresh();
-        } catch (...) {
-        }
-    }
+    for (const auto &record : m_pages)
+        if (record->browser->Document())
+            record->browser->Refresh();
 }
 
 void TFormWebbrowser::StopAllPages()
 {
-    for (const auto &record : m_pages) {
-        try {
-            if (record->browser->Document())
-                record->browser->Stop();
-        } catch (...) {
-        }
-    }
+    for (const auto &record : m_pages)
+        if (record->browser->Document())
+            record->browser->Stop();
 }
 
 void TFormWebbrowser::FocusActiveDocument()
@@ -351,9 +326,9 @@ void TFormWebbrowser::FocusActiveDocument()
         return;
     }
     if (m_pages.empty()) {
-        m_main->CBURL->setEditText(kAboutBlank);
-        m_main->setStatusText(0, QString());
-        m_main->PanelMainClient->setFocus(Qt::OtherFocusReason);
+        emit addressShown(kAboutBlank);
+        emit statusCleared();
+        m_emptyFocus->setFocus(Qt::OtherFocusReason);
     }
 }
 
@@ -385,12 +360,13 @@ void TFormWebbrowser::scheduleCaptions()
 void TFormWebbrowser::applyCaptions()
 {
     m_captionTimer.stop();
-    QTabWidget *control = m_main->PageControl;
     for (int i = 0; i < count(); ++i) {
         const PageRecord *record = m_pages[size_t(i)].get();
-        if (control->tabText(i) != record->caption) {
-            control->setTabText(i, record->caption);
-            control->setTabToolTip(i, record->title);
+        // A title's "&" is shown as it is and takes no mnemonic (Alt+letter stays the menus').
+        const QString shown = PageCaption::tabText(record->caption);
+        if (m_pageControl->tabText(i) != shown) {
+            m_pageControl->setTabText(i, shown);
+            m_pageControl->setTabToolTip(i, plainToolTip(record->title));
         }
     }
 }
@@ -409,14 +385,6 @@ void TFormWebbrowser::ScrollToEnd()
             " window.scroll(b.scrollLeft, b.offsetHeight + b.scrollTop + 10000); })();"));
 }
 
-void TFormWebbrowser::resetProgressBar()
-{
-    if (!m_progressBar)
-        return;
-    m_progressBar->setValue(0);
-    m_progressBar->hide();
-}
-
 void TFormWebbrowser::destroyAllPages()
 {
     const QScopedValueRollback<int> ownChange(m_changingPages, m_changingPages + 1);
@@ -424,7 +392,7 @@ void TFormWebbrowser::destroyAllPages()
         std::unique_ptr<PageRecord> record = std::move(m_pages.back());
         m_pages.pop_back();
         record->browser->disconnect(this);
-        m_main->PageControl->removeTab(count());
+        m_pageControl->removeTab(count());
         delete record->sheet;
     }
 }
@@ -437,191 +405,113 @@ bool TFormWebbrowser::keyboardInside(const TEmbeddedWB *browser) const
 
 bool TFormWebbrowser::userIsTyping() const
 {
-    // Background work never takes the keyboard from the address or search box.
+    // Background work never takes the keyboard from a text field of the window (the
+    // address and search boxes), where the user may be typing.
     QWidget *focus = QApplication::focusWidget();
-    return focus && (m_main->CBURL->isAncestorOf(focus) || m_main->ComboBoxSearch->isAncestorOf(focus) ||
-                     focus == m_main->CBURL || focus == m_main->ComboBoxSearch);
+    const auto *box = qobject_cast<QComboBox *>(focus);
+    const bool textField = qobject_cast<QLineEdit *>(focus) || (box && box->isEditable());
+    if (!textField || !m_window->isAncestorOf(focus))
+        return false;
+    for (const auto &record : m_pages)
+        if (record->browser->isAncestorOf(focus))
+            return false;
+    return true;
 }
 
-void TFormWebbrowser::showHistoryImages(const PageRecord *record)
+void TFormWebbrowser::announceHistoryState(const PageRecord *record)
 {
-    m_main->SBP->setIcon(record && record->backEnabled ? m_main->SBL1->icon() : m_main->SBH1->icon());
-    m_main->SBN->setIcon(record && record->forwardEnabled ? m_main->SBL2->icon() : m_main->SBH2->icon());
+    emit historyStateShown(record && record->backEnabled, record && record->forwardEnabled);
 }
 
 void TFormWebbrowser::WebbrowserCommandStateChange(TEmbeddedWB *sender, int command, bool enable)
 {
-    try {
-        // Every page keeps its own flags, so that they are right when it becomes active;
-        // the buttons follow the active page only.
-        PageRecord *record = page(indexOf(sender));
-        if (!record)
-            return;
-        if (command == TEmbeddedWB::CommandBack)
-            record->backEnabled = enable;
-        else if (command == TEmbeddedWB::CommandForward)
-            record->forwardEnabled = enable;
-        else
-            return;
-        if (isActive(sender))
-            showHistoryImages(record);
-    } catch (...) {
-    }
+    // Every page keeps its own flags, so that they are right when it becomes active; the
+    // buttons follow the active page only.
+    PageRecord *record = page(indexOf(sender));
+    if (!record)
+        return;
+    if (command == TEmbeddedWB::CommandBack)
+        record->backEnabled = enable;
+    else if (command == TEmbeddedWB::CommandForward)
+        record->forwardEnabled = enable;
+    else
+        return;
+    if (isActive(sender))
+        announceHistoryState(record);
 }
 
 void TFormWebbrowser::WebbrowserDownloadBegin(TEmbeddedWB *sender)
 {
-    try {
-        if (!isActive(sender))
-            return;
-        PageRecord *record = activePage();
-        QString address = sender->LocationURL().trimmed();
-        if (isBlankAddress(address))
-            address = record->address.trimmed();
-        if (isBlankAddress(address))
-            return;
-        m_main->CBURL->setEditText(address);
-        if (address != kStartPage)
-            m_main->setStatusText(0, QStringLiteral(">>正在连接地址:<") + address + QLatin1Char('>'));
-        record->address = address;
-    } catch (...) {
-    }
+    if (!isActive(sender))
+        return;
+    PageRecord *record = activePage();
+    QString address = sender->LocationURL().trimmed();
+    if (isBlankAddress(address))
+        address = record->address.trimmed();
+    if (isBlankAddress(address))
+        return;
+    emit addressShown(address);
+    if (address != kStartPage)
+        emit connecting(address);
+    record->address = address;
 }
 
 void TFormWebbrowser::WebbrowserDownloadComplete(TEmbeddedWB *sender)
 {
-    try {
-        if (!m_pages.empty() && isActive(sender)) {
-            PageRecord *record = activePage();
-            QString title = record->title.trimmed();
-            if (title.isEmpty() || title == kAboutBlank)
-                title = sender->LocationName().trimmed();
-            const QString address = sender->LocationURL().trimmed();
-            if (!address.isEmpty() && address != kAboutBlank) {
-                m_main->CBURL->setEditText(address);
-                m_main->setStatusText(0, QStringLiteral(">>完成:") + title + QLatin1Char('<') + address + QLatin1Char('>'));
-                record->address = address;
-            } else if (count() == 1 && m_lastPageBlanked) {
-                if (record->address == kStartPage) {
-                    m_main->CBURL->setEditText(kStartPage);
-                } else {
-                    m_main->CBURL->setEditText(kAboutBlank);
-                    m_main->setStatusText(0, QString());
-                    record->title.clear();
-                    record->address = kAboutBlank;
-                }
+    if (!m_pages.empty() && isActive(sender)) {
+        PageRecord *record = activePage();
+        QString title = record->title.trimmed();
+        if (title.isEmpty() || title == kAboutBlank)
+            title = sender->LocationName().trimmed();
+        const QString address = sender->LocationURL().trimmed();
+        if (!address.isEmpty() && address != kAboutBlank) {
+            emit addressShown(address);
+            emit completed(title, address);
+            record->address = address;
+        } else if (count() == 1 && m_lastPageBlanked) {
+            if (record->address == kStartPage) {
+                emit addressShown(kStartPage);
+            } else {
+                emit addressShown(kAboutBlank);
+                emit statusCleared();
+                record->title.clear();
+                record->address = kAboutBlank;
             }
-            if (m_progressBar)
-                m_progressBar->hide();
         }
-    } catch (...) {
+        emit progressHidden();
     }
-    m_main->filters()->ScrubDocument(sender);
+    // Every page, active or not.
+    emit downloadCompleted(sender);
 }
 
-void TFormWebbrowser::WebBrowserDocumentComplete(TEmbeddedWB *)
+void TFormWebbrowser::WebBrowserDocumentComplete(TEmbeddedWB *sender)
 {
-    try {
-        m_main->openPageLists()->save(count() > 2 ? 2 : 1);
-    } catch (...) {
-    }
+    emit documentCompleted(sender);
 }
 
 void TFormWebbrowser::WebBrowserNavigateComplete2(TEmbeddedWB *sender)
 {
-    try {
-        if (m_pages.empty())
-            return;
-        if (isActive(sender)) {
-            if (!keyboardInside(sender) && !userIsTyping() && m_main->isActiveWindow() && sender->Document())
-                sender->focusDocument();
-        } else if (PageRecord *active = activePage()) {
-            if (active->address == kStartPage)
-                m_main->CBURL->setEditText(kStartPage);
-            if (!keyboardInside(active->browser) && !userIsTyping() && m_main->isActiveWindow())
-                FocusActiveDocument();
-        }
-        if (m_progressBar)
-            m_progressBar->hide();
-    } catch (...) {
+    if (m_pages.empty())
+        return;
+    if (isActive(sender)) {
+        if (!keyboardInside(sender) && !userIsTyping() && m_window->isActiveWindow() && sender->Document())
+            sender->focusDocument();
+    } else if (PageRecord *active = activePage()) {
+        if (active->address == kStartPage)
+            emit addressShown(kStartPage);
+        if (!keyboardInside(active->browser) && !userIsTyping() && m_window->isActiveWindow())
+            FocusActiveDocument();
     }
-}
-
-void TFormWebbrowser::WebbrowserNewWindow2(TEmbeddedWB *sender, NewWindowRequest *request)
-{
-    try {
-        if (request->isLinkOpenedInBackground()) {
-            // A middle click on a link: the engine asks for the page itself; the link opens
-            // once, as every middle click does, and the request is not answered.
-            const QString address = request->requestedUrl().trimmed();
-            if (!address.isEmpty())
-                OpenUrlInNewPage(address);
-            return;
-        }
-        if (!m_main->filters()->popupAllowed(sender, isActive(sender)))
-            return;
-        if (!NewPage(2))
-            return;
-        if (TEmbeddedWB *target = NewPageDispatch())
-            request->openIn(target);
-        m_main->filters()->popupOpened();
-    } catch (...) {
-    }
+    emit progressHidden();
 }
 
 void TFormWebbrowser::WebbrowserProgressChange(TEmbeddedWB *sender, int progress, int progressMax)
 {
-    try {
-        if (!isActive(sender))
-            return;
-        if (!m_progressBar) {
-            QWidget *panel = m_main->statusPanel(1);
-            m_progressBar = new QProgressBar(panel);
-            m_progressBar->setObjectName(QStringLiteral("ProgressBar"));
-            m_progressBar->setRange(0, progressMax);
-            m_progressBar->setValue(0);
-            m_progressBar->setTextVisible(false);
-            m_progressBar->setMaximumHeight(m_main->StatusBar->height() - 2);
-            panel->layout()->addWidget(m_progressBar);
-            m_progressBar->show();
-            return;
-        }
-        if (progressMax - progress > 2) {
-            m_progressBar->show();
-            if (m_progressBar->maximum() != progressMax)
-                m_progressBar->setMaximum(progressMax);
-            m_progressBar->setValue(progress);
-        } else {
-            m_progressBar->hide();
-        }
-    } catch (...) {
-    }
-}
-
-void TFormWebbrowser::WebbrowserTitleChange(TEmbeddedWB *sender, const QString &text)
-{
-    try {
-        SetPageCaption(text, sender);
-    } catch (...) {
-    }
+    if (isActive(sender))
+        emit progressChanged(progress, progressMax);
 }
 
 bool TFormWebbrowser::WebbrowserShowContextMenu() const
 {
-    return m_main->messageFilter()->contextMenuAllowed();
-}
-
-void TFormWebbrowser::WebbrowserCloseQuery(TEmbeddedWB *sender)
-{
-    try {
-        const int index = indexOf(sender);
-        if (index < 0)
-            return;
-        const bool wasActive = index == activeIndex();
-        ClosePage(index);
-        // The address box and status follow the page that is now active.
-        if (wasActive)
-            m_main->tabs()->PageChangeRefresh();
-    } catch (...) {
-    }
+    return !m_contextMenuAllowed || m_contextMenuAllowed();
 }

@@ -4,19 +4,20 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
 class EngineFactory;
 class NewWindowRequest;
-class QProgressBar;
+class QTabWidget;
 class QWidget;
 class TEmbeddedWB;
-class TQORMainForm;
 
 // The page collection: every page of the tab strip, in tab order, with its browser and its
 // record. It creates, closes and moves pages, receives every engine event of every page
-// and turns it into what the main window shows.
+// and says with signals what the window should show and what happened; the features of
+// the program listen. It knows nothing of them.
 class TFormWebbrowser : public QObject
 {
     Q_OBJECT
@@ -38,7 +39,9 @@ public:
         bool forwardEnabled = false;
     };
 
-    TFormWebbrowser(TQORMainForm *mainForm, EngineFactory *engine);
+    // The pages live in `pageControl`; `window` is the main window (painting suspension,
+    // whether it is active); `emptyFocus` takes the keyboard when there is no page.
+    TFormWebbrowser(QTabWidget *pageControl, QWidget *window, QWidget *emptyFocus, EngineFactory *engine);
     ~TFormWebbrowser() override;
 
     int count() const { return int(m_pages.size()); }
@@ -46,13 +49,12 @@ public:
     PageRecord *page(int index) const;
     PageRecord *activePage() const { return page(kActivePage); }
     int indexOf(const TEmbeddedWB *browser) const;
+    bool isActive(const TEmbeddedWB *browser) const;
     int newPageIndex() const { return m_newPageIndex; }
     bool lastPageBlanked() const { return m_lastPageBlanked; }
     void setLastPageBlanked(bool blanked) { m_lastPageBlanked = blanked; }
     // Makes a page the active one without counting as the user's change of page.
     void activatePage(int index);
-    // True while the collection itself changes the tab strip.
-    bool changingPages() const { return m_changingPages > 0; }
 
     // Each returns false and opens nothing when no page can be added (256 pages open, or
     // the engine cannot start); the reason is shown in status panel 0.
@@ -70,21 +72,43 @@ public:
     void ScrollToStart();
     void ScrollToEnd();
 
-    // The back and forward buttons show the enabled or greyed images of a page's flags.
-    void showHistoryImages(const PageRecord *record);
-    QProgressBar *progressBar() const { return m_progressBar; }
+    // Records the address as the page's own and opens it there.
+    void navigate(PageRecord *record, const QString &address);
+    // The back and forward buttons show this page's flags (none: both greyed).
+    void announceHistoryState(const PageRecord *record);
+    // Asked each time a page would show the engine's context menu.
+    void setContextMenuPermission(std::function<bool()> allowed) { m_contextMenuAllowed = std::move(allowed); }
     // Brings the strip's captions up to date with the pages' own at once.
     void applyCaptions();
-    void resetProgressBar();
     // At exit: every page goes before the engine's profile does.
     void destroyAllPages();
+
+signals:
+    // What the window shows for the active page.
+    void addressShown(const QString &address);
+    void connecting(const QString &address);
+    void completed(const QString &title, const QString &address);
+    void statusCleared();
+    void statusMessage(const QString &text);
+    void historyStateShown(bool backEnabled, bool forwardEnabled);
+    void progressChanged(int progress, int maximum);
+    void progressHidden();
+
+    // What happened.
+    void activePageChanged(); // the user chose another tab; not the collection's own changes
+    void pageClosed(const QString &title, const QString &address);
+    void downloadCompleted(TEmbeddedWB *page);
+    void documentCompleted(TEmbeddedWB *page);
+    // Answer it before returning (NewWindowRequest); left unanswered, it is cancelled.
+    void newWindowRequested(TEmbeddedWB *page, NewWindowRequest *request);
+    // A page's own script asked to close it; the page stays until someone closes it.
+    void closeRequested(TEmbeddedWB *page);
 
 private:
     void bindEvents(TEmbeddedWB *browser);
     void reportEngineFailure();
     void scheduleCaptions();
     void removePage(int index);
-    bool isActive(const TEmbeddedWB *browser) const;
     bool keyboardInside(const TEmbeddedWB *browser) const;
     bool userIsTyping() const;
 
@@ -93,19 +117,18 @@ private:
     void WebbrowserDownloadComplete(TEmbeddedWB *sender);
     void WebBrowserDocumentComplete(TEmbeddedWB *sender);
     void WebBrowserNavigateComplete2(TEmbeddedWB *sender);
-    void WebbrowserNewWindow2(TEmbeddedWB *sender, NewWindowRequest *request);
     void WebbrowserProgressChange(TEmbeddedWB *sender, int progress, int progressMax);
-    void WebbrowserTitleChange(TEmbeddedWB *sender, const QString &text);
     bool WebbrowserShowContextMenu() const;
-    void WebbrowserCloseQuery(TEmbeddedWB *sender);
 
-    TQORMainForm *m_main;
+    QTabWidget *m_pageControl;
+    QWidget *m_window;
+    QWidget *m_emptyFocus;
     EngineFactory *m_engine;
     std::vector<std::unique_ptr<PageRecord>> m_pages;
     int m_newPageIndex = 0;
     bool m_lastPageBlanked = false;
     int m_changingPages = 0; // the collection's own changes of the strip, not the user's
     bool m_engineFailureReported = false;
-    QProgressBar *m_progressBar = nullptr;
+    std::function<bool()> m_contextMenuAllowed;
     QTimer m_captionTimer;
 };

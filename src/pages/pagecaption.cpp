@@ -39,4 +39,10 @@ QString shortTitle(const QString &title)
     return caption;
 }
 
+QString tabText(const QString &caption)
+{
+    QString text = caption;
+    return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
 } // namespace PageCaption

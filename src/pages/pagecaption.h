@@ -14,6 +14,9 @@ QString fullTitle(const QString &title);
 // local code page counts them, the odd blank on the left; "about:blank" reads "空白页".
 QString shortTitle(const QString &title);
 
+// What the tab strip is given for a caption: "&" stands for itself, not a mnemonic.
+QString tabText(const QString &caption);
+
 // Cuts text to `count` UTF-16 units without splitting a surrogate pair.
 QString leftChars(const QString &text, qsizetype count);
 

@@ -1,9 +1,9 @@
 #include "setform.h"
 
-#include "../app/mainform.h"
 #include "clockformat.h"
+#include "statusline.h"
 
-TSetForm::TSetForm(TQORMainForm *mainForm) : QObject(mainForm), m_main(mainForm)
+TSetForm::TSetForm(StatusLine *status) : QObject(status), m_status(status)
 {
     setObjectName(QStringLiteral("TSetForm"));
     m_timer.setInterval(1000);
@@ -26,8 +26,5 @@ void TSetForm::stopClock()
 
 void TSetForm::tick()
 {
-    try {
-        m_main->setStatusText(3, ClockFormat::expand(ClockFormat::kFormat, clock));
-    } catch (...) {
-    }
+    m_status->setClockText(ClockFormat::expand(ClockFormat::kFormat, clock));
 }

@@ -6,7 +6,7 @@
 
 #include <functional>
 
-class TQORMainForm;
+class StatusLine;
 
 // The hidden form that carries the status-bar clock: panel 3 shows the date and time,
 // refreshed each second while the window is shown and not minimised.
@@ -15,7 +15,7 @@ class TSetForm : public QObject
     Q_OBJECT
 
 public:
-    explicit TSetForm(TQORMainForm *mainForm);
+    explicit TSetForm(StatusLine *status);
 
     void startClock();
     void stopClock();
@@ -26,6 +26,6 @@ public:
     std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
 
 private:
-    TQORMainForm *m_main;
+    StatusLine *m_status;
     QTimer m_timer;
 };

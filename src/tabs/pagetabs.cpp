@@ -1,20 +1,18 @@
 #include "pagetabs.h"
 
-#include "../app/mainform.h"
 #include "../engine/embeddedwb.h"
 #include "../navigation/addressbar.h"
+#include "../navigation/addressbox.h"
+#include "../navigation/pageopener.h"
 #include "../pages/formwebbrowser.h"
-#include "../pages/pagecaption.h"
+#include "../statusbar/statusline.h"
 
-#include <QAction>
-#include <QComboBox>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
-#include <QToolButton>
 
 namespace {
 
@@ -27,204 +25,133 @@ bool isBlankText(const QString &text)
 
 } // namespace
 
-PageTabs::PageTabs(TQORMainForm *mainForm) : QObject(mainForm), m_main(mainForm)
+PageTabs::PageTabs(TFormWebbrowser *pages, PageOpener *opener, AddressBar *addressBar, AddressBox *address,
+                   StatusLine *status, const Widgets &widgets)
+    : QObject(widgets.pageControl), m_pages(pages), m_opener(opener), m_addressBar(addressBar),
+      m_address(address), m_status(status), m_widgets(widgets)
 {
-    auto on = [this](const char *item, void (PageTabs::*handler)()) {
-        connect(m_main->menuItem(item), &QAction::triggered, this, handler);
-    };
-    connect(m_main->menuItem("NAddNewBlank"), &QAction::triggered, this, [this] { NAddNewBlankClick(); });
-    on("NAddNewHomePage", &PageTabs::NAddNewHomePageClick);
-    on("NCopyCurrentPage", &PageTabs::NCopyCurrentPageClick);
-    on("NCloseCurrent", &PageTabs::NCloseCurrentClick);
-    on("NAllClose", &PageTabs::NAllCloseClick);
-    on("NPreviousPage", &PageTabs::NPreviousPageClick);
-    on("NNextPage", &PageTabs::NNextPageClick);
-    on("NStop", &PageTabs::NStopClick);
-    on("NRefresh", &PageTabs::NRefreshClick);
-    on("NAllStop", &PageTabs::NAllStopClick);
-    on("NAllRefresh", &PageTabs::NAllRefreshClick);
-    on("PopupMenuCloseCurrent", &PageTabs::PopupMenuCloseCurrentClick);
-    on("NRRefresh", &PageTabs::NRRefreshClick);
-
-    connect(m_main->SBAddNew, &QToolButton::clicked, this, [this] { NAddNewBlankClick(); });
-    connect(m_main->SBCloseCurrentPage, &QToolButton::clicked, this, &PageTabs::NCloseCurrentClick);
-    connect(m_main->SBStop, &QToolButton::clicked, this, &PageTabs::NStopClick);
-    connect(m_main->SBRefresh, &QToolButton::clicked, this, &PageTabs::NRefreshClick);
-
-    QTabWidget *control = m_main->PageControl;
-    connect(control, &QTabWidget::currentChanged, this, [this] {
-        if (m_main->pages() && !m_main->pages()->changingPages())
-            PageControlChange();
-    });
-    control->installEventFilter(this);
-    control->tabBar()->installEventFilter(this);
-    m_main->PanelMainClient->installEventFilter(this);
+    connect(m_pages, &TFormWebbrowser::activePageChanged, this, &PageTabs::PageControlChange);
+    m_widgets.pageControl->installEventFilter(this);
+    m_widgets.pageControl->tabBar()->installEventFilter(this);
+    m_widgets.clientArea->installEventFilter(this);
 }
 
 bool PageTabs::NAddNewBlankClick()
 {
-    try {
-        TFormWebbrowser *pages = m_main->pages();
-        if (!pages->NewPage(0))
-            return false;
-        pages->activatePage(pages->newPageIndex());
-        m_main->CBURL->setEditText(kAboutBlank);
-        m_main->setStatusText(0, QString());
-        m_main->addressBar()->focusAddress();
-        return true;
-    } catch (...) {
-        return false;
-    }
+    return m_opener->openBlankPage();
 }
 
 void PageTabs::NAddNewHomePageClick()
 {
-    try {
-        if (NAddNewBlankClick())
-            m_main->addressBar()->GoHome();
-    } catch (...) {
-    }
+    if (NAddNewBlankClick())
+        m_addressBar->GoHome();
 }
 
 void PageTabs::NCopyCurrentPageClick()
 {
-    try {
-        const QString text = m_main->CBURL->currentText().trimmed();
-        if (!text.isEmpty() && text != kAboutBlank)
-            m_main->addressBar()->Go();
-        else
-            NAddNewBlankClick();
-    } catch (...) {
-    }
+    const QString text = m_address->text().trimmed();
+    if (!text.isEmpty() && text != kAboutBlank)
+        m_addressBar->Go();
+    else
+        NAddNewBlankClick();
 }
 
 void PageTabs::NCloseCurrentClick()
 {
-    try {
-        m_main->pages()->ClosePage(TFormWebbrowser::kActivePage);
-        PageChangeRefresh();
-    } catch (...) {
-    }
+    m_pages->ClosePage(TFormWebbrowser::kActivePage);
+    PageChangeRefresh();
 }
 
 bool PageTabs::askCloseAll()
 {
     if (confirmCloseAll)
         return confirmCloseAll();
-    QMessageBox box(QMessageBox::Information, QStringLiteral("询问"),
-                    QStringLiteral("确定要关闭全部页面吗？"), QMessageBox::Yes | QMessageBox::No, m_main);
+    QMessageBox box(QMessageBox::Information, QStringLiteral("询问"), QStringLiteral("确定要关闭全部页面吗？"),
+                    QMessageBox::Yes | QMessageBox::No, m_widgets.pageControl->window());
     box.setObjectName(QStringLiteral("CloseAllQuestion"));
     return box.exec() == QMessageBox::Yes;
 }
 
 void PageTabs::NAllCloseClick()
 {
-    try {
-        TFormWebbrowser *pages = m_main->pages();
-        if (pages->count() == 0)
-            return;
-        if (pages->count() == 1) {
-            pages->ClosePage(0);
-            return;
-        }
-        if (askCloseAll())
-            pages->CloseAllPages();
-        else
-            pages->FocusActiveDocument();
-    } catch (...) {
+    if (m_pages->count() == 0)
+        return;
+    if (m_pages->count() == 1) {
+        m_pages->ClosePage(0);
+        return;
     }
+    if (askCloseAll())
+        m_pages->CloseAllPages();
+    else
+        m_pages->FocusActiveDocument();
 }
 
 void PageTabs::NPreviousPageClick()
 {
-    try {
-        TFormWebbrowser *pages = m_main->pages();
-        const int index = pages->activeIndex();
-        if (index > 1)
-            pages->activatePage(index - 1);
-        else if (index == 1)
-            pages->activatePage(0);
-        PageChangeRefresh();
-        pages->FocusActiveDocument();
-    } catch (...) {
-    }
+    const int index = m_pages->activeIndex();
+    if (index > 1)
+        m_pages->activatePage(index - 1);
+    else if (index == 1)
+        m_pages->activatePage(0);
+    PageChangeRefresh();
+    m_pages->FocusActiveDocument();
 }
 
 void PageTabs::NNextPageClick()
 {
-    try {
-        TFormWebbrowser *pages = m_main->pages();
-        const int index = pages->activeIndex();
-        if (index == 0 && pages->count() >= 2)
-            pages->activatePage(1);
-        else if (index >= 0 && pages->count() - index > 1)
-            pages->activatePage(index + 1);
-        PageChangeRefresh();
-        pages->FocusActiveDocument();
-    } catch (...) {
-    }
+    const int index = m_pages->activeIndex();
+    if (index == 0 && m_pages->count() >= 2)
+        m_pages->activatePage(1);
+    else if (index >= 0 && m_pages->count() - index > 1)
+        m_pages->activatePage(index + 1);
+    PageChangeRefresh();
+    m_pages->FocusActiveDocument();
 }
 
 void PageTabs::NStopClick()
 {
-    try {
-        if (TFormWebbrowser::PageRecord *active = m_main->pages()->activePage(); active && active->browser->Document())
-            active->browser->Stop();
-    } catch (...) {
-    }
+    if (TFormWebbrowser::PageRecord *active = m_pages->activePage(); active && active->browser->Document())
+        active->browser->Stop();
 }
 
 void PageTabs::NRefreshClick()
 {
-    try {
-        if (TFormWebbrowser::PageRecord *active = m_main->pages()->activePage(); active && active->browser->Document())
-            active->browser->Refresh();
-    } catch (...) {
-    }
+    if (TFormWebbrowser::PageRecord *active = m_pages->activePage(); active && active->browser->Document())
+        active->browser->Refresh();
 }
 
 void PageTabs::NAllStopClick()
 {
-    m_main->pages()->StopAllPages();
+    m_pages->StopAllPages();
 }
 
 void PageTabs::NAllRefreshClick()
 {
-    m_main->pages()->RefreshAllPages();
+    m_pages->RefreshAllPages();
 }
 
 void PageTabs::PopupMenuCloseCurrentClick()
 {
-    try {
-        if (m_rightClickedTab >= 0) {
-            m_main->pages()->ClosePage(m_rightClickedTab);
-            PageChangeRefresh();
-        }
-    } catch (...) {
+    if (m_rightClickedTab >= 0) {
+        m_pages->ClosePage(m_rightClickedTab);
+        PageChangeRefresh();
     }
 }
 
 void PageTabs::NRRefreshClick()
 {
-    try {
-        if (m_rightClickedTab >= 0)
-            m_main->pages()->RefreshPage(m_rightClickedTab);
-    } catch (...) {
-    }
+    if (m_rightClickedTab >= 0)
+        m_pages->RefreshPage(m_rightClickedTab);
 }
 
 void PageTabs::PanelMainClientDblClick()
 {
-    try {
-        TFormWebbrowser *pages = m_main->pages();
-        if (pages->count() != 1 && pages->count() > 0 &&
-            pages->page(pages->count() - 1)->caption == QStringLiteral("  空白页  ")) {
-            pages->ClosePage(pages->count() - 1);
-            return;
-        }
-        NAddNewBlankClick();
-    } catch (...) {
+    if (m_pages->count() != 1 && m_pages->count() > 0 &&
+        m_pages->page(m_pages->count() - 1)->caption == QStringLiteral("  空白页  ")) {
+        m_pages->ClosePage(m_pages->count() - 1);
+        return;
     }
+    NAddNewBlankClick();
 }
 
 void PageTabs::PageControlChange()
@@ -234,75 +161,60 @@ void PageTabs::PageControlChange()
 
 void PageTabs::PageChangeRefresh()
 {
-    TFormWebbrowser *pages = m_main->pages();
-    TFormWebbrowser::PageRecord *record = nullptr;
-    try {
-        record = pages->activePage();
-        if (!record) {
-            pages->FocusActiveDocument();
-        } else {
-            TEmbeddedWB *browser = record->browser;
-            QString title = record->title.trimmed();
-            if (isBlankText(title))
-                title = browser->LocationName().trimmed();
-            QString address = record->address.trimmed();
-            if (isBlankText(address))
-                address = browser->LocationURL().trimmed();
-            if (!isBlankText(address)) {
-                m_main->CBURL->setEditText(address);
-                if (browser->Busy()) {
-                    m_main->setStatusText(0, QStringLiteral(">>正在连接地址:<") + address + QLatin1Char('>'));
-                } else {
-                    m_main->setStatusText(0, QStringLiteral(">>") + title + QLatin1Char('<') + address + QLatin1Char('>'));
-                    if (!m_main->TimerClearAd->isActive())
-                        m_main->TimerClearAd->start();
-                }
-                pages->FocusActiveDocument();
+    TFormWebbrowser::PageRecord *record = m_pages->activePage();
+    if (!record) {
+        m_pages->FocusActiveDocument();
+    } else {
+        TEmbeddedWB *browser = record->browser;
+        QString title = record->title.trimmed();
+        if (isBlankText(title))
+            title = browser->LocationName().trimmed();
+        QString address = record->address.trimmed();
+        if (isBlankText(address))
+            address = browser->LocationURL().trimmed();
+        if (!isBlankText(address)) {
+            m_address->show(address);
+            if (browser->Busy()) {
+                m_status->showConnecting(address);
             } else {
-                m_main->CBURL->setEditText(kAboutBlank);
-                m_main->setStatusText(0, QString());
-                if (!browser->Busy())
-                    m_main->addressBar()->focusAddress();
+                m_status->showPage(title, address);
+                emit idlePageShown();
             }
+            m_pages->FocusActiveDocument();
+        } else {
+            m_address->show(kAboutBlank);
+            m_status->clear();
+            if (!browser->Busy())
+                m_address->focus();
         }
-    } catch (...) {
     }
 
     // Whatever happened above: text size marks, history buttons, progress display.
-    try {
-        if (!record && pages->count() > 0)
-            record = pages->page(0);
-        QVariant level(0);
-        if (record && record->browser->Document() && record->address != QLatin1String("init.htm")) {
-            QVariant answer;
-            record->browser->ExecWB(TEmbeddedWB::ExecZoom, TEmbeddedWB::OptionDontPromptUser, QVariant(), &answer);
-            if (answer.isValid())
-                level = answer;
-        }
-        static const char *const items[] = {"NSmallest", "NSmall", "NMiddle", "NLarger", "NLargest"};
-        const int index = level.toInt();
-        if (index >= 0 && index <= 4)
-            m_main->menuItem(items[index])->setChecked(true);
-        pages->showHistoryImages(record);
-        pages->resetProgressBar();
-    } catch (...) {
+    if (!record && m_pages->count() > 0)
+        record = m_pages->page(0);
+    int level = 0;
+    if (record && record->browser->Document() && record->address != QLatin1String("init.htm")) {
+        QVariant answer;
+        record->browser->ExecWB(TEmbeddedWB::ExecZoom, TEmbeddedWB::OptionDontPromptUser, QVariant(), &answer);
+        if (answer.isValid())
+            level = answer.toInt();
     }
+    if (level >= 0 && level <= 4)
+        emit textSizeShown(level);
+    m_pages->announceHistoryState(record);
+    m_status->resetProgress();
 }
 
 void PageTabs::PageControlMouseDown(QMouseEvent *event, int tab)
 {
-    try {
-        TFormWebbrowser *pages = m_main->pages();
-        if (event->type() == QEvent::MouseButtonDblClick && event->button() == Qt::LeftButton) {
-            if (tab >= 0)
-                pages->ClosePage(tab);
-        } else if (event->type() == QEvent::MouseButtonPress) {
-            if (event->button() == Qt::RightButton)
-                m_rightClickedTab = tab;
-            else if (event->button() == Qt::MiddleButton && tab > 0)
-                pages->ClosePage(tab);
-        }
-    } catch (...) {
+    if (event->type() == QEvent::MouseButtonDblClick && event->button() == Qt::LeftButton) {
+        if (tab >= 0)
+            m_pages->ClosePage(tab);
+    } else if (event->type() == QEvent::MouseButtonPress) {
+        if (event->button() == Qt::RightButton)
+            m_rightClickedTab = tab;
+        else if (event->button() == Qt::MiddleButton && tab > 0)
+            m_pages->ClosePage(tab);
     }
     // After the strip has handled the press (and changed the page), the window follows.
     QTimer::singleShot(0, this, &PageTabs::PageChangeRefresh);
@@ -314,13 +226,13 @@ bool PageTabs::eventFilter(QObject *watched, QEvent *event)
     if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick)
         return QObject::eventFilter(watched, event);
     auto *mouse = static_cast<QMouseEvent *>(event);
-    QTabWidget *control = m_main->PageControl;
+    QTabWidget *control = m_widgets.pageControl;
     QTabBar *bar = control->tabBar();
 
     if (watched == bar) {
         PageControlMouseDown(mouse, bar->tabAt(mouse->position().toPoint()));
         if (type == QEvent::MouseButtonPress && mouse->button() == Qt::RightButton)
-            m_main->PopupMenuPcl->popup(mouse->globalPosition().toPoint());
+            m_widgets.tabPopup->popup(mouse->globalPosition().toPoint());
         // Only a left press is the strip's own (it selects the tab); the others are handled
         // here and must not reach the page control as presses beside the tabs.
         return mouse->button() != Qt::LeftButton || type == QEvent::MouseButtonDblClick;
@@ -330,11 +242,11 @@ bool PageTabs::eventFilter(QObject *watched, QEvent *event)
     const QPoint position = mouse->position().toPoint();
     const bool besideTabs = watched == control && position.y() < bar->geometry().bottom() &&
                             !bar->geometry().contains(position);
-    const bool emptyClient = watched == m_main->PanelMainClient || (watched == control && control->count() == 0);
+    const bool emptyClient = watched == m_widgets.clientArea || (watched == control && control->count() == 0);
     if (besideTabs && type == QEvent::MouseButtonPress) {
         PageControlMouseDown(mouse, -1);
         if (mouse->button() == Qt::RightButton)
-            m_main->PopupMenuPcl->popup(mouse->globalPosition().toPoint());
+            m_widgets.tabPopup->popup(mouse->globalPosition().toPoint());
         return true;
     }
     if ((besideTabs || emptyClient) && type == QEvent::MouseButtonDblClick && mouse->button() == Qt::LeftButton) {

@@ -2,8 +2,16 @@
 
 #include <QObject>
 
+#include <functional>
+
+class AddressBar;
+class AddressBox;
+class PageOpener;
+class QMenu;
 class QMouseEvent;
-class TQORMainForm;
+class QTabWidget;
+class StatusLine;
+class TFormWebbrowser;
 
 // The tab strip as the user works it: the commands that open, close and switch pages, the
 // strip's mouse, double-click on the empty client area, and the refresh of the window
@@ -13,7 +21,15 @@ class PageTabs : public QObject
     Q_OBJECT
 
 public:
-    explicit PageTabs(TQORMainForm *mainForm);
+    struct Widgets
+    {
+        QTabWidget *pageControl;
+        QWidget *clientArea; // PanelMainClient
+        QMenu *tabPopup;     // PopupMenuPcl
+    };
+
+    PageTabs(TFormWebbrowser *pages, PageOpener *opener, AddressBar *addressBar, AddressBox *address,
+             StatusLine *status, const Widgets &widgets);
 
     // Opens an activated blank page with the address box ready; false when none could open.
     bool NAddNewBlankClick();
@@ -39,6 +55,12 @@ public:
     // The answer of the close-all question; tests replace the dialog.
     std::function<bool()> confirmCloseAll;
 
+signals:
+    // The refresh found the active page loaded and idle: the ad walk of a page switch.
+    void idlePageShown();
+    // The text size of the active page, 0 (smallest) to 4 (largest), for the menu's marks.
+    void textSizeShown(int level);
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -46,6 +68,11 @@ private:
     void PageControlMouseDown(QMouseEvent *event, int tab);
     bool askCloseAll();
 
-    TQORMainForm *m_main;
+    TFormWebbrowser *m_pages;
+    PageOpener *m_opener;
+    AddressBar *m_addressBar;
+    AddressBox *m_address;
+    StatusLine *m_status;
+    Widgets m_widgets;
     int m_rightClickedTab = -1;
 };

@@ -1,141 +1,117 @@
 #include "recentlyclosed.h"
 
 #include "../app/listfile.h"
-#include "../app/mainform.h"
-#include "../navigation/addressbar.h"
 #include "../pages/pagecaption.h"
 
 #include <QAction>
 #include <QFile>
-#include <QListWidget>
+#include <QListView>
 #include <QMenu>
+#include <QStringListModel>
 
-RecentlyClosedList::RecentlyClosedList(TQORMainForm *mainForm) : QObject(mainForm), m_main(mainForm)
+RecentlyClosedList::RecentlyClosedList(const QString &filePath, QMenu *menu, QListView *lines)
+    : QObject(menu), m_filePath(filePath), m_menu(menu), m_lines(new QStringListModel(this))
 {
-    connect(m_main->menuItem("NOpenNewlyOne"), &QAction::triggered, this,
-            &RecentlyClosedList::NOpenNewlyOneClick);
+    lines->setModel(m_lines);
 }
 
-QString RecentlyClosedList::filePath() const
+void RecentlyClosedList::showEntries()
 {
-    return m_main->dataFile(QStringLiteral("NewlyList.lst"));
-}
-
-QList<RecentlyClosedList::Entry> RecentlyClosedList::entries() const
-{
-    QList<Entry> list;
-    for (QAction *item : m_main->PopupMenuNewly->actions())
-        list.append({item->text(), item->data().toString()});
-    return list;
-}
-
-QAction *RecentlyClosedList::appendItem(const QString &caption, const QString &address)
-{
+    // Later, not now: an item may be in the middle of its own triggered().
+    for (QAction *item : m_menu->actions()) {
+        m_menu->removeAction(item);
+        item->deleteLater();
+    }
     // Captions are shown as they are: "&" is not a mnemonic here.
-    QAction *item = m_main->PopupMenuNewly->addAction(caption);
-    item->setData(address);
-    item->setToolTip(address);
-    item->setStatusTip(address);
-    connect(item, &QAction::triggered, this, [this, item] { reopen(item); });
-    return item;
+    QStringList lines;
+    for (int i = 0; i < m_entries.size(); ++i) {
+        const Entry &entry = m_entries.at(i);
+        QAction *item = m_menu->addAction(PageCaption::tabText(entry.caption));
+        item->setData(entry.address);
+        item->setToolTip(entry.address);
+        item->setStatusTip(entry.address);
+        connect(item, &QAction::triggered, this, [this, i] { reopen(i); });
+        lines << ListFile::join(entry.caption, entry.address);
+    }
+    m_lines->setStringList(lines);
 }
 
 void RecentlyClosedList::load()
 {
-    try {
-        const auto lines = ListFile::load(filePath());
-        if (!lines)
-            return;
-        for (const QString &line : *lines) {
-            const ListFile::TitledAddress entry = ListFile::split(line);
-            appendItem(entry.title, entry.address);
-            if (m_main->PopupMenuNewly->actions().size() > kLimit)
-                break;
-        }
-    } catch (...) {
+    const auto lines = ListFile::load(m_filePath);
+    if (!lines)
+        return;
+    // At most one more than the limit, as the list is loaded without trimming.
+    for (const QString &line : *lines) {
+        const ListFile::TitledAddress entry = ListFile::split(line);
+        m_entries.append({entry.title, entry.address});
+        if (m_entries.size() > kLimit)
+            break;
     }
+    showEntries();
 }
 
 void RecentlyClosedList::add(const QString &title, const QString &address)
 {
-    try {
-        const QString trimmedAddress = address.trimmed();
-        if (!trimmedAddress.isEmpty() && trimmedAddress.compare(QLatin1String("about:blank"), Qt::CaseInsensitive) != 0) {
-            QString caption = title.trimmed();
-            if (caption.size() >= 50)
-                caption = PageCaption::leftChars(caption, 50) + QStringLiteral("...");
-            bool known = false;
-            for (QAction *item : m_main->PopupMenuNewly->actions())
-                known = known || item->data().toString() == address;
-            if (!known) {
-                appendItem(caption, address);
-                QList<QAction *> items = m_main->PopupMenuNewly->actions();
-                while (items.size() > kLimit) {
-                    m_main->PopupMenuNewly->removeAction(items.first());
-                    items.first()->deleteLater();
-                    items.removeFirst();
-                }
-            }
+    const QString trimmedAddress = address.trimmed();
+    if (!trimmedAddress.isEmpty() && trimmedAddress.compare(QLatin1String("about:blank"), Qt::CaseInsensitive) != 0) {
+        QString caption = title.trimmed();
+        if (caption.size() >= 50)
+            caption = PageCaption::leftChars(caption, 50) + QStringLiteral("...");
+        bool known = false;
+        for (const Entry &entry : std::as_const(m_entries))
+            known = known || entry.address == address;
+        if (!known) {
+            m_entries.append({caption, address});
+            while (m_entries.size() > kLimit)
+                m_entries.removeFirst();
+            showEntries();
         }
-    } catch (...) {
     }
     writeFile();
 }
 
 void RecentlyClosedList::writeFile()
 {
-    try {
-        m_main->ListBoxNewly->clear();
-        for (QAction *item : m_main->PopupMenuNewly->actions())
-            m_main->ListBoxNewly->addItem(ListFile::join(item->text(), item->data().toString()));
-        // An empty list leaves the file as it is.
-        if (m_main->ListBoxNewly->count() == 0)
-            return;
-        QStringList lines;
-        for (int i = 0; i < m_main->ListBoxNewly->count(); ++i)
-            lines << m_main->ListBoxNewly->item(i)->text();
-        ListFile::save(filePath(), lines);
-    } catch (...) {
-    }
+    // An empty list leaves the file as it is; a file that cannot be written keeps its
+    // previous content, and the next addition tries again.
+    const QStringList lines = m_lines->stringList();
+    if (!lines.isEmpty())
+        ListFile::save(m_filePath, lines);
 }
 
 void RecentlyClosedList::clear()
 {
-    for (QAction *item : m_main->PopupMenuNewly->actions()) {
-        m_main->PopupMenuNewly->removeAction(item);
-        item->deleteLater();
-    }
-    QFile::remove(filePath());
+    m_entries.clear();
+    m_lastClosedAddress.clear();
+    showEntries();
+    QFile::remove(m_filePath);
 }
 
-void RecentlyClosedList::reopen(QAction *entry)
+void RecentlyClosedList::reopen(int index)
 {
-    try {
-        const QString address = entry->data().toString();
-        m_main->addressBar()->openAddress(address);
-        for (QAction *item : m_main->PopupMenuNewly->actions()) {
-            if (item->data().toString() == address) {
-                m_main->PopupMenuNewly->removeAction(item);
-                item->deleteLater();
-                break;
-            }
+    if (index < 0 || index >= m_entries.size())
+        return;
+    const QString address = m_entries.at(index).address;
+    emit reopenRequested(address);
+    for (int i = 0; i < m_entries.size(); ++i) {
+        if (m_entries.at(i).address == address) {
+            m_entries.removeAt(i);
+            break;
         }
-    } catch (...) {
     }
+    // The file follows at the next addition.
+    showEntries();
 }
 
 void RecentlyClosedList::NOpenNewlyOneClick()
 {
-    try {
-        const QString last = m_lastClosedAddress.trimmed();
-        if (!last.isEmpty() && last != QLatin1String("about:blank")) {
-            // The last closed address stays: repeating the command opens it again.
-            m_main->addressBar()->openAddress(last);
-            return;
-        }
-        const QList<QAction *> items = m_main->PopupMenuNewly->actions();
-        if (!items.isEmpty())
-            reopen(items.last());
-    } catch (...) {
+    const QString last = m_lastClosedAddress.trimmed();
+    if (!last.isEmpty() && last != QLatin1String("about:blank")) {
+        // The last closed address stays: repeating the command opens it again.
+        emit reopenRequested(last);
+        return;
     }
+    if (!m_entries.isEmpty())
+        reopen(int(m_entries.size()) - 1);
 }

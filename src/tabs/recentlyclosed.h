@@ -1,14 +1,17 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QString>
 
-class QAction;
-class TQORMainForm;
+class QListView;
+class QMenu;
+class QStringListModel;
 
 // The recently closed pages: at most 12 entries (13 right after loading a longer file),
-// oldest first, kept as the items of PopupMenuNewly (caption = title, hint = address) and
-// in Data/NewlyList.lst; and the address of the page closed last, for undo close.
+// oldest first, in Data/NewlyList.lst; and the address of the page closed last, for undo
+// close. The list is the data; PopupMenuNewly (caption = title, hint = address) and the
+// hidden ListBoxNewly (the file's lines) show it.
 class RecentlyClosedList : public QObject
 {
     Q_OBJECT
@@ -16,29 +19,38 @@ class RecentlyClosedList : public QObject
 public:
     static constexpr int kLimit = 12;
 
-    explicit RecentlyClosedList(TQORMainForm *mainForm);
-
-    void load();
-    void add(const QString &title, const QString &address);
-    void clear();
-    void reopen(QAction *entry);
-    void NOpenNewlyOneClick();
-
-    QString lastClosedAddress() const { return m_lastClosedAddress; }
-    void setLastClosedAddress(const QString &address) { m_lastClosedAddress = address; }
-
     struct Entry
     {
         QString caption;
         QString address;
     };
-    QList<Entry> entries() const;
-    QString filePath() const;
+
+    RecentlyClosedList(const QString &filePath, QMenu *menu, QListView *lines);
+
+    void load();
+    void add(const QString &title, const QString &address);
+    // Empties the list and the last closed address, and deletes the file.
+    void clear();
+    void reopen(int index);
+    void NOpenNewlyOneClick();
+
+    QString lastClosedAddress() const { return m_lastClosedAddress; }
+    void setLastClosedAddress(const QString &address) { m_lastClosedAddress = address; }
+
+    const QList<Entry> &entries() const { return m_entries; }
+    const QString &filePath() const { return m_filePath; }
+
+signals:
+    // Open this address the way the address bar's Go does.
+    void reopenRequested(const QString &address);
 
 private:
-    QAction *appendItem(const QString &caption, const QString &address);
+    void showEntries();
     void writeFile();
 
-    TQORMainForm *m_main;
+    QString m_filePath;
+    QMenu *m_menu;
+    QStringListModel *m_lines;
+    QList<Entry> m_entries;
     QString m_lastClosedAddress;
 };

@@ -11,7 +11,7 @@ class TestRunData : public QObject
     Q_OBJECT
 
 private:
-    static bool checked(const AppFixture &app, const char *item) { return app.main->menuItem(item)->isChecked(); }
+    static bool checked(const AppFixture &app, const char *item) { return app.item(item)->isChecked(); }
 
 private slots:
     void firstRunUsesDefaultsAndWritesNothing()
@@ -19,14 +19,14 @@ private slots:
         AppFixture app;
         app.main->showAsConfigured();
         QVERIFY(app.main->windowState() & Qt::WindowMaximized);
-        QCOMPARE(app.main->searchBar()->engineCode(), 1);
+        QCOMPARE(app.searchBar()->engineCode(), 1);
         QVERIFY(checked(app, "NBaidu"));
         QVERIFY(!checked(app, "NYahoo"));
-        QVERIFY(app.main->filters()->popupFilter() && checked(app, "NStopPopup"));
-        QVERIFY(app.main->filters()->floatAdFilter() && checked(app, "NStopFloatAd"));
-        QVERIFY(app.main->filters()->flashAdFilter() && checked(app, "NStopFlashAd"));
-        QCOMPARE(app.main->leftClickSleepTime(), 500);
-        QCOMPARE(app.main->rightClickSleepTime(), 3000);
+        QVERIFY(app.filters()->popupFilter() && checked(app, "NStopPopup"));
+        QVERIFY(app.filters()->floatAdFilter() && checked(app, "NStopFloatAd"));
+        QVERIFY(app.filters()->flashAdFilter() && checked(app, "NStopFlashAd"));
+        QCOMPARE(app.program->leftClickSleepTime(), 500);
+        QCOMPARE(app.program->rightClickSleepTime(), 3000);
         QVERIFY(app.exists(QStringLiteral("Data")));
         QVERIFY(app.exists(QStringLiteral("Temp")));
         // A first run leaves no Config.ini behind by starting: a second start still runs.
@@ -64,7 +64,7 @@ private slots:
         QFETCH(bool, baidu);
         QFETCH(bool, yahoo);
         AppFixture app("[RunData]\r\nSearchOn=" + value + "\r\n");
-        QCOMPARE(app.main->searchBar()->engineCode(), code);
+        QCOMPARE(app.searchBar()->engineCode(), code);
         QCOMPARE(checked(app, "NBaidu"), baidu);
         QCOMPARE(checked(app, "NYahoo"), yahoo);
     }
@@ -72,11 +72,11 @@ private slots:
     void switchesCompareTrimmedAgainstOne()
     {
         AppFixture app("[RunData]\r\nStopPopup= 1 \r\nStopFloatAd=0\r\nStopFlashAd=yes\r\n");
-        QVERIFY(app.main->filters()->popupFilter());
+        QVERIFY(app.filters()->popupFilter());
         QVERIFY(checked(app, "NStopPopup"));
-        QVERIFY(!app.main->filters()->floatAdFilter());
+        QVERIFY(!app.filters()->floatAdFilter());
         QVERIFY(!checked(app, "NStopFloatAd"));
-        QVERIFY(!app.main->filters()->flashAdFilter());
+        QVERIFY(!app.filters()->flashAdFilter());
         QVERIFY(!checked(app, "NStopFlashAd"));
     }
 
@@ -94,11 +94,11 @@ private slots:
     void clickAllowanceLengths()
     {
         AppFixture hex("[RunData]\r\nLClickSleepTime=0x10\r\nRClickSleepTime=1500\r\n");
-        QCOMPARE(hex.main->leftClickSleepTime(), 16);
-        QCOMPARE(hex.main->rightClickSleepTime(), 1500);
+        QCOMPARE(hex.program->leftClickSleepTime(), 16);
+        QCOMPARE(hex.program->rightClickSleepTime(), 1500);
         AppFixture bad("[RunData]\r\nLClickSleepTime=soon\r\nRClickSleepTime=\r\n");
-        QCOMPARE(bad.main->leftClickSleepTime(), 500);
-        QCOMPARE(bad.main->rightClickSleepTime(), 3000);
+        QCOMPARE(bad.program->leftClickSleepTime(), 500);
+        QCOMPARE(bad.program->rightClickSleepTime(), 3000);
     }
 
     void badTopStopsTheLoadThere()
@@ -107,10 +107,10 @@ private slots:
                        "StopPopup=1\r\nStopFloatAd=1\r\nStopFlashAd=1\r\nPanelExtended2=0\r\n");
         QCOMPARE(app.main->pos(), QPoint(10, 57));
         QCOMPARE(app.main->size(), QSize(793, 509));
-        QCOMPARE(app.main->searchBar()->engineCode(), 1);
+        QCOMPARE(app.searchBar()->engineCode(), 1);
         QVERIFY(checked(app, "NBaidu"));
         QVERIFY(!app.main->PanelExtended2->isHidden());
-        QVERIFY(!app.main->filters()->popupFilter());
+        QVERIFY(!app.filters()->popupFilter());
         QVERIFY(!checked(app, "NStopPopup"));
         QVERIFY(!checked(app, "NStopFloatAd"));
         QVERIFY(!checked(app, "NStopFlashAd"));

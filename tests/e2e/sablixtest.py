@@ -108,16 +108,22 @@ def page(title, body=""):
 class Sablix:
     """One sablix process."""
 
+    _count = 0
+
     def __init__(self, *args, cwd=None):
         before = set(visible_windows())
-        self.proc = subprocess.Popen([BIN, *args], cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        # Its output goes to a file: a pipe nobody reads would block a program that logs much.
+        Sablix._count += 1
+        self.log_path = os.path.join(os.environ.get("SABLIX_TEST_ROOT", "/tmp"), "sablix-%d.log" % Sablix._count)
+        with open(self.log_path, "wb") as log:
+            self.proc = subprocess.Popen([BIN, *args], cwd=cwd, stdout=log, stderr=subprocess.STDOUT)
         self.window = None
         self._before = before
 
     def wait_window(self, timeout=20.0):
         def appeared():
             if self.proc.poll() is not None:
-                raise AssertionError("sablix ended early: %s" % self.proc.stderr.read().decode(errors="replace"))
+                raise AssertionError("sablix ended early: %s" % self.log())
             new = [w for w in visible_windows() if w not in self._before]
             return new[0] if new else None
 
@@ -125,6 +131,10 @@ class Sablix:
         # The window has to be on screen and its layouts settled before keys go to it.
         time.sleep(0.7)
         return self.window
+
+    def log(self):
+        with open(self.log_path, "rb") as f:
+            return f.read().decode(errors="replace")
 
     def current_window(self):
         """The window may be created anew (the first page brings an OpenGL surface)."""

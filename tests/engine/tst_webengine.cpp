@@ -38,7 +38,7 @@ private:
     // Goes to an address the way the user does and waits until it has loaded.
     TEmbeddedWB *open(const QString &address)
     {
-        app->main->addressBar()->openAddress(address);
+        app->addressBar()->openAddress(address);
         TEmbeddedWB *page = active();
         if (!QTest::qWaitFor([&] { return !page->Busy() && page->LocationURL() == address; }, 20000))
             return nullptr;
@@ -110,10 +110,10 @@ private slots:
     void titleBecomesCaptionRecordedTitleAndStatus()
     {
         QStringList statuses;
-        app->main->addressBar()->openAddress(url("/title.html"));
+        app->addressBar()->openAddress(url("/title.html"));
         TEmbeddedWB *page = active();
-        connect(page, &TEmbeddedWB::DownloadBegin, this, [&] { statuses << app->main->statusText(0); });
-        connect(page, &TEmbeddedWB::DownloadComplete, this, [&] { statuses << app->main->statusText(0); });
+        connect(page, &TEmbeddedWB::DownloadBegin, this, [&] { statuses << app->statusText(0); });
+        connect(page, &TEmbeddedWB::DownloadComplete, this, [&] { statuses << app->statusText(0); });
         QVERIFY(waitLoaded(page));
         QTRY_COMPARE(app->pages->page(0)->title, QStringLiteral("Hello 标题"));
         QTRY_COMPARE(app->main->PageControl->tabText(0), QStringLiteral("Hello 标题"));
@@ -145,7 +145,7 @@ private slots:
         app->pages->OpenUrlInNewPage(url("/closer.html"));
         QCOMPARE(app->pages->count(), 2);
         QTRY_COMPARE_WITH_TIMEOUT(app->pages->count(), 1, 20000);
-        QCOMPARE(app->main->recentlyClosed()->entries().last().address, url("/closer.html"));
+        QCOMPARE(app->recentlyClosed()->entries().last().address, url("/closer.html"));
     }
 
     void scriptWindowsReachNewWindow2()
@@ -160,17 +160,17 @@ private slots:
 
     void progressBarShowsAndHides()
     {
-        app->main->addressBar()->openAddress(url("/slow.html"));
-        QTRY_VERIFY_WITH_TIMEOUT(app->pages->progressBar() && app->pages->progressBar()->isVisibleTo(app->main), 10000);
+        app->addressBar()->openAddress(url("/slow.html"));
+        QTRY_VERIFY_WITH_TIMEOUT(app->status()->progressBar() && app->status()->progressBar()->isVisibleTo(app->main), 10000);
         QVERIFY(waitLoaded(active()));
-        QTRY_VERIFY(!app->pages->progressBar()->isVisibleTo(app->main));
+        QTRY_VERIFY(!app->status()->progressBar()->isVisibleTo(app->main));
     }
 
     void aKilledRendererLeavesTheRestWorking()
     {
         TEmbeddedWB *first = open(url("/title.html"));
         QVERIFY(first);
-        app->main->tabs()->NAddNewBlankClick();
+        app->tabs()->NAddNewBlankClick();
         TEmbeddedWB *second = open(QStringLiteral("http://localhost:%1/one.html").arg(server.url("/").port()));
         QVERIFY(second);
         const qint64 victim = first->rendererProcessId();
@@ -199,10 +199,10 @@ private slots:
     {
         TEmbeddedWB *page = open(url("/hostile.html"));
         QVERIFY(page);
-        app->main->menuItem("NTOPageEnd")->trigger();
+        app->item("NTOPageEnd")->trigger();
         QTRY_VERIFY(evaluate(page, QStringLiteral("window.scrollY")).toInt() > 1000);
         QCOMPARE(page->LocationName(), QStringLiteral("Hostile"));
-        app->main->menuItem("NTOPageHome")->trigger();
+        app->item("NTOPageHome")->trigger();
         QTRY_COMPARE(evaluate(page, QStringLiteral("window.scrollY")).toInt(), 0);
     }
 

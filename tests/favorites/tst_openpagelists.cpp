@@ -21,7 +21,7 @@ private slots:
         app.browser(3)->setLocation(QStringLiteral("http://c.example/"), QStringLiteral("Engine C"));
         // A recorded title of "about:blank" gives way to the engine's.
         app.pages->page(3)->title = QStringLiteral("about:blank");
-        QCOMPARE(app.main->openPageLists()->currentLines(),
+        QCOMPARE(app.openPageLists()->currentLines(),
                  (QStringList{"A#1#http://a.example/#x", "Engine C#http://c.example/"}));
     }
 
@@ -30,7 +30,7 @@ private slots:
         AppFixture app;
         writeFile(app.path("Data/OpenURLList2.lst"), "old#http://old/\r\n");
         app.openPage(QStringLiteral("a.example"), QStringLiteral("A"));
-        app.main->openPageLists()->save(1);
+        app.openPageLists()->save(1);
         QCOMPARE(app.lines("Data/OpenURLList.lst"), QStringList{QStringLiteral("A#http://a.example")});
         QCOMPARE(app.lines("Data/OpenURLList2.lst"), QStringList{QStringLiteral("old#http://old/")});
         QCOMPARE(app.configValue(QStringLiteral("TrueClose")), QStringLiteral("<missing>"));
@@ -40,7 +40,7 @@ private slots:
     {
         AppFixture app;
         app.openPage(QStringLiteral("a.example"), QStringLiteral("A"));
-        app.main->openPageLists()->save(2);
+        app.openPageLists()->save(2);
         QCOMPARE(app.lines("Data/OpenURLList2.lst"), QStringList{QStringLiteral("A#http://a.example")});
         QCOMPARE(app.lines("Data/Url.lst"), QStringList{QStringLiteral("http://a.example")});
         QCOMPARE(app.configValue(QStringLiteral("TrueClose")), QStringLiteral("0"));
@@ -51,7 +51,7 @@ private slots:
         AppFixture app;
         writeFile(app.path("Data/Url.lst"), "kept\r\n");
         app.pages->NewPage(2);
-        app.main->openPageLists()->save(2);
+        app.openPageLists()->save(2);
         QCOMPARE(app.lines("Data/Url.lst"), QStringList{QStringLiteral("kept")});
         // Nothing listed: an empty file is written all the same.
         QVERIFY(app.exists("Data/OpenURLList.lst"));
@@ -61,7 +61,7 @@ private slots:
     void withoutPagesNothingIsWritten()
     {
         AppFixture app;
-        app.main->openPageLists()->save(2);
+        app.openPageLists()->save(2);
         QVERIFY(!app.exists("Data/OpenURLList.lst"));
         QCOMPARE(app.configValue(QStringLiteral("TrueClose")), QStringLiteral("<missing>"));
     }
@@ -73,7 +73,7 @@ private slots:
         AppFixture app;
         app.openPage(QStringLiteral("a.example"), QStringLiteral("A"));
         QFile::setPermissions(app.path("Data"), QFile::ReadOwner | QFile::ExeOwner);
-        app.main->openPageLists()->save(2);
+        app.openPageLists()->save(2);
         QFile::setPermissions(app.path("Data"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QVERIFY(!app.exists("Data/OpenURLList2.lst"));
     }

@@ -1,5 +1,6 @@
 #include "appfixture.h"
 #include "navigation/addressbar.h"
+#include "navigation/addressbox.h"
 #include "navigation/addressnormalizer.h"
 #include "navigation/typedurls.h"
 #include "navigation/weblinks.h"
@@ -22,7 +23,7 @@ private:
     static QString go(AppFixture &app, const QString &text)
     {
         app.setAddressText(text);
-        app.main->addressBar()->Go();
+        app.addressBar()->Go();
         return app.active() ? app.active()->pendingAddress() : QString();
     }
 
@@ -65,7 +66,7 @@ private slots:
         go(app, QStringLiteral("   "));
         go(app, QStringLiteral("About:Blank"));
         QCOMPARE(app.pages->count(), 0);
-        QVERIFY(app.main->addressBar()->history().isEmpty());
+        QVERIFY(app.program->addressBox()->history().isEmpty());
     }
 
     void goWithoutAPageOpensOne()
@@ -103,7 +104,7 @@ private slots:
         go(app, QStringLiteral("a.b"));
         go(app, QStringLiteral("HTTP://a.b"));
         go(app, QStringLiteral("http://a.b"));
-        QCOMPARE(app.main->addressBar()->history(), (QStringList{"http://a.b", "HTTP://a.b"}));
+        QCOMPARE(app.program->addressBox()->history(), (QStringList{"http://a.b", "HTTP://a.b"}));
     }
 
     void completionKeysNeedTheirExactModifiers_data()
@@ -174,7 +175,7 @@ private slots:
     {
         AppFixture app;
         for (const char *item : {"NHelpOnline", "NBrowserHomePage", "NBrowserBBS"}) {
-            app.main->menuItem(item)->trigger();
+            app.item(item)->trigger();
             QCOMPARE(app.active()->pendingAddress(), WebLinks::productSite());
             app.active()->commitNavigation();
         }
@@ -204,15 +205,15 @@ private slots:
     void goHomeUsesABlankPage()
     {
         AppFixture app;
-        app.main->addressBar()->GoHome();
+        app.addressBar()->GoHome();
         QCOMPARE(app.pages->count(), 1);
         QCOMPARE(app.active()->calls.last(), QStringLiteral("GoHome"));
         app.active()->commitNavigation(QStringLiteral("about:blank"));
         // The blank page still has its never-navigated caption: Go Home uses it.
-        app.main->addressBar()->GoHome();
+        app.addressBar()->GoHome();
         QCOMPARE(app.pages->count(), 1);
         emit app.active()->TitleChange(QStringLiteral("Home"));
-        app.main->addressBar()->GoHome();
+        app.addressBar()->GoHome();
         QCOMPARE(app.pages->count(), 2);
     }
 
@@ -225,7 +226,7 @@ private slots:
             app.active()->commitNavigation();
             go(app, QStringLiteral("second.example"));
             go(app, QStringLiteral("plainword"));
-            QCOMPARE(app.main->addressBar()->typedUrls()->addresses(),
+            QCOMPARE(app.addressBar()->typedUrls()->addresses(),
                      (QStringList{"http://second.example", "http://first.example"}));
         }
         // Kept per user, across runs.

@@ -17,7 +17,7 @@ private:
     static void search(AppFixture &app, const QString &query)
     {
         app.main->ComboBoxSearch->setEditText(query);
-        app.main->searchBar()->Search();
+        app.searchBar()->Search();
     }
 
 private slots:
@@ -27,7 +27,7 @@ private slots:
         search(app, QStringLiteral("   "));
         QCOMPARE(app.pages->count(), 0);
         QCOMPARE(app.main->ComboBoxSearch->currentText(), QString());
-        QVERIFY(app.main->searchBar()->history().isEmpty());
+        QVERIFY(app.searchBar()->history().isEmpty());
     }
 
     void aSearchWithoutAPageOpensOne()
@@ -38,7 +38,7 @@ private slots:
         QCOMPARE(app.active()->pendingAddress(), WebLinks::firstEngineQuery() + QStringLiteral("天气"));
         QCOMPARE(app.pages->page(0)->address, app.active()->pendingAddress());
         QCOMPARE(app.main->ComboBoxSearch->currentText(), QString());
-        QCOMPARE(app.main->searchBar()->history(), QStringList{QStringLiteral("天气")});
+        QCOMPARE(app.searchBar()->history(), QStringList{QStringLiteral("天气")});
     }
 
     void resultsReplaceABlankPageAndOtherwiseOpenANewOne()
@@ -66,10 +66,10 @@ private slots:
             app.main->ComboBoxSearch->setEditText(QString::fromLatin1(query));
             QTest::keyClick(app.main->ComboBoxSearch->lineEdit(), Qt::Key_Return);
         }
-        QCOMPARE(app.main->searchBar()->history(), (QStringList{"Qt", "qt"}));
+        QCOMPARE(app.searchBar()->history(), (QStringList{"Qt", "qt"}));
         app.main->ComboBoxSearch->setEditText(QStringLiteral("button"));
         app.main->SBSearch->click();
-        QCOMPARE(app.main->searchBar()->history().last(), QStringLiteral("button"));
+        QCOMPARE(app.searchBar()->history().last(), QStringLiteral("button"));
     }
 
     void queriesGoUnencoded()
@@ -84,20 +84,20 @@ private slots:
     {
         {
             AppFixture app;
-            app.main->menuItem("NYahoo")->trigger();
+            app.item("NYahoo")->trigger();
             QCOMPARE(app.configValue(QStringLiteral("SearchOn")), QStringLiteral("3"));
-            QVERIFY(app.main->menuItem("NYahoo")->isChecked());
-            QVERIFY(!app.main->menuItem("NBaidu")->isChecked());
-            QCOMPARE(app.main->searchBar()->queryAddress(QStringLiteral("q")), WebLinks::secondEngineQuery() + QStringLiteral("q"));
-            app.main->menuItem("NBaidu")->trigger();
+            QVERIFY(app.item("NYahoo")->isChecked());
+            QVERIFY(!app.item("NBaidu")->isChecked());
+            QCOMPARE(app.searchBar()->queryAddress(QStringLiteral("q")), WebLinks::secondEngineQuery() + QStringLiteral("q"));
+            app.item("NBaidu")->trigger();
             QCOMPARE(app.configValue(QStringLiteral("SearchOn")), QStringLiteral("1"));
             // Choosing the checked engine again keeps it checked.
-            app.main->menuItem("NBaidu")->trigger();
-            QVERIFY(app.main->menuItem("NBaidu")->isChecked());
-            app.main->menuItem("NYahoo")->trigger();
+            app.item("NBaidu")->trigger();
+            QVERIFY(app.item("NBaidu")->isChecked());
+            app.item("NYahoo")->trigger();
         }
         AppFixture restarted(QByteArray("[RunData]\r\nSearchOn=3\r\n"));
-        QVERIFY(restarted.main->menuItem("NYahoo")->isChecked());
+        QVERIFY(restarted.item("NYahoo")->isChecked());
         search(restarted, QStringLiteral("q"));
         QCOMPARE(restarted.active()->pendingAddress(), WebLinks::secondEngineQuery() + QStringLiteral("q"));
         QVERIFY(WebLinks::secondEngineQuery().endsWith(QStringLiteral("/click/search.htm?m=1001329&fw=union&st=0&p=1006&name=")));
@@ -106,8 +106,8 @@ private slots:
     void engineFiveChecksNothingAndSearchesTheFirst()
     {
         AppFixture app(QByteArray("[RunData]\r\nSearchOn=5\r\n"));
-        QVERIFY(!app.main->menuItem("NBaidu")->isChecked());
-        QVERIFY(!app.main->menuItem("NYahoo")->isChecked());
+        QVERIFY(!app.item("NBaidu")->isChecked());
+        QVERIFY(!app.item("NYahoo")->isChecked());
         search(app, QStringLiteral("q"));
         QCOMPARE(app.active()->pendingAddress(), WebLinks::firstEngineQuery() + QStringLiteral("q"));
     }

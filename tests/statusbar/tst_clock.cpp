@@ -46,19 +46,19 @@ private slots:
     void panelThreeFollowsTheClockWhileShown()
     {
         AppFixture app;
-        TSetForm *clock = app.main->setForm();
+        TSetForm *clock = app.clock();
         clock->clock = fixed(QDateTime(QDate(2006, 3, 7), QTime(9, 5, 31)));
         app.main->show();
-        QTRY_COMPARE_WITH_TIMEOUT(app.main->statusText(3), QStringLiteral("2006-03-07_09:05:31"), 2500);
+        QTRY_COMPARE_WITH_TIMEOUT(app.statusText(3), QStringLiteral("2006-03-07_09:05:31"), 2500);
 
         app.main->setWindowState(Qt::WindowMinimized);
         clock->clock = fixed(QDateTime(QDate(2006, 3, 7), QTime(9, 6, 0)));
         QTest::qWait(1300);
-        QCOMPARE(app.main->statusText(3), QStringLiteral("2006-03-07_09:05:31"));
+        QCOMPARE(app.statusText(3), QStringLiteral("2006-03-07_09:05:31"));
 
         // Current again at once after the restore.
         app.main->setWindowState(Qt::WindowNoState);
-        QCOMPARE(app.main->statusText(3), QStringLiteral("2006-03-07_09:06:00"));
+        QCOMPARE(app.statusText(3), QStringLiteral("2006-03-07_09:06:00"));
     }
 };
 

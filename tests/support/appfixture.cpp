@@ -3,6 +3,7 @@
 #include "app/listfile.h"
 #include "app/textcodec.h"
 #include "navigation/addressbar.h"
+#include "statusbar/statusline.h"
 #include "tabs/pagetabs.h"
 
 #include <QComboBox>
@@ -24,17 +25,25 @@ AppFixture::AppFixture(const QByteArray &configIni, EngineFactory *engine)
 {
     if (!configIni.isNull())
         writeFile(path(QStringLiteral("Config.ini")), configIni);
-    main = new TQORMainForm(folder());
-    pages = new TFormWebbrowser(main, engine ? engine : &this->engine);
-    main->attachPages(pages);
-    main->attachSetForm(new TSetForm(main));
+    program = std::make_unique<Program>(folder(), engine ? engine : &this->engine);
+    main = program->mainForm();
+    pages = program->pages();
 }
 
 AppFixture::~AppFixture()
 {
-    pages->destroyAllPages();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    delete main;
+    program->releasePages();
+    program.reset();
+}
+
+QAction *AppFixture::item(const char *name) const
+{
+    return main->findChild<QAction *>(QLatin1String(name));
+}
+
+QString AppFixture::statusText(int panel) const
+{
+    return program->status()->text(panel);
 }
 
 bool AppFixture::exists(const QString &relative) const
@@ -55,7 +64,7 @@ QStringList AppFixture::lines(const QString &relative) const
 
 QString AppFixture::configValue(const QString &key) const
 {
-    return main->config().read().value(kRunData, key).value_or(QStringLiteral("<missing>"));
+    return program->config().read().value(kRunData, key).value_or(QStringLiteral("<missing>"));
 }
 
 ScriptedBrowser *AppFixture::browser(int index) const
@@ -71,7 +80,7 @@ ScriptedBrowser *AppFixture::active() const
 
 ScriptedBrowser *AppFixture::openBlankPage()
 {
-    if (!main->tabs()->NAddNewBlankClick())
+    if (!tabs()->NAddNewBlankClick())
         return nullptr;
     ScriptedBrowser *page = active();
     page->commitNavigation(QStringLiteral("about:blank"));
@@ -83,7 +92,7 @@ ScriptedBrowser *AppFixture::openPage(const QString &url, const QString &title)
     ScriptedBrowser *page = openBlankPage();
     if (!page)
         return nullptr;
-    main->addressBar()->openAddress(url);
+    addressBar()->openAddress(url);
     page = active();
     page->commitNavigation(QString(), title);
     return page;

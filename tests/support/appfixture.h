@@ -1,9 +1,10 @@
 #pragma once
 
 #include "app/mainform.h"
+#include "app/program.h"
 #include "engine/scriptedbrowser.h"
 #include "pages/formwebbrowser.h"
-#include "statusbar/setform.h"
+#include "statusbar/statusline.h"
 
 #include <QByteArray>
 #include <QString>
@@ -12,8 +13,16 @@
 
 #include <memory>
 
-// The program as start-up builds it (main window, page collection, clock form) in a fresh
-// program folder, with the scripted engine behind every page.
+class AddressBar;
+class FilterSwitches;
+class OpenPageLists;
+class PageTabs;
+class RecentlyClosedList;
+class SearchBar;
+class TSetForm;
+
+// The program as start-up makes it (the composition root) in a fresh program folder, with
+// the scripted engine behind every page.
 class AppFixture
 {
 public:
@@ -22,9 +31,22 @@ public:
     explicit AppFixture(const QByteArray &configIni = {}, EngineFactory *engine = nullptr);
     ~AppFixture();
 
+    std::unique_ptr<Program> program;
     TQORMainForm *main = nullptr;
     TFormWebbrowser *pages = nullptr;
     ScriptedEngine engine;
+
+    PageTabs *tabs() const { return program->tabs(); }
+    AddressBar *addressBar() const { return program->addressBar(); }
+    SearchBar *searchBar() const { return program->searchBar(); }
+    RecentlyClosedList *recentlyClosed() const { return program->recentlyClosed(); }
+    FilterSwitches *filters() const { return program->filters(); }
+    OpenPageLists *openPageLists() const { return program->openPageLists(); }
+    TSetForm *clock() const { return program->clock(); }
+    StatusLine *status() const { return program->status(); }
+    // A menu item or key action by its object name, as a person or a screen reader finds it.
+    QAction *item(const char *name) const;
+    QString statusText(int panel) const;
 
     QString folder() const { return m_dir.path() + QLatin1Char('/'); }
     QString path(const QString &relative) const { return folder() + relative; }

@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QSignalSpy>
 #include <QTest>
 
 // The tab commands, the strip's mouse and the refresh after a change of page.
@@ -46,12 +47,12 @@ private slots:
         app.main->show();
         app.main->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(app.main));
-        app.main->setStatusText(0, QStringLiteral("x"));
-        app.main->menuItem("NAddNewBlank")->trigger();
+        app.status()->showMessage(QStringLiteral("x"));
+        app.item("NAddNewBlank")->trigger();
         QCOMPARE(app.pages->count(), 2);
         QCOMPARE(app.pages->activeIndex(), 1);
         QCOMPARE(app.addressText(), QStringLiteral("about:blank"));
-        QCOMPARE(app.main->statusText(0), QString());
+        QCOMPARE(app.statusText(0), QString());
         QVERIFY(app.main->CBURL->hasFocus());
         QCOMPARE(app.main->CBURL->lineEdit()->selectedText(), QStringLiteral("about:blank"));
     }
@@ -61,7 +62,7 @@ private slots:
         InternetOptions::setHomePage(QStringLiteral("http://home.example/"));
         AppFixture app;
         openPages(app, 1);
-        app.main->menuItem("NAddNewHomePage")->trigger();
+        app.item("NAddNewHomePage")->trigger();
         QCOMPARE(app.pages->count(), 2);
         QCOMPARE(app.active()->calls.last(), QStringLiteral("GoHome"));
         QCOMPARE(app.active()->pendingAddress(), QStringLiteral("http://home.example/"));
@@ -73,11 +74,11 @@ private slots:
     {
         AppFixture app;
         openPages(app, 1);
-        app.main->menuItem("NCopyCurrentPage")->trigger();
+        app.item("NCopyCurrentPage")->trigger();
         QCOMPARE(app.pages->count(), 2);
         QCOMPARE(app.active()->pendingAddress(), QStringLiteral("http://p0.example"));
         app.setAddressText(QStringLiteral(" about:blank "));
-        app.main->menuItem("NCopyCurrentPage")->trigger();
+        app.item("NCopyCurrentPage")->trigger();
         QCOMPARE(app.pages->count(), 3);
         QCOMPARE(app.active()->pendingAddress(), QStringLiteral("about:blank"));
     }
@@ -87,23 +88,23 @@ private slots:
         AppFixture app;
         int asked = 0;
         bool answer = false;
-        app.main->tabs()->confirmCloseAll = [&] {
+        app.tabs()->confirmCloseAll = [&] {
             ++asked;
             return answer;
         };
-        app.main->menuItem("NAllClose")->trigger();
+        app.item("NAllClose")->trigger();
         QCOMPARE(app.pages->count(), 0);
         openPages(app, 1);
-        app.main->menuItem("NAllClose")->trigger();
+        app.item("NAllClose")->trigger();
         QCOMPARE(asked, 0);
         QCOMPARE(app.pages->count(), 1);
         QCOMPARE(app.active()->pendingAddress(), QStringLiteral("about:blank"));
         openPages(app, 2);
-        app.main->menuItem("NAllClose")->trigger();
+        app.item("NAllClose")->trigger();
         QCOMPARE(asked, 1);
         QCOMPARE(app.pages->count(), 3);
         answer = true;
-        app.main->menuItem("NAllClose")->trigger();
+        app.item("NAllClose")->trigger();
         QCOMPARE(asked, 2);
         QCOMPARE(app.pages->count(), 1);
     }
@@ -125,7 +126,7 @@ private slots:
             buttons = box->standardButtons();
             box->button(QMessageBox::No)->click();
         });
-        app.main->menuItem("NAllClose")->trigger();
+        app.item("NAllClose")->trigger();
         QCOMPARE(title, QStringLiteral("询问"));
         QCOMPARE(text, QStringLiteral("确定要关闭全部页面吗？"));
         QCOMPARE(icon, QMessageBox::Information);
@@ -137,26 +138,26 @@ private slots:
     {
         AppFixture app;
         openPages(app, 3);
-        app.main->menuItem("NNextPage")->trigger();
+        app.item("NNextPage")->trigger();
         QCOMPARE(app.pages->activeIndex(), 2);
-        app.main->menuItem("NPreviousPage")->trigger();
-        app.main->menuItem("NPreviousPage")->trigger();
+        app.item("NPreviousPage")->trigger();
+        app.item("NPreviousPage")->trigger();
         QCOMPARE(app.pages->activeIndex(), 0);
-        app.main->menuItem("NPreviousPage")->trigger();
+        app.item("NPreviousPage")->trigger();
         QCOMPARE(app.pages->activeIndex(), 0);
         QCOMPARE(app.addressText(), QStringLiteral("http://p0.example"));
-        app.main->menuItem("NNextPage")->trigger();
+        app.item("NNextPage")->trigger();
         QCOMPARE(app.pages->activeIndex(), 1);
-        QCOMPARE(app.main->statusText(0), QStringLiteral(">>P1<http://p1.example>"));
+        QCOMPARE(app.statusText(0), QStringLiteral(">>P1<http://p1.example>"));
     }
 
     void stopAndRefreshNeedADocument()
     {
         AppFixture app;
-        app.main->menuItem("NRefresh")->trigger();
+        app.item("NRefresh")->trigger();
         app.pages->NewPage(2);
-        app.main->menuItem("NRefresh")->trigger();
-        app.main->menuItem("NStop")->trigger();
+        app.item("NRefresh")->trigger();
+        app.item("NStop")->trigger();
         QVERIFY(app.active()->calls.filter(QRegularExpression("^(Refresh|Stop)$")).isEmpty());
         app.active()->setDocument(true);
         app.main->findChild<QAction *>(QStringLiteral("ActionNRefresh"))->trigger();
@@ -172,7 +173,7 @@ private slots:
         QTest::mouseClick(bar(app), Qt::LeftButton, Qt::NoModifier, bar(app)->tabRect(0).center());
         QCOMPARE(app.pages->activeIndex(), 0);
         QTRY_COMPARE(app.addressText(), QStringLiteral("http://p0.example"));
-        QCOMPARE(app.main->statusText(0), QStringLiteral(">>P0<http://p0.example>"));
+        QCOMPARE(app.statusText(0), QStringLiteral(">>P0<http://p0.example>"));
     }
 
     void middlePressClosesAnyTabButTheFirst()
@@ -208,10 +209,10 @@ private slots:
         app.main->show();
         QTest::mousePress(bar(app), Qt::RightButton, Qt::NoModifier, bar(app)->tabRect(0).center());
         app.main->PopupMenuPcl->hide();
-        QCOMPARE(app.main->tabs()->rightClickedTab(), 0);
-        app.main->menuItem("NRRefresh")->trigger();
+        QCOMPARE(app.tabs()->rightClickedTab(), 0);
+        app.item("NRRefresh")->trigger();
         QCOMPARE(app.browser(0)->calls.last(), QStringLiteral("Refresh"));
-        app.main->menuItem("PopupMenuCloseCurrent")->trigger();
+        app.item("PopupMenuCloseCurrent")->trigger();
         QCOMPARE(app.pages->count(), 2);
         QCOMPARE(app.browser(0)->LocationURL(), QStringLiteral("http://p1.example"));
 
@@ -219,8 +220,8 @@ private slots:
         const QPoint beside(app.main->PageControl->width() - 5, bar(app)->height() / 2);
         QTest::mousePress(app.main->PageControl, Qt::RightButton, Qt::NoModifier, beside);
         app.main->PopupMenuPcl->hide();
-        QCOMPARE(app.main->tabs()->rightClickedTab(), -1);
-        app.main->menuItem("PopupMenuCloseCurrent")->trigger();
+        QCOMPARE(app.tabs()->rightClickedTab(), -1);
+        app.item("PopupMenuCloseCurrent")->trigger();
         QCOMPARE(app.pages->count(), 2);
     }
 
@@ -250,18 +251,19 @@ private slots:
         first->setBusy(true);
         first->setTextSize(4);
         app.pages->activatePage(0);
-        app.main->tabs()->PageChangeRefresh();
+        QSignalSpy idle(app.tabs(), &PageTabs::idlePageShown);
+        app.tabs()->PageChangeRefresh();
         QCOMPARE(app.addressText(), QStringLiteral("http://p0.example"));
-        QCOMPARE(app.main->statusText(0), QStringLiteral(">>正在连接地址:<http://p0.example>"));
-        QVERIFY(app.main->menuItem("NLargest")->isChecked());
-        QVERIFY(!app.main->TimerClearAd->isActive());
+        QCOMPARE(app.statusText(0), QStringLiteral(">>正在连接地址:<http://p0.example>"));
+        QVERIFY(app.item("NLargest")->isChecked());
+        QCOMPARE(idle.size(), 0);
 
         first->setBusy(false);
         app.pages->activePage()->address = QStringLiteral("init.htm");
-        app.main->tabs()->PageChangeRefresh();
+        app.tabs()->PageChangeRefresh();
         // The start page is not asked for its text size: the answer counts as 0.
-        QVERIFY(app.main->menuItem("NSmallest")->isChecked());
-        QVERIFY(app.main->TimerClearAd->isActive());
+        QVERIFY(app.item("NSmallest")->isChecked());
+        QCOMPARE(idle.size(), 1);
     }
 
     void refreshOfABlankPageReadiesTheAddressBox()
@@ -269,10 +271,10 @@ private slots:
         AppFixture app;
         app.pages->NewPage(0);
         app.setAddressText(QStringLiteral("left over"));
-        app.main->setStatusText(0, QStringLiteral("left over"));
-        app.main->tabs()->PageChangeRefresh();
+        app.status()->showMessage(QStringLiteral("left over"));
+        app.tabs()->PageChangeRefresh();
         QCOMPARE(app.addressText(), QStringLiteral("about:blank"));
-        QCOMPARE(app.main->statusText(0), QString());
+        QCOMPARE(app.statusText(0), QString());
     }
 
 };

@@ -14,7 +14,7 @@ private:
     static QStringList addresses(const AppFixture &app)
     {
         QStringList list;
-        for (const auto &entry : app.main->recentlyClosed()->entries())
+        for (const auto &entry : app.recentlyClosed()->entries())
             list << entry.address;
         return list;
     }
@@ -23,7 +23,7 @@ private slots:
     void addingKeepsTheTwelveNewestOnce()
     {
         AppFixture app;
-        RecentlyClosedList *list = app.main->recentlyClosed();
+        RecentlyClosedList *list = app.recentlyClosed();
         for (int i = 0; i < 13; ++i)
             list->add(QStringLiteral("T%1").arg(i), QStringLiteral("http://p%1/").arg(i));
         QCOMPARE(list->entries().size(), 12);
@@ -41,7 +41,7 @@ private slots:
     void captionsAreCutAtFiftyCharacters()
     {
         AppFixture app;
-        RecentlyClosedList *list = app.main->recentlyClosed();
+        RecentlyClosedList *list = app.recentlyClosed();
         list->add(QString(49, QLatin1Char('a')), QStringLiteral("http://49/"));
         list->add(QString(50, QLatin1Char('b')), QStringLiteral("http://50/"));
         list->add(QStringLiteral("  trimmed  "), QStringLiteral("http://t/"));
@@ -53,7 +53,7 @@ private slots:
     void blankAddressesAddNothingButTheFileIsRewritten()
     {
         AppFixture app;
-        RecentlyClosedList *list = app.main->recentlyClosed();
+        RecentlyClosedList *list = app.recentlyClosed();
         list->add(QStringLiteral("A"), QStringLiteral("http://a/"));
         writeFile(app.path("Data/NewlyList.lst"), "stale\r\n");
         list->add(QStringLiteral("blank"), QStringLiteral(" ABOUT:blank "));
@@ -66,9 +66,9 @@ private slots:
     {
         AppFixture app;
         writeFile(app.path("Data/NewlyList.lst"), QByteArray());
-        app.main->recentlyClosed()->clear();
+        app.recentlyClosed()->clear();
         writeFile(app.path("Data/NewlyList.lst"), "untouched\r\n");
-        app.main->recentlyClosed()->add(QString(), QStringLiteral("about:blank"));
+        app.recentlyClosed()->add(QString(), QStringLiteral("about:blank"));
         QCOMPARE(app.lines("Data/NewlyList.lst"), QStringList{QStringLiteral("untouched")});
     }
 
@@ -79,23 +79,23 @@ private slots:
             file += "Title " + QByteArray::number(i) + "#http://p" + QByteArray::number(i) + "/#part\r\n";
         AppFixture prepared;
         writeFile(prepared.path("Data/NewlyList.lst"), file);
-        prepared.main->recentlyClosed()->load();
+        prepared.recentlyClosed()->load();
         // load() appends to what is there: the fixture's own start-up found no file.
-        QCOMPARE(prepared.main->recentlyClosed()->entries().size(), 13);
-        QCOMPARE(prepared.main->recentlyClosed()->entries().first().caption, QStringLiteral("Title 0"));
-        QCOMPARE(prepared.main->recentlyClosed()->entries().first().address, QStringLiteral("http://p0/#part"));
-        prepared.main->recentlyClosed()->add(QStringLiteral("new"), QStringLiteral("http://new/"));
-        QCOMPARE(prepared.main->recentlyClosed()->entries().size(), 12);
+        QCOMPARE(prepared.recentlyClosed()->entries().size(), 13);
+        QCOMPARE(prepared.recentlyClosed()->entries().first().caption, QStringLiteral("Title 0"));
+        QCOMPARE(prepared.recentlyClosed()->entries().first().address, QStringLiteral("http://p0/#part"));
+        prepared.recentlyClosed()->add(QStringLiteral("new"), QStringLiteral("http://new/"));
+        QCOMPARE(prepared.recentlyClosed()->entries().size(), 12);
     }
 
     void startUpLoadsTheFile()
     {
         AppFixture first;
-        first.main->recentlyClosed()->add(QStringLiteral("标题"), QStringLiteral("http://kept/"));
+        first.recentlyClosed()->add(QStringLiteral("标题"), QStringLiteral("http://kept/"));
         const QByteArray saved = first.bytes("Data/NewlyList.lst");
         QCOMPARE(saved, QByteArray("\xB1\xEA\xCC\xE2#http://kept/\r\n"));
         // A second program on the same folder sees the entry at start-up.
-        TQORMainForm second(first.folder());
+        Program second(first.folder(), &first.engine);
         QCOMPARE(second.recentlyClosed()->entries().size(), 1);
         QCOMPARE(second.recentlyClosed()->entries().first().caption, QStringLiteral("标题"));
     }
@@ -105,13 +105,13 @@ private slots:
         AppFixture app;
         app.openPage(QStringLiteral("a.example"), QStringLiteral("A"));
         app.openPage(QStringLiteral("b.example"), QStringLiteral("B"));
-        app.main->menuItem("NCloseCurrent")->trigger();
+        app.item("NCloseCurrent")->trigger();
         QCOMPARE(app.pages->count(), 1);
-        app.main->menuItem("NOpenNewlyOne")->trigger();
+        app.item("NOpenNewlyOne")->trigger();
         QCOMPARE(app.pages->count(), 2);
         QCOMPARE(app.active()->pendingAddress(), QStringLiteral("http://b.example"));
         app.active()->commitNavigation();
-        app.main->menuItem("NOpenNewlyOne")->trigger();
+        app.item("NOpenNewlyOne")->trigger();
         QCOMPARE(app.pages->count(), 3);
         QCOMPARE(app.active()->pendingAddress(), QStringLiteral("http://b.example"));
     }
@@ -119,11 +119,11 @@ private slots:
     void undoCloseFallsBackToTheNewestEntry()
     {
         AppFixture app;
-        RecentlyClosedList *list = app.main->recentlyClosed();
+        RecentlyClosedList *list = app.recentlyClosed();
         list->add(QStringLiteral("Old"), QStringLiteral("http://old/"));
         list->add(QStringLiteral("New"), QStringLiteral("http://new/"));
         list->setLastClosedAddress(QStringLiteral("about:blank"));
-        app.main->menuItem("NOpenNewlyOne")->trigger();
+        app.item("NOpenNewlyOne")->trigger();
         QCOMPARE(app.active()->pendingAddress(), QStringLiteral("http://new/"));
         QCOMPARE(addresses(app), QStringList{QStringLiteral("http://old/")});
         // The file waits for the next addition.
@@ -133,10 +133,10 @@ private slots:
     void clearEmptiesTheMenuAndDeletesTheFile()
     {
         AppFixture app;
-        app.main->recentlyClosed()->add(QStringLiteral("A"), QStringLiteral("http://a/"));
+        app.recentlyClosed()->add(QStringLiteral("A"), QStringLiteral("http://a/"));
         QVERIFY(app.exists("Data/NewlyList.lst"));
-        app.main->recentlyClosed()->clear();
-        QVERIFY(app.main->recentlyClosed()->entries().isEmpty());
+        app.recentlyClosed()->clear();
+        QVERIFY(app.recentlyClosed()->entries().isEmpty());
         QVERIFY(!app.exists("Data/NewlyList.lst"));
     }
 };

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "configstore.h"
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class AddressBar;
+class AddressBox;
+class EngineFactory;
+class FilterSwitches;
+class MessageFilter;
+class OpenPageLists;
+class PageOpener;
+class PageTabs;
+class RecentlyClosedList;
+class SearchBar;
+class StatusLine;
+class TFormWebbrowser;
+class TQORMainForm;
+class TSetForm;
+
+// The composition root: makes every part of the program for one program folder and one
+// engine, the window and the page collection first, then the features, and connects
+// them. The parts know one another only through what is handed to them here.
+class Program : public QObject
+{
+    Q_OBJECT
+
+public:
+    Program(const QString &programFolder, EngineFactory *engine);
+    ~Program() override;
+
+    const QString &programFolder() const { return m_programFolder; }
+    QString dataFolder() const { return m_programFolder + QStringLiteral("Data/"); }
+    QString tempFolder() const { return m_programFolder + QStringLiteral("Temp/"); }
+    ConfigStore &config() { return m_config; }
+
+    TQORMainForm *mainForm() const { return m_main; }
+    TFormWebbrowser *pages() const { return m_pages; }
+    StatusLine *status() const { return m_status; }
+    AddressBox *addressBox() const { return m_addressBox; }
+    AddressBar *addressBar() const { return m_addressBar; }
+    SearchBar *searchBar() const { return m_searchBar; }
+    PageTabs *tabs() const { return m_tabs; }
+    RecentlyClosedList *recentlyClosed() const { return m_recentlyClosed; }
+    OpenPageLists *openPageLists() const { return m_openPageLists; }
+    FilterSwitches *filters() const { return m_filters; }
+    MessageFilter *messageFilter() const { return m_messageFilter; }
+    TSetForm *clock() const { return m_clock; }
+
+    int leftClickSleepTime() const { return m_leftClickSleepTime; }
+    int rightClickSleepTime() const { return m_rightClickSleepTime; }
+
+    // At exit, before the engine goes: every page is destroyed, with what it left behind.
+    void releasePages();
+
+private:
+    void makeParts(EngineFactory *engine);
+    void connectParts();
+    void bindCommands();
+    void FormCreate();
+    void FormClose();
+    void ActionTestExecute();
+
+    QString m_programFolder;
+    ConfigStore m_config;
+    int m_leftClickSleepTime = 500;
+    int m_rightClickSleepTime = 3000;
+
+    TQORMainForm *m_main = nullptr;
+    TFormWebbrowser *m_pages = nullptr;
+    StatusLine *m_status = nullptr;
+    AddressBox *m_addressBox = nullptr;
+    std::unique_ptr<PageOpener> m_opener;
+    AddressBar *m_addressBar = nullptr;
+    SearchBar *m_searchBar = nullptr;
+    PageTabs *m_tabs = nullptr;
+    RecentlyClosedList *m_recentlyClosed = nullptr;
+    OpenPageLists *m_openPageLists = nullptr;
+    FilterSwitches *m_filters = nullptr;
+    MessageFilter *m_messageFilter = nullptr;
+    TSetForm *m_clock = nullptr;
+};

@@ -1,0 +1,42 @@
+#include "rundata.h"
+
+#include "configstore.h"
+#include "inidocument.h"
+
+RunData RunData::load(const IniDocument &ini)
+{
+    auto read = [&ini](const char *key, const QString &fallback) {
+        return ini.value(kRunData, QString::fromLatin1(key)).value_or(fallback);
+    };
+    auto on = [](const QString &value) { return value.trimmed() == QLatin1String("1"); };
+
+    RunData data;
+    const QString windowMax = read("WindowMax", QStringLiteral("1"));
+    const QString searchOn = read("SearchOn", QStringLiteral("1"));
+
+    if (!(data.top = parseStrictInteger(read("MainFormTop", QStringLiteral("57")))))
+        return data;
+    if (!(data.left = parseStrictInteger(read("MainFormLeft", QStringLiteral("10")))))
+        return data;
+    if (!(data.width = parseStrictInteger(read("MainFormWidth", QStringLiteral("793")))))
+        return data;
+    if (!(data.height = parseStrictInteger(read("MainFormHeight", QStringLiteral("509")))))
+        return data;
+
+    data.reachedSettings = true;
+    const QString stopPopup = read("StopPopup", QStringLiteral("1"));
+    const QString stopFloatAd = read("StopFloatAd", QStringLiteral("1"));
+    const QString stopFlashAd = read("StopFlashAd", QStringLiteral("1"));
+    data.leftClickSleepTime = parseLenientInteger(read("LClickSleepTime", QStringLiteral("500")), 500);
+    data.rightClickSleepTime = parseLenientInteger(read("RClickSleepTime", QStringLiteral("3000")), 3000);
+    data.hidePanelExtended2 = read("PanelExtended2", QStringLiteral("1")) == QLatin1String("0");
+    data.hidePanelExtended3 = read("PanelExtended3", QStringLiteral("1")) == QLatin1String("0");
+
+    if (!(data.searchOn = parseStrictInteger(searchOn)))
+        return data;
+    data.windowMax = on(windowMax);
+    data.stopPopup = on(stopPopup);
+    data.stopFloatAd = on(stopFloatAd);
+    data.stopFlashAd = on(stopFlashAd);
+    return data;
+}

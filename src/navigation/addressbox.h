@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+
+class QComboBox;
+class QStringListModel;
+
+// The address box CBURL, with one owner: the text it shows, its keyboard focus and the
+// address history of its drop-down list (a model the box shows: insertion order, no
+// duplicates, exact comparison).
+class AddressBox : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit AddressBox(QComboBox *box);
+
+    QComboBox *box() const { return m_box; }
+    QString text() const;
+    void show(const QString &text);
+    // What a page reports: shown like show(), except that it never replaces what the user
+    // is typing, and text the user selected to type over stays selected.
+    void showPageAddress(const QString &text);
+    // The box's panel, then the box, take the focus; the whole text is selected.
+    void focus();
+
+    QStringList history() const;
+    // Appends an address the history does not hold yet; the text shown stays.
+    void appendHistory(const QString &address);
+    void clearHistory();
+
+private:
+    QComboBox *m_box;
+    QStringListModel *m_history;
+};

@@ -1,0 +1,35 @@
+#include "pageopener.h"
+
+#include "../engine/embeddedwb.h"
+#include "../statusbar/statusline.h"
+#include "addressbox.h"
+
+PageOpener::PageOpener(TFormWebbrowser *pages, AddressBox *address, StatusLine *status)
+    : m_pages(pages), m_address(address), m_status(status)
+{
+}
+
+bool PageOpener::openBlankPage()
+{
+    if (!m_pages->NewPage(0))
+        return false;
+    m_pages->activatePage(m_pages->newPageIndex());
+    m_address->show(QStringLiteral("about:blank"));
+    m_status->clear();
+    m_address->focus();
+    return true;
+}
+
+TFormWebbrowser::PageRecord *PageOpener::targetPage(bool busyCounts)
+{
+    TFormWebbrowser::PageRecord *active = m_pages->activePage();
+    if (!active)
+        return nullptr;
+    const QString location = active->browser->LocationURL().trimmed();
+    const bool showsSomething = !location.isEmpty() && location != QLatin1String("about:blank");
+    if (!showsSomething && !(busyCounts && active->browser->Busy()))
+        return active;
+    if (!openBlankPage())
+        return nullptr;
+    return m_pages->page(m_pages->newPageIndex());
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "../pages/formwebbrowser.h"
+
+class AddressBox;
+class StatusLine;
+
+// Where new addresses go: a new blank page as the blank-page command makes it, or the
+// active page while it shows nothing. One owner for the rule that Go and Search share.
+class PageOpener
+{
+public:
+    PageOpener(TFormWebbrowser *pages, AddressBox *address, StatusLine *status);
+
+    // A new blank page, made active; the address box shows "about:blank", the status line
+    // is emptied and the box takes the keyboard. False when no page could be opened.
+    bool openBlankPage();
+
+    // The active page while its address is empty or "about:blank" (and, when `busyCounts`,
+    // it is not loading); otherwise a new blank page. Nothing when no page could be had.
+    TFormWebbrowser::PageRecord *targetPage(bool busyCounts);
+
+private:
+    TFormWebbrowser *m_pages;
+    AddressBox *m_address;
+    StatusLine *m_status;
+};

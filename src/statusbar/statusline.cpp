@@ -1,0 +1,102 @@
+#include "statusline.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QStatusBar>
+
+StatusLine::StatusLine(QStatusBar *bar) : QObject(bar), m_bar(bar)
+{
+    const int widths[4] = {400, 80, 60, 60};
+    for (int i = 0; i < 4; ++i) {
+        auto *panel = new QLabel(bar);
+        panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        panel->setTextFormat(Qt::PlainText);
+        if (i < 3)
+            panel->setFixedWidth(widths[i]);
+        else
+            panel->setMinimumWidth(widths[i]);
+        m_panels[size_t(i)] = panel;
+        bar->addWidget(panel, i == 3 ? 1 : 0);
+    }
+    auto *progressHolder = new QHBoxLayout(m_panels[1]);
+    progressHolder->setContentsMargins(1, 1, 1, 1);
+}
+
+void StatusLine::showConnecting(const QString &address)
+{
+    showMessage(QStringLiteral(">>正在连接地址:<") + address + QLatin1Char('>'));
+}
+
+void StatusLine::showCompleted(const QString &title, const QString &address)
+{
+    showMessage(QStringLiteral(">>完成:") + title + QLatin1Char('<') + address + QLatin1Char('>'));
+}
+
+void StatusLine::showPage(const QString &title, const QString &address)
+{
+    showMessage(QStringLiteral(">>") + title + QLatin1Char('<') + address + QLatin1Char('>'));
+}
+
+void StatusLine::showMessage(const QString &text)
+{
+    m_panels[0]->setText(text);
+}
+
+void StatusLine::clear()
+{
+    m_panels[0]->clear();
+}
+
+void StatusLine::setClockText(const QString &text)
+{
+    m_panels[3]->setText(text);
+}
+
+QString StatusLine::text(int panel) const
+{
+    return panel >= 0 && panel < 4 ? m_panels[size_t(panel)]->text() : QString();
+}
+
+QLabel *StatusLine::panel(int index) const
+{
+    return index >= 0 && index < 4 ? m_panels[size_t(index)] : nullptr;
+}
+
+void StatusLine::progressChange(int progress, int maximum)
+{
+    if (!m_progress) {
+        m_progress = new QProgressBar(m_panels[1]);
+        m_progress->setObjectName(QStringLiteral("ProgressBar"));
+        m_progress->setRange(0, maximum);
+        m_progress->setValue(0);
+        m_progress->setTextVisible(false);
+        m_progress->setMaximumHeight(m_bar->height() - 2);
+        m_panels[1]->layout()->addWidget(m_progress);
+        m_progress->show();
+        return;
+    }
+    if (maximum - progress > 2) {
+        m_progress->show();
+        if (m_progress->maximum() != maximum)
+            m_progress->setMaximum(maximum);
+        m_progress->setValue(progress);
+    } else {
+        m_progress->hide();
+    }
+}
+
+void StatusLine::hideProgress()
+{
+    if (m_progress)
+        m_progress->hide();
+}
+
+void StatusLine::resetProgress()
+{
+    if (!m_progress)
+        return;
+    m_progress->setValue(0);
+    m_progress->hide();
+}

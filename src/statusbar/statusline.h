@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <array>
+
+class QLabel;
+class QProgressBar;
+class QStatusBar;
+
+// The status bar's texts and the page-load progress bar, with one owner: panel 0 says what
+// the active page is doing, panel 3 carries the clock. Everything shown here is plain text:
+// titles and addresses come from pages and are never read as markup.
+class StatusLine : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Makes the four panels (400, 80, 60 and 60 pixels; the last takes the rest of the row).
+    explicit StatusLine(QStatusBar *bar);
+
+    void showConnecting(const QString &address); // ">>正在连接地址:<address>"
+    void showCompleted(const QString &title, const QString &address); // ">>完成:title<address>"
+    void showPage(const QString &title, const QString &address); // ">>title<address>"
+    void showMessage(const QString &text);
+    void clear();
+    void setClockText(const QString &text);
+
+    QString text(int panel) const;
+    QLabel *panel(int index) const;
+
+    // The first report only creates the bar, at position 0; later reports show it while
+    // more than 2 remain and hide it otherwise.
+    void progressChange(int progress, int maximum);
+    void hideProgress();
+    void resetProgress();
+    QProgressBar *progressBar() const { return m_progress; }
+
+private:
+    QStatusBar *m_bar;
+    std::array<QLabel *, 4> m_panels{};
+    QProgressBar *m_progress = nullptr;
+};
