@@ -9,6 +9,21 @@
 #include <unistd.h>
 
 namespace ApplicationSetup {
+namespace {
+
+QtMessageHandler g_nextHandler = nullptr;
+
+// The engine loads as a plugin and composes pages in software: its advice to share an
+// OpenGL context from the start does not apply, and is not for the user.
+void quietEngineAdvice(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (message.startsWith(QLatin1String("Qt WebEngine seems to be initialized from a plugin")))
+        return;
+    if (g_nextHandler)
+        g_nextHandler(type, context, message);
+}
+
+} // namespace
 
 void beforeApplication()
 {
@@ -23,6 +38,7 @@ void afterApplication(QApplication &app)
 {
     // The engine reports its GL set-up on every start; that is not for the user.
     QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
+    g_nextHandler = qInstallMessageHandler(quietEngineAdvice);
     QApplication::setApplicationName(QStringLiteral("sablix"));
     QApplication::setApplicationVersion(QStringLiteral("1.3.2"));
     auto *translator = new QTranslator(&app);

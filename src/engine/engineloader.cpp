@@ -2,29 +2,10 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QOpenGLContext>
-
-// Qt's own hook for the context that every OpenGL user of the process shares.
-Q_GUI_EXPORT QOpenGLContext *qt_gl_global_share_context();
-Q_GUI_EXPORT void qt_gl_set_global_share_context(QOpenGLContext *context);
 
 namespace {
 
 const char *const kPluginFile = "libsablix-webengine.so";
-
-// The engine renders through a GL context shared process-wide. Qt makes it when the
-// application starts if asked to (Qt::AA_ShareOpenGLContexts), which loads the GL driver
-// and costs start-up time and memory for a window that shows no page yet. It is made here
-// instead, just before the engine's libraries load.
-void prepareSharedGraphics()
-{
-    if (qt_gl_global_share_context())
-        return;
-    // Lives as long as the process: the engine holds on to it until the very end.
-    auto *context = new QOpenGLContext;
-    context->create();
-    qt_gl_set_global_share_context(context);
-}
 
 } // namespace
 
@@ -52,7 +33,6 @@ QString EngineLoader::pluginPath()
 TEmbeddedWB *EngineLoader::createBrowser(QWidget *parent)
 {
     if (!m_factory && !m_failed) {
-        prepareSharedGraphics();
         m_loader.setFileName(pluginPath());
         m_factory = qobject_cast<EngineFactory *>(m_loader.instance());
         if (!m_factory) {

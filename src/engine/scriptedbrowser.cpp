@@ -25,10 +25,32 @@ private:
 
 ScriptedBrowser::ScriptedBrowser(QWidget *parent) : TEmbeddedWB(parent) {}
 
+void ScriptedBrowser::request(const QString &address)
+{
+    m_requested = address;
+    const QString trimmed = address.trimmed();
+    if (trimmed.isEmpty() || trimmed.compare(QLatin1String("about:blank"), Qt::CaseInsensitive) == 0) {
+        // A blank page loads at once and without the network: never busy.
+        m_pending.clear();
+        m_busy = false;
+    } else {
+        m_pending = address;
+        m_busy = true;
+    }
+    if (playsNavigations) {
+        QPointer<ScriptedBrowser> self = this;
+        QTimer::singleShot(0, this, [self, address] {
+            // A later request replaces this one, as in the engine.
+            if (self && self->m_requested == address)
+                self->commitNavigation(address, address.section(QLatin1Char('/'), -1));
+        });
+    }
+}
+
 void ScriptedBrowser::Navigate(const QString &address)
 {
     calls << QStringLiteral("Navigate ") + address;
-    m_pending = address;
+    request(address);
 }
 
 void ScriptedBrowser::GoBack()
@@ -44,7 +66,7 @@ void ScriptedBrowser::GoForward()
 void ScriptedBrowser::GoHome()
 {
     calls << QStringLiteral("GoHome");
-    m_pending = InternetOptions::homePage();
+    request(InternetOptions::homePage());
 }
 
 void ScriptedBrowser::Refresh()
@@ -55,6 +77,14 @@ void ScriptedBrowser::Refresh()
 void ScriptedBrowser::Stop()
 {
     calls << QStringLiteral("Stop");
+    failNavigation();
+}
+
+void ScriptedBrowser::failNavigation()
+{
+    m_busy = false;
+    if (!m_locationUrl.isEmpty())
+        m_pending.clear();
 }
 
 void ScriptedBrowser::ExecWB(int command, int option, const QVariant &in, QVariant *out)
@@ -93,13 +123,14 @@ void ScriptedBrowser::focusDocument()
 
 void ScriptedBrowser::setLocation(const QString &url, const QString &name)
 {
+    m_pending.clear();
     m_locationUrl = url;
     m_locationName = name.isEmpty() ? url : name;
 }
 
 void ScriptedBrowser::commitNavigation(const QString &url, const QString &title)
 {
-    const QString address = url.isEmpty() ? m_pending : url;
+    const QString address = url.isEmpty() ? m_requested : url;
     m_busy = true;
     emit DownloadBegin();
     m_document = true;
@@ -125,6 +156,7 @@ TEmbeddedWB *ScriptedEngine::createBrowser(QWidget *parent)
     if (failing)
         return nullptr;
     auto *browser = new ScriptedBrowser(parent);
+    browser->playsNavigations = playsNavigations;
     created.append(browser);
     return browser;
 }

@@ -7,7 +7,10 @@
 #include <QStringList>
 
 // A browser control without an engine, for tests: it records every call made on it and
-// plays whatever sequence of events a test asks for, synchronously and exactly.
+// plays whatever sequence of events a test asks for, exactly. Like the real engine, it is
+// busy and knows the address it was sent to from the moment of the call, and reports
+// nothing until after the call has returned: with `playsNavigations`, each navigation
+// plays its events from the event loop, later.
 class ScriptedBrowser : public TEmbeddedWB
 {
     Q_OBJECT
@@ -25,7 +28,7 @@ public:
 
     bool Document() const override { return m_document; }
     QString LocationName() const override { return m_locationName; }
-    QString LocationURL() const override { return m_locationUrl; }
+    QString LocationURL() const override { return m_pending.isEmpty() ? m_locationUrl : m_pending; }
     bool Busy() const override { return m_busy; }
 
     void setSilent(bool silent) override;
@@ -36,10 +39,14 @@ public:
 
     // What was done to this control, one entry per call: "Navigate about:blank", "Refresh", ...
     QStringList calls;
-    // The last address given to Navigate (or GoHome), not yet committed.
-    QString pendingAddress() const { return m_pending; }
+    // The last address given to Navigate (or GoHome), whether or not it committed since.
+    QString pendingAddress() const { return m_requested; }
+    // Plays every navigation by itself from the event loop (commitNavigation, with a title
+    // made from the address).
+    bool playsNavigations = false;
 
     void setDocument(bool document) { m_document = document; }
+    // The page shows this document now (nothing pending any more).
     void setLocation(const QString &url, const QString &name = {});
     void setBusy(bool busy) { m_busy = busy; }
     void setTextSize(int level) { m_textSize = level; }
@@ -58,11 +65,16 @@ public:
         TEmbeddedWB *target = nullptr;
     };
     PlayedRequest requestNewWindow(const QString &url, bool linkInBackground = false);
+    // The engine gave up the navigation (an unreachable host, a stop): not busy any more.
+    void failNavigation();
 
 private:
+    void request(const QString &address);
+
     QString m_locationUrl;
     QString m_locationName;
-    QString m_pending;
+    QString m_pending;   // requested, not committed yet: what LocationURL reports meanwhile
+    QString m_requested; // the last address requested
     bool m_document = false;
     bool m_busy = false;
     int m_textSize = 2;
@@ -78,4 +90,6 @@ public:
     int shutdowns = 0;
     // Set to make the next createBrowser calls fail, as an engine that cannot start.
     bool failing = false;
+    // Browsers made from now on play their navigations by themselves, later.
+    bool playsNavigations = false;
 };

@@ -13,7 +13,6 @@
 #include <QComboBox>
 #include <QCompleter>
 #include <QStringListModel>
-#include <QTimer>
 #include <QToolButton>
 
 namespace {
@@ -39,16 +38,11 @@ AddressBar::AddressBar(TFormWebbrowser *pages, PageOpener *opener, AddressBox *a
     m_completer->setCompletionMode(QCompleter::PopupCompletion);
     edit->setCompleter(m_completer);
     connect(m_completer, qOverload<const QString &>(&QCompleter::activated), this, [this](const QString &text) {
-        // The Enter that chose the suggestion reaches the edit field next: one choice, one Go.
-        m_suggestionChosen = true;
-        QTimer::singleShot(0, this, [this] { m_suggestionChosen = false; });
         m_address->show(text);
         Go();
     });
 
     connect(edit, &EnterLineEdit::enterPressed, this, [this](Qt::KeyboardModifiers modifiers) {
-        if (m_suggestionChosen)
-            return;
         if (modifiers == Qt::NoModifier)
             Go();
         else

@@ -54,5 +54,4 @@ private:
     HistoryButtons m_history;
     TypedUrls *m_typedUrls;
     QCompleter *m_completer;
-    bool m_suggestionChosen = false;
 };

@@ -345,6 +345,21 @@ private slots:
         QCOMPARE(app.active()->pendingAddress(), QStringLiteral("http://WWW.Example.COM"));
     }
 
+    void forwardedAddressesInABurstEachOpenAPage()
+    {
+        AppFixture app;
+        app.engine.playsNavigations = true;
+        QStringList sent;
+        for (int i = 0; i < 20; ++i) {
+            sent << QStringLiteral("http://127.0.0.1:8000/burst%1.html").arg(i);
+            app.main->handleInstanceMessage(sent.last());
+        }
+        QCOMPARE(app.pages->count(), 20);
+        QCoreApplication::processEvents();
+        for (int i = 0; i < 20; ++i)
+            QCOMPARE(app.browser(i)->LocationURL(), sent.at(i));
+    }
+
     void aClosedWindowOpensNothingMore()
     {
         AppFixture app;

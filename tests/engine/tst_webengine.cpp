@@ -16,6 +16,7 @@
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
@@ -260,6 +261,83 @@ private slots:
         QCOMPARE(app->pages->count(), 2);
         QTRY_COMPARE_WITH_TIMEOUT(browser(1)->LocationURL(), url("/two.html"), 10000);
         QCOMPARE(page->LocationURL(), url("/title.html"));
+    }
+
+    // The engine says a load began only some time after it was asked: a page is busy, and
+    // at its new address, from the moment of the call.
+    void busyAndAtItsAddressFromTheCall()
+    {
+        QVERIFY(app->pages->NewPage(0));
+        TEmbeddedWB *page = browser(0);
+        QVERIFY(!page->Busy());
+        page->Navigate(url("/slow.html"));
+        QVERIFY(page->Busy());
+        QCOMPARE(page->LocationURL(), url("/slow.html"));
+        QVERIFY(waitLoaded(page));
+        QVERIFY(!page->Busy());
+        QCOMPARE(page->LocationURL(), url("/slow.html"));
+        // Back is busy as well, until it has gone back.
+        page->Navigate(url("/two.html"));
+        QVERIFY(waitLoaded(page));
+        QTRY_VERIFY(app->pages->page(0)->backEnabled);
+        page->GoBack();
+        QVERIFY(page->Busy());
+        QTRY_VERIFY_WITH_TIMEOUT(!page->Busy() && page->LocationURL() == url("/slow.html"), 20000);
+    }
+
+    void failedAndStoppedNavigationsLeaveThePageIdle()
+    {
+        QVERIFY(app->pages->NewPage(0));
+        TEmbeddedWB *page = browser(0);
+        // Nothing listens on port 1 of the loopback.
+        page->Navigate(QStringLiteral("http://127.0.0.1:1/nothing.html"));
+        QVERIFY(page->Busy());
+        QTRY_VERIFY_WITH_TIMEOUT(!page->Busy(), 20000);
+        page->Navigate(url("/slow.html"));
+        QVERIFY(page->Busy());
+        page->Stop();
+        QVERIFY(!page->Busy());
+        QTest::qWait(2000);
+        QVERIFY(!page->Busy());
+    }
+
+    void addressesForwardedInABurstEachOpenTheirPage()
+    {
+        QStringList sent;
+        for (int i = 0; i < 20; ++i) {
+            const QByteArray path = "/burst" + QByteArray::number(i) + ".html";
+            server.setPage(path, "<html><head><title>Burst " + QByteArray::number(i) + "</title></head><body>b</body></html>");
+            sent << url(path);
+        }
+        for (const QString &address : sent)
+            app->main->handleInstanceMessage(address);
+        QCOMPARE(app->pages->count(), 20);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                for (int i = 0; i < 20; ++i)
+                    if (browser(i)->Busy() || app->pages->page(i)->title != QStringLiteral("Burst %1").arg(i))
+                        return false;
+                return true;
+            }(),
+            60000);
+        for (int i = 0; i < 20; ++i)
+            QCOMPARE(browser(i)->LocationURL(), sent.at(i));
+    }
+
+    void droppedTextWithoutASchemeOpensTheAddressItMeans()
+    {
+        QTemporaryDir folder;
+        const QString file = folder.filePath(QStringLiteral("local page.html"));
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write("<html><head><title>Local</title></head><body>local</body></html>");
+        out.close();
+        const QString hostAndPath = url("/two.html").mid(int(qstrlen("http://")));
+        app->addressBar()->dropText(hostAndPath);
+        app->addressBar()->dropText(file);
+        QCOMPARE(app->pages->count(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(app->pages->page(0)->title, QStringLiteral("Two"), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(app->pages->page(1)->title, QStringLiteral("Local"), 20000);
     }
 };
 

@@ -6,6 +6,7 @@
 #include "navigation/weblinks.h"
 #include "tabs/pagetabs.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
@@ -235,6 +236,108 @@ private slots:
         QCOMPARE(completer->model()->rowCount(), 2);
         completer->setCompletionPrefix(QStringLiteral("second"));
         QCOMPARE(completer->currentCompletion(), QStringLiteral("http://second.example"));
+    }
+
+    // The engine reports a navigation only after the call: addresses given back to back
+    // must not take one another's page, whether the engine has answered yet or not.
+    void addressesGivenBackToBackEachOpenTheirOwnPage_data()
+    {
+        QTest::addColumn<bool>("enginePlays");
+        QTest::newRow("before the engine answers") << false;
+        QTest::newRow("engine answering in between") << true;
+    }
+
+    void addressesGivenBackToBackEachOpenTheirOwnPage()
+    {
+        QFETCH(bool, enginePlays);
+        AppFixture app;
+        app.engine.playsNavigations = enginePlays;
+        QStringList addresses;
+        for (int i = 0; i < 6; ++i)
+            addresses << QStringLiteral("http://burst%1.example/page%1.html").arg(i);
+        for (int i = 0; i < addresses.size(); ++i) {
+            app.addressBar()->openAddress(addresses.at(i));
+            if (enginePlays && i % 2)
+                QCoreApplication::processEvents();
+        }
+        QCoreApplication::processEvents();
+        QCOMPARE(app.pages->count(), addresses.size());
+        for (int i = 0; i < addresses.size(); ++i) {
+            QCOMPARE(app.browser(i)->LocationURL(), addresses.at(i));
+            QCOMPARE(app.browser(i)->Busy(), !enginePlays);
+            QCOMPARE(app.browser(i)->calls.filter(QStringLiteral("Navigate http")).size(), 1);
+        }
+        // A blank page is still the one a typed address goes to.
+        app.tabs()->NAddNewBlankClick();
+        app.addressBar()->openAddress(QStringLiteral("http://after.example/"));
+        QCOMPARE(app.pages->count(), addresses.size() + 1);
+        QCOMPARE(app.active()->LocationURL(), QStringLiteral("http://after.example/"));
+    }
+
+    // A page's report reaches the box while the user types there: what they typed stays,
+    // and a selection they are about to type over stays selected.
+    void pageReportsLeaveTheUsersTypingAlone()
+    {
+        AppFixture app;
+        app.main->show();
+        app.main->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(app.main));
+        ScriptedBrowser *page = app.openPage(QStringLiteral("one.example"), QStringLiteral("One"));
+        QLineEdit *edit = app.main->CBURL->lineEdit();
+        app.item("NAddressSetFocus")->trigger();
+        QTRY_VERIFY(edit->hasFocus());
+        QCOMPARE(edit->selectedText(), QStringLiteral("http://one.example"));
+        page->commitNavigation(QStringLiteral("http://two.example/"), QStringLiteral("Two"));
+        QCOMPARE(edit->text(), QStringLiteral("http://two.example/"));
+        QCOMPARE(edit->selectedText(), edit->text());
+        QTest::keyClicks(edit, QStringLiteral("typed"));
+        page->commitNavigation(QStringLiteral("http://three.example/"), QStringLiteral("Three"));
+        QCOMPARE(edit->text(), QStringLiteral("typed"));
+        // Away from the box, the box follows the page again.
+        app.pages->FocusActiveDocument();
+        page->commitNavigation(QStringLiteral("http://four.example/"), QStringLiteral("Four"));
+        QCOMPARE(edit->text(), QStringLiteral("http://four.example/"));
+    }
+
+    void choosingASuggestionGoesOnce_data()
+    {
+        QTest::addColumn<bool>("withMouse");
+        QTest::newRow("keyboard") << false;
+        QTest::newRow("mouse") << true;
+    }
+
+    void choosingASuggestionGoesOnce()
+    {
+        QFETCH(bool, withMouse);
+        QFile::remove(TypedUrls::filePath());
+        AppFixture app;
+        const QString suggested = QStringLiteral("http://suggested.example/");
+        app.addressBar()->typedUrls()->add(suggested);
+        // Also in the box's own list: the box would report the choice as well.
+        app.program->addressBox()->appendHistory(suggested);
+        app.main->show();
+        app.main->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(app.main));
+        app.openBlankPage();
+        QLineEdit *edit = app.main->CBURL->lineEdit();
+        app.main->CBURL->setFocus();
+        edit->clear();
+        QTest::keyClicks(edit, QStringLiteral("sugg"));
+        QAbstractItemView *popup = edit->completer()->popup();
+        QTRY_VERIFY(popup->isVisible());
+        if (withMouse) {
+            const QRect item = popup->visualRect(popup->model()->index(0, 0));
+            QTest::mouseClick(popup->viewport(), Qt::LeftButton, Qt::NoModifier, item.center());
+        } else {
+            QTest::keyClick(popup, Qt::Key_Down);
+            QTest::keyClick(popup, Qt::Key_Return);
+        }
+        QCoreApplication::processEvents();
+        int navigations = 0;
+        for (int i = 0; i < app.pages->count(); ++i)
+            navigations += app.browser(i)->calls.count(QStringLiteral("Navigate ") + suggested);
+        QCOMPARE(navigations, 1);
+        QCOMPARE(app.pages->count(), 1);
     }
 
     void droppedTextRules_data()

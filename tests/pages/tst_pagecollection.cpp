@@ -9,6 +9,8 @@
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QTabWidget>
+#include <QLabel>
+#include <QTabBar>
 #include <QTest>
 #include <QTextDocumentFragment>
 #include <QToolButton>
@@ -395,6 +397,30 @@ private slots:
         QTest::mousePress(page, Qt::RightButton, Qt::NoModifier, QPoint(5, 5));
         QTest::mouseRelease(page, Qt::RightButton, Qt::NoModifier, QPoint(5, 5));
         QVERIFY(!page->contextMenuWouldShow());
+    }
+
+    // Titles and addresses come from pages: shown as they are, never read as markup or
+    // as mnemonics.
+    void pageTextIsShownAsItIs()
+    {
+        AppFixture app;
+        const QString title = QStringLiteral("<b>Q&A</b><img src=file:///etc/hostname>");
+        const QString address = QStringLiteral("http://a.example/<i>x</i>");
+        app.openPage(address, title);
+        QCOMPARE(app.statusText(0), QStringLiteral(">>完成:") + title + QLatin1Char('<') + address + QLatin1Char('>'));
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(app.status()->panel(i)->textFormat(), Qt::PlainText);
+        app.pages->applyCaptions();
+        QTabBar *strip = app.main->PageControl->tabBar();
+        QCOMPARE(app.pages->page(0)->caption, QStringLiteral("<b>Q&A</..")); // 10 characters, as counted
+        QCOMPARE(strip->tabText(0), QStringLiteral("<b>Q&&A</.."));
+        QVERIFY(QKeySequence::mnemonic(strip->tabText(0)).isEmpty());
+        QCOMPARE(QTextDocumentFragment::fromHtml(strip->tabToolTip(0)).toPlainText(), title);
+
+        app.openPage(QStringLiteral("b.example"), QStringLiteral("Q&A"));
+        app.pages->applyCaptions();
+        QCOMPARE(app.pages->activePage()->caption, QStringLiteral("    Q&A   "));
+        QCOMPARE(strip->tabText(app.pages->activeIndex()), QStringLiteral("    Q&&A   "));
     }
 
     void backgroundWorkLeavesTheAddressBoxTheKeyboard()

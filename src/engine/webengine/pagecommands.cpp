@@ -107,6 +107,8 @@ void properties(WebEngineBrowser *browser)
         auto *form = new QFormLayout;
         auto addRow = [form](const QString &label, const QString &value) {
             auto *text = new QLabel(value);
+            // Titles and addresses come from the page: never markup.
+            text->setTextFormat(Qt::PlainText);
             text->setTextInteractionFlags(Qt::TextSelectableByMouse);
             text->setWordWrap(true);
             form->addRow(label, text);

@@ -8,6 +8,8 @@
 #include <QAction>
 #include <QLabel>
 #include <QStackedLayout>
+#include <QTimer>
+#include <QWebEngineLoadingInfo>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
@@ -39,6 +41,33 @@ private:
 // Default font sizes of the five text sizes, smallest to largest; 16 is the engine's own.
 constexpr int kTextSizes[] = {12, 14, 16, 20, 24};
 
+// A request the engine never takes up (an address it refuses without a word) does not
+// keep the page busy for ever.
+constexpr int kRequestWatchMs = 15000;
+
+bool isBlank(const QString &address)
+{
+    const QString trimmed = address.trimmed();
+    return trimmed.isEmpty() || trimmed.compare(QLatin1String("about:blank"), Qt::CaseInsensitive) == 0;
+}
+
+bool isBlankUrl(const QUrl &url)
+{
+    return isBlank(url.toString());
+}
+
+// The address as the engine needs it: text without a scheme ("example.com", an absolute
+// path) is taken for the address it means; everything else goes as it is, with no more
+// encoding than a URL needs.
+QUrl engineUrl(const QString &address)
+{
+    const QUrl url(address, QUrl::TolerantMode);
+    if (url.isValid() && !url.scheme().isEmpty())
+        return url;
+    const QUrl meant = QUrl::fromUserInput(address);
+    return meant.isValid() ? meant : url;
+}
+
 } // namespace
 
 WebEngineBrowser::WebEngineBrowser(QWebEngineProfile *profile, QWidget *parent)
@@ -62,6 +91,11 @@ WebEngineBrowser::WebEngineBrowser(QWebEngineProfile *profile, QWidget *parent)
     m_stack->setCurrentWidget(m_view);
     setFocusProxy(m_view);
 
+    m_requestWatch = new QTimer(this);
+    m_requestWatch->setSingleShot(true);
+    m_requestWatch->setInterval(kRequestWatchMs);
+    connect(m_requestWatch, &QTimer::timeout, this, [this] { m_awaitingLoad = false; });
+
     connectPage();
 }
 
@@ -75,15 +109,14 @@ WebEngineBrowser::~WebEngineBrowser()
 
 void WebEngineBrowser::connectPage()
 {
+    connect(m_page, &QWebEnginePage::loadingChanged, this, &WebEngineBrowser::loadingChanged);
     connect(m_page, &QWebEnginePage::loadStarted, this, [this] {
-        m_busy = true;
         showCrashNotice(false);
         emit DownloadBegin();
     });
     connect(m_page, &QWebEnginePage::loadProgress, this,
             [this](int progress) { emit ProgressChange(progress, 100); });
     connect(m_page, &QWebEnginePage::loadFinished, this, [this](bool) {
-        m_busy = false;
         m_document = true;
         emit DownloadComplete();
         emit DocumentComplete();
@@ -91,6 +124,12 @@ void WebEngineBrowser::connectPage()
     connect(m_page, &QWebEnginePage::urlChanged, this, [this](const QUrl &url) {
         if (!url.isEmpty())
             m_document = true;
+        // A document's address committed: from now on the engine knows it. (A late blank
+        // page of an earlier request does not replace the address being loaded.)
+        if (!isBlankUrl(url)) {
+            m_pendingAddress.clear();
+            m_awaitingLoad = false;
+        }
         emit NavigateComplete2();
     });
     connect(m_page, &QWebEnginePage::titleChanged, this,
@@ -106,7 +145,8 @@ void WebEngineBrowser::connectPage()
             [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
                 if (status == QWebEnginePage::NormalTerminationStatus)
                     return;
-                m_busy = false;
+                m_awaitingLoad = false;
+                m_loads = 0;
                 showCrashNotice(true);
                 emit RendererTerminated();
             });
@@ -114,6 +154,38 @@ void WebEngineBrowser::connectPage()
             &WebEngineBrowser::reportHistoryState);
     connect(m_page->action(QWebEnginePage::Forward), &QAction::changed, this,
             &WebEngineBrowser::reportHistoryState);
+}
+
+bool WebEngineBrowser::Busy() const
+{
+    return m_awaitingLoad || m_loads > 0;
+}
+
+void WebEngineBrowser::expectLoad(const QString &pendingAddress)
+{
+    m_pendingAddress = pendingAddress;
+    m_awaitingLoad = true;
+    m_requestWatch->start();
+}
+
+void WebEngineBrowser::loadingChanged(const QWebEngineLoadingInfo &info)
+{
+    // Blank pages load at once and without the network: they never count as busy.
+    const bool blank = isBlankUrl(info.url());
+    if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
+        // The engine took up our request. A blank page's start belongs to an earlier request
+        // unless we asked for a step in the history, which may lead to one.
+        if (!blank || m_pendingAddress.isEmpty()) {
+            m_awaitingLoad = false;
+            m_requestWatch->stop();
+        }
+        if (!blank)
+            ++m_loads;
+        return;
+    }
+    // Succeeded, failed or stopped.
+    if (!blank && m_loads > 0)
+        --m_loads;
 }
 
 void WebEngineBrowser::reportHistoryState()
@@ -137,17 +209,31 @@ void WebEngineBrowser::showCrashNotice(bool crashed)
 
 void WebEngineBrowser::Navigate(const QString &address)
 {
-    // The address goes to the engine as it is: no encoding beyond what a URL needs.
-    m_page->load(QUrl(address, QUrl::TolerantMode));
+    const QUrl url = engineUrl(address);
+    if (isBlank(address) || url.scheme().compare(QLatin1String("javascript"), Qt::CaseInsensitive) == 0) {
+        // Neither loads a document: the page is not busy and keeps no new address.
+        m_pendingAddress.clear();
+        m_awaitingLoad = false;
+    } else {
+        // Busy, and at this address, from now: the engine reports either only later.
+        expectLoad(address);
+    }
+    m_page->load(url);
 }
 
 void WebEngineBrowser::GoBack()
 {
+    if (!m_page->action(QWebEnginePage::Back)->isEnabled())
+        return;
+    expectLoad();
     m_page->triggerAction(QWebEnginePage::Back);
 }
 
 void WebEngineBrowser::GoForward()
 {
+    if (!m_page->action(QWebEnginePage::Forward)->isEnabled())
+        return;
+    expectLoad();
     m_page->triggerAction(QWebEnginePage::Forward);
 }
 
@@ -159,12 +245,20 @@ void WebEngineBrowser::GoHome()
 void WebEngineBrowser::Refresh()
 {
     showCrashNotice(false);
+    if (!isBlankUrl(m_page->url()))
+        expectLoad(m_pendingAddress);
     m_page->triggerAction(QWebEnginePage::Reload);
 }
 
 void WebEngineBrowser::Stop()
 {
     m_page->triggerAction(QWebEnginePage::Stop);
+    m_awaitingLoad = false;
+    m_requestWatch->stop();
+    // A page that had shown something shows it still; one that had not keeps the address
+    // it was asked for.
+    if (!m_page->url().isEmpty())
+        m_pendingAddress.clear();
 }
 
 QString WebEngineBrowser::LocationName() const
@@ -174,7 +268,7 @@ QString WebEngineBrowser::LocationName() const
 
 QString WebEngineBrowser::LocationURL() const
 {
-    return m_page->url().toString();
+    return m_pendingAddress.isEmpty() ? m_page->url().toString() : m_pendingAddress;
 }
 
 void WebEngineBrowser::setRegisterAsDropTarget(bool accept)

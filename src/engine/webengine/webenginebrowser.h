@@ -8,6 +8,8 @@ class BrowserPage;
 class BrowserView;
 class QLabel;
 class QStackedLayout;
+class QTimer;
+class QWebEngineLoadingInfo;
 class QWebEngineProfile;
 
 // One page's browser control over Qt WebEngine.
@@ -30,7 +32,7 @@ public:
     bool Document() const override { return m_document; }
     QString LocationName() const override;
     QString LocationURL() const override;
-    bool Busy() const override { return m_busy; }
+    bool Busy() const override;
 
     void setSilent(bool silent) override { m_silent = silent; }
     void setRegisterAsDropTarget(bool accept) override;
@@ -46,13 +48,20 @@ private:
     void reportHistoryState();
     void showCrashNotice(bool crashed);
     void applyTextSize(int level);
+    void expectLoad(const QString &pendingAddress = {});
+    void loadingChanged(const QWebEngineLoadingInfo &info);
 
     BrowserView *m_view = nullptr;
     BrowserPage *m_page = nullptr;
     QLabel *m_crashNotice = nullptr;
     QStackedLayout *m_stack = nullptr;
     bool m_document = false;
-    bool m_busy = false;
+    // Busy from our own request until the engine has taken it up and finished it: the
+    // engine reports a load only some time after it was asked for one.
+    QString m_pendingAddress; // what Navigate was given, until the engine commits an address
+    bool m_awaitingLoad = false;
+    int m_loads = 0; // loads of real documents the engine has started and not yet finished
+    QTimer *m_requestWatch = nullptr;
     bool m_silent = true;
     bool m_canGoBack = false;
     bool m_canGoForward = false;

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QQuickWindow>
 #include <QStandardPaths>
 #include <QTranslator>
 #include <QWebEngineProfile>
@@ -39,6 +40,10 @@ QWebEngineProfile *instance()
 {
     if (g_profile)
         return g_profile;
+    // Pages are composed in software, inside the window's own backing store: the window
+    // keeps its one native window for the whole run (composing with OpenGL would make Qt
+    // re-create it when the first page arrives), and no OpenGL driver is loaded at all.
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
     installEngineTranslations();
     g_profile = new QWebEngineProfile(QStringLiteral("default"));
     g_profile->setPersistentStoragePath(userFolder(QStandardPaths::GenericDataLocation) +
@@ -53,7 +58,9 @@ QWebEngineProfile *instance()
     // Every new-window request has to reach the popup decision; with this off, the engine
     // drops script requests before we see them.
     settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
-    settings->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, true);
+    // A page may not read or write the clipboard by itself; the menus copy and paste through
+    // the engine's own actions.
+    settings->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, false);
     settings->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, false);
     settings->setDefaultTextEncoding(QStringLiteral("GBK"));
     return g_profile;
