@@ -185,6 +185,24 @@ void TQORMainForm::handleInstanceMessage(const QString &text)
     }
 }
 
+void TQORMainForm::showOrHideByHotKey()
+{
+    // The clock follows: hiding stops it, showing and restoring start it.
+    if (isVisible()) {
+        if (m_windowState == StateMinimized) {
+            restoreFromMinimized();
+            bringUp();
+        } else {
+            closeSubsidiaryWindows();
+            hide();
+        }
+        return;
+    }
+    show();
+    bringUp();
+    m_windowState = StateBroughtUp;
+}
+
 void TQORMainForm::closeSubsidiaryWindows()
 {
     if (m_aboutBox)

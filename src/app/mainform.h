@@ -47,6 +47,8 @@ public:
 
     // A message from a second instance: an address to open, or "0***0" to come up.
     void handleInstanceMessage(const QString &text);
+    // The Y hot key: a minimised window comes back, a shown one hides, a hidden one shows.
+    void showOrHideByHotKey();
     // Closes the windows that belong to the main window (the about box).
     void closeSubsidiaryWindows();
     void NAboutClick();

@@ -1,6 +1,7 @@
 #include "program.h"
 
-#include "../adblock/filterswitches.h"
+#include "../adblock/adscrubber.h"
+#include "../adblock/popupfilter.h"
 #include "../engine/embeddedwb.h"
 #include "../favorites/openpagelists.h"
 #include "../navigation/addressbar.h"
@@ -13,6 +14,7 @@
 #include "../statusbar/statusline.h"
 #include "../tabs/pagetabs.h"
 #include "../tabs/recentlyclosed.h"
+#include "hotkeys.h"
 #include "listfile.h"
 #include "mainform.h"
 #include "messagefilter.h"
@@ -24,6 +26,9 @@
 #include <QFile>
 #include <QMessageBox>
 #include <QToolButton>
+
+#include <malloc.h>
+#include <unistd.h>
 
 Program::Program(const QString &programFolder, EngineFactory *engine)
     : m_programFolder(programFolder), m_config(programFolder + QStringLiteral("Config.ini"))
@@ -67,11 +72,13 @@ void Program::makeParts(EngineFactory *engine)
     m_recentlyClosed = new RecentlyClosedList(dataFolder() + QStringLiteral("NewlyList.lst"), w->PopupMenuNewly,
                                               w->ListBoxNewly);
     m_openPageLists = new OpenPageLists(m_pages, dataFolder(), &m_config, m_addressBox);
-    m_filters = new FilterSwitches(m_pages, &m_config,
-                                   {w->command(Command::NStopPopup), w->command(Command::NStopFloatAd),
-                                    w->command(Command::NStopFlashAd)});
-    m_messageFilter = new MessageFilter(m_pages, w);
+    m_adScrubber = new AdScrubber(m_pages, &m_config, w->command(Command::NStopFloatAd),
+                                  w->command(Command::NStopFlashAd));
+    m_popupFilter = new PopupFilter(m_pages, &m_config, w->command(Command::NStopPopup), m_adScrubber);
+    m_messageFilter = new MessageFilter(m_pages, w, m_popupFilter);
     qApp->installEventFilter(m_messageFilter);
+    m_hotKeys = new GlobalHotKeys(this);
+    endAtOnce = [] { ::_exit(0); };
     m_pages->setContextMenuPermission([this] { return m_messageFilter->contextMenuAllowed(); });
 }
 
@@ -95,33 +102,21 @@ void Program::connectParts()
         m_recentlyClosed->add(title, address);
         m_main->clearLastForwardedAddress();
     });
-    connect(pages, &TFormWebbrowser::downloadCompleted, m_filters, &FilterSwitches::ScrubDocument);
+    connect(pages, &TFormWebbrowser::downloadCompleted, m_adScrubber, &AdScrubber::ScrubDocument);
     connect(pages, &TFormWebbrowser::documentCompleted, m_openPageLists,
             [this] { m_openPageLists->save(m_pages->count() > 2 ? 2 : 1); });
-    connect(pages, &TFormWebbrowser::newWindowRequested, this, [this](TEmbeddedWB *, NewWindowRequest *request) {
-        if (request->isLinkOpenedInBackground()) {
-            // A middle click on a link: the engine asks for the page itself; the link opens
-            // once, as every middle click does, and the request is not answered.
-            const QString address = request->requestedUrl().trimmed();
-            if (!address.isEmpty())
-                m_pages->OpenUrlInNewPage(address);
-            return;
-        }
-        if (!m_pages->NewPage(2))
-            return;
-        if (TEmbeddedWB *target = m_pages->NewPageDispatch())
-            request->openIn(target);
+    connect(pages, &TFormWebbrowser::newWindowRequested, this, [this](TEmbeddedWB *page, NewWindowRequest *request) {
+        // A middle click on a link comes as the engine's own request for a background page:
+        // the link opens once, by the middle-click rule, and the request is not answered.
+        if (request->isLinkOpenedInBackground())
+            m_messageFilter->middleClickedLink(request->requestedUrl());
+        else
+            m_popupFilter->WebbrowserNewWindow2(page, request);
     });
-    connect(pages, &TFormWebbrowser::closeRequested, this, [this](TEmbeddedWB *page) {
-        const int index = m_pages->indexOf(page);
-        if (index < 0)
-            return;
-        const bool wasActive = index == m_pages->activeIndex();
-        m_pages->ClosePage(index);
-        // The address box and status follow the page that is now active.
-        if (wasActive)
-            m_tabs->PageChangeRefresh();
-    });
+    connect(pages, &TFormWebbrowser::closeRequested, m_messageFilter, &MessageFilter::pageAsksToClose);
+    // The address box and status follow the page that is now active.
+    connect(m_messageFilter, &MessageFilter::activePageClosedItself, m_tabs, &PageTabs::PageChangeRefresh);
+    connect(m_tabs, &PageTabs::idlePageShown, m_adScrubber, &AdScrubber::startTimer);
 
     // Features that hand work to one another.
     connect(m_addressBar, &AddressBar::searchRequested, m_searchBar, &SearchBar::searchText);
@@ -141,8 +136,13 @@ void Program::connectParts()
     connect(m_main, &TQORMainForm::becameVisible, m_clock, &TSetForm::startClock);
     connect(m_main, &TQORMainForm::restored, this, [this] {
         m_clock->startClock();
-        m_pages->FocusActiveDocument();
+        applicationActivated();
     });
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+        if (state == Qt::ApplicationActive)
+            applicationActivated();
+    });
+    connect(m_hotKeys, &GlobalHotKeys::pressed, this, [this](GlobalHotKeys::Key key) { hotKeyPressed(key); });
 }
 
 void Program::bindCommands()
@@ -187,9 +187,10 @@ void Program::bindCommands()
     bind(C::NTOPageHome, [this] { m_pages->ScrollToStart(); });
     bind(C::NTOPageEnd, [this] { m_pages->ScrollToEnd(); });
 
-    bind(C::NStopPopup, [this] { m_filters->NStopPopupClick(); });
-    bind(C::NStopFloatAd, [this] { m_filters->NStopFloatAdClick(); });
-    bind(C::NStopFlashAd, [this] { m_filters->NStopFlashAdClick(); });
+    bind(C::NStopPopup, [this] { m_popupFilter->NStopPopupClick(); });
+    bind(C::NStopFloatAd, [this] { m_adScrubber->NStopFloatAdClick(); });
+    bind(C::NStopFlashAd, [this] { m_adScrubber->NStopFlashAdClick(); });
+    bind(C::NCleanCurrentAd, [this] { m_adScrubber->NCleanCurrentAdClick(); });
 
     bind(C::NExit, [w] { w->close(); });
     bind(C::NAbout, [w] { w->NAboutClick(); });
@@ -202,10 +203,12 @@ void Program::FormCreate()
     m_main->applyRunData(data);
     m_leftClickSleepTime = data.leftClickSleepTime;
     m_rightClickSleepTime = data.rightClickSleepTime;
+    m_messageFilter->setClickAllowances(data.leftClickSleepTime, data.rightClickSleepTime);
     if (data.searchOn)
         m_searchBar->applyStartupEngine(*data.searchOn);
-    if (data.searchOn)
-        m_filters->applyAtStartup(data.stopPopup, data.stopFloatAd, data.stopFlashAd);
+    m_popupFilter->applyAtStartup(data.stopPopup);
+    m_adScrubber->applyAtStartup(data.stopFloatAd, data.stopFlashAd);
+    m_hotKeys->registerAll();
 
     QDir().mkpath(dataFolder());
     m_recentlyClosed->load();
@@ -225,6 +228,26 @@ void Program::FormClose()
     ListFile::save(dataFolder() + QStringLiteral("Url.lst"), m_addressBox->history());
     ListFile::save(dataFolder() + QStringLiteral("SearchHistory.lst"), m_searchBar->history());
     m_config.writeString(kRunData, QStringLiteral("TrueClose"), QStringLiteral("1"));
+}
+
+void Program::applicationActivated()
+{
+    // The active page's document takes the keyboard, unless the user is typing in a text
+    // field of the window (the address box keeps what it was given).
+    if (m_pages->count() > 0 && !m_pages->keyboardInTextField())
+        m_pages->FocusActiveDocument();
+}
+
+void Program::hotKeyPressed(int key)
+{
+    if (key == GlobalHotKeys::KeyK) {
+        m_main->hide();
+        endAtOnce();
+        return;
+    }
+    m_main->showOrHideByHotKey();
+    // What a hidden or restored program no longer needs goes back to the system.
+    ::malloc_trim(0);
 }
 
 void Program::ActionTestExecute()

@@ -5,16 +5,19 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
+class AdScrubber;
 class AddressBar;
 class AddressBox;
 class EngineFactory;
-class FilterSwitches;
+class GlobalHotKeys;
 class MessageFilter;
 class OpenPageLists;
 class PageOpener;
 class PageTabs;
+class PopupFilter;
 class RecentlyClosedList;
 class SearchBar;
 class StatusLine;
@@ -47,12 +50,17 @@ public:
     PageTabs *tabs() const { return m_tabs; }
     RecentlyClosedList *recentlyClosed() const { return m_recentlyClosed; }
     OpenPageLists *openPageLists() const { return m_openPageLists; }
-    FilterSwitches *filters() const { return m_filters; }
+    PopupFilter *popupFilter() const { return m_popupFilter; }
+    AdScrubber *adScrubber() const { return m_adScrubber; }
     MessageFilter *messageFilter() const { return m_messageFilter; }
+    GlobalHotKeys *hotKeys() const { return m_hotKeys; }
     TSetForm *clock() const { return m_clock; }
 
     int leftClickSleepTime() const { return m_leftClickSleepTime; }
     int rightClickSleepTime() const { return m_rightClickSleepTime; }
+    // What the K hot key does after hiding the window: end the process at once, writing
+    // nothing. Tests put something gentler here.
+    std::function<void()> endAtOnce;
 
     // At exit, before the engine goes: every page is destroyed, with what it left behind.
     void releasePages();
@@ -64,6 +72,8 @@ private:
     void FormCreate();
     void FormClose();
     void ActionTestExecute();
+    void applicationActivated();
+    void hotKeyPressed(int key);
 
     QString m_programFolder;
     ConfigStore m_config;
@@ -80,7 +90,9 @@ private:
     PageTabs *m_tabs = nullptr;
     RecentlyClosedList *m_recentlyClosed = nullptr;
     OpenPageLists *m_openPageLists = nullptr;
-    FilterSwitches *m_filters = nullptr;
+    AdScrubber *m_adScrubber = nullptr;
+    PopupFilter *m_popupFilter = nullptr;
     MessageFilter *m_messageFilter = nullptr;
+    GlobalHotKeys *m_hotKeys = nullptr;
     TSetForm *m_clock = nullptr;
 };

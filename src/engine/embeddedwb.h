@@ -67,6 +67,9 @@ public:
 
     virtual void setSilent(bool silent) = 0;
     virtual void setRegisterAsDropTarget(bool accept) = 0;
+    // Whether the page's scripts may ask for windows without a user's click (each request
+    // still comes as NewWindow2). Off, the engine drops such requests by itself, cheaply.
+    virtual void setScriptWindowsAllowed(bool allowed) = 0;
 
     // Document model access: the script runs in a world of its own, out of the page's
     // scripts' reach; the result comes back later, on the interface thread.

@@ -33,6 +33,8 @@ public:
 
     void setSilent(bool silent) override;
     void setRegisterAsDropTarget(bool accept) override;
+    void setScriptWindowsAllowed(bool allowed) override { scriptWindowsAllowed = allowed; }
+    bool scriptWindowsAllowed = true;
     void runDocumentScript(const QString &script, const ScriptResult &done = {}) override;
     void focusDocument() override;
     qint64 rendererProcessId() const override { return 0; }

@@ -2,8 +2,8 @@
 
 #include <QString>
 
-// The web addresses the program knows: the search engines' query endpoints and the
-// product's own site. All of them are kept here and nowhere else.
+// The web addresses the program knows: the search engines' query endpoints, the product's
+// own site and the exempt web-mail host. All of them are kept here and nowhere else.
 namespace WebLinks {
 
 // First engine (also used for bare words typed into the address bar).
@@ -21,6 +21,12 @@ inline QString secondEngineQuery()
 inline QString productSite()
 {
     return QStringLiteral("https://sablix.org/");
+}
+
+// The web-mail site whose pages keep their Flash (and the rest of the Flash walk's page).
+inline QString exemptWebMailHost()
+{
+    return QStringLiteral("mail.sablix.org");
 }
 
 inline QString makerMail()

@@ -171,7 +171,10 @@ void TFormWebbrowser::bindEvents(TEmbeddedWB *browser)
 {
     connect(browser, &TEmbeddedWB::CommandStateChange, this,
             [this, browser](int command, bool enable) { WebbrowserCommandStateChange(browser, command, enable); });
-    connect(browser, &TEmbeddedWB::DownloadBegin, this, [this, browser] { WebbrowserDownloadBegin(browser); });
+    connect(browser, &TEmbeddedWB::DownloadBegin, this, [this, browser] {
+        WebbrowserDownloadBegin(browser);
+        emit pageLoadStarted(browser);
+    });
     connect(browser, &TEmbeddedWB::DownloadComplete, this, [this, browser] { WebbrowserDownloadComplete(browser); });
     connect(browser, &TEmbeddedWB::DocumentComplete, this, [this, browser] { WebBrowserDocumentComplete(browser); });
     connect(browser, &TEmbeddedWB::NavigateComplete2, this, [this, browser] { WebBrowserNavigateComplete2(browser); });
@@ -184,6 +187,17 @@ void TFormWebbrowser::bindEvents(TEmbeddedWB *browser)
     browser->setContextMenuHandler([this] { return WebbrowserShowContextMenu(); });
     // Script errors are never shown: nothing to bind.
     connect(browser, &TEmbeddedWB::CloseQuery, this, [this, browser] { emit closeRequested(browser); });
+}
+
+void TFormWebbrowser::addPageBar(TEmbeddedWB *browser, QWidget *bar)
+{
+    const PageRecord *record = page(indexOf(browser));
+    if (!record) {
+        bar->deleteLater();
+        return;
+    }
+    auto *layout = static_cast<QVBoxLayout *>(record->sheet->layout());
+    layout->insertWidget(layout->indexOf(browser), bar);
 }
 
 void TFormWebbrowser::navigate(PageRecord *record, const QString &address)
@@ -403,7 +417,7 @@ bool TFormWebbrowser::keyboardInside(const TEmbeddedWB *browser) const
     return focus && (focus == browser || browser->isAncestorOf(focus));
 }
 
-bool TFormWebbrowser::userIsTyping() const
+bool TFormWebbrowser::keyboardInTextField() const
 {
     // Background work never takes the keyboard from a text field of the window (the
     // address and search boxes), where the user may be typing.
@@ -494,12 +508,12 @@ void TFormWebbrowser::WebBrowserNavigateComplete2(TEmbeddedWB *sender)
     if (m_pages.empty())
         return;
     if (isActive(sender)) {
-        if (!keyboardInside(sender) && !userIsTyping() && m_window->isActiveWindow() && sender->Document())
+        if (!keyboardInside(sender) && !keyboardInTextField() && m_window->isActiveWindow() && sender->Document())
             sender->focusDocument();
     } else if (PageRecord *active = activePage()) {
         if (active->address == kStartPage)
             emit addressShown(kStartPage);
-        if (!keyboardInside(active->browser) && !userIsTyping() && m_window->isActiveWindow())
+        if (!keyboardInside(active->browser) && !keyboardInTextField() && m_window->isActiveWindow())
             FocusActiveDocument();
     }
     emit progressHidden();

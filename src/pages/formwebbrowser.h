@@ -72,12 +72,17 @@ public:
     void ScrollToStart();
     void ScrollToEnd();
 
+    // Puts a bar (a notice, a question) above the page, in its tab; it goes with the page.
+    void addPageBar(TEmbeddedWB *browser, QWidget *bar);
     // Records the address as the page's own and opens it there.
     void navigate(PageRecord *record, const QString &address);
     // The back and forward buttons show this page's flags (none: both greyed).
     void announceHistoryState(const PageRecord *record);
     // Asked each time a page would show the engine's context menu.
     void setContextMenuPermission(std::function<bool()> allowed) { m_contextMenuAllowed = std::move(allowed); }
+    // The keyboard is in a text field of the window outside the pages (the address or the
+    // search box): the user may be typing there.
+    bool keyboardInTextField() const;
     // Brings the strip's captions up to date with the pages' own at once.
     void applyCaptions();
     // At exit: every page goes before the engine's profile does.
@@ -97,6 +102,8 @@ signals:
     // What happened.
     void activePageChanged(); // the user chose another tab; not the collection's own changes
     void pageClosed(const QString &title, const QString &address);
+    // Any page, active or not, began to load a document.
+    void pageLoadStarted(TEmbeddedWB *page);
     void downloadCompleted(TEmbeddedWB *page);
     void documentCompleted(TEmbeddedWB *page);
     // Answer it before returning (NewWindowRequest); left unanswered, it is cancelled.
@@ -110,7 +117,6 @@ private:
     void scheduleCaptions();
     void removePage(int index);
     bool keyboardInside(const TEmbeddedWB *browser) const;
-    bool userIsTyping() const;
 
     void WebbrowserCommandStateChange(TEmbeddedWB *sender, int command, bool enable);
     void WebbrowserDownloadBegin(TEmbeddedWB *sender);

@@ -1,4 +1,5 @@
-#include "adblock/filterswitches.h"
+#include "adblock/adscrubber.h"
+#include "adblock/popupfilter.h"
 #include "appfixture.h"
 #include "navigation/searchbar.h"
 
@@ -22,9 +23,9 @@ private slots:
         QCOMPARE(app.searchBar()->engineCode(), 1);
         QVERIFY(checked(app, "NBaidu"));
         QVERIFY(!checked(app, "NYahoo"));
-        QVERIFY(app.filters()->popupFilter() && checked(app, "NStopPopup"));
-        QVERIFY(app.filters()->floatAdFilter() && checked(app, "NStopFloatAd"));
-        QVERIFY(app.filters()->flashAdFilter() && checked(app, "NStopFlashAd"));
+        QVERIFY(app.popupFilter()->isOn() && checked(app, "NStopPopup"));
+        QVERIFY(app.adScrubber()->floatAdFilter() && checked(app, "NStopFloatAd"));
+        QVERIFY(app.adScrubber()->flashAdFilter() && checked(app, "NStopFlashAd"));
         QCOMPARE(app.program->leftClickSleepTime(), 500);
         QCOMPARE(app.program->rightClickSleepTime(), 3000);
         QVERIFY(app.exists(QStringLiteral("Data")));
@@ -72,11 +73,11 @@ private slots:
     void switchesCompareTrimmedAgainstOne()
     {
         AppFixture app("[RunData]\r\nStopPopup= 1 \r\nStopFloatAd=0\r\nStopFlashAd=yes\r\n");
-        QVERIFY(app.filters()->popupFilter());
+        QVERIFY(app.popupFilter()->isOn());
         QVERIFY(checked(app, "NStopPopup"));
-        QVERIFY(!app.filters()->floatAdFilter());
+        QVERIFY(!app.adScrubber()->floatAdFilter());
         QVERIFY(!checked(app, "NStopFloatAd"));
-        QVERIFY(!app.filters()->flashAdFilter());
+        QVERIFY(!app.adScrubber()->flashAdFilter());
         QVERIFY(!checked(app, "NStopFlashAd"));
     }
 
@@ -110,7 +111,7 @@ private slots:
         QCOMPARE(app.searchBar()->engineCode(), 1);
         QVERIFY(checked(app, "NBaidu"));
         QVERIFY(!app.main->PanelExtended2->isHidden());
-        QVERIFY(!app.filters()->popupFilter());
+        QVERIFY(!app.popupFilter()->isOn());
         QVERIFY(!checked(app, "NStopPopup"));
         QVERIFY(!checked(app, "NStopFloatAd"));
         QVERIFY(!checked(app, "NStopFlashAd"));

@@ -1,10 +1,7 @@
-#include "app/applicationsetup.h"
-#include "appfixture.h"
-#include "engine/engineloader.h"
+#include "enginetest.h"
 #include "navigation/addressbar.h"
 #include "tabs/pagetabs.h"
 #include "tabs/recentlyclosed.h"
-#include "testhttpserver.h"
 
 #include <QAction>
 #include <QApplication>
@@ -23,59 +20,9 @@
 #include <csignal>
 
 // The real Qt WebEngine behind the page collection, against pages served on 127.0.0.1.
-class TestWebEngine : public QObject
+class TestWebEngine : public EngineTest
 {
     Q_OBJECT
-
-private:
-    EngineLoader engine;
-    TestHttpServer server;
-    std::unique_ptr<AppFixture> app;
-
-    TEmbeddedWB *browser(int index) const { return app->pages->page(index)->browser; }
-    TEmbeddedWB *active() const { return app->pages->activePage()->browser; }
-    QString url(const char *path) const { return server.url(path).toString(); }
-
-    // Goes to an address the way the user does and waits until it has loaded.
-    TEmbeddedWB *open(const QString &address)
-    {
-        app->addressBar()->openAddress(address);
-        TEmbeddedWB *page = active();
-        if (!QTest::qWaitFor([&] { return !page->Busy() && page->LocationURL() == address; }, 20000))
-            return nullptr;
-        return page;
-    }
-
-    static bool waitLoaded(TEmbeddedWB *page, int ms = 20000)
-    {
-        QSignalSpy done(page, &TEmbeddedWB::DocumentComplete);
-        return done.wait(ms);
-    }
-
-    QVariant evaluate(TEmbeddedWB *page, const QString &script)
-    {
-        QVariant result;
-        bool finished = false;
-        page->runDocumentScript(script, [&](const QVariant &value) {
-            result = value;
-            finished = true;
-        });
-        return QTest::qWaitFor([&] { return finished; }, 10000) ? result : QVariant();
-    }
-
-    bool showActive()
-    {
-        app->main->show();
-        app->main->activateWindow();
-        return QTest::qWaitForWindowActive(app->main);
-    }
-
-    // The engine's input widget of a page, where mouse input goes.
-    static QWidget *inputWidget(TEmbeddedWB *page)
-    {
-        QWidget *view = page->focusProxy();
-        return view && view->focusProxy() ? view->focusProxy() : view;
-    }
 
 private slots:
     void initTestCase()
@@ -89,8 +36,6 @@ private slots:
         server.setPage("/opener.html", "<html><head><title>Opener</title></head><body>"
                                        "<script>window.open('/popup.html');</script></body></html>");
         server.setPage("/popup.html", "<html><head><title>Popup</title></head><body>popup</body></html>");
-        server.setPage("/link.html", "<html><head><title>Link</title></head><body style='margin:0'>"
-                                     "<a href='/two.html' style='display:block;width:100vw;height:100vh'>big link</a></body></html>");
         server.setPage("/hostile.html", "<html><head><title>Hostile</title><script>"
                                         "window.scroll = function () { document.title = 'hijacked'; };"
                                         "window.scrollTo = window.scroll;"
@@ -99,7 +44,7 @@ private slots:
         QVERIFY(!engine.isLoaded());
     }
 
-    void init() { app = std::make_unique<AppFixture>(QByteArray(), &engine); }
+    void init() { makeProgram(); }
     void cleanup() { app.reset(); }
     void cleanupTestCase()
     {
@@ -151,6 +96,7 @@ private slots:
 
     void scriptWindowsReachNewWindow2()
     {
+        makeProgram("[RunData]\r\nStopPopup=0\r\n");
         QVERIFY(open(url("/opener.html")));
         QTRY_COMPARE_WITH_TIMEOUT(app->pages->count(), 2, 20000);
         // The popup loads in a page of ours, in the background.
@@ -228,21 +174,6 @@ private slots:
             texts << action->text();
         menu->close();
         QVERIFY2(texts.join(' ').contains(QStringLiteral("后退")), qPrintable(texts.join(" | ")));
-    }
-
-    void aMiddleClickOnALinkOpensExactlyOnePage()
-    {
-        TEmbeddedWB *page = open(url("/link.html"));
-        QVERIFY(page);
-        QVERIFY(showActive());
-        QTest::qWait(500);
-        QTest::mouseClick(inputWidget(page), Qt::MiddleButton, Qt::NoModifier, QPoint(60, 60));
-        QTRY_COMPARE_WITH_TIMEOUT(app->pages->count(), 2, 10000);
-        QTest::qWait(1000);
-        QCOMPARE(app->pages->count(), 2);
-        QCOMPARE(app->pages->activeIndex(), 0);
-        QTRY_COMPARE_WITH_TIMEOUT(browser(1)->LocationURL(), url("/two.html"), 10000);
-        QCOMPARE(page->LocationURL(), url("/link.html"));
     }
 
     void dropsOnAPageReachTheMainWindow()
@@ -341,13 +272,5 @@ private slots:
     }
 };
 
-int main(int argc, char *argv[])
-{
-    ApplicationSetup::beforeApplication();
-    QApplication app(argc, argv);
-    ApplicationSetup::afterApplication(app);
-    TestWebEngine test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
+SABLIX_ENGINE_TEST_MAIN(TestWebEngine)
 #include "tst_webengine.moc"

@@ -14,7 +14,8 @@
 #include <memory>
 
 class AddressBar;
-class FilterSwitches;
+class AdScrubber;
+class PopupFilter;
 class OpenPageLists;
 class PageTabs;
 class RecentlyClosedList;
@@ -40,7 +41,8 @@ public:
     AddressBar *addressBar() const { return program->addressBar(); }
     SearchBar *searchBar() const { return program->searchBar(); }
     RecentlyClosedList *recentlyClosed() const { return program->recentlyClosed(); }
-    FilterSwitches *filters() const { return program->filters(); }
+    PopupFilter *popupFilter() const { return program->popupFilter(); }
+    AdScrubber *adScrubber() const { return program->adScrubber(); }
     OpenPageLists *openPageLists() const { return program->openPageLists(); }
     TSetForm *clock() const { return program->clock(); }
     StatusLine *status() const { return program->status(); }

@@ -276,6 +276,11 @@ void WebEngineBrowser::setRegisterAsDropTarget(bool accept)
     m_view->setRefusesDrops(!accept);
 }
 
+void WebEngineBrowser::setScriptWindowsAllowed(bool allowed)
+{
+    m_page->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, allowed);
+}
+
 void WebEngineBrowser::runDocumentScript(const QString &script, const ScriptResult &done)
 {
     // The application's own world: the page's scripts cannot see or change what runs here.

@@ -36,6 +36,7 @@ public:
 
     void setSilent(bool silent) override { m_silent = silent; }
     void setRegisterAsDropTarget(bool accept) override;
+    void setScriptWindowsAllowed(bool allowed) override;
     void runDocumentScript(const QString &script, const ScriptResult &done = {}) override;
     void focusDocument() override;
     qint64 rendererProcessId() const override;

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "app/applicationsetup.h"
+#include "appfixture.h"
+#include "engine/engineloader.h"
+#include "testhttpserver.h"
+
+#include <QApplication>
+#include <QObject>
+#include <QPoint>
+#include <QTest>
+#include <QVariant>
+
+#include <memory>
+
+// What the tests with the real engine share: the engine, a page server on 127.0.0.1, a
+// fresh program for each test, and ways to drive it as a person does (real X input
+// through xdotool; the tests run under Xvfb).
+class EngineTest : public QObject
+{
+    Q_OBJECT
+
+protected:
+    EngineLoader engine;
+    TestHttpServer server;
+    std::unique_ptr<AppFixture> app;
+
+    TEmbeddedWB *browser(int index) const { return app->pages->page(index)->browser; }
+    TEmbeddedWB *active() const { return app->pages->activePage()->browser; }
+    QString url(const char *path) const { return server.url(path).toString(); }
+
+    // Makes the program for a test; `config` goes to Config.ini first.
+    void makeProgram(const QByteArray &config = {});
+    // Goes to an address the way the user does and waits until it has loaded.
+    TEmbeddedWB *open(const QString &address);
+    static bool waitLoaded(TEmbeddedWB *page, int ms = 20000);
+    QVariant evaluate(TEmbeddedWB *page, const QString &script);
+    bool showActive();
+    // The engine's input widget of a page, where mouse input goes.
+    static QWidget *inputWidget(TEmbeddedWB *page);
+    // The centre of an element of the page (by CSS selector), on the screen.
+    QPoint screenPointOf(TEmbeddedWB *page, const QString &selector);
+    // Real X input: xdotool with these arguments; true when it ran.
+    static bool xdotool(const QStringList &arguments);
+    static bool clickAt(const QPoint &screen, int button = 1);
+};
+
+// Runs a test class with the program's own application set-up.
+#define SABLIX_ENGINE_TEST_MAIN(TestClass)                                                                             \
+    int main(int argc, char *argv[])                                                                                   \
+    {                                                                                                                  \
+        ApplicationSetup::beforeApplication();                                                                         \
+        QApplication application(argc, argv);                                                                          \
+        ApplicationSetup::afterApplication(application);                                                              \
+        TestClass test;                                                                                                \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                                     \
+        return QTest::qExec(&test, argc, argv);                                                                        \
+    }
