@@ -12,11 +12,12 @@
 
 namespace {
 
-// Runs over document.all in document order. Values are read by name and only when the
+// Runs over every element of the document in document order (document.all, which is
+// falsy by design, hence its tag-name form). Values are read by name and only when the
 // tests before them in the same row hold; a hidden element keeps its place.
 const char *const kWalk = R"JS(
 (function (o) {
-  var all = document.all, n = all ? all.length : 0, hidden = 0;
+  var all = document.getElementsByTagName('*'), n = all.length, hidden = 0;
   function hide(e) { e.style.visibility = 'hidden'; hidden++; }
   for (var i = 0; i < n; i++) {
     var e = all[i];

@@ -66,6 +66,8 @@ const CommandInfo kCommands[] = {
     {C::NStopPopup, "NStopPopup", "启用弹出窗口过滤", "", nullptr, K::Check, false},
     {C::NStopFloatAd, "NStopFloatAd", "启用漂浮广告过滤", "", nullptr, K::Check, false},
     {C::NStopFlashAd, "NStopFlashAd", "启用FLASH过滤", "", nullptr, K::Check, false},
+    {C::NStopListAd, "NStopListAd", "启用广告过滤列表", "", nullptr, K::Check, false},
+    {C::NNoFilterHere, "NNoFilterHere", "此网站不过滤", "", nullptr, K::Check, false},
     // Neither has an action.
     {C::NSetBrowserQOR, "NSetBrowserQOR", "设置 sablix 为默认浏览器", "", nullptr, K::Plain, true},
     {C::NSetBrowserIE, "NSetBrowserIE", "设置 IE 为默认浏览器", "", nullptr, K::Plain, true},

@@ -25,7 +25,8 @@ enum class Command {
     // Favorites
     NAddFavorite, NTrimFavorite,
     // Settings
-    NStopPopup, NStopFloatAd, NStopFlashAd, NSetBrowserQOR, NSetBrowserIE, NInternetOption,
+    NStopPopup, NStopFloatAd, NStopFlashAd, NStopListAd, NNoFilterHere, NSetBrowserQOR, NSetBrowserIE,
+    NInternetOption,
     // Tools
     NCleanAddress, NClearSearchHistory, NCleanHistory, NCleanCache, NCleanCookies,
     NCleanTempDir, NCleanRecent, NCleanAll,

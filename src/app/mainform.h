@@ -83,6 +83,8 @@ public:
     QToolButton *SBH1 = nullptr;
     QToolButton *SBH2 = nullptr;
     QStatusBar *StatusBar = nullptr;
+    // The main menu's "广告屏蔽", which shows the active page's filter state when it opens.
+    QMenu *NPopup = nullptr;
     // Menus that are not part of the main menu.
     QMenu *PopupMenuPcl = nullptr;
     QMenu *PopupMenuSearch = nullptr;

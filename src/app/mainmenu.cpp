@@ -113,8 +113,13 @@ void TQORMainForm::buildMenus()
 
     const MenuBuilder settings = top("NSet", QStringLiteral("设置(&O)"));
     const MenuBuilder popup = settings.sub("NPopup", QStringLiteral("广告屏蔽"));
+    NPopup = popup.menu;
     for (C id : {C::NStopPopup, C::NStopFloatAd, C::NStopFlashAd})
         popup.item(id);
+    // The filter lists, beside the switches of the walks.
+    popup.separator();
+    popup.item(C::NStopListAd);
+    popup.item(C::NNoFilterHere);
     const MenuBuilder defaultBrowser = settings.sub("NSetDefBrowser", QStringLiteral("设置默认浏览器"));
     defaultBrowser.item(C::NSetBrowserQOR);
     defaultBrowser.item(C::NSetBrowserIE);

@@ -1,6 +1,7 @@
 #include "program.h"
 
 #include "../adblock/adscrubber.h"
+#include "../adblock/filterlists.h"
 #include "../adblock/popupfilter.h"
 #include "../engine/embeddedwb.h"
 #include "../favorites/openpagelists.h"
@@ -24,7 +25,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QMenu>
+#include <QPointer>
 #include <QMessageBox>
+#include <QTimer>
 #include <QToolButton>
 
 #include <malloc.h>
@@ -75,6 +79,8 @@ void Program::makeParts(EngineFactory *engine)
     m_adScrubber = new AdScrubber(m_pages, &m_config, w->command(Command::NStopFloatAd),
                                   w->command(Command::NStopFlashAd));
     m_popupFilter = new PopupFilter(m_pages, &m_config, w->command(Command::NStopPopup), m_adScrubber);
+    m_filterLists = new FilterLists(this);
+    engine->setContentFilter(m_filterLists);
     m_messageFilter = new MessageFilter(m_pages, w, m_popupFilter);
     qApp->installEventFilter(m_messageFilter);
     m_hotKeys = new GlobalHotKeys(this);
@@ -117,6 +123,8 @@ void Program::connectParts()
     // The address box and status follow the page that is now active.
     connect(m_messageFilter, &MessageFilter::activePageClosedItself, m_tabs, &PageTabs::PageChangeRefresh);
     connect(m_tabs, &PageTabs::idlePageShown, m_adScrubber, &AdScrubber::startTimer);
+    connect(m_filterLists, &FilterLists::problem, m_status, &StatusLine::showMessage);
+    connect(m_main->NPopup, &QMenu::aboutToShow, this, &Program::showFilterStateOfActivePage);
 
     // Features that hand work to one another.
     connect(m_addressBar, &AddressBar::searchRequested, m_searchBar, &SearchBar::searchText);
@@ -191,6 +199,8 @@ void Program::bindCommands()
     bind(C::NStopFloatAd, [this] { m_adScrubber->NStopFloatAdClick(); });
     bind(C::NStopFlashAd, [this] { m_adScrubber->NStopFlashAdClick(); });
     bind(C::NCleanCurrentAd, [this] { m_adScrubber->NCleanCurrentAdClick(); });
+    bind(C::NStopListAd, [this] { NStopListAdClick(); });
+    bind(C::NNoFilterHere, [this] { NNoFilterHereClick(); });
 
     bind(C::NExit, [w] { w->close(); });
     bind(C::NAbout, [w] { w->NAboutClick(); });
@@ -208,6 +218,16 @@ void Program::FormCreate()
         m_searchBar->applyStartupEngine(*data.searchOn);
     m_popupFilter->applyAtStartup(data.stopPopup);
     m_adScrubber->applyAtStartup(data.stopFloatAd, data.stopFlashAd);
+    // The filter lists are ours, beside the switches above: on unless switched off.
+    const bool listAd = m_config.readString(kRunData, QStringLiteral("StopListAd"), QStringLiteral("1")).trimmed() ==
+                        QLatin1String("1");
+    m_filterLists->setEnabled(listAd);
+    m_main->command(Command::NStopListAd)->setChecked(listAd);
+    // Once the window is up: the lists load in the background, pages never wait for them.
+    QTimer::singleShot(0, m_filterLists, [this] {
+        m_filterLists->reload();
+        m_filterLists->refreshSubscriptions();
+    });
     m_hotKeys->registerAll();
 
     QDir().mkpath(dataFolder());
@@ -248,6 +268,44 @@ void Program::hotKeyPressed(int key)
     m_main->showOrHideByHotKey();
     // What a hidden or restored program no longer needs goes back to the system.
     ::malloc_trim(0);
+}
+
+void Program::NStopListAdClick()
+{
+    const bool on = m_main->command(Command::NStopListAd)->isChecked();
+    m_config.writeString(kRunData, QStringLiteral("StopListAd"), on ? QStringLiteral("1") : QStringLiteral("0"));
+    m_filterLists->setEnabled(on);
+    // The page comes again, filtered or not.
+    if (TFormWebbrowser::PageRecord *active = m_pages->activePage(); active && active->browser->Document())
+        active->browser->Refresh();
+}
+
+void Program::NNoFilterHereClick()
+{
+    QAction *item = m_main->command(Command::NNoFilterHere);
+    TFormWebbrowser::PageRecord *active = m_pages->activePage();
+    if (!active || !m_filterLists->setSiteExcepted(QUrl(active->browser->LocationURL()), item->isChecked())) {
+        showFilterStateOfActivePage();
+        return;
+    }
+    // The page comes again once the lists with the new rule are in.
+    QPointer<TEmbeddedWB> page = active->browser;
+    connect(
+        m_filterLists, &FilterLists::loaded, this,
+        [page] {
+            if (page)
+                page->Refresh();
+        },
+        Qt::SingleShotConnection);
+}
+
+void Program::showFilterStateOfActivePage()
+{
+    QAction *item = m_main->command(Command::NNoFilterHere);
+    const TFormWebbrowser::PageRecord *active = m_pages->activePage();
+    const QUrl page = active ? QUrl(active->browser->LocationURL()) : QUrl();
+    item->setEnabled(!FilterLists::siteRule(page).isEmpty());
+    item->setChecked(m_filterLists->siteExcepted(page));
 }
 
 void Program::ActionTestExecute()

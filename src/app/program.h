@@ -12,6 +12,7 @@ class AdScrubber;
 class AddressBar;
 class AddressBox;
 class EngineFactory;
+class FilterLists;
 class GlobalHotKeys;
 class MessageFilter;
 class OpenPageLists;
@@ -52,6 +53,7 @@ public:
     OpenPageLists *openPageLists() const { return m_openPageLists; }
     PopupFilter *popupFilter() const { return m_popupFilter; }
     AdScrubber *adScrubber() const { return m_adScrubber; }
+    FilterLists *filterLists() const { return m_filterLists; }
     MessageFilter *messageFilter() const { return m_messageFilter; }
     GlobalHotKeys *hotKeys() const { return m_hotKeys; }
     TSetForm *clock() const { return m_clock; }
@@ -74,6 +76,9 @@ private:
     void ActionTestExecute();
     void applicationActivated();
     void hotKeyPressed(int key);
+    void NStopListAdClick();
+    void NNoFilterHereClick();
+    void showFilterStateOfActivePage();
 
     QString m_programFolder;
     ConfigStore m_config;
@@ -91,6 +96,7 @@ private:
     RecentlyClosedList *m_recentlyClosed = nullptr;
     OpenPageLists *m_openPageLists = nullptr;
     AdScrubber *m_adScrubber = nullptr;
+    FilterLists *m_filterLists = nullptr;
     PopupFilter *m_popupFilter = nullptr;
     MessageFilter *m_messageFilter = nullptr;
     GlobalHotKeys *m_hotKeys = nullptr;

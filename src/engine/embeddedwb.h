@@ -106,12 +106,17 @@ private:
     ContextMenuHandler m_contextMenuHandler;
 };
 
+class ContentFilter;
+
 // Creates the browser controls; the program has one, made when the first page opens.
 class EngineFactory
 {
 public:
     virtual ~EngineFactory() = default;
     virtual TEmbeddedWB *createBrowser(QWidget *parent) = 0;
+    // Every request of every page is put to this filter from then on (none: no filtering).
+    // It lives as long as the program.
+    virtual void setContentFilter(ContentFilter *filter) = 0;
     // Called once every page is gone, before the program ends.
     virtual void shutdown() = 0;
 };

@@ -35,6 +35,8 @@ TEmbeddedWB *EngineLoader::createBrowser(QWidget *parent)
     if (!m_factory && !m_failed) {
         m_loader.setFileName(pluginPath());
         m_factory = qobject_cast<EngineFactory *>(m_loader.instance());
+        if (m_factory)
+            m_factory->setContentFilter(m_filter);
         if (!m_factory) {
             m_failed = true;
             m_error = m_loader.errorString();
@@ -42,6 +44,13 @@ TEmbeddedWB *EngineLoader::createBrowser(QWidget *parent)
         }
     }
     return m_factory ? m_factory->createBrowser(parent) : nullptr;
+}
+
+void EngineLoader::setContentFilter(ContentFilter *filter)
+{
+    m_filter = filter;
+    if (m_factory)
+        m_factory->setContentFilter(filter);
 }
 
 void EngineLoader::shutdown()

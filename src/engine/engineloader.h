@@ -14,6 +14,7 @@ public:
     ~EngineLoader() override;
 
     TEmbeddedWB *createBrowser(QWidget *parent) override;
+    void setContentFilter(ContentFilter *filter) override;
     void shutdown() override;
 
     bool isLoaded() const { return m_factory != nullptr; }
@@ -26,4 +27,5 @@ private:
     EngineFactory *m_factory = nullptr;
     QString m_error;
     bool m_failed = false;
+    ContentFilter *m_filter = nullptr;
 };

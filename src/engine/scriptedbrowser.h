@@ -86,7 +86,10 @@ class ScriptedEngine : public EngineFactory
 {
 public:
     TEmbeddedWB *createBrowser(QWidget *parent) override;
+    void setContentFilter(ContentFilter *filter) override { contentFilter = filter; }
     void shutdown() override { ++shutdowns; }
+
+    ContentFilter *contentFilter = nullptr;
 
     QList<QPointer<ScriptedBrowser>> created;
     int shutdowns = 0;

@@ -1,5 +1,6 @@
 #include "appfixture.h"
 
+#include "adblock/filterlists.h"
 #include "app/listfile.h"
 #include "app/textcodec.h"
 #include "navigation/addressbar.h"
@@ -28,6 +29,8 @@ AppFixture::AppFixture(const QByteArray &configIni, EngineFactory *engine)
     program = std::make_unique<Program>(folder(), engine ? engine : &this->engine);
     main = program->mainForm();
     pages = program->pages();
+    // The ad filter's lists are the filter tests' business; elsewhere none is loaded.
+    program->filterLists()->setSources([] { return QStringList(); });
 }
 
 AppFixture::~AppFixture()

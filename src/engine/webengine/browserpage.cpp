@@ -13,3 +13,10 @@ void BrowserPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,
     if (level == ErrorMessageLevel)
         emit scriptError(message, lineNumber, sourceID);
 }
+
+bool BrowserPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)
+{
+    if (isMainFrame)
+        emit mainFrameNavigation(url);
+    return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+}

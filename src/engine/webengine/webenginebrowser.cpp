@@ -1,15 +1,20 @@
 #include "webenginebrowser.h"
 
+#include "../contentfilter.h"
 #include "../internetoptions.h"
 #include "browserpage.h"
 #include "browserview.h"
 #include "pagecommands.h"
+#include "webengineprofile.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QStackedLayout>
 #include <QTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QWebEngineLoadingInfo>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
@@ -136,6 +141,7 @@ void WebEngineBrowser::connectPage()
             [this](const QString &title) { emit TitleChange(title); });
     connect(m_page, &QWebEnginePage::windowCloseRequested, this, [this] { emit CloseQuery(); });
     connect(m_page, &BrowserPage::scriptError, this, &TEmbeddedWB::ScriptError);
+    connect(m_page, &BrowserPage::mainFrameNavigation, this, &WebEngineBrowser::prepareHiding);
     connect(m_page, &QWebEnginePage::newWindowRequested, this,
             [this](QWebEngineNewWindowRequest &request) {
                 EngineNewWindowRequest wrapped(request);
@@ -154,6 +160,41 @@ void WebEngineBrowser::connectPage()
             &WebEngineBrowser::reportHistoryState);
     connect(m_page->action(QWebEnginePage::Forward), &QAction::changed, this,
             &WebEngineBrowser::reportHistoryState);
+}
+
+void WebEngineBrowser::prepareHiding(const QUrl &url)
+{
+    // The elements the filter hides on documents from this address are hidden before they
+    // are painted: a style sheet goes into each document (frames too) as it is created.
+    static const QString name = QStringLiteral("sablix-hiding");
+    QWebEngineScriptCollection &scripts = m_page->scripts();
+    for (const QWebEngineScript &old : scripts.find(name))
+        scripts.remove(old);
+    ContentFilter *filter = WebEngineProfile::contentFilter();
+    const QString sheet = filter ? filter->hidingStyleSheet(url) : QString();
+    if (sheet.isEmpty())
+        return;
+    const QString css = QString::fromUtf8(QJsonDocument(QJsonArray{sheet}).toJson(QJsonDocument::Compact));
+    QWebEngineScript script;
+    script.setName(name);
+    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    script.setWorldId(QWebEngineScript::ApplicationWorld);
+    script.setRunsOnSubFrames(true);
+    script.setSourceCode(QStringLiteral("(function (css) {"
+                                        " function put() {"
+                                        "  var root = document.head || document.documentElement;"
+                                        "  if (!root) return false;"
+                                        "  var style = document.createElement('style');"
+                                        "  style.textContent = css[0];"
+                                        "  root.appendChild(style);"
+                                        "  return true;"
+                                        " }"
+                                        " if (!put()) {"
+                                        "  var watch = new MutationObserver(function () { if (put()) watch.disconnect(); });"
+                                        "  watch.observe(document, {childList: true, subtree: true});"
+                                        " }"
+                                        "})(") + css + QStringLiteral(");"));
+    scripts.insert(script);
 }
 
 bool WebEngineBrowser::Busy() const

@@ -51,6 +51,7 @@ private:
     void applyTextSize(int level);
     void expectLoad(const QString &pendingAddress = {});
     void loadingChanged(const QWebEngineLoadingInfo &info);
+    void prepareHiding(const QUrl &url);
 
     BrowserView *m_view = nullptr;
     BrowserPage *m_page = nullptr;

@@ -8,6 +8,11 @@ TEmbeddedWB *WebEnginePlugin::createBrowser(QWidget *parent)
     return new WebEngineBrowser(WebEngineProfile::instance(), parent);
 }
 
+void WebEnginePlugin::setContentFilter(ContentFilter *filter)
+{
+    WebEngineProfile::setContentFilter(filter);
+}
+
 void WebEnginePlugin::shutdown()
 {
     WebEngineProfile::release();

@@ -12,5 +12,6 @@ class WebEnginePlugin : public QObject, public EngineFactory
 
 public:
     TEmbeddedWB *createBrowser(QWidget *parent) override;
+    void setContentFilter(ContentFilter *filter) override;
     void shutdown() override;
 };

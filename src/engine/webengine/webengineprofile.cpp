@@ -1,5 +1,7 @@
 #include "webengineprofile.h"
 
+#include "requestblocker.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QLibraryInfo>
@@ -14,6 +16,8 @@ namespace WebEngineProfile {
 namespace {
 
 QWebEngineProfile *g_profile = nullptr;
+RequestBlocker *g_blocker = nullptr;
+ContentFilter *g_filter = nullptr;
 
 QString userFolder(QStandardPaths::StandardLocation location)
 {
@@ -63,13 +67,32 @@ QWebEngineProfile *instance()
     settings->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, false);
     settings->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, false);
     settings->setDefaultTextEncoding(QStringLiteral("GBK"));
+
+    g_blocker = new RequestBlocker(g_profile);
+    g_blocker->setFilter(g_filter);
+    g_profile->setUrlRequestInterceptor(g_blocker);
     return g_profile;
+}
+
+void setContentFilter(ContentFilter *filter)
+{
+    g_filter = filter;
+    if (g_blocker)
+        g_blocker->setFilter(filter);
+}
+
+ContentFilter *contentFilter()
+{
+    return g_filter;
 }
 
 void release()
 {
+    if (g_profile)
+        g_profile->setUrlRequestInterceptor(nullptr);
     delete g_profile;
     g_profile = nullptr;
+    g_blocker = nullptr;
 }
 
 } // namespace WebEngineProfile

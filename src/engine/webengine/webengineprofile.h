@@ -1,5 +1,6 @@
 #pragma once
 
+class ContentFilter;
 class QWebEngineProfile;
 
 // The one persistent profile of the user (cookies, cache, visited links), created with
@@ -8,5 +9,10 @@ namespace WebEngineProfile {
 
 QWebEngineProfile *instance();
 void release();
+
+// Every request of the profile goes to this filter; pages take their hiding style sheets
+// from it.
+void setContentFilter(ContentFilter *filter);
+ContentFilter *contentFilter();
 
 } // namespace WebEngineProfile

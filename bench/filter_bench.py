@@ -1,0 +1,31 @@
+"""The filter benchmark: the in-process figures of filter_bench, then sablix-filters as a
+whole process (start, load, match the corpus, end): wall time and peak memory.
+    filter_bench.py FILTER_BENCH SABLIX_FILTERS CORPUS
+"""
+
+import resource
+import statistics
+import subprocess
+import sys
+import time
+
+
+def main():
+    bench, tool, corpus = sys.argv[1:4]
+    print(subprocess.run([bench, corpus], capture_output=True, text=True, check=True).stdout, end="")
+    with open(corpus, "rb") as f:
+        requests = f.read()
+    times = []
+    for _ in range(5):
+        started = time.monotonic()
+        result = subprocess.run([tool], input=requests, capture_output=True, check=True)
+        times.append((time.monotonic() - started) * 1000.0)
+    peak_mib = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss / 1024.0
+    lines = result.stdout.decode().splitlines()
+    print("%-34s %12.0f" % ("sablix-filters whole run, median ms", statistics.median(times)))
+    print("%-34s %12.1f" % ("sablix-filters peak RSS MiB", peak_mib))
+    print("%-34s %12d" % ("sablix-filters answers", len(lines)))
+
+
+if __name__ == "__main__":
+    main()

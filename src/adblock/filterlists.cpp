@@ -1,0 +1,250 @@
+#include "filterlists.h"
+
+#include "../app/listfile.h"
+#include "filtersources.h"
+#include "registrabledomain.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QPointer>
+#include <QSaveFile>
+#include <QThread>
+
+namespace {
+
+RequestType requestTypeOf(ContentFilter::Resource resource)
+{
+    using R = ContentFilter::Resource;
+    switch (resource) {
+    case R::Document:
+        return RequestType::Document;
+    case R::Subdocument:
+        return RequestType::Subdocument;
+    case R::Script:
+        return RequestType::Script;
+    case R::Image:
+        return RequestType::Image;
+    case R::Stylesheet:
+        return RequestType::Stylesheet;
+    case R::XmlHttpRequest:
+        return RequestType::XmlHttpRequest;
+    case R::Font:
+        return RequestType::Font;
+    case R::Media:
+        return RequestType::Media;
+    case R::Ping:
+        return RequestType::Ping;
+    case R::WebSocket:
+        return RequestType::WebSocket;
+    case R::Object:
+        return RequestType::Object;
+    case R::Other:
+        break;
+    }
+    return RequestType::Other;
+}
+
+std::string encoded(const QUrl &url)
+{
+    const QByteArray bytes = url.toEncoded();
+    return std::string(bytes.constData(), size_t(bytes.size()));
+}
+
+// Only pages of the web can be filtered or excepted.
+bool webPage(const QUrl &url)
+{
+    return (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https")) && !url.host().isEmpty();
+}
+
+} // namespace
+
+FilterLists::FilterLists(QObject *parent)
+    : QObject(parent), m_sources(&FilterSources::all), m_watcher(new QFileSystemWatcher(this))
+{
+    connect(m_watcher, &QFileSystemWatcher::fileChanged, this, [this] {
+        watchUserRules();
+        reload();
+    });
+    connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] {
+        // The file came into being (or was replaced through a rename).
+        const bool watched = m_watcher->files().contains(FilterSources::userRules());
+        watchUserRules();
+        if (!watched && QFileInfo::exists(FilterSources::userRules()))
+            reload();
+    });
+    watchUserRules();
+}
+
+FilterLists::~FilterLists() = default;
+
+void FilterLists::watchUserRules()
+{
+    const QString file = FilterSources::userRules();
+    const QString folder = QFileInfo(file).absolutePath();
+    QDir().mkpath(folder);
+    if (!m_watcher->directories().contains(folder))
+        m_watcher->addPath(folder);
+    // A file replaced through a rename is a new file: watch it anew.
+    if (QFileInfo::exists(file)) {
+        m_watcher->removePath(file);
+        m_watcher->addPath(file);
+    }
+}
+
+std::shared_ptr<const FilterSet> FilterLists::current() const
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_set;
+}
+
+void FilterLists::reload()
+{
+    if (m_loading) {
+        m_loadAgain = true;
+        return;
+    }
+    startLoad();
+}
+
+void FilterLists::startLoad()
+{
+    m_loading = true;
+    m_loadAgain = false;
+    const QStringList files = m_sources();
+    const QString userRules = FilterSources::userRules();
+    QPointer<FilterLists> self = this;
+    QThread *worker = QThread::create([self, files, userRules] {
+        auto set = std::make_shared<FilterSet>();
+        QStringList unreadable;
+        for (const QString &path : files) {
+            QFile file(path);
+            if (!file.open(QIODevice::ReadOnly)) {
+                // The user's own file need not exist.
+                if (path != userRules || QFileInfo::exists(path))
+                    unreadable << path;
+                continue;
+            }
+            const QByteArray text = file.readAll();
+            set->addList(std::string_view(text.constData(), size_t(text.size())));
+        }
+        set->finish();
+        std::shared_ptr<const FilterSet> done = std::move(set);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [self, done, unreadable] {
+                if (self)
+                    self->finishLoad(done, unreadable);
+            },
+            Qt::QueuedConnection);
+    });
+    connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    worker->start(QThread::LowPriority);
+}
+
+void FilterLists::finishLoad(std::shared_ptr<const FilterSet> set, const QStringList &unreadable)
+{
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_set = set;
+    }
+    m_loading = false;
+    for (const QString &path : unreadable) {
+        if (m_reported.contains(path))
+            continue;
+        m_reported << path;
+        emit problem(QStringLiteral("广告过滤列表无法读取，未使用: ") + path);
+    }
+    emit loaded(set->counts());
+    if (m_loadAgain)
+        startLoad();
+}
+
+bool FilterLists::blocksRequest(const QUrl &url, const QUrl &source, const QUrl &topLevel, Resource type) const
+{
+    if (!m_enabled.load() || !webPage(url))
+        return false;
+    const std::shared_ptr<const FilterSet> set = current();
+    if (!set)
+        return false;
+    return set->decide(encoded(url), encoded(source), requestTypeOf(type), encoded(topLevel)).block;
+}
+
+QString FilterLists::hidingStyleSheet(const QUrl &page) const
+{
+    if (!m_enabled.load() || !webPage(page))
+        return {};
+    const std::shared_ptr<const FilterSet> set = current();
+    if (!set)
+        return {};
+    return QString::fromStdString(set->hidingStyleSheet(encoded(page)));
+}
+
+QString FilterLists::siteRule(const QUrl &page)
+{
+    if (!webPage(page))
+        return {};
+    const std::string site = RegistrableDomain::of(page.host().toLower().toStdString());
+    return QStringLiteral("@@||") + QString::fromStdString(site) + QStringLiteral("^$document");
+}
+
+bool FilterLists::siteExcepted(const QUrl &page) const
+{
+    const QString rule = siteRule(page);
+    return !rule.isEmpty() && ListFile::load(FilterSources::userRules()).value_or(QStringList()).contains(rule);
+}
+
+bool FilterLists::setSiteExcepted(const QUrl &page, bool excepted)
+{
+    const QString rule = siteRule(page);
+    if (rule.isEmpty())
+        return false;
+    QStringList lines = ListFile::load(FilterSources::userRules()).value_or(QStringList());
+    lines.removeAll(rule);
+    if (excepted)
+        lines << rule;
+    QDir().mkpath(QFileInfo(FilterSources::userRules()).absolutePath());
+    if (!ListFile::save(FilterSources::userRules(), lines))
+        return false;
+    // The watcher reloads too; this makes it at once.
+    reload();
+    return true;
+}
+
+void FilterLists::refreshSubscriptions()
+{
+    const QStringList addresses = ListFile::load(FilterSources::subscriptionsFile()).value_or(QStringList());
+    const QDateTime stale = QDateTime::currentDateTime().addDays(-kRefreshDays);
+    for (const QString &line : addresses) {
+        const QUrl address(line.trimmed());
+        if (!address.isValid() || (address.scheme() != QLatin1String("http") && address.scheme() != QLatin1String("https")))
+            continue;
+        const QString copy = FilterSources::subscriptionCopy(line);
+        const QFileInfo info(copy);
+        if (info.exists() && info.lastModified() > stale)
+            continue;
+        if (!m_network)
+            m_network = new QNetworkAccessManager(this);
+        QNetworkRequest request(address);
+        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+        request.setTransferTimeout(60000);
+        QNetworkReply *reply = m_network->get(request);
+        connect(reply, &QNetworkReply::finished, this, [this, reply, copy] {
+            reply->deleteLater();
+            if (reply->error() != QNetworkReply::NoError)
+                return; // offline: the copy kept (or the packaged lists) stand
+            const QByteArray text = reply->readAll();
+            // Only what looks like a list replaces a copy.
+            if (!text.startsWith("[Adblock") && !text.startsWith("!"))
+                return;
+            QDir().mkpath(QFileInfo(copy).absolutePath());
+            QSaveFile out(copy);
+            if (out.open(QIODevice::WriteOnly) && out.write(text) == text.size() && out.commit())
+                reload();
+        });
+    }
+}

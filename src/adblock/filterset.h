@@ -1,0 +1,110 @@
+#pragma once
+
+#include "filterrule.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+// The rules of all lists, compiled for matching: network rules indexed by a token each
+// must find in an address, element-hiding rules by domain. Built once (off the interface
+// thread), then only read, from any thread.
+class FilterSet
+{
+public:
+    struct Counts
+    {
+        size_t network = 0;
+        size_t hiding = 0;
+        size_t skipped = 0; // lines understood as rules that cannot be applied, or malformed
+    };
+
+    struct Decision
+    {
+        bool block = false;
+        const NetworkRule *rule = nullptr; // the deciding rule; none when nothing matched
+    };
+
+    // Adds a list's text; returns what it held.
+    Counts addList(std::string_view text);
+    void addLine(std::string_view line);
+    // Indexes what was added; the set is read-only from here on.
+    void finish();
+
+    const Counts &counts() const { return m_counts; }
+    // Why lines were skipped, with how many each (for the command-line tool).
+    const std::unordered_map<std::string, size_t> &skipReasons() const { return m_skipReasons; }
+
+    // `url` and `pageUrl` (the document that asks) encoded as the engine sends them;
+    // `topLevelUrl` is the page in the tab, whose exceptions count as well. Either page
+    // may be empty.
+    Decision decide(std::string_view url, std::string_view pageUrl, RequestType type,
+                    std::string_view topLevelUrl = {}) const;
+    // Any rule, blocking or exception, whose pattern and options fit the request, whatever
+    // the others decide.
+    const NetworkRule *anyMatch(std::string_view url, std::string_view pageUrl, RequestType type) const;
+    // The page is spared everything: an @@...$document exception covers it.
+    bool pageExcepted(std::string_view pageUrl) const;
+    // The selectors that hide elements on pages of `pageUrl`.
+    std::vector<std::string> hidingSelectors(std::string_view pageUrl) const;
+    // The same as a style sheet that hides them and is never read as anything else.
+    std::string hidingStyleSheet(std::string_view pageUrl) const;
+
+private:
+    struct Request;
+    using Bucket = std::vector<uint32_t>;
+    using Index = std::unordered_map<uint64_t, Bucket>;
+
+    static bool ruleMatches(const NetworkRule &rule, const Request &request);
+    static bool patternMatches(const NetworkRule &rule, const Request &request);
+    static bool domainsMatch(const NetworkRule &rule, const Request &request);
+    static bool partyMatches(const NetworkRule &rule, const Request &request);
+    // An index of rules: by a token each must find in an address, and, for rules that
+    // name the sites they apply on, by those sites instead.
+    struct RuleIndex
+    {
+        Index byToken;
+        Bucket untokenized;
+        std::unordered_map<std::string, Bucket> bySite;
+    };
+    const NetworkRule *firstMatch(const RuleIndex &index, const Request &request) const;
+    const NetworkRule *pageException(const Request &page, bool NetworkRule::*what) const;
+    void indexRules(std::vector<uint32_t> ids, RuleIndex &index);
+
+    std::vector<NetworkRule> m_rules;
+    std::vector<HidingRule> m_hiding;
+    Counts m_counts;
+    std::unordered_map<std::string, size_t> m_skipReasons;
+
+    // Which token hashes any index holds (one bit each, by the hash's low bits): most of an
+    // address's tokens open no bucket and are passed over without a lookup.
+    std::vector<uint64_t> m_tokenBits;
+    bool mayHold(uint64_t hash) const
+    {
+        const uint64_t bit = hash & (kTokenBits - 1);
+        return m_tokenBits[bit >> 6] & (uint64_t(1) << (bit & 63));
+    }
+    static constexpr uint64_t kTokenBits = uint64_t(1) << 20;
+
+    RuleIndex m_blocking;
+    RuleIndex m_exceptions;
+    RuleIndex m_pageExceptions; // $document, $elemhide, $generichide exceptions
+    Bucket m_important;
+
+    std::vector<uint32_t> m_genericHiding;                        // no domains named
+    std::unordered_map<std::string, std::vector<uint32_t>> m_hidingByDomain; // included domains
+    std::unordered_map<std::string, std::vector<uint32_t>> m_hidingExceptions; // by selector
+    // Every generic rule but those excepted everywhere; hosts named by an exclusion or an
+    // exception of a generic rule get a sheet of their own.
+    std::string m_genericStyleSheet;
+    // Tells this set from any other, also one made later at the same address.
+    const uint64_t m_serial = nextSerial();
+    static uint64_t nextSerial();
+    std::unordered_set<std::string> m_genericExceptionDomains;
+    bool m_finished = false;
+};

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+
+// What the engine asks before a request leaves and before a document is painted: whether
+// to block the request, and which elements to hide. The program's ad filter answers.
+class ContentFilter
+{
+public:
+    enum class Resource { Document, Subdocument, Script, Image, Stylesheet, XmlHttpRequest, Font, Media, Ping,
+                          WebSocket, Object, Other };
+
+    virtual ~ContentFilter() = default;
+
+    // For every request, from whatever thread the engine asks on. `source` is the document
+    // that makes the request (its origin will do), `topLevel` the page in the tab; either
+    // may be empty.
+    virtual bool blocksRequest(const QUrl &url, const QUrl &source, const QUrl &topLevel, Resource type) const = 0;
+    // A style sheet of rules that hide elements on documents of `page` (empty: none).
+    virtual QString hidingStyleSheet(const QUrl &page) const = 0;
+};

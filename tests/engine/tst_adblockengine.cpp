@@ -1,0 +1,157 @@
+#include "adblock/adscrubber.h"
+#include "adblock/filterlists.h"
+#include "adblock/filtersources.h"
+#include "enginetest.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+// The ad filter and the ad walks in real pages: blocked requests never reach the server,
+// listed elements are never painted, an excepted site gets everything, and the walks hide
+// what they recognise after a page has loaded.
+class TestAdblockEngine : public EngineTest
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_lists;
+
+    bool requested(const QByteArray &path) const
+    {
+        for (const TestHttpServer::Request &request : server.requests)
+            if (request.path.split('?').value(0) == path)
+                return true;
+        return false;
+    }
+
+    // A program whose only list holds these rules, loaded.
+    bool withRules(const QByteArray &rules)
+    {
+        const QString list = m_lists.filePath(QStringLiteral("list.txt"));
+        QFile file(list);
+        if (!file.open(QIODevice::WriteOnly) || file.write(rules) != rules.size())
+            return false;
+        file.close();
+        makeProgram();
+        FilterLists *lists = app->program->filterLists();
+        lists->setSources([list] { return QStringList{list, FilterSources::userRules()}; });
+        QSignalSpy loaded(lists, &FilterLists::loaded);
+        lists->reload();
+        return loaded.wait(10000);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_lists.isValid());
+        server.setPage("/ads.html", "<html><head><title>Ads</title></head><body>"
+                                    "<img id=ad src='/banner/ad.png'><img id=ok src='/pictures/ok.png'>"
+                                    "<script src='/tracker.js'></script>"
+                                    "<div class='adbox' id=box>ad</div>"
+                                    "<script>var s = getComputedStyle(document.getElementById('box')).display;"
+                                    "document.title = 'box ' + s;</script></body></html>");
+        server.setPage("/banner/ad.png", "png", 0);
+        server.setPage("/pictures/ok.png", "png", 0);
+        server.setPage("/tracker.js", "var tracked = 1;");
+        server.setPage("/walk.html", "<html><head><title>Walk</title><style>#sheet{position:absolute}</style></head><body>"
+                                     "<div id=inline style='position:absolute;top:0'>float</div>"
+                                     "<div id=sheet>positioned by a style sheet</div>"
+                                     "<object id=flash classid='clsid:D27CDB6E-AE6D-11cf-96B8-444553540000'></object>"
+                                     "<object id=othercase classid='clsid:d27cdb6e-ae6d-11cf-96b8-444553540000'></object>"
+                                     "<embed id=swf src='/movie.SWF?x=1'><embed id=noswf src='/movie.mp4'>"
+                                     "<div id=plain>plain</div></body></html>");
+    }
+
+    void cleanup() { app.reset(); }
+    void cleanupTestCase() { engine.shutdown(); }
+
+    void blockedRequestsNeverLeaveAndListedElementsAreNeverPainted()
+    {
+        QVERIFY(withRules("! test list\n/banner/*$image\n/tracker.js$~script\n##.adbox\n"));
+        server.requests.clear();
+        TEmbeddedWB *page = open(url("/ads.html"));
+        QVERIFY(page);
+        QTRY_COMPARE_WITH_TIMEOUT(app->pages->page(0)->title, QStringLiteral("box none"), 10000);
+        QTest::qWait(500);
+        QVERIFY(!requested("/banner/ad.png"));
+        QVERIFY(requested("/pictures/ok.png"));
+        // The rule is for anything but scripts: the script loads.
+        QVERIFY(requested("/tracker.js"));
+    }
+
+    void anExceptedSiteGetsEverything()
+    {
+        QVERIFY(withRules("/banner/*$image\n##.adbox\n"));
+        TEmbeddedWB *page = open(url("/ads.html"));
+        QVERIFY(page);
+        // "此网站不过滤", then the page again.
+        app->main->NPopup->aboutToShow();
+        QAction *item = app->item("NNoFilterHere");
+        QVERIFY(item->isEnabled());
+        QVERIFY(!item->isChecked());
+        server.requests.clear();
+        item->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(app->pages->page(0)->title, QStringLiteral("box block"), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(requested("/banner/ad.png"), 5000);
+        app->main->NPopup->aboutToShow();
+        QVERIFY(item->isChecked());
+        // And back.
+        server.requests.clear();
+        item->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(app->pages->page(0)->title, QStringLiteral("box none"), 15000);
+        QVERIFY(!requested("/banner/ad.png"));
+    }
+
+    void theSwitchTurnsTheListsOff()
+    {
+        QVERIFY(withRules("/banner/*$image\n"));
+        QVERIFY(app->item("NStopListAd")->isChecked());
+        app->item("NStopListAd")->trigger();
+        QCOMPARE(app->configValue(QStringLiteral("StopListAd")), QStringLiteral("0"));
+        server.requests.clear();
+        QVERIFY(open(url("/ads.html")));
+        QTRY_VERIFY_WITH_TIMEOUT(requested("/banner/ad.png"), 10000);
+    }
+
+    void theWalksHideWhatTheyRecogniseAfterLoad()
+    {
+        makeProgram();
+        TEmbeddedWB *page = open(url("/walk.html"));
+        QVERIFY(page);
+        auto visibility = [&](const char *id) {
+            return evaluate(page, QStringLiteral("document.getElementById('%1').style.visibility").arg(QLatin1String(id)))
+                .toString();
+        };
+        // After the load: inline absolute and Flash, by the switches that are on.
+        QTRY_COMPARE_WITH_TIMEOUT(visibility("inline"), QStringLiteral("hidden"), 10000);
+        QCOMPARE(visibility("flash"), QStringLiteral("hidden"));
+        QCOMPARE(visibility("swf"), QStringLiteral("hidden"));
+        QCOMPARE(visibility("sheet"), QString());
+        QCOMPARE(visibility("othercase"), QString());
+        QCOMPARE(visibility("noswf"), QString());
+        QCOMPARE(visibility("plain"), QString());
+        // The walk keeps the layout: the element still takes its room.
+        QVERIFY(evaluate(page, QStringLiteral("document.getElementById('inline').offsetHeight")).toInt() > 0);
+    }
+
+    void aWalkStopsOnTheExemptHost()
+    {
+        makeProgram("[RunData]\r\nStopFloatAd=0\r\nStopFlashAd=0\r\n");
+        TEmbeddedWB *page = open(url("/walk.html"));
+        QVERIFY(page);
+        // The walk as it runs on the web-mail host stops at the first element: the page keeps
+        // its Flash and its floating elements.
+        QCOMPARE(evaluate(page, AdScrubber::walkScript(true, true, true)).toInt(), 0);
+        for (const char *id : {"inline", "flash", "swf"})
+            QCOMPARE(evaluate(page, QStringLiteral("document.getElementById('%1').style.visibility").arg(QLatin1String(id)))
+                         .toString(),
+                     QString());
+        // Elsewhere the same walk hides them.
+        QCOMPARE(evaluate(page, AdScrubber::walkScript(true, true, false)).toInt(), 3);
+    }
+};
+
+SABLIX_ENGINE_TEST_MAIN(TestAdblockEngine)
+#include "tst_adblockengine.moc"
