@@ -68,8 +68,8 @@ const CommandInfo kCommands[] = {
     {C::NStopFlashAd, "NStopFlashAd", "启用FLASH过滤", "", nullptr, K::Check, false},
     {C::NStopListAd, "NStopListAd", "启用广告过滤列表", "", nullptr, K::Check, false},
     {C::NNoFilterHere, "NNoFilterHere", "此网站不过滤", "", nullptr, K::Check, false},
-    // Neither has an action.
-    {C::NSetBrowserQOR, "NSetBrowserQOR", "设置 sablix 为默认浏览器", "", nullptr, K::Plain, true},
+    {C::NSetBrowserQOR, "NSetBrowserQOR", "设置 sablix 为默认浏览器", "", nullptr, K::Plain, false},
+    // There is no such browser on this system: the item stays, greyed.
     {C::NSetBrowserIE, "NSetBrowserIE", "设置 IE 为默认浏览器", "", nullptr, K::Plain, true},
     {C::NInternetOption, "NInternetOption", "Internet选项", "", nullptr, K::Plain, false},
 
@@ -81,6 +81,7 @@ const CommandInfo kCommands[] = {
     {C::NCleanTempDir, "NCleanTempDir", "清空临时目录", "", nullptr, K::Plain, false},
     {C::NCleanRecent, "NCleanRecent", "清除最近浏览的文档 ", "", nullptr, K::Plain, false},
     {C::NCleanAll, "NCleanAll", "全部清除", "", nullptr, K::Plain, false},
+    {C::NCleanOnExit, "NCleanOnExit", "退出时清除浏览记录", "", nullptr, K::Check, false},
 
     {C::NHelpOnline, "NHelpOnline", "在线帮助", "", nullptr, K::Plain, false},
     {C::NBrowserHomePage, "NBrowserHomePage", "sablix 主页", "", nullptr, K::Plain, false},
@@ -141,6 +142,7 @@ CommandSet::CommandSet(QWidget *window) : QObject(window)
         }
         m_items[i] = item;
     }
+    m_items[size_t(Command::NSetBrowserIE)]->setEnabled(false);
 }
 
 void CommandSet::bind(Command id, QObject *context, std::function<void()> handler)

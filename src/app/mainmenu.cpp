@@ -138,6 +138,8 @@ void TQORMainForm::buildMenus()
     clean.item(C::NCleanRecent);
     clean.separator("N34");
     clean.item(C::NCleanAll);
+    // Beside the sub-menu, which keeps exactly its own items.
+    tools.item(C::NCleanOnExit);
 
     const MenuBuilder help = top("NHelp", QStringLiteral("帮助(&H)"));
     for (C id : {C::NHelpOnline, C::NBrowserHomePage, C::NBrowserBBS})

@@ -2,8 +2,12 @@
 
 #include "../adblock/adscrubber.h"
 #include "../adblock/filterlists.h"
+#include "../adblock/filtersources.h"
 #include "../adblock/popupfilter.h"
+#include "../cleaner/privacycleaner.h"
 #include "../engine/embeddedwb.h"
+#include "../favorites/favoritesmenu.h"
+#include "../favorites/favoritesstore.h"
 #include "../favorites/openpagelists.h"
 #include "../navigation/addressbar.h"
 #include "../navigation/addressbox.h"
@@ -11,11 +15,13 @@
 #include "../navigation/searchbar.h"
 #include "../navigation/weblinks.h"
 #include "../pages/formwebbrowser.h"
+#include "../pages/pagecommands.h"
 #include "../statusbar/setform.h"
 #include "../statusbar/statusline.h"
 #include "../tabs/pagetabs.h"
 #include "../tabs/recentlyclosed.h"
 #include "hotkeys.h"
+#include "internetoptionsdialog.h"
 #include "listfile.h"
 #include "mainform.h"
 #include "messagefilter.h"
@@ -25,8 +31,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMenu>
 #include <QPointer>
+#include <QProcess>
 #include <QMessageBox>
 #include <QTimer>
 #include <QToolButton>
@@ -83,6 +91,12 @@ void Program::makeParts(EngineFactory *engine)
     engine->setContentFilter(m_filterLists);
     m_messageFilter = new MessageFilter(m_pages, w, m_popupFilter);
     qApp->installEventFilter(m_messageFilter);
+    m_pageCommands = new PageCommands(m_pages, tempFolder(), w);
+    m_pageCommands->openBlankPage = [this] { return m_opener->openBlankPage(); };
+    m_cleaner = new PrivacyCleaner({m_addressBox, m_addressBar, m_searchBar, m_recentlyClosed}, dataFolder(), tempFolder(),
+                                   [engine] { return engine->browsingData(); }, this);
+    m_favorites = new FavoritesStore(FavoritesStore::defaultRoot(), this);
+    m_favoritesMenu = new FavoritesMenu(m_pages, m_favorites, w);
     m_hotKeys = new GlobalHotKeys(this);
     endAtOnce = [] { ::_exit(0); };
     m_pages->setContextMenuPermission([this] { return m_messageFilter->contextMenuAllowed(); });
@@ -124,6 +138,15 @@ void Program::connectParts()
     connect(m_messageFilter, &MessageFilter::activePageClosedItself, m_tabs, &PageTabs::PageChangeRefresh);
     connect(m_tabs, &PageTabs::idlePageShown, m_adScrubber, &AdScrubber::startTimer);
     connect(m_filterLists, &FilterLists::problem, m_status, &StatusLine::showMessage);
+    connect(m_pageCommands, &PageCommands::openFileRequested, m_addressBar, &AddressBar::openAddress);
+    connect(m_pageCommands, &PageCommands::importExportRequested, m_favoritesMenu, &FavoritesMenu::importExport);
+    connect(m_pageCommands, &PageCommands::textSizeChanged, this, &Program::showTextSizeOfActivePage);
+    connect(m_pageCommands, &PageCommands::statusMessage, m_status, &StatusLine::showMessage);
+    connect(m_favoritesMenu, &FavoritesMenu::openRequested, m_addressBar, &AddressBar::openAddress);
+    connect(m_favoritesMenu, &FavoritesMenu::statusMessage, m_status, &StatusLine::showMessage);
+    connect(m_cleaner, &PrivacyCleaner::statusMessage, m_status, &StatusLine::showMessage);
+    // The favorites feed the address box's suggestions.
+    connect(m_favorites, &FavoritesStore::changed, this, [this] { m_addressBar->setMoreSuggestions(m_favorites->addresses()); });
     connect(m_main->NPopup, &QMenu::aboutToShow, this, &Program::showFilterStateOfActivePage);
 
     // Features that hand work to one another.
@@ -202,6 +225,49 @@ void Program::bindCommands()
     bind(C::NStopListAd, [this] { NStopListAdClick(); });
     bind(C::NNoFilterHere, [this] { NNoFilterHereClick(); });
 
+    PageCommands *page = m_pageCommands;
+    bind(C::NOpenFile, [page] { page->NOpenFileClick(); });
+    bind(C::NSaveAs, [page] { page->NSaveAsClick(); });
+    bind(C::NPageSetup, [page] { page->NPageSetupClick(); });
+    bind(C::NPrint, [page] { page->NPrintClick(); });
+    bind(C::NPrintView, [page] { page->NPrintViewClick(); });
+    bind(C::NNewMail, [page] { page->NNewMailClick(); });
+    bind(C::NSendPage, [page] { page->NSendPageClick(); });
+    bind(C::NSendLink, [page] { page->NSendLinkClick(); });
+    bind(C::NImport, [page] { page->NImportClick(); });
+    bind(C::NAttribute, [page] { page->NAttributeClick(); });
+    bind(C::NCut, [page] { page->NCutClick(); });
+    bind(C::NCopy, [page] { page->NCopyClick(); });
+    bind(C::NPaste, [page] { page->NPasteClick(); });
+    bind(C::NSelectAll, [page] { page->NSelectAllClick(); });
+    bind(C::NFind, [page] { page->NFindClick(); });
+    bind(C::NEditSource, [page] { page->NEditSourceClick(); });
+    bind(C::NSource, [page] { page->NSourceClick(); });
+    const std::pair<C, int> sizes[] = {{C::NLargest, 4}, {C::NLarger, 3}, {C::NMiddle, 2}, {C::NSmall, 1}, {C::NSmallest, 0}};
+    for (const auto &[id, level] : sizes)
+        bind(id, [page, level = level] { page->setTextSize(level); });
+    const std::pair<C, double> zooms[] = {{C::N50, 0.5}, {C::N75, 0.75}, {C::N100, 1.0}, {C::N125, 1.25}, {C::N150, 1.5}, {C::N200, 2.0}};
+    for (const auto &[id, factor] : zooms)
+        bind(id, [page, factor = factor] { page->setZoom(factor); });
+    bind(C::NInternetOption, [this] { showInternetOptions(); });
+    bind(C::NAddFavorite, [this] { m_favoritesMenu->NAddFavoriteClick(); });
+    bind(C::NTrimFavorite, [this] { m_favoritesMenu->NTrimFavoriteClick(); });
+    bind(C::NSetBrowserQOR, [this] { NSetBrowserQORClick(); });
+
+    PrivacyCleaner *cleaner = m_cleaner;
+    bind(C::NCleanAddress, [cleaner] { cleaner->NCleanAddressClick(); });
+    bind(C::NClearSearchHistory, [cleaner] { cleaner->NClearSearchHistoryClick(); });
+    bind(C::NCleanHistory, [cleaner] { cleaner->NCleanHistoryClick(); });
+    bind(C::NCleanCache, [cleaner] { cleaner->NCleanCacheClick(); });
+    bind(C::NCleanCookies, [cleaner] { cleaner->NCleanCookiesClick(); });
+    bind(C::NCleanTempDir, [cleaner] { cleaner->NCleanTempDirClick(); });
+    bind(C::NCleanRecent, [cleaner] { cleaner->NCleanRecentClick(); });
+    bind(C::NCleanAll, [cleaner] { cleaner->NCleanAllClick(); });
+    bind(C::NCleanOnExit, [this] {
+        const bool on = m_main->command(Command::NCleanOnExit)->isChecked();
+        m_config.writeString(kRunData, QStringLiteral("CleanOnExit"), on ? QStringLiteral("1") : QStringLiteral("0"));
+    });
+
     bind(C::NExit, [w] { w->close(); });
     bind(C::NAbout, [w] { w->NAboutClick(); });
     bind(C::ActionTest, [this] { ActionTestExecute(); });
@@ -223,10 +289,14 @@ void Program::FormCreate()
                         QLatin1String("1");
     m_filterLists->setEnabled(listAd);
     m_main->command(Command::NStopListAd)->setChecked(listAd);
+    m_main->command(Command::NCleanOnExit)
+        ->setChecked(m_config.readString(kRunData, QStringLiteral("CleanOnExit"), QStringLiteral("0")).trimmed() ==
+                     QLatin1String("1"));
     // Once the window is up: the lists load in the background, pages never wait for them.
     QTimer::singleShot(0, m_filterLists, [this] {
         m_filterLists->reload();
         m_filterLists->refreshSubscriptions();
+        m_addressBar->setMoreSuggestions(m_favorites->addresses());
     });
     m_hotKeys->registerAll();
 
@@ -247,6 +317,9 @@ void Program::FormClose()
     }
     ListFile::save(dataFolder() + QStringLiteral("Url.lst"), m_addressBox->history());
     ListFile::save(dataFolder() + QStringLiteral("SearchHistory.lst"), m_searchBar->history());
+    // Asked for: the traces go before the program does.
+    if (m_main->command(Command::NCleanOnExit)->isChecked())
+        m_cleaner->cleanAllBeforeExit(kCleanOnExitMs);
     m_config.writeString(kRunData, QStringLiteral("TrueClose"), QStringLiteral("1"));
 }
 
@@ -306,6 +379,71 @@ void Program::showFilterStateOfActivePage()
     const QUrl page = active ? QUrl(active->browser->LocationURL()) : QUrl();
     item->setEnabled(!FilterLists::siteRule(page).isEmpty());
     item->setChecked(m_filterLists->siteExcepted(page));
+}
+
+void Program::showTextSizeOfActivePage()
+{
+    // The marks follow the engine's answer, not the command: with no document, no change.
+    const TFormWebbrowser::PageRecord *active = m_pages->activePage();
+    int level = 0;
+    if (active && active->browser->Document()) {
+        QVariant answer;
+        active->browser->ExecWB(TEmbeddedWB::ExecZoom, TEmbeddedWB::OptionDontPromptUser, QVariant(), &answer);
+        level = answer.isValid() ? answer.toInt() : 0;
+    }
+    static constexpr Command items[] = {Command::NSmallest, Command::NSmall, Command::NMiddle, Command::NLarger,
+                                        Command::NLargest};
+    if (level >= 0 && level <= 4)
+        m_main->command(items[level])->setChecked(true);
+}
+
+InternetOptionsDialog *Program::showInternetOptions()
+{
+    if (!m_internetOptions) {
+        const QList<QAction *> switches{m_main->command(Command::NStopPopup), m_main->command(Command::NStopFloatAd),
+                                        m_main->command(Command::NStopFlashAd), m_main->command(Command::NStopListAd)};
+        m_internetOptions = new InternetOptionsDialog(switches, [this] {
+            const TFormWebbrowser::PageRecord *active = m_pages->activePage();
+            return active ? active->browser->LocationURL() : QString();
+        }, m_main);
+        // In a window of its own, beside the browser.
+        m_internetOptions->setWindowFlag(Qt::Window);
+        connect(m_internetOptions, &InternetOptionsDialog::subscriptionsChanged, m_filterLists, [this] {
+            m_filterLists->refreshSubscriptions();
+            m_filterLists->reload();
+        });
+        connect(m_internetOptions, &InternetOptionsDialog::editRulesRequested, this, [this] {
+            const QString rules = FilterSources::userRules();
+            if (!QFileInfo::exists(rules)) {
+                QDir().mkpath(QFileInfo(rules).absolutePath());
+                ListFile::save(rules, {QStringLiteral("! sablix 浏览器: 我的广告过滤规则，每行一条")});
+            }
+            m_pageCommands->openExternally(QUrl::fromLocalFile(rules));
+        });
+    }
+    m_internetOptions->show();
+    m_internetOptions->raise();
+    m_internetOptions->activateWindow();
+    return m_internetOptions;
+}
+
+void Program::NSetBrowserQORClick()
+{
+    // The desktop's own setting, through its own tool; it needs the program's desktop entry.
+    auto *process = new QProcess(this);
+    connect(process, &QProcess::finished, this, [this, process](int code, QProcess::ExitStatus status) {
+        process->deleteLater();
+        m_status->showMessage(status == QProcess::NormalExit && code == 0 ? QStringLiteral("已将 sablix 设为默认浏览器。")
+                                                                          : QStringLiteral("无法设置默认浏览器。"));
+    });
+    connect(process, &QProcess::errorOccurred, this, [this, process](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart) {
+            m_status->showMessage(QStringLiteral("无法设置默认浏览器: 找不到 xdg-settings。"));
+            process->deleteLater();
+        }
+    });
+    process->start(QStringLiteral("xdg-settings"), {QStringLiteral("set"), QStringLiteral("default-web-browser"),
+                                                    QStringLiteral("sablix.desktop")});
 }
 
 void Program::ActionTestExecute()

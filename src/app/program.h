@@ -3,6 +3,7 @@
 #include "configstore.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <functional>
@@ -12,10 +13,15 @@ class AdScrubber;
 class AddressBar;
 class AddressBox;
 class EngineFactory;
+class FavoritesMenu;
+class FavoritesStore;
 class FilterLists;
+class InternetOptionsDialog;
 class GlobalHotKeys;
 class MessageFilter;
 class OpenPageLists;
+class PageCommands;
+class PrivacyCleaner;
 class PageOpener;
 class PageTabs;
 class PopupFilter;
@@ -34,6 +40,9 @@ class Program : public QObject
     Q_OBJECT
 
 public:
+    // The longest the close waits for "全部清除" when it is to clear on exit.
+    static constexpr int kCleanOnExitMs = 5000;
+
     Program(const QString &programFolder, EngineFactory *engine);
     ~Program() override;
 
@@ -54,6 +63,12 @@ public:
     PopupFilter *popupFilter() const { return m_popupFilter; }
     AdScrubber *adScrubber() const { return m_adScrubber; }
     FilterLists *filterLists() const { return m_filterLists; }
+    PageCommands *pageCommands() const { return m_pageCommands; }
+    PrivacyCleaner *cleaner() const { return m_cleaner; }
+    FavoritesStore *favorites() const { return m_favorites; }
+    FavoritesMenu *favoritesMenu() const { return m_favoritesMenu; }
+    // The Internet options window, made when first asked for.
+    InternetOptionsDialog *showInternetOptions();
     MessageFilter *messageFilter() const { return m_messageFilter; }
     GlobalHotKeys *hotKeys() const { return m_hotKeys; }
     TSetForm *clock() const { return m_clock; }
@@ -79,6 +94,8 @@ private:
     void NStopListAdClick();
     void NNoFilterHereClick();
     void showFilterStateOfActivePage();
+    void showTextSizeOfActivePage();
+    void NSetBrowserQORClick();
 
     QString m_programFolder;
     ConfigStore m_config;
@@ -97,6 +114,11 @@ private:
     OpenPageLists *m_openPageLists = nullptr;
     AdScrubber *m_adScrubber = nullptr;
     FilterLists *m_filterLists = nullptr;
+    PageCommands *m_pageCommands = nullptr;
+    PrivacyCleaner *m_cleaner = nullptr;
+    FavoritesStore *m_favorites = nullptr;
+    FavoritesMenu *m_favoritesMenu = nullptr;
+    QPointer<InternetOptionsDialog> m_internetOptions;
     PopupFilter *m_popupFilter = nullptr;
     MessageFilter *m_messageFilter = nullptr;
     GlobalHotKeys *m_hotKeys = nullptr;

@@ -76,6 +76,10 @@ public:
     virtual void runDocumentScript(const QString &script, const ScriptResult &done = {}) = 0;
     // Gives the page's document window the keyboard focus.
     virtual void focusDocument() = 0;
+    // Finds text in the page from the current match on, forward or back, and marks it;
+    // `done` hears how many matches there are (0: none).
+    using FindResult = std::function<void(int matches)>;
+    virtual void findText(const QString &text, bool matchCase, bool backward, const FindResult &done = {}) = 0;
 
     // The id of the process that renders the page, 0 when there is none.
     virtual qint64 rendererProcessId() const = 0;
@@ -106,6 +110,7 @@ private:
     ContextMenuHandler m_contextMenuHandler;
 };
 
+class BrowsingData;
 class ContentFilter;
 
 // Creates the browser controls; the program has one, made when the first page opens.
@@ -117,6 +122,8 @@ public:
     // Every request of every page is put to this filter from then on (none: no filtering).
     // It lives as long as the program.
     virtual void setContentFilter(ContentFilter *filter) = 0;
+    // The user's browsing data; starts the engine when needed; none when it cannot start.
+    virtual BrowsingData *browsingData() = 0;
     // Called once every page is gone, before the program ends.
     virtual void shutdown() = 0;
 };

@@ -30,7 +30,7 @@ QString EngineLoader::pluginPath()
     return appDir + "/" + kPluginFile;
 }
 
-TEmbeddedWB *EngineLoader::createBrowser(QWidget *parent)
+bool EngineLoader::load()
 {
     if (!m_factory && !m_failed) {
         m_loader.setFileName(pluginPath());
@@ -43,7 +43,17 @@ TEmbeddedWB *EngineLoader::createBrowser(QWidget *parent)
             qWarning("sablix: the web engine could not be loaded: %s", qPrintable(m_error));
         }
     }
-    return m_factory ? m_factory->createBrowser(parent) : nullptr;
+    return m_factory != nullptr;
+}
+
+TEmbeddedWB *EngineLoader::createBrowser(QWidget *parent)
+{
+    return load() ? m_factory->createBrowser(parent) : nullptr;
+}
+
+BrowsingData *EngineLoader::browsingData()
+{
+    return load() ? m_factory->browsingData() : nullptr;
 }
 
 void EngineLoader::setContentFilter(ContentFilter *filter)

@@ -15,6 +15,7 @@ public:
 
     TEmbeddedWB *createBrowser(QWidget *parent) override;
     void setContentFilter(ContentFilter *filter) override;
+    BrowsingData *browsingData() override;
     void shutdown() override;
 
     bool isLoaded() const { return m_factory != nullptr; }
@@ -23,6 +24,8 @@ public:
     static QString pluginPath();
 
 private:
+    bool load();
+
     QPluginLoader m_loader;
     EngineFactory *m_factory = nullptr;
     QString m_error;

@@ -116,6 +116,14 @@ void ScriptedBrowser::runDocumentScript(const QString &script, const ScriptResul
         QTimer::singleShot(0, this, [done, result] { done(result); });
 }
 
+void ScriptedBrowser::findText(const QString &text, bool matchCase, bool backward, const FindResult &done)
+{
+    calls << QStringLiteral("Find %1 %2 %3").arg(text).arg(matchCase).arg(backward);
+    const int matches = findResponder ? findResponder(text, matchCase) : 0;
+    if (done)
+        QTimer::singleShot(0, this, [done, matches] { done(matches); });
+}
+
 void ScriptedBrowser::focusDocument()
 {
     calls << QStringLiteral("FocusDocument");
@@ -159,4 +167,14 @@ TEmbeddedWB *ScriptedEngine::createBrowser(QWidget *parent)
     browser->playsNavigations = playsNavigations;
     created.append(browser);
     return browser;
+}
+
+void ScriptedBrowsingData::deleteCookie(const Cookie &cookie)
+{
+    cookieJar.removeIf([&cookie](const Cookie &held) { return held.raw == cookie.raw; });
+}
+
+void ScriptedBrowsingData::deleteSessionCookies()
+{
+    cookieJar.removeIf([](const Cookie &held) { return held.session(); });
 }

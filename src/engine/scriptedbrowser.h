@@ -1,5 +1,6 @@
 #pragma once
 
+#include "browsingdata.h"
 #include "embeddedwb.h"
 
 #include <QList>
@@ -37,7 +38,10 @@ public:
     bool scriptWindowsAllowed = true;
     void runDocumentScript(const QString &script, const ScriptResult &done = {}) override;
     void focusDocument() override;
+    void findText(const QString &text, bool matchCase, bool backward, const FindResult &done = {}) override;
     qint64 rendererProcessId() const override { return 0; }
+    // What findText finds: the number of matches for the text (0 when unset).
+    std::function<int(const QString &text, bool matchCase)> findResponder;
 
     // What was done to this control, one entry per call: "Navigate about:blank", "Refresh", ...
     QStringList calls;
@@ -82,11 +86,31 @@ private:
     int m_textSize = 2;
 };
 
+// Browsing data in memory, for tests: visited addresses, a cache that counts its
+// clearings, and cookies.
+class ScriptedBrowsingData : public BrowsingData
+{
+public:
+    void clearVisitedLinks() override { visitedUrls.clear(); }
+    bool visited(const QUrl &url) const override { return visitedUrls.contains(url); }
+    void clearHttpCache() override { ++cacheClearings; }
+    QList<Cookie> cookies() const override { return cookieJar; }
+    void deleteCookie(const Cookie &cookie) override;
+    void deleteAllCookies() override { cookieJar.clear(); }
+    void deleteSessionCookies() override;
+
+    QList<QUrl> visitedUrls;
+    int cacheClearings = 0;
+    QList<Cookie> cookieJar;
+};
+
 class ScriptedEngine : public EngineFactory
 {
 public:
     TEmbeddedWB *createBrowser(QWidget *parent) override;
     void setContentFilter(ContentFilter *filter) override { contentFilter = filter; }
+    BrowsingData *browsingData() override { return failing ? nullptr : &data; }
+    ScriptedBrowsingData data;
     void shutdown() override { ++shutdowns; }
 
     ContentFilter *contentFilter = nullptr;

@@ -24,7 +24,7 @@ const QString kAboutBlank = QStringLiteral("about:blank");
 AddressBar::AddressBar(TFormWebbrowser *pages, PageOpener *opener, AddressBox *address, QToolButton *go,
                        const HistoryButtons &history)
     : QObject(address), m_pages(pages), m_opener(opener), m_address(address), m_history(history),
-      m_typedUrls(new TypedUrls(this))
+      m_typedUrls(new TypedUrls(this)), m_suggestions(new QStringListModel(this))
 {
     QComboBox *box = m_address->box();
     EnterLineEdit *edit = EnterLineEdit::install(box);
@@ -32,7 +32,8 @@ AddressBar::AddressBar(TFormWebbrowser *pages, PageOpener *opener, AddressBox *a
     // Auto-suggest from the typed addresses. The completer belongs to the edit field alone:
     // given to the box, the box would report a chosen suggestion that is also in its list
     // as a choice of its own, and Go would run twice.
-    m_completer = new QCompleter(m_typedUrls->model(), edit);
+    refreshSuggestions();
+    m_completer = new QCompleter(m_suggestions, edit);
     m_completer->setCaseSensitivity(Qt::CaseInsensitive);
     m_completer->setFilterMode(Qt::MatchContains);
     m_completer->setCompletionMode(QCompleter::PopupCompletion);
@@ -86,8 +87,32 @@ void AddressBar::Go()
     }
     m_pages->FocusActiveDocument();
     m_address->appendHistory(address);
-    if (!address.startsWith(WebLinks::firstEngineQuery()) || text.contains(QLatin1Char('.')))
+    if (!address.startsWith(WebLinks::firstEngineQuery()) || text.contains(QLatin1Char('.'))) {
         m_typedUrls->add(address);
+        refreshSuggestions();
+    }
+}
+
+void AddressBar::clearTypedUrls()
+{
+    m_typedUrls->clear();
+    refreshSuggestions();
+}
+
+void AddressBar::setMoreSuggestions(const QStringList &addresses)
+{
+    m_moreSuggestions = addresses;
+    refreshSuggestions();
+}
+
+void AddressBar::refreshSuggestions()
+{
+    QStringList all = m_typedUrls->addresses();
+    for (const QString &address : std::as_const(m_moreSuggestions))
+        if (!all.contains(address))
+            all << address;
+    if (all != m_suggestions->stringList())
+        m_suggestions->setStringList(all);
 }
 
 void AddressBar::complete(Qt::KeyboardModifiers modifiers)

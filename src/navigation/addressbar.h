@@ -2,10 +2,12 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class AddressBox;
 class PageOpener;
 class QCompleter;
+class QStringListModel;
 class QToolButton;
 class TFormWebbrowser;
 class TypedUrls;
@@ -43,6 +45,10 @@ public:
     void showHistoryState(bool backEnabled, bool forwardEnabled);
 
     TypedUrls *typedUrls() const { return m_typedUrls; }
+    // Forgets the typed addresses (their file too).
+    void clearTypedUrls();
+    // More addresses to suggest beside the typed ones (the favorites).
+    void setMoreSuggestions(const QStringList &addresses);
 
 signals:
     void searchRequested(const QString &text);
@@ -52,6 +58,10 @@ private:
     PageOpener *m_opener;
     AddressBox *m_address;
     HistoryButtons m_history;
+    void refreshSuggestions();
+
     TypedUrls *m_typedUrls;
     QCompleter *m_completer;
+    QStringListModel *m_suggestions;
+    QStringList m_moreSuggestions;
 };

@@ -3,6 +3,7 @@
 #include "../app/listfile.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QStringListModel>
@@ -41,4 +42,10 @@ void TypedUrls::add(const QString &address)
     m_model->setStringList(list);
     QDir().mkpath(QFileInfo(filePath()).absolutePath());
     ListFile::save(filePath(), list);
+}
+
+void TypedUrls::clear()
+{
+    m_model->setStringList({});
+    QFile::remove(filePath());
 }

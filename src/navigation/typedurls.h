@@ -19,6 +19,8 @@ public:
     QStringListModel *model() const { return m_model; }
     QStringList addresses() const;
     void add(const QString &address);
+    // Forgets them all, and the file.
+    void clear();
     static QString filePath();
 
 private:

@@ -5,6 +5,10 @@
 #include "statusbar/setform.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include "engine/internetoptions.h"
 #include <QComboBox>
 #include <QDialog>
 #include <QLabel>
@@ -94,6 +98,50 @@ private slots:
         QVERIFY2(item, qPrintable(name));
         QCOMPARE(item->text(), caption);
         QCOMPARE(item->shortcut(), QKeySequence(keys));
+    }
+
+    // Every command of the table does something, unless the table says it is meant not to.
+    void everyCommandHasAHandler()
+    {
+        AppFixture app;
+        for (int i = 0; i < kCommandCount; ++i) {
+            const CommandInfo &info = commandInfo(Command(i));
+            QCOMPARE(info.id, Command(i));
+            QVERIFY2(app.main->commands().isBound(info.id) != info.withoutHandler, info.name);
+            QVERIFY2(app.item(info.name), info.name);
+        }
+        // What does nothing on purpose: a check mark that is its own state, and an item for a
+        // browser this system does not have, greyed.
+        QVERIFY(commandInfo(Command::NOffline).withoutHandler);
+        QVERIFY(!app.item("NSetBrowserIE")->isEnabled());
+    }
+
+    void internetOptionsKeepTheHomePageAndMirrorTheSwitches()
+    {
+        AppFixture app;
+        app.openPage(QStringLiteral("http://home.test/"), QStringLiteral("Home"));
+        app.item("NInternetOption")->trigger();
+        auto *dialog = app.main->findChild<QDialog *>(QStringLiteral("InternetOptionsDialog"));
+        QVERIFY(dialog && dialog->isVisible());
+        QVERIFY(dialog->isWindow());
+        dialog->findChild<QPushButton *>(QStringLiteral("UseCurrentPage"))->click();
+        QCOMPARE(dialog->findChild<QLineEdit *>(QStringLiteral("HomePage"))->text(), QStringLiteral("http://home.test/"));
+        auto *buttons = dialog->findChild<QDialogButtonBox *>();
+        buttons->button(QDialogButtonBox::Ok)->click();
+        QCOMPARE(InternetOptions::homePage(), QStringLiteral("http://home.test/"));
+        // The switches are the menu's.
+        app.item("NInternetOption")->trigger();
+        dialog = app.main->findChild<QDialog *>(QStringLiteral("InternetOptionsDialog"));
+        auto *popups = dialog->findChild<QCheckBox *>(QStringLiteral("NStopPopupBox"));
+        QVERIFY(popups->isChecked());
+        popups->click();
+        QVERIFY(!app.item("NStopPopup")->isChecked());
+        QCOMPARE(app.configValue(QStringLiteral("StopPopup")), QStringLiteral("0"));
+        app.item("NStopPopup")->trigger();
+        QVERIFY(popups->isChecked());
+        dialog->findChild<QPushButton *>(QStringLiteral("UseBlankPage"))->click();
+        dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        QCOMPARE(InternetOptions::homePage(), QStringLiteral("about:blank"));
     }
 
     void hiddenItemsAndSeparators()

@@ -12,7 +12,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTabWidget>
+#include <QApplication>
+#include <QDialog>
 #include <QTest>
+#include <QTimer>
 
 void writeFile(const QString &path, const QByteArray &bytes)
 {
@@ -117,4 +120,21 @@ QString AppFixture::addressText() const
 void AppFixture::setAddressText(const QString &text)
 {
     main->CBURL->setEditText(text);
+}
+
+void whenDialogShows(std::function<void(QDialog *)> act)
+{
+    auto *poll = new QTimer;
+    poll->setInterval(20);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, act] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        poll->stop();
+        poll->deleteLater();
+        act(dialog);
+        if (dialog->isVisible())
+            dialog->reject();
+    });
+    poll->start();
 }

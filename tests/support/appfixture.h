@@ -11,7 +11,10 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
+
+class QDialog;
 
 class AddressBar;
 class AdScrubber;
@@ -72,6 +75,10 @@ public:
 private:
     QTemporaryDir m_dir;
 };
+
+// Acts on the next modal dialog as soon as it shows (a person answering it); the dialog is
+// rejected when `act` leaves it open.
+void whenDialogShows(std::function<void(QDialog *)> act);
 
 // Writes bytes to a file, creating its folder.
 void writeFile(const QString &path, const QByteArray &bytes);

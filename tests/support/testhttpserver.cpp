@@ -57,12 +57,20 @@ void TestHttpServer::serve(QTcpSocket *socket)
                    QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
     } else {
         delay = it->delayMs;
-        response = "HTTP/1.1 200 OK\r\nContent-Type: " + it->contentType +
-                   "\r\nCache-Control: no-store\r\nContent-Length: " + QByteArray::number(it->body.size()) +
-                   "\r\nConnection: close\r\n\r\n" + it->body;
+        const QByteArray caching = it->headers.contains("Cache-Control") ? QByteArray() : "Cache-Control: no-store\r\n";
+        response = "HTTP/1.1 200 OK\r\nContent-Type: " + it->contentType + "\r\n" + caching + it->headers +
+                   "Content-Length: " + QByteArray::number(it->body.size()) + "\r\nConnection: close\r\n\r\n" + it->body;
     }
     QTimer::singleShot(delay, socket, [socket, response] {
         socket->write(response);
         socket->disconnectFromHost();
     });
+}
+
+int TestHttpServer::requestsFor(const QByteArray &path) const
+{
+    int count = 0;
+    for (const Request &request : requests)
+        count += request.path.split('?').value(0) == path;
+    return count;
 }

@@ -19,11 +19,17 @@ public:
         QByteArray body;
         QByteArray contentType = "text/html; charset=utf-8";
         int delayMs = 0;
+        // Headers of the response beside the content ones; "Cache-Control: no-store" unless
+        // they name a Cache-Control of their own.
+        QByteArray headers;
     };
 
     explicit TestHttpServer(QObject *parent = nullptr);
 
     void setPage(const QByteArray &path, const QByteArray &html, int delayMs = 0);
+    void setPage(const QByteArray &path, const Page &page) { m_pages.insert(path, page); }
+    // How many requests asked for this path (the query aside).
+    int requestsFor(const QByteArray &path) const;
     QUrl url(const QByteArray &path) const;
 
     struct Request

@@ -4,7 +4,7 @@
 #include "../internetoptions.h"
 #include "browserpage.h"
 #include "browserview.h"
-#include "pagecommands.h"
+#include "enginedialogs.h"
 #include "webengineprofile.h"
 
 #include <QAction>
@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QWebEngineFindTextResult>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineScriptCollection>
 #include <QWebEngineNewWindowRequest>
@@ -337,6 +338,20 @@ void WebEngineBrowser::focusDocument()
     runDocumentScript(QStringLiteral("window.focus();"));
 }
 
+void WebEngineBrowser::findText(const QString &text, bool matchCase, bool backward, const FindResult &done)
+{
+    QWebEnginePage::FindFlags flags;
+    if (matchCase)
+        flags |= QWebEnginePage::FindCaseSensitively;
+    if (backward)
+        flags |= QWebEnginePage::FindBackward;
+    QPointer<WebEngineBrowser> guard = this;
+    m_page->findText(text, flags, [guard, done](const QWebEngineFindTextResult &result) {
+        if (guard && done)
+            done(result.numberOfMatches());
+    });
+}
+
 qint64 WebEngineBrowser::rendererProcessId() const
 {
     return m_page->renderProcessPid();
@@ -371,19 +386,19 @@ void WebEngineBrowser::ExecWB(int command, int option, const QVariant &in, QVari
             *out = m_textSize;
         break;
     case ExecSaveAs:
-        PageCommands::saveAs(this);
+        EngineDialogs::saveAs(this);
         break;
     case ExecPrint:
-        PageCommands::print(this);
+        EngineDialogs::print(this);
         break;
     case ExecPrintPreview:
-        PageCommands::printPreview(this);
+        EngineDialogs::printPreview(this);
         break;
     case ExecPageSetup:
-        PageCommands::pageSetup(this);
+        EngineDialogs::pageSetup(this);
         break;
     case ExecProperties:
-        PageCommands::properties(this);
+        EngineDialogs::properties(this);
         break;
     default:
         break;

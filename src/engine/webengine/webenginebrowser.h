@@ -39,6 +39,7 @@ public:
     void setScriptWindowsAllowed(bool allowed) override;
     void runDocumentScript(const QString &script, const ScriptResult &done = {}) override;
     void focusDocument() override;
+    void findText(const QString &text, bool matchCase, bool backward, const FindResult &done = {}) override;
     qint64 rendererProcessId() const override;
 
     BrowserPage *page() const { return m_page; }

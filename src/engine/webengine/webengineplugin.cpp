@@ -1,6 +1,7 @@
 #include "webengineplugin.h"
 
 #include "webenginebrowser.h"
+#include "webenginebrowsingdata.h"
 #include "webengineprofile.h"
 
 TEmbeddedWB *WebEnginePlugin::createBrowser(QWidget *parent)
@@ -11,6 +12,11 @@ TEmbeddedWB *WebEnginePlugin::createBrowser(QWidget *parent)
 void WebEnginePlugin::setContentFilter(ContentFilter *filter)
 {
     WebEngineProfile::setContentFilter(filter);
+}
+
+BrowsingData *WebEnginePlugin::browsingData()
+{
+    return WebEngineProfile::browsingData();
 }
 
 void WebEnginePlugin::shutdown()

@@ -13,5 +13,6 @@ class WebEnginePlugin : public QObject, public EngineFactory
 public:
     TEmbeddedWB *createBrowser(QWidget *parent) override;
     void setContentFilter(ContentFilter *filter) override;
+    BrowsingData *browsingData() override;
     void shutdown() override;
 };

@@ -1,6 +1,7 @@
 #include "webengineprofile.h"
 
 #include "requestblocker.h"
+#include "webenginebrowsingdata.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -17,6 +18,7 @@ namespace {
 
 QWebEngineProfile *g_profile = nullptr;
 RequestBlocker *g_blocker = nullptr;
+WebEngineBrowsingData *g_data = nullptr;
 ContentFilter *g_filter = nullptr;
 
 QString userFolder(QStandardPaths::StandardLocation location)
@@ -71,7 +73,14 @@ QWebEngineProfile *instance()
     g_blocker = new RequestBlocker(g_profile);
     g_blocker->setFilter(g_filter);
     g_profile->setUrlRequestInterceptor(g_blocker);
+    g_data = new WebEngineBrowsingData(g_profile);
     return g_profile;
+}
+
+WebEngineBrowsingData *browsingData()
+{
+    instance();
+    return g_data;
 }
 
 void setContentFilter(ContentFilter *filter)
@@ -93,6 +102,7 @@ void release()
     delete g_profile;
     g_profile = nullptr;
     g_blocker = nullptr;
+    g_data = nullptr;
 }
 
 } // namespace WebEngineProfile

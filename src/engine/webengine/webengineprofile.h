@@ -1,6 +1,7 @@
 #pragma once
 
 class ContentFilter;
+class WebEngineBrowsingData;
 class QWebEngineProfile;
 
 // The one persistent profile of the user (cookies, cache, visited links), created with
@@ -13,6 +14,9 @@ void release();
 // Every request of the profile goes to this filter; pages take their hiding style sheets
 // from it.
 void setContentFilter(ContentFilter *filter);
+
+// The profile's browsing data (the profile is made when needed).
+WebEngineBrowsingData *browsingData();
 ContentFilter *contentFilter();
 
 } // namespace WebEngineProfile

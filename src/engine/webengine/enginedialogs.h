@@ -4,7 +4,7 @@ class WebEngineBrowser;
 
 // The engine's dialogs for one page: save as, print, print preview, page setup, properties.
 // One printer is kept for the whole program, so settings carry from one dialog to the next.
-namespace PageCommands {
+namespace EngineDialogs {
 
 void saveAs(WebEngineBrowser *browser);
 void print(WebEngineBrowser *browser);
@@ -12,4 +12,4 @@ void printPreview(WebEngineBrowser *browser);
 void pageSetup(WebEngineBrowser *browser);
 void properties(WebEngineBrowser *browser);
 
-} // namespace PageCommands
+} // namespace EngineDialogs

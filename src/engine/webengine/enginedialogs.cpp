@@ -1,4 +1,4 @@
-#include "pagecommands.h"
+#include "enginedialogs.h"
 
 #include "browserpage.h"
 #include "browserview.h"
@@ -21,7 +21,7 @@
 #include <QStandardPaths>
 #include <QVBoxLayout>
 
-namespace PageCommands {
+namespace EngineDialogs {
 namespace {
 
 QPrinter &sharedPrinter()
@@ -129,4 +129,4 @@ void properties(WebEngineBrowser *browser)
     });
 }
 
-} // namespace PageCommands
+} // namespace EngineDialogs

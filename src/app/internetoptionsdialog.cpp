@@ -1,0 +1,130 @@
+#include "internetoptionsdialog.h"
+
+#include "../adblock/filtersources.h"
+#include "../engine/internetoptions.h"
+#include "listfile.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+InternetOptionsDialog::InternetOptionsDialog(const QList<QAction *> &switches, std::function<QString()> currentPage,
+                                             QWidget *parent)
+    : QDialog(parent), m_currentPage(std::move(currentPage))
+{
+    setObjectName(QStringLiteral("InternetOptionsDialog"));
+    setWindowTitle(QStringLiteral("Internet选项"));
+    setAttribute(Qt::WA_DeleteOnClose);
+
+    auto *home = new QGroupBox(QStringLiteral("主页"), this);
+    m_homePage = new QLineEdit(InternetOptions::homePage(), home);
+    m_homePage->setObjectName(QStringLiteral("HomePage"));
+    auto *useCurrent = new QPushButton(QStringLiteral("使用当前页(&C)"), home);
+    useCurrent->setObjectName(QStringLiteral("UseCurrentPage"));
+    auto *useBlank = new QPushButton(QStringLiteral("使用空白页(&B)"), home);
+    useBlank->setObjectName(QStringLiteral("UseBlankPage"));
+    connect(useCurrent, &QPushButton::clicked, this, [this] {
+        const QString page = m_currentPage ? m_currentPage() : QString();
+        if (!page.trimmed().isEmpty())
+            m_homePage->setText(page);
+    });
+    connect(useBlank, &QPushButton::clicked, this, [this] { m_homePage->setText(QStringLiteral("about:blank")); });
+    auto *homeButtons = new QHBoxLayout;
+    homeButtons->addStretch();
+    homeButtons->addWidget(useCurrent);
+    homeButtons->addWidget(useBlank);
+    auto *homeLayout = new QVBoxLayout(home);
+    homeLayout->addWidget(new QLabel(QStringLiteral("地址(&R):"), home));
+    homeLayout->addWidget(m_homePage);
+    homeLayout->addLayout(homeButtons);
+
+    // The switches of the menu "广告屏蔽": one item each, switched together.
+    auto *blocking = new QGroupBox(QStringLiteral("广告屏蔽"), this);
+    auto *blockingLayout = new QVBoxLayout(blocking);
+    for (QAction *item : switches) {
+        auto *box = new QCheckBox(item->text(), blocking);
+        box->setObjectName(item->objectName() + QStringLiteral("Box"));
+        box->setChecked(item->isChecked());
+        connect(box, &QCheckBox::clicked, item, [item, box] {
+            if (item->isChecked() != box->isChecked())
+                item->trigger();
+        });
+        connect(item, &QAction::toggled, box, &QCheckBox::setChecked);
+        blockingLayout->addWidget(box);
+    }
+
+    auto *lists = new QGroupBox(QStringLiteral("订阅的广告过滤列表"), this);
+    m_subscriptions = new QListWidget(lists);
+    m_subscriptions->setObjectName(QStringLiteral("Subscriptions"));
+    for (const QString &line : ListFile::load(FilterSources::subscriptionsFile()).value_or(QStringList()))
+        if (!line.trimmed().isEmpty())
+            m_subscriptions->addItem(line.trimmed());
+    m_newSubscription = new QLineEdit(lists);
+    m_newSubscription->setObjectName(QStringLiteral("NewSubscription"));
+    m_newSubscription->setPlaceholderText(QStringLiteral("https://..."));
+    auto *add = new QPushButton(QStringLiteral("添加(&A)"), lists);
+    auto *remove = new QPushButton(QStringLiteral("删除(&D)"), lists);
+    auto *editRules = new QPushButton(QStringLiteral("编辑我的过滤规则(&E)..."), lists);
+    connect(add, &QPushButton::clicked, this, &InternetOptionsDialog::addSubscription);
+    connect(m_newSubscription, &QLineEdit::returnPressed, this, &InternetOptionsDialog::addSubscription);
+    connect(remove, &QPushButton::clicked, this, [this] { delete m_subscriptions->currentItem(); });
+    connect(editRules, &QPushButton::clicked, this, &InternetOptionsDialog::editRulesRequested);
+    auto *addRow = new QHBoxLayout;
+    addRow->addWidget(m_newSubscription, 1);
+    addRow->addWidget(add);
+    addRow->addWidget(remove);
+    auto *listsLayout = new QVBoxLayout(lists);
+    listsLayout->addWidget(m_subscriptions);
+    listsLayout->addLayout(addRow);
+    listsLayout->addWidget(editRules);
+
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, [this] {
+        apply();
+        accept();
+    });
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(home);
+    layout->addWidget(blocking);
+    layout->addWidget(lists);
+    layout->addWidget(buttons);
+    resize(520, sizeHint().height());
+}
+
+void InternetOptionsDialog::addSubscription()
+{
+    const QUrl address(m_newSubscription->text().trimmed(), QUrl::StrictMode);
+    if (!address.isValid() || (address.scheme() != QLatin1String("http") && address.scheme() != QLatin1String("https")) ||
+        address.host().isEmpty())
+        return;
+    if (m_subscriptions->findItems(address.toString(), Qt::MatchExactly).isEmpty())
+        m_subscriptions->addItem(address.toString());
+    m_newSubscription->clear();
+}
+
+void InternetOptionsDialog::apply()
+{
+    const QString home = m_homePage->text().trimmed();
+    InternetOptions::setHomePage(home.isEmpty() ? QStringLiteral("about:blank") : home);
+    QStringList addresses;
+    for (int i = 0; i < m_subscriptions->count(); ++i)
+        addresses << m_subscriptions->item(i)->text();
+    const QString file = FilterSources::subscriptionsFile();
+    if (addresses != ListFile::load(file).value_or(QStringList())) {
+        QDir().mkpath(QFileInfo(file).absolutePath());
+        ListFile::save(file, addresses);
+        emit subscriptionsChanged();
+    }
+}

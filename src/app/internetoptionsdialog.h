@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QDialog>
+
+#include <functional>
+
+class QAction;
+class QLineEdit;
+class QListWidget;
+
+// "Internet选项", in a window of its own: the home page that Go Home opens, the switches of
+// the ad-blocking menu, and the filter lists the user subscribes to.
+class InternetOptionsDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // `switches` are the menu's check items, shown and switched here as there;
+    // `currentPage` gives the active page's address ("使用当前页").
+    InternetOptionsDialog(const QList<QAction *> &switches, std::function<QString()> currentPage, QWidget *parent);
+
+    QLineEdit *homePage() const { return m_homePage; }
+    QListWidget *subscriptions() const { return m_subscriptions; }
+    // Stores what the dialog shows.
+    void apply();
+
+signals:
+    void subscriptionsChanged();
+    // The user's own rules, to be opened in an editor.
+    void editRulesRequested();
+
+private:
+    void addSubscription();
+
+    std::function<QString()> m_currentPage;
+    QLineEdit *m_homePage;
+    QListWidget *m_subscriptions;
+    QLineEdit *m_newSubscription;
+};

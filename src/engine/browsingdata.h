@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QUrl>
+
+// What the engine keeps of the user's browsing, as the cleaner needs it: visited links,
+// the HTTP cache and cookies. Everything here runs on the interface thread.
+class BrowsingData
+{
+public:
+    struct Cookie
+    {
+        QByteArray name;
+        QString domain;
+        QString path;
+        QDateTime expires; // invalid for a session cookie
+        QByteArray raw;    // the whole cookie, to delete it by
+        bool session() const { return !expires.isValid(); }
+    };
+
+    virtual ~BrowsingData() = default;
+
+    virtual void clearVisitedLinks() = 0;
+    virtual bool visited(const QUrl &url) const = 0;
+    virtual void clearHttpCache() = 0;
+    // The cookies the engine holds now, persistent and session.
+    virtual QList<Cookie> cookies() const = 0;
+    virtual void deleteCookie(const Cookie &cookie) = 0;
+    virtual void deleteAllCookies() = 0;
+    // The end of the browsing session: the cookies that live only as long as it.
+    virtual void deleteSessionCookies() = 0;
+};

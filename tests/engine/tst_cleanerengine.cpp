@@ -1,0 +1,102 @@
+#include "enginetest.h"
+#include "engine/browsingdata.h"
+
+#include <QAction>
+
+// The cleaner against the real engine's profile: cookies a page set, the HTTP cache and
+// visited links are gone after their commands.
+class TestCleanerEngine : public EngineTest
+{
+    Q_OBJECT
+
+private:
+    QByteArray lastCookieHeader(const QByteArray &path) const
+    {
+        QByteArray header;
+        for (const TestHttpServer::Request &request : server.requests)
+            if (request.path.split('?').value(0) == path)
+                header = request.headers.value("cookie");
+        return header;
+    }
+
+    // Loads the page that sets two cookies, then the one that shows them.
+    bool setCookies()
+    {
+        if (!open(url("/setcookie.html")))
+            return false;
+        return QTest::qWaitFor([&] { return engine.browsingData()->cookies().size() == 2; }, 10000);
+    }
+
+    bool cookiesSent()
+    {
+        TEmbeddedWB *page = open(url("/echo.html"));
+        return page && !lastCookieHeader("/echo.html").isEmpty();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        TestHttpServer::Page cookies;
+        cookies.body = "<html><head><title>Cookies</title></head><body>set</body></html>";
+        cookies.headers = "Set-Cookie: kept=1; Max-Age=3600; Path=/\r\nSet-Cookie: session=1; Path=/\r\n";
+        server.setPage("/setcookie.html", cookies);
+        server.setPage("/echo.html", "<html><head><title>Echo</title></head><body>echo</body></html>");
+        TestHttpServer::Page cached;
+        cached.body = "<html><head><title>Cached</title></head><body>cached</body></html>";
+        cached.headers = "Cache-Control: max-age=3600\r\n";
+        server.setPage("/cached.html", cached);
+        server.setPage("/other.html", "<html><head><title>Other</title></head><body>other</body></html>");
+    }
+
+    void init() { makeProgram(); }
+    void cleanup() { app.reset(); }
+    void cleanupTestCase() { engine.shutdown(); }
+
+    void cookiesGoWithTheirCommand()
+    {
+        QVERIFY(setCookies());
+        QVERIFY(cookiesSent());
+        QCOMPARE(lastCookieHeader("/echo.html"), QByteArray("kept=1; session=1"));
+        app->item("NCleanCookies")->trigger();
+        QTRY_VERIFY(engine.browsingData()->cookies().isEmpty());
+        active()->Refresh();
+        QVERIFY(waitLoaded(active()));
+        QCOMPARE(lastCookieHeader("/echo.html"), QByteArray());
+    }
+
+    void cleanAllTakesTheCookiesToo()
+    {
+        QVERIFY(setCookies());
+        app->item("NCleanAll")->trigger();
+        QTRY_VERIFY(engine.browsingData()->cookies().isEmpty());
+        QVERIFY(!cookiesSent());
+    }
+
+    void afterClearingTheCacheThePageComesFromTheServer()
+    {
+        QVERIFY(open(url("/cached.html")));
+        QCOMPARE(server.requestsFor("/cached.html"), 1);
+        QVERIFY(open(url("/other.html")));
+        active()->Navigate(url("/cached.html"));
+        QVERIFY(waitLoaded(active()));
+        QCOMPARE(server.requestsFor("/cached.html"), 1); // from the cache
+        app->item("NCleanCache")->trigger();
+        QTest::qWait(500);
+        active()->Navigate(url("/other.html"));
+        QVERIFY(waitLoaded(active()));
+        active()->Navigate(url("/cached.html"));
+        QVERIFY(waitLoaded(active()));
+        QTRY_COMPARE(server.requestsFor("/cached.html"), 2);
+    }
+
+    void visitedLinksAreForgotten()
+    {
+        QVERIFY(open(url("/other.html")));
+        QTRY_VERIFY(engine.browsingData()->visited(server.url("/other.html")));
+        app->item("NCleanHistory")->trigger();
+        QTRY_VERIFY(!engine.browsingData()->visited(server.url("/other.html")));
+    }
+};
+
+SABLIX_ENGINE_TEST_MAIN(TestCleanerEngine)
+#include "tst_cleanerengine.moc"

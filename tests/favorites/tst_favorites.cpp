@@ -1,0 +1,251 @@
+#include "appfixture.h"
+#include "favorites/favoritesdialogs.h"
+#include "favorites/favoritesmenu.h"
+#include "favorites/favoritesstore.h"
+
+#include <QAction>
+#include <QCompleter>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <functional>
+
+// The favorites: files of their own, names made safe, hostile files passed over, the
+// bookmark file both ways, and the menu's two commands.
+class TestFavorites : public QObject
+{
+    Q_OBJECT
+
+private:
+    static void write(const QString &path, const QByteArray &bytes)
+    {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    // The tree as "folder/name=url" lines, sorted.
+    static QStringList flat(const FavoritesStore::Folder &folder, const QString &prefix = {})
+    {
+        QStringList lines;
+        for (const FavoritesStore::Favorite &favorite : folder.favorites)
+            lines << prefix + favorite.name + QLatin1Char('=') + favorite.url;
+        for (const FavoritesStore::Folder &sub : folder.folders) {
+            lines << prefix + sub.name + QLatin1Char('/');
+            lines << flat(sub, prefix + sub.name + QLatin1Char('/'));
+        }
+        lines.sort();
+        return lines;
+    }
+
+private slots:
+    void namesAreSafe_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("plain") << "新闻 - 首页" << "新闻 - 首页";
+        QTest::newRow("slashes") << "a/b\\c" << "a_b_c";
+        QTest::newRow("climbing") << "../../.bashrc" << "_.._.bashrc";
+        QTest::newRow("hidden") << ".hidden" << "hidden";
+        QTest::newRow("control") << QStringLiteral("a\x01\x7f" "b") << "a__b";
+        QTest::newRow("blank") << "   " << "未命名";
+        QTest::newRow("long") << QString(300, QLatin1Char('x')) << QString(80, QLatin1Char('x'));
+        QTest::newRow("line break") << "one\ntwo" << "one two";
+    }
+
+    void namesAreSafe()
+    {
+        QFETCH(QString, title);
+        QFETCH(QString, name);
+        QCOMPARE(FavoritesStore::safeName(title), name);
+    }
+
+    void addRenameMoveRemove()
+    {
+        QTemporaryDir root;
+        FavoritesStore store(root.path());
+        QSignalSpy changed(&store, &FavoritesStore::changed);
+        const QString first = store.add(QString(), QStringLiteral("页面"), QStringLiteral("http://a.test/"));
+        const QString second = store.add(QString(), QStringLiteral("页面"), QStringLiteral("http://b.test/"));
+        QCOMPARE(QFileInfo(first).fileName(), QStringLiteral("页面.url"));
+        QCOMPARE(QFileInfo(second).fileName(), QStringLiteral("页面 (2).url"));
+        QFile file(first);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("[InternetShortcut]\r\nURL=http://a.test/\r\n"));
+        const QString folder = store.createFolder(QString(), QStringLiteral("新闻"));
+        const QString moved = store.move(second, folder);
+        QCOMPARE(moved, folder + QStringLiteral("/页面 (2).url"));
+        const QString renamed = store.rename(moved, QStringLiteral("乙"));
+        QCOMPARE(flat(store.tree()), (QStringList{"新闻/", "新闻/乙=http://b.test/", "页面=http://a.test/"}));
+        // Nothing leaves the folder, a folder does not go into itself, and the root stays.
+        QVERIFY(store.add(root.path() + QStringLiteral("/../elsewhere"), QStringLiteral("x"), QStringLiteral("http://x/")).isEmpty());
+        QVERIFY(store.move(folder, folder).isEmpty());
+        QVERIFY(!store.remove(root.path()));
+        QVERIFY(store.add(QString(), QStringLiteral("x"), QStringLiteral("http://x/\n[Other]")).isEmpty());
+        QVERIFY(store.remove(folder));
+        QCOMPARE(flat(store.tree()), QStringList{"页面=http://a.test/"});
+        QVERIFY(!renamed.isEmpty());
+        QVERIFY(changed.size() >= 5);
+    }
+
+    void hostileFilesAreListedSafelyOrPassedOver()
+    {
+        QTemporaryDir root;
+        write(root.filePath(QStringLiteral("good.url")), "[InternetShortcut]\r\nURL=http://good.test/\r\n");
+        write(root.filePath(QStringLiteral("script.url")), "[InternetShortcut]\nURL=javascript:alert(1)\n");
+        write(root.filePath(QStringLiteral("other section.url")), "[Other]\nURL=http://nope/\n");
+        write(root.filePath(QStringLiteral("binary.url")), QByteArray("[InternetShortcut]\nURL=http://x/") + '\0' + '\xff');
+        write(root.filePath(QStringLiteral("huge.url")), "[InternetShortcut]\nURL=http://x/\n" + QByteArray(100000, 'a'));
+        write(root.filePath(QStringLiteral("notes.txt")), "[InternetShortcut]\nURL=http://txt/\n");
+        write(root.filePath(QStringLiteral("lower.URL")), "[internetshortcut]\r\nurl=http://lower.test/\r\n");
+        FavoritesStore store(root.path());
+        QCOMPARE(flat(store.tree()), (QStringList{"good=http://good.test/", "lower=http://lower.test/", "script=javascript:alert(1)"}));
+        // Listed, but a script opens nothing and is no suggestion.
+        QVERIFY(!FavoritesStore::openable(QStringLiteral("javascript:alert(1)")));
+        QVERIFY(!FavoritesStore::openable(QStringLiteral(" JavaScript:void(0)")));
+        QVERIFY(FavoritesStore::openable(QStringLiteral("http://good.test/")));
+        QCOMPARE(store.addresses(), (QStringList{"http://good.test/", "http://lower.test/"}));
+    }
+
+    void bookmarkFilesRoundTrip()
+    {
+        QTemporaryDir first;
+        FavoritesStore source(first.path());
+        source.add(QString(), QStringLiteral("A & <B>"), QStringLiteral("http://a.test/?x=1&y=\"2\""));
+        const QString news = source.createFolder(QString(), QStringLiteral("新闻"));
+        source.add(news, QStringLiteral("头条"), QStringLiteral("https://news.test/头条"));
+        source.createFolder(source.createFolder(news, QStringLiteral("深")), QStringLiteral("更深"));
+        source.add(QString(), QStringLiteral("script"), QStringLiteral("javascript:alert(1)"));
+        QTemporaryDir files;
+        const QString exported = files.filePath(QStringLiteral("bookmarks.html"));
+        QVERIFY(source.exportBookmarkFile(exported));
+
+        QTemporaryDir second;
+        FavoritesStore target(second.path());
+        const FavoritesStore::ImportResult result = target.importBookmarkFile(exported, QString());
+        QCOMPARE(result.imported, 2);
+        QCOMPARE(result.skipped, 1); // the script
+        QStringList expected = flat(source.tree());
+        expected.removeAll(QStringLiteral("script=javascript:alert(1)"));
+        QCOMPARE(flat(target.tree()), expected);
+    }
+
+    void malformedAndHugeBookmarkFilesImportWhatTheyCan()
+    {
+        QTemporaryDir files;
+        QByteArray deep = "<DL>";
+        for (int i = 0; i < 5000; ++i)
+            deep += "<DT><H3>level</H3><DL>";
+        deep += "<DT><A HREF=\"http://deep.test/\">deep</A>";
+        deep += "<DT><A HREF='http://single.test/'>single</A><A HREF=unquoted>x</A><A>no address</A><DL></DL></DL>";
+        write(files.filePath(QStringLiteral("deep.html")), deep);
+        QByteArray huge = "<DL>";
+        while (huge.size() < 50 * 1024 * 1024)
+            huge += "<p>padding that is no bookmark at all " + QByteArray(200, 'z') + "</p>\n";
+        huge += "<DT><A HREF=\"http://end.test/\">end</A></DL>";
+        write(files.filePath(QStringLiteral("huge.html")), huge);
+        write(files.filePath(QStringLiteral("garbage.html")), QByteArray(4096, '\xff') + QByteArray("<a href=\"http://g.test/\">g</a>"));
+
+        QTemporaryDir root;
+        FavoritesStore store(root.path());
+        const auto deepResult = store.importBookmarkFile(files.filePath(QStringLiteral("deep.html")), QString());
+        QCOMPARE(deepResult.imported, 2);
+        // The lists below the deepest folder, two links without an address, and the list
+        // under the deepest one at the end.
+        QCOMPARE(deepResult.skipped, (5000 - FavoritesStore::kMaxDepth) + 2 + 1);
+        QVERIFY(store.addresses().contains(QStringLiteral("http://deep.test/")));
+        QCOMPARE(store.importBookmarkFile(files.filePath(QStringLiteral("huge.html")), QString()).imported, 1);
+        QCOMPARE(store.importBookmarkFile(files.filePath(QStringLiteral("garbage.html")), QString()).imported, 1);
+        QCOMPARE(store.importBookmarkFile(files.filePath(QStringLiteral("missing.html")), QString()).imported, 0);
+    }
+
+    void aFolderOfShortcutsComesIn()
+    {
+        QTemporaryDir from;
+        write(from.filePath(QStringLiteral("a.url")), "[InternetShortcut]\r\nURL=http://a.test/\r\n");
+        write(from.filePath(QStringLiteral("sub/b.url")), "[InternetShortcut]\r\nURL=http://b.test/\r\n");
+        write(from.filePath(QStringLiteral("sub/not.txt")), "x");
+        QTemporaryDir root;
+        FavoritesStore store(root.path());
+        const auto result = store.importShortcutFolder(from.path(), QString());
+        QCOMPARE(result.imported, 2);
+        QCOMPARE(result.skipped, 1);
+        QCOMPARE(flat(store.tree()), (QStringList{"a=http://a.test/", "sub/", "sub/b=http://b.test/"}));
+    }
+
+    void addingTheActivePage()
+    {
+        AppFixture app;
+        // No page, and a page without a document: no dialog.
+        app.item("ActionNAddFavorite")->trigger();
+        QVERIFY(app.pages->NewPage(2));
+        app.pages->activatePage(0);
+        app.item("ActionNAddFavorite")->trigger();
+        QCOMPARE(app.program->favorites()->addresses(), QStringList());
+
+        app.openPage(QStringLiteral("http://fav.test/"), QStringLiteral("收藏的/页面"));
+        whenDialogShows([](QDialog *dialog) {
+            QCOMPARE(dialog->findChild<QLineEdit *>(QStringLiteral("FavoriteName"))->text(), QStringLiteral("收藏的_页面"));
+            dialog->accept();
+        });
+        app.item("ActionNAddFavorite")->trigger();
+        QCOMPARE(app.program->favorites()->addresses(), QStringList{QStringLiteral("http://fav.test/")});
+        QVERIFY(QFileInfo::exists(FavoritesStore::defaultRoot() + QStringLiteral("/收藏的_页面.url")));
+        // The favorites are suggested in the address box.
+        app.program->favorites()->add(QString(), QStringLiteral("only"), QStringLiteral("http://only-a-favorite.test/"));
+        QAbstractItemModel *suggestions = app.main->CBURL->completer()->model();
+        QTRY_VERIFY(!suggestions->match(suggestions->index(0, 0), Qt::DisplayRole,
+                                        QStringLiteral("http://only-a-favorite.test/"), 1, Qt::MatchExactly).isEmpty());
+        // Cancelled, nothing is written.
+        whenDialogShows([](QDialog *dialog) { dialog->reject(); });
+        app.item("ActionNAddFavorite")->trigger();
+        QCOMPARE(app.program->favorites()->addresses().size(), 2);
+        QDir(FavoritesStore::defaultRoot()).removeRecursively();
+    }
+
+    void theOrganiseDialogOpensAFavoriteByGo()
+    {
+        AppFixture app;
+        app.program->favorites()->add(QString(), QStringLiteral("站点"), QStringLiteral("http://site.test/"));
+        app.program->favorites()->add(QString(), QStringLiteral("脚本"), QStringLiteral("javascript:alert(1)"));
+        whenDialogShows([](QDialog *dialog) {
+            auto *tree = dialog->findChild<QTreeWidget *>();
+            for (QTreeWidgetItemIterator it(tree); *it; ++it) {
+                if ((*it)->text(0) == QStringLiteral("脚本") || (*it)->text(0) == QStringLiteral("站点")) {
+                    tree->setCurrentItem(*it);
+                    dialog->findChild<QPushButton *>(QStringLiteral("FavoriteOpen"))->click();
+                }
+            }
+            dialog->accept();
+        });
+        app.item("NTrimFavorite")->trigger();
+        QCOMPARE(app.pages->count(), 1);
+        QCOMPARE(app.active()->LocationURL(), QStringLiteral("http://site.test/"));
+        QDir(FavoritesStore::defaultRoot()).removeRecursively();
+    }
+
+    void theMenuHoldsExactlyItsItems()
+    {
+        AppFixture app;
+        auto *menu = app.main->findChild<QMenu *>(QStringLiteral("NFavorit"));
+        QStringList names;
+        for (QAction *action : menu->actions())
+            names << action->objectName();
+        QCOMPARE(names, (QStringList{"NAddFavorite", "NTrimFavorite", "N28"}));
+        app.program->favorites()->add(QString(), QStringLiteral("x"), QStringLiteral("http://x.test/"));
+        emit menu->aboutToShow();
+        QCOMPARE(menu->actions().size(), 3);
+        QDir(FavoritesStore::defaultRoot()).removeRecursively();
+    }
+};
+
+QTEST_MAIN(TestFavorites)
+#include "tst_favorites.moc"
