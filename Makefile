@@ -6,12 +6,12 @@ PACKAGES := cmake ninja-build g++ make pkg-config \
             qt6-base-dev qt6-declarative-dev qt6-webengine-dev qt6-translations-l10n libxcb1-dev libpsl-dev \
             webext-ublock-origin-chromium \
             fonts-noto-cjk libgl1-mesa-dri \
-            xvfb xauth xdotool x11-utils imagemagick python3
+            xvfb xauth xdotool x11-utils imagemagick python3 openssl
 
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: run test bench setup configure build clean check-display
+.PHONY: run test bench install setup configure build clean check-display
 
 run: check-display build
 	$(BUILD)/bin/sablix
@@ -21,6 +21,11 @@ test: build
 
 bench: build
 	cd $(BUILD) && ctest --output-on-failure --verbose --label-regex bench
+
+# make install PREFIX=/opt/sablix (default /usr/local); DESTDIR works as usual.
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 check-display:
 	$(if $(DISPLAY)$(WAYLAND_DISPLAY),,$(error no display found (DISPLAY is not set): run sablix from a desktop session, or use 'make test' for the headless suite))

@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QIcon>
 #include <QTimer>
 
 #include <memory>
@@ -42,6 +43,11 @@ int main(int argc, char *argv[])
     ApplicationSetup::beforeApplication();
     QApplication app(argc, argv);
     ApplicationSetup::afterApplication(app);
+    QIcon icon;
+    for (const char *size : {"16", "32", "48", "256"})
+        icon.addFile(QStringLiteral(":/icons/sablix-%1.png").arg(QLatin1String(size)));
+    QApplication::setWindowIcon(icon);
+    QGuiApplication::setDesktopFileName(QStringLiteral("sablix"));
 
     TerminationSignals termination;
     EngineLoader engine;

@@ -219,6 +219,10 @@ void TQORMainForm::NAboutClick()
 
 void TQORMainForm::closeEvent(QCloseEvent *event)
 {
+    if (!m_closed && mayClose && !mayClose()) {
+        event->ignore();
+        return;
+    }
     if (!m_closed) {
         m_closed = true;
         emit closing();

@@ -5,6 +5,8 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <functional>
+
 class ConfigStore;
 class QComboBox;
 class QLabel;
@@ -52,6 +54,8 @@ public:
     // Closes the windows that belong to the main window (the about box).
     void closeSubsidiaryWindows();
     void NAboutClick();
+    // Asked when the window is about to close; false keeps it open.
+    std::function<bool()> mayClose;
 
     // The tool bar and its panels.
     QToolBar *ToolBarAddress = nullptr;

@@ -140,6 +140,8 @@ void TQORMainForm::buildMenus()
     clean.item(C::NCleanAll);
     // Beside the sub-menu, which keeps exactly its own items.
     tools.item(C::NCleanOnExit);
+    tools.separator();
+    tools.item(C::NDownloads);
 
     const MenuBuilder help = top("NHelp", QStringLiteral("帮助(&H)"));
     for (C id : {C::NHelpOnline, C::NBrowserHomePage, C::NBrowserBBS})

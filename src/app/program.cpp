@@ -5,6 +5,8 @@
 #include "../adblock/filtersources.h"
 #include "../adblock/popupfilter.h"
 #include "../cleaner/privacycleaner.h"
+#include "../downloads/downloads.h"
+#include "../downloads/downloadswindow.h"
 #include "../engine/embeddedwb.h"
 #include "../favorites/favoritesmenu.h"
 #include "../favorites/favoritesstore.h"
@@ -95,6 +97,9 @@ void Program::makeParts(EngineFactory *engine)
     m_pageCommands->openBlankPage = [this] { return m_opener->openBlankPage(); };
     m_cleaner = new PrivacyCleaner({m_addressBox, m_addressBar, m_searchBar, m_recentlyClosed}, dataFolder(), tempFolder(),
                                    [engine] { return engine->browsingData(); }, this);
+    m_downloads = new Downloads(w);
+    engine->setDownloadHandler(m_downloads);
+    w->mayClose = [this] { return m_downloads->mayClose(); };
     m_favorites = new FavoritesStore(FavoritesStore::defaultRoot(), this);
     m_favoritesMenu = new FavoritesMenu(m_pages, m_favorites, w);
     m_hotKeys = new GlobalHotKeys(this);
@@ -145,6 +150,7 @@ void Program::connectParts()
     connect(m_favoritesMenu, &FavoritesMenu::openRequested, m_addressBar, &AddressBar::openAddress);
     connect(m_favoritesMenu, &FavoritesMenu::statusMessage, m_status, &StatusLine::showMessage);
     connect(m_cleaner, &PrivacyCleaner::statusMessage, m_status, &StatusLine::showMessage);
+    connect(m_downloads, &Downloads::activeChanged, m_status, &StatusLine::setDownloadsText);
     // The favorites feed the address box's suggestions.
     connect(m_favorites, &FavoritesStore::changed, this, [this] { m_addressBar->setMoreSuggestions(m_favorites->addresses()); });
     connect(m_main->NPopup, &QMenu::aboutToShow, this, &Program::showFilterStateOfActivePage);
@@ -266,6 +272,11 @@ void Program::bindCommands()
     bind(C::NCleanOnExit, [this] {
         const bool on = m_main->command(Command::NCleanOnExit)->isChecked();
         m_config.writeString(kRunData, QStringLiteral("CleanOnExit"), on ? QStringLiteral("1") : QStringLiteral("0"));
+    });
+
+    bind(C::NDownloads, [this] {
+        m_downloads->window()->show();
+        m_downloads->window()->raise();
     });
 
     bind(C::NExit, [w] { w->close(); });

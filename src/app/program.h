@@ -12,6 +12,7 @@
 class AdScrubber;
 class AddressBar;
 class AddressBox;
+class Downloads;
 class EngineFactory;
 class FavoritesMenu;
 class FavoritesStore;
@@ -65,6 +66,7 @@ public:
     FilterLists *filterLists() const { return m_filterLists; }
     PageCommands *pageCommands() const { return m_pageCommands; }
     PrivacyCleaner *cleaner() const { return m_cleaner; }
+    Downloads *downloads() const { return m_downloads; }
     FavoritesStore *favorites() const { return m_favorites; }
     FavoritesMenu *favoritesMenu() const { return m_favoritesMenu; }
     // The Internet options window, made when first asked for.
@@ -116,6 +118,7 @@ private:
     FilterLists *m_filterLists = nullptr;
     PageCommands *m_pageCommands = nullptr;
     PrivacyCleaner *m_cleaner = nullptr;
+    Downloads *m_downloads = nullptr;
     FavoritesStore *m_favorites = nullptr;
     FavoritesMenu *m_favoritesMenu = nullptr;
     QPointer<InternetOptionsDialog> m_internetOptions;

@@ -112,6 +112,7 @@ private:
 
 class BrowsingData;
 class ContentFilter;
+class DownloadHandler;
 
 // Creates the browser controls; the program has one, made when the first page opens.
 class EngineFactory
@@ -122,6 +123,8 @@ public:
     // Every request of every page is put to this filter from then on (none: no filtering).
     // It lives as long as the program.
     virtual void setContentFilter(ContentFilter *filter) = 0;
+    // Every download of every page goes to this handler (none: downloads are refused).
+    virtual void setDownloadHandler(DownloadHandler *handler) = 0;
     // The user's browsing data; starts the engine when needed; none when it cannot start.
     virtual BrowsingData *browsingData() = 0;
     // Called once every page is gone, before the program ends.

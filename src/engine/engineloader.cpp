@@ -35,8 +35,10 @@ bool EngineLoader::load()
     if (!m_factory && !m_failed) {
         m_loader.setFileName(pluginPath());
         m_factory = qobject_cast<EngineFactory *>(m_loader.instance());
-        if (m_factory)
+        if (m_factory) {
             m_factory->setContentFilter(m_filter);
+            m_factory->setDownloadHandler(m_downloads);
+        }
         if (!m_factory) {
             m_failed = true;
             m_error = m_loader.errorString();
@@ -61,6 +63,13 @@ void EngineLoader::setContentFilter(ContentFilter *filter)
     m_filter = filter;
     if (m_factory)
         m_factory->setContentFilter(filter);
+}
+
+void EngineLoader::setDownloadHandler(DownloadHandler *handler)
+{
+    m_downloads = handler;
+    if (m_factory)
+        m_factory->setDownloadHandler(handler);
 }
 
 void EngineLoader::shutdown()

@@ -16,6 +16,7 @@ public:
     TEmbeddedWB *createBrowser(QWidget *parent) override;
     void setContentFilter(ContentFilter *filter) override;
     BrowsingData *browsingData() override;
+    void setDownloadHandler(DownloadHandler *handler) override;
     void shutdown() override;
 
     bool isLoaded() const { return m_factory != nullptr; }
@@ -31,4 +32,5 @@ private:
     QString m_error;
     bool m_failed = false;
     ContentFilter *m_filter = nullptr;
+    DownloadHandler *m_downloads = nullptr;
 };

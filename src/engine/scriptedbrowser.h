@@ -110,6 +110,8 @@ public:
     TEmbeddedWB *createBrowser(QWidget *parent) override;
     void setContentFilter(ContentFilter *filter) override { contentFilter = filter; }
     BrowsingData *browsingData() override { return failing ? nullptr : &data; }
+    void setDownloadHandler(DownloadHandler *handler) override { downloadHandler = handler; }
+    DownloadHandler *downloadHandler = nullptr;
     ScriptedBrowsingData data;
     void shutdown() override { ++shutdowns; }
 

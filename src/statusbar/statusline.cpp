@@ -54,6 +54,11 @@ void StatusLine::setClockText(const QString &text)
     m_panels[3]->setText(text);
 }
 
+void StatusLine::setDownloadsText(const QString &text)
+{
+    m_panels[2]->setText(text);
+}
+
 QString StatusLine::text(int panel) const
 {
     return panel >= 0 && panel < 4 ? m_panels[size_t(panel)]->text() : QString();

@@ -26,6 +26,8 @@ public:
     void showMessage(const QString &text);
     void clear();
     void setClockText(const QString &text);
+    // Panel 2: how many downloads run.
+    void setDownloadsText(const QString &text);
 
     QString text(int panel) const;
     QLabel *panel(int index) const;

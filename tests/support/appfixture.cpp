@@ -15,7 +15,19 @@
 #include <QApplication>
 #include <QDialog>
 #include <QTest>
+#include <QPointer>
 #include <QTimer>
+
+namespace {
+
+// Answers not yet given; a program's end drops them, since they hold on to a test's state.
+QList<QPointer<QTimer>> &pendingAnswers()
+{
+    static QList<QPointer<QTimer>> answers;
+    return answers;
+}
+
+} // namespace
 
 void writeFile(const QString &path, const QByteArray &bytes)
 {
@@ -38,6 +50,9 @@ AppFixture::AppFixture(const QByteArray &configIni, EngineFactory *engine)
 
 AppFixture::~AppFixture()
 {
+    for (const QPointer<QTimer> &answer : std::as_const(pendingAnswers()))
+        delete answer.data();
+    pendingAnswers().clear();
     program->releasePages();
     program.reset();
 }
@@ -125,6 +140,7 @@ void AppFixture::setAddressText(const QString &text)
 void whenDialogShows(std::function<void(QDialog *)> act)
 {
     auto *poll = new QTimer;
+    pendingAnswers() << poll;
     poll->setInterval(20);
     QObject::connect(poll, &QTimer::timeout, poll, [poll, act] {
         auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());

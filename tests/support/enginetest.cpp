@@ -2,8 +2,12 @@
 
 #include "navigation/addressbar.h"
 
+#include <QEventLoop>
 #include <QProcess>
+#include <QTimer>
 #include <QSignalSpy>
+
+#include <memory>
 
 void EngineTest::makeProgram(const QByteArray &config)
 {
@@ -15,9 +19,23 @@ TEmbeddedWB *EngineTest::open(const QString &address)
 {
     app->addressBar()->openAddress(address);
     TEmbeddedWB *page = active();
-    if (!QTest::qWaitFor([&] { return !page->Busy() && page->LocationURL() == address; }, 20000))
-        return nullptr;
-    return page;
+    return waitFor([&] { return !page->Busy() && page->LocationURL() == address; }) ? page : nullptr;
+}
+
+bool EngineTest::waitFor(const std::function<bool()> &done, int ms)
+{
+    if (done())
+        return true;
+    QEventLoop loop;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    look.start(10);
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+    return done();
 }
 
 bool EngineTest::waitLoaded(TEmbeddedWB *page, int ms)
@@ -28,13 +46,19 @@ bool EngineTest::waitLoaded(TEmbeddedWB *page, int ms)
 
 QVariant EngineTest::evaluate(TEmbeddedWB *page, const QString &script)
 {
-    QVariant result;
-    bool finished = false;
-    page->runDocumentScript(script, [&](const QVariant &value) {
-        result = value;
-        finished = true;
+    // The answer may come after the wait gave up (a page held in a dialog): it lands in
+    // state that outlives this call.
+    struct Answer
+    {
+        QVariant value;
+        bool finished = false;
+    };
+    auto answer = std::make_shared<Answer>();
+    page->runDocumentScript(script, [answer](const QVariant &value) {
+        answer->value = value;
+        answer->finished = true;
     });
-    return QTest::qWaitFor([&] { return finished; }, 10000) ? result : QVariant();
+    return QTest::qWaitFor([&] { return answer->finished; }, 10000) ? answer->value : QVariant();
 }
 
 bool EngineTest::showActive()

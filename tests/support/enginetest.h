@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
 
 // What the tests with the real engine share: the engine, a page server on 127.0.0.1, a
@@ -34,6 +35,9 @@ protected:
     // Goes to an address the way the user does and waits until it has loaded.
     TEmbeddedWB *open(const QString &address);
     static bool waitLoaded(TEmbeddedWB *page, int ms = 20000);
+    // Waits in an event loop that never sleeps: the engine shares this thread, and a fast
+    // transfer starves its other work while the thread sleeps between looks, as QTRY_ does.
+    static bool waitFor(const std::function<bool()> &done, int ms = 20000);
     QVariant evaluate(TEmbeddedWB *page, const QString &script);
     bool showActive();
     // The engine's input widget of a page, where mouse input goes.

@@ -3,6 +3,8 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <memory>
+
 TestHttpServer::TestHttpServer(QObject *parent) : QObject(parent)
 {
     m_server.listen(QHostAddress::LocalHost, 0);
@@ -55,11 +57,23 @@ void TestHttpServer::serve(QTcpSocket *socket)
         const QByteArray body = "<html><head><title>404</title></head><body>not found</body></html>";
         response = "HTTP/1.1 404 Not Found\r\nContent-Type: text/html\r\nContent-Length: " +
                    QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+    } else if (!it->signIn.isEmpty() && request.headers.value("authorization") != "Basic " + it->signIn.toBase64()) {
+        const QByteArray body = "<html><head><title>401</title></head><body>sign in</body></html>";
+        response = "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"测试区域\"\r\nContent-Type: text/html\r\n"
+                   "Content-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
     } else {
         delay = it->delayMs;
+        if (it->chunkSize > 0 || it->endless) {
+            const QByteArray length = it->endless ? QByteArray()
+                                                  : "Content-Length: " + QByteArray::number(it->declaredLength >= 0 ? it->declaredLength : it->body.size()) + "\r\n";
+            stream(socket, "HTTP/1.1 200 OK\r\nContent-Type: " + it->contentType + "\r\nCache-Control: no-store\r\n" +
+                               it->headers + length + "Connection: close\r\n\r\n", *it);
+            return;
+        }
         const QByteArray caching = it->headers.contains("Cache-Control") ? QByteArray() : "Cache-Control: no-store\r\n";
         response = "HTTP/1.1 200 OK\r\nContent-Type: " + it->contentType + "\r\n" + caching + it->headers +
-                   "Content-Length: " + QByteArray::number(it->body.size()) + "\r\nConnection: close\r\n\r\n" + it->body;
+                   "Content-Length: " + QByteArray::number(it->declaredLength >= 0 ? it->declaredLength : it->body.size()) +
+                   "\r\nConnection: close\r\n\r\n" + it->body;
     }
     QTimer::singleShot(delay, socket, [socket, response] {
         socket->write(response);
@@ -73,4 +87,28 @@ int TestHttpServer::requestsFor(const QByteArray &path) const
     for (const Request &request : requests)
         count += request.path.split('?').value(0) == path;
     return count;
+}
+
+void TestHttpServer::stream(QTcpSocket *socket, const QByteArray &header, const Page &page)
+{
+    socket->write(header);
+    const qint64 size = qMax<qint64>(page.chunkSize, 1);
+    auto *timer = new QTimer(socket);
+    auto sent = std::make_shared<qint64>(0);
+    connect(timer, &QTimer::timeout, socket, [socket, timer, page, size, sent] {
+        // Keeps the socket's buffer short, so the pace is the one asked for.
+        if (socket->bytesToWrite() > 4 * size)
+            return;
+        if (page.endless) {
+            socket->write(QByteArray(size, '\0'));
+            return;
+        }
+        socket->write(page.body.mid(*sent, size));
+        *sent += size;
+        if (*sent >= page.body.size()) {
+            timer->stop();
+            socket->disconnectFromHost();
+        }
+    });
+    timer->start(page.chunkMs);
 }

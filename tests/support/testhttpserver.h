@@ -22,6 +22,15 @@ public:
         // Headers of the response beside the content ones; "Cache-Control: no-store" unless
         // they name a Cache-Control of their own.
         QByteArray headers;
+        // The length the response says it has, when it sends less (a body cut short).
+        qint64 declaredLength = -1;
+        // "user:password" that a request must sign in with (HTTP basic), empty for none.
+        QByteArray signIn;
+        // Sends the body `chunkSize` bytes at a time, one piece every `chunkMs`; with
+        // `endless`, zeros follow for ever and no length is given.
+        qint64 chunkSize = 0;
+        int chunkMs = 10;
+        bool endless = false;
     };
 
     explicit TestHttpServer(QObject *parent = nullptr);
@@ -41,6 +50,7 @@ public:
 
 private:
     void serve(QTcpSocket *socket);
+    void stream(QTcpSocket *socket, const QByteArray &header, const Page &page);
 
     QTcpServer m_server;
     QHash<QByteArray, Page> m_pages;

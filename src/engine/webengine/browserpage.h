@@ -17,8 +17,23 @@ signals:
     void mainFrameNavigation(const QUrl &url);
 
 protected:
+    // The page's own dialogs, in Chinese, captioned with the page's host; the user can stop
+    // a page that shows them again and again.
+    void javaScriptAlert(const QUrl &securityOrigin, const QString &msg) override;
+    bool javaScriptConfirm(const QUrl &securityOrigin, const QString &msg) override;
+    bool javaScriptPrompt(const QUrl &securityOrigin, const QString &msg, const QString &defaultValue,
+                          QString *result) override;
     QWebEnginePage *createWindow(WebWindowType type) override;
     bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override;
     void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString &message,
                                   int lineNumber, const QString &sourceID) override;
+
+private:
+    enum Kind { Alert, Confirm, Prompt };
+
+    QWidget *dialogParent() const;
+    // One of the page's dialogs, with the offer to stop more; true when the user said OK.
+    bool showDialog(Kind kind, const QUrl &origin, const QString &message, QString *text);
+
+    bool m_dialogsStopped = false;
 };

@@ -5,11 +5,13 @@
 #include "browserpage.h"
 #include "browserview.h"
 #include "enginedialogs.h"
+#include "pageprompts.h"
 #include "webengineprofile.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QStackedLayout>
+#include <QVBoxLayout>
 #include <QTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -90,12 +92,21 @@ WebEngineBrowser::WebEngineBrowser(QWebEngineProfile *profile, QWidget *parent)
     m_crashNotice->setText(QStringLiteral("此网页的显示进程已意外终止，网页无法显示。\n按 F5 重新载入此网页。"));
     m_crashNotice->setAutoFillBackground(true);
 
-    m_stack = new QStackedLayout(this);
+    // Bars above, the page (or a notice in its place) below.
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+    m_bars = new QVBoxLayout;
+    m_bars->setSpacing(0);
+    outer->addLayout(m_bars);
+    m_stack = new QStackedLayout;
     m_stack->setContentsMargins(0, 0, 0, 0);
     m_stack->addWidget(m_view);
     m_stack->addWidget(m_crashNotice);
     m_stack->setCurrentWidget(m_view);
+    outer->addLayout(m_stack, 1);
     setFocusProxy(m_view);
+    new PagePrompts(this);
 
     m_requestWatch = new QTimer(this);
     m_requestWatch->setSingleShot(true);
@@ -247,6 +258,25 @@ void WebEngineBrowser::reportHistoryState()
 void WebEngineBrowser::showCrashNotice(bool crashed)
 {
     m_stack->setCurrentWidget(crashed ? static_cast<QWidget *>(m_crashNotice) : m_view);
+}
+
+void WebEngineBrowser::addBar(QWidget *bar)
+{
+    m_bars->addWidget(bar);
+}
+
+void WebEngineBrowser::showInstead(QWidget *notice)
+{
+    if (m_stack->indexOf(notice) < 0)
+        m_stack->addWidget(notice);
+    m_stack->setCurrentWidget(notice);
+}
+
+void WebEngineBrowser::showPage()
+{
+    // The view may be away in a full-screen window: nothing to switch then.
+    if (m_stack->indexOf(m_view) >= 0)
+        m_stack->setCurrentWidget(m_view);
 }
 
 void WebEngineBrowser::Navigate(const QString &address)

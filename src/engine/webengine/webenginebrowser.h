@@ -44,6 +44,11 @@ public:
 
     BrowserPage *page() const { return m_page; }
     BrowserView *view() const { return m_view; }
+    // Bars above the page (questions for the user).
+    void addBar(QWidget *bar);
+    // A notice in place of the page, until the page is shown again.
+    void showInstead(QWidget *notice);
+    void showPage();
 
 private:
     void connectPage();
@@ -58,6 +63,7 @@ private:
     BrowserPage *m_page = nullptr;
     QLabel *m_crashNotice = nullptr;
     QStackedLayout *m_stack = nullptr;
+    class QVBoxLayout *m_bars = nullptr;
     bool m_document = false;
     // Busy from our own request until the engine has taken it up and finished it: the
     // engine reports a load only some time after it was asked for one.

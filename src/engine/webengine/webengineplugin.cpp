@@ -19,6 +19,11 @@ BrowsingData *WebEnginePlugin::browsingData()
     return WebEngineProfile::browsingData();
 }
 
+void WebEnginePlugin::setDownloadHandler(DownloadHandler *handler)
+{
+    WebEngineProfile::setDownloadHandler(handler);
+}
+
 void WebEnginePlugin::shutdown()
 {
     WebEngineProfile::release();

@@ -14,5 +14,6 @@ public:
     TEmbeddedWB *createBrowser(QWidget *parent) override;
     void setContentFilter(ContentFilter *filter) override;
     BrowsingData *browsingData() override;
+    void setDownloadHandler(DownloadHandler *handler) override;
     void shutdown() override;
 };

@@ -2,6 +2,7 @@
 
 #include "requestblocker.h"
 #include "webenginebrowsingdata.h"
+#include "webenginedownload.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -19,6 +20,7 @@ namespace {
 QWebEngineProfile *g_profile = nullptr;
 RequestBlocker *g_blocker = nullptr;
 WebEngineBrowsingData *g_data = nullptr;
+DownloadHandler *g_downloads = nullptr;
 ContentFilter *g_filter = nullptr;
 
 QString userFolder(QStandardPaths::StandardLocation location)
@@ -67,13 +69,15 @@ QWebEngineProfile *instance()
     // A page may not read or write the clipboard by itself; the menus copy and paste through
     // the engine's own actions.
     settings->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, false);
-    settings->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, false);
+    // A video may fill the screen; Esc brings it back.
+    settings->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
     settings->setDefaultTextEncoding(QStringLiteral("GBK"));
 
     g_blocker = new RequestBlocker(g_profile);
     g_blocker->setFilter(g_filter);
     g_profile->setUrlRequestInterceptor(g_blocker);
     g_data = new WebEngineBrowsingData(g_profile);
+    WebEngineDownload::watch(g_profile, [] { return g_downloads; });
     return g_profile;
 }
 
@@ -93,6 +97,11 @@ void setContentFilter(ContentFilter *filter)
 ContentFilter *contentFilter()
 {
     return g_filter;
+}
+
+void setDownloadHandler(DownloadHandler *handler)
+{
+    g_downloads = handler;
 }
 
 void release()

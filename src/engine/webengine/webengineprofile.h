@@ -1,6 +1,7 @@
 #pragma once
 
 class ContentFilter;
+class DownloadHandler;
 class WebEngineBrowsingData;
 class QWebEngineProfile;
 
@@ -18,5 +19,6 @@ void setContentFilter(ContentFilter *filter);
 // The profile's browsing data (the profile is made when needed).
 WebEngineBrowsingData *browsingData();
 ContentFilter *contentFilter();
+void setDownloadHandler(DownloadHandler *handler);
 
 } // namespace WebEngineProfile

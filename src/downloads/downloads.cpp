@@ -1,0 +1,123 @@
+#include "downloads.h"
+
+#include "downloadnames.h"
+#include "downloadswindow.h"
+#include "partfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QStandardPaths>
+
+Downloads::Downloads(QWidget *window) : QObject(window), m_window(window)
+{
+    askWhereTo = [window](const QString &proposed) {
+        // The dialog asks before a file that is there is replaced.
+        return QFileDialog::getSaveFileName(window, QStringLiteral("保存文件"), proposed);
+    };
+    askToCloseWhileRunning = [window](int running) {
+        QMessageBox box(QMessageBox::Information, QStringLiteral("询问"),
+                        QStringLiteral("还有 %1 个下载正在进行，确定要退出吗？").arg(running), QMessageBox::Yes | QMessageBox::No,
+                        window);
+        box.setObjectName(QStringLiteral("CloseWhileDownloading"));
+        return box.exec() == QMessageBox::Yes;
+    };
+}
+
+QString Downloads::chooseFile(const QString &suggestedName, const QUrl &url)
+{
+    QString name = suggestedName;
+    if (name.trimmed().isEmpty())
+        name = url.fileName();
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    if (folder.isEmpty())
+        folder = QDir::homePath();
+    QDir().mkpath(folder);
+    const QString chosen = askWhereTo(DownloadNames::freePath(folder, DownloadNames::safe(name)));
+    if (chosen.isEmpty())
+        return {};
+    if (QFileInfo::exists(chosen))
+        m_replaceAllowed << QFileInfo(chosen).absoluteFilePath();
+    return chosen;
+}
+
+void Downloads::started(DownloadItem *item)
+{
+    m_items << item;
+    connect(item, &DownloadItem::changed, this, [this, item] {
+        if (!item->savedPage()) {
+            switch (item->state()) {
+            case DownloadItem::InProgress:
+            case DownloadItem::Paused:
+                PartFile::hold(item->arrivingPath(), item->partPath());
+                break;
+            case DownloadItem::Interrupted:
+                PartFile::restore(item->partPath());
+                break;
+            case DownloadItem::Completed:
+            case DownloadItem::Cancelled:
+                PartFile::release(item->partPath());
+                break;
+            }
+        }
+        if (item->state() == DownloadItem::Completed)
+            finish(item);
+        emit activeChanged(activeCount() ? QStringLiteral("下载: %1").arg(activeCount()) : QString());
+    });
+    window()->add(item);
+    window()->show();
+    emit activeChanged(QStringLiteral("下载: %1").arg(activeCount()));
+}
+
+void Downloads::finish(DownloadItem *item)
+{
+    if (item->savedPage() || item->property("finished").toBool())
+        return;
+    item->setProperty("finished", true);
+    const QString part = item->partPath();
+    QString target = item->finalPath();
+    if (part == target || !QFileInfo::exists(part))
+        return;
+    if (QFileInfo::exists(target)) {
+        if (m_replaceAllowed.contains(target))
+            QFile::remove(target);
+        else
+            target = DownloadNames::freePath(QFileInfo(target).absolutePath(), QFileInfo(target).fileName());
+    }
+    m_replaceAllowed.removeAll(item->finalPath());
+    if (QFile::rename(part, target))
+        item->setProperty("savedAs", target);
+}
+
+Downloads::~Downloads()
+{
+    // Leaving while downloads run: the engine drops them, the hidden names go.
+    for (const QPointer<DownloadItem> &item : std::as_const(m_items))
+        if (item && !item->savedPage())
+            PartFile::release(item->partPath());
+}
+
+int Downloads::activeCount() const
+{
+    int count = 0;
+    for (const QPointer<DownloadItem> &item : m_items)
+        count += item && (item->state() == DownloadItem::InProgress || item->state() == DownloadItem::Paused);
+    return count;
+}
+
+DownloadsWindow *Downloads::window()
+{
+    if (!m_list) {
+        m_list = new DownloadsWindow(m_window);
+        m_list->setWindowFlag(Qt::Window);
+    }
+    return m_list;
+}
+
+bool Downloads::mayClose()
+{
+    const int running = activeCount();
+    return running == 0 || askToCloseWhileRunning(running);
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "../engine/downloaditem.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+
+class DownloadsWindow;
+class QWidget;
+
+// The program's downloads: where each goes (a save dialog in the user's download folder),
+// the window that lists them, the count in the status line, and the question at the close
+// while some still run. A file arrives as NAME.part and takes its name when complete; a
+// file that is there already is never replaced without the user saying so.
+class Downloads : public QObject, public DownloadHandler
+{
+    Q_OBJECT
+
+public:
+    explicit Downloads(QWidget *window);
+    ~Downloads() override;
+
+    QString chooseFile(const QString &suggestedName, const QUrl &url) override;
+    void started(DownloadItem *item) override;
+
+    const QList<QPointer<DownloadItem>> &items() const { return m_items; }
+    int activeCount() const;
+    DownloadsWindow *window();
+    // At the close: true when no download runs, or the user wants to leave all the same.
+    bool mayClose();
+
+    // The save dialog's answer (a full path, empty to refuse); tests put in their own.
+    std::function<QString(const QString &proposedPath)> askWhereTo;
+    std::function<bool(int running)> askToCloseWhileRunning;
+
+signals:
+    // "下载: N" while downloads run, empty when none does.
+    void activeChanged(const QString &text);
+
+private:
+    void finish(DownloadItem *item);
+
+    QWidget *m_window;
+    QList<QPointer<DownloadItem>> m_items;
+    QList<QString> m_replaceAllowed; // final paths the user chose to replace
+    QPointer<DownloadsWindow> m_list;
+};

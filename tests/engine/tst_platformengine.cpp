@@ -1,0 +1,504 @@
+#include "downloads/downloads.h"
+#include "downloads/downloadswindow.h"
+#include "enginetest.h"
+#include "navigation/addressbar.h"
+
+#include <QSignalSpy>
+#include <QCheckBox>
+#include <QCryptographicHash>
+#include <QDialog>
+#include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSslKey>
+#include <QSslSocket>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+namespace {
+
+// An HTTPS server on 127.0.0.1 whose certificate nobody vouches for (made by the test).
+class SelfSignedServer : public QTcpServer
+{
+public:
+    bool start(const QString &folder)
+    {
+        const QString cert = folder + QStringLiteral("/cert.pem");
+        const QString key = folder + QStringLiteral("/key.pem");
+        QProcess openssl;
+        openssl.start(QStringLiteral("openssl"), {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
+                                                  "/CN=127.0.0.1", "-keyout", key, "-out", cert});
+        if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0)
+            return false;
+        QFile certFile(cert);
+        QFile keyFile(key);
+        if (!certFile.open(QIODevice::ReadOnly) || !keyFile.open(QIODevice::ReadOnly))
+            return false;
+        m_certificate = QSslCertificate(certFile.readAll());
+        m_key = QSslKey(keyFile.readAll(), QSsl::Rsa);
+        return !m_certificate.isNull() && !m_key.isNull() && listen(QHostAddress::LocalHost, 0);
+    }
+    QString url() const { return QStringLiteral("https://127.0.0.1:%1/").arg(serverPort()); }
+
+protected:
+    void incomingConnection(qintptr handle) override
+    {
+        auto *socket = new QSslSocket(this);
+        if (!socket->setSocketDescriptor(handle)) {
+            delete socket;
+            return;
+        }
+        socket->setLocalCertificate(m_certificate);
+        socket->setPrivateKey(m_key);
+        connect(socket, &QSslSocket::readyRead, socket, [socket] {
+            if (!socket->readAll().contains("\r\n\r\n"))
+                return;
+            const QByteArray body = "<html><head><title>Secure</title></head><body>hello</body></html>";
+            socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " + QByteArray::number(body.size()) +
+                          "\r\nConnection: close\r\n\r\n" + body);
+            socket->disconnectFromHost();
+        });
+        connect(socket, &QSslSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QSslSocket::sslErrors, socket, [socket] { socket->abort(); });
+        socket->startServerEncryption();
+    }
+
+private:
+    QSslCertificate m_certificate;
+    QSslKey m_key;
+};
+
+QByteArray attachment(const QByteArray &name)
+{
+    return "Content-Disposition: attachment; filename=\"" + name + "\"\r\n";
+}
+
+} // namespace
+
+// What the engine leaves to the program: downloads, sign-in, certificate errors, permissions,
+// the page's own dialogs, full screen and file choosers; with real pages and real input.
+class TestPlatformEngine : public EngineTest
+{
+    Q_OBJECT
+
+private:
+    // Origins that no test answered a question for yet (the profile keeps answers).
+    TestHttpServer fresh;
+
+    Downloads *downloads() const { return app->program->downloads(); }
+    // Where downloads go, answered for the user: the proposed place, as it is.
+    void acceptProposedPlaces(QStringList *proposed)
+    {
+        downloads()->askWhereTo = [proposed](const QString &path) {
+            *proposed << path;
+            return path;
+        };
+    }
+    // Starts a download the way a person does, from a link on a page.
+    bool follow(const char *path)
+    {
+        TEmbeddedWB *page = open(url("/links.html"));
+        return page && evaluate(page, QStringLiteral("var a=document.createElement('a');a.href='%1';"
+                                                     "document.body.appendChild(a);a.click();true")
+                                          .arg(QLatin1String(path)))
+                           .toBool();
+    }
+    DownloadItem *lastDownload() const
+    {
+        return downloads()->items().isEmpty() ? nullptr : downloads()->items().last().data();
+    }
+    QWidget *visible(const char *name) const
+    {
+        for (QWidget *widget : app->main->findChildren<QWidget *>(QLatin1String(name)))
+            if (widget->isVisible())
+                return widget;
+        return nullptr;
+    }
+    static QWidget *fullScreenWindow()
+    {
+        for (QWidget *top : QApplication::topLevelWidgets())
+            if (top->objectName() == QLatin1String("FullScreenWindow") && top->isVisible())
+                return top;
+        return nullptr;
+    }
+    int visibleCount(const char *name) const
+    {
+        int count = 0;
+        for (QWidget *widget : app->main->findChildren<QWidget *>(QLatin1String(name)))
+            count += widget->isVisible();
+        return count;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        server.setPage("/links.html", "<html><head><title>Links</title></head><body>links</body></html>");
+        server.setPage("/page.html", "<html><head><title>Plain</title></head><body>plain</body></html>");
+        TestHttpServer::Page evil;
+        evil.body = "export EVIL=1\n";
+        evil.contentType = "application/octet-stream";
+        evil.headers = attachment("../../.bashrc");
+        server.setPage("/evil", evil);
+
+        TestHttpServer::Page big;
+        big.body.resize(50 * 1024 * 1024);
+        for (qsizetype i = 0; i < big.body.size(); ++i)
+            big.body[i] = char(i * 7 + i / 4096);
+        big.contentType = "application/octet-stream";
+        big.headers = attachment("big.bin");
+        big.chunkSize = 512 * 1024;
+        big.chunkMs = 15;
+        server.setPage("/big.bin", big);
+
+        TestHttpServer::Page cut;
+        cut.body = QByteArray(200 * 1024, 'x');
+        cut.declaredLength = 4 * 1024 * 1024;
+        cut.contentType = "application/octet-stream";
+        cut.headers = attachment("cut.bin");
+        cut.chunkSize = 64 * 1024;
+        server.setPage("/cut.bin", cut);
+
+        TestHttpServer::Page endless;
+        endless.endless = true;
+        endless.contentType = "application/octet-stream";
+        endless.headers = attachment("endless.bin");
+        endless.chunkSize = 256 * 1024;
+        server.setPage("/endless.bin", endless);
+
+        TestHttpServer::Page locked;
+        locked.body = "<html><head><title>Inside</title></head><body>inside</body></html>";
+        locked.signIn = "user:secret";
+        server.setPage("/locked.html", locked);
+        fresh.setPage("/locked.html", locked);
+
+        server.setPage("/notify.html", "<html><head><title>asking</title></head><body><script>"
+                                       "Notification.requestPermission().then(function(r){document.title=r;});"
+                                       "</script></body></html>");
+        fresh.setPage("/notifyloop.html", "<html><head><title>asking</title></head><body><script>"
+                                          "for (var i = 0; i < 30; ++i) Notification.requestPermission();"
+                                          "</script></body></html>");
+        server.setPage("/fullscreen.html", "<html><head><title>Video</title></head><body>"
+                                           "<button id=b style='width:200px;height:80px' "
+                                           "onclick='document.documentElement.requestFullscreen()'>full</button></body></html>");
+        server.setPage("/upload.html", "<html><head><title>upload</title></head><body>"
+                                       "<input id=f type=file multiple style='width:300px;height:60px' "
+                                       "onchange='document.title=this.files.length+\":\"+Array.from(this.files).map("
+                                       "function(f){return f.name}).sort().join(\",\")'></body></html>");
+    }
+
+    void init()
+    {
+        makeProgram();
+        app->main->show();
+    }
+    void cleanup()
+    {
+        if (app) {
+            // Nothing left running into the next test.
+            for (const QPointer<DownloadItem> &item : downloads()->items())
+                if (item && (item->state() == DownloadItem::InProgress || item->state() == DownloadItem::Paused))
+                    item->cancel();
+            downloads()->askToCloseWhileRunning = [](int) { return true; };
+        }
+        app.reset();
+    }
+    void cleanupTestCase() { engine.shutdown(); }
+
+    void aHostileNameLandsSafelyInTheDownloadFolder()
+    {
+        QStringList proposed;
+        acceptProposedPlaces(&proposed);
+        QVERIFY(follow("/evil"));
+        QTRY_VERIFY_WITH_TIMEOUT(lastDownload() && lastDownload()->state() == DownloadItem::Completed, 20000);
+        const QString folder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+        QCOMPARE(proposed, QStringList(QDir(folder).filePath(QStringLiteral("bashrc"))));
+        QTRY_COMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList(QStringLiteral("bashrc")));
+        QFile file(proposed.value(0));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("export EVIL=1\n"));
+        QVERIFY(!QFileInfo::exists(QDir::home().filePath(QStringLiteral(".bashrc"))));
+        // The page that had the link stays as it was.
+        QCOMPARE(active()->LocationURL(), url("/links.html"));
+    }
+
+    void aLargeDownloadShowsItsProgressAndArrivesWhole()
+    {
+        QStringList proposed;
+        acceptProposedPlaces(&proposed);
+        QVERIFY(follow("/big.bin"));
+        QTRY_VERIFY_WITH_TIMEOUT(lastDownload(), 20000);
+        DownloadItem *item = lastDownload();
+        DownloadRow *row = downloads()->window()->rows().value(0);
+        QVERIFY(row && downloads()->window()->isVisible());
+        auto *bar = row->findChild<QProgressBar *>();
+        QSet<int> values;
+        QStringList statusLine;
+        QString rowText;
+        QTRY_VERIFY_WITH_TIMEOUT((values << bar->value(), statusLine << app->statusText(2),
+                                  rowText = item->state() == DownloadItem::InProgress ? row->status() : rowText,
+                                  item->state() == DownloadItem::Completed),
+                                 60000);
+        // Seen part way, not only empty and full.
+        QVERIFY2(std::any_of(values.begin(), values.end(), [](int v) { return v > 0 && v < 1000; }),
+                 qPrintable(QString::number(values.size())));
+        QVERIFY(statusLine.contains(QStringLiteral("下载: 1")));
+        QVERIFY2(rowText.contains(QStringLiteral("/秒")), qPrintable(rowText));
+        QTRY_COMPARE(app->statusText(2), QString());
+        QTRY_VERIFY(!QFileInfo::exists(proposed.value(0) + QStringLiteral(".part")));
+        QFile file(proposed.value(0));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.size(), qint64(50 * 1024 * 1024));
+        QByteArray expected(50 * 1024 * 1024, Qt::Uninitialized);
+        for (qsizetype i = 0; i < expected.size(); ++i)
+            expected[i] = char(i * 7 + i / 4096);
+        QCOMPARE(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256),
+                 QCryptographicHash::hash(expected, QCryptographicHash::Sha256));
+        QVERIFY(row->status().startsWith(QStringLiteral("已完成")));
+    }
+
+    void aBodyCutShortLeavesThePartFileAndAClearState()
+    {
+        QStringList proposed;
+        acceptProposedPlaces(&proposed);
+        QVERIFY(follow("/cut.bin"));
+        // The engine tries again by itself a few times before it gives up: wait until it stays
+        // interrupted.
+        QElapsedTimer settled;
+        QVERIFY(waitFor(
+            [&] {
+                if (!lastDownload() || lastDownload()->state() != DownloadItem::Interrupted)
+                    settled.invalidate();
+                else if (!settled.isValid())
+                    settled.start();
+                return settled.isValid() && settled.elapsed() > 2000;
+            },
+            60000));
+        const QString part = proposed.value(0) + QStringLiteral(".part");
+        QTRY_VERIFY(QFileInfo::exists(part));
+        QVERIFY(QFileInfo(part).size() > 0 && QFileInfo(part).size() <= 200 * 1024);
+        QVERIFY(!QFileInfo::exists(proposed.value(0)));
+        // Nothing else of it stays behind: no hidden names, no engine files.
+        const QStringList left = QDir(QFileInfo(part).absolutePath()).entryList(QDir::Files | QDir::Hidden);
+        QVERIFY2(left.filter(QStringLiteral("cut")) == QStringList(QStringLiteral("cut.bin.part")), qPrintable(left.join(QLatin1Char(','))));
+        DownloadRow *row = downloads()->window()->rows().value(0);
+        QVERIFY2(row->status().startsWith(QStringLiteral("下载中断")), qPrintable(row->status()));
+        // Its tries again were the same download: asked where to once, one row.
+        QCOMPARE(proposed.size(), 1);
+        QCOMPARE(downloads()->window()->rows().size(), 1);
+        QCOMPARE(app->statusText(2), QString());
+        // And the browser goes on.
+        QVERIFY(open(url("/page.html")));
+    }
+
+    void anEndlessBodyCanBeCancelledWhileTheBrowserGoesOn()
+    {
+        QStringList proposed;
+        acceptProposedPlaces(&proposed);
+        QVERIFY(follow("/endless.bin"));
+        QTRY_VERIFY_WITH_TIMEOUT(lastDownload() && lastDownload()->received() > 1024 * 1024, 30000);
+        DownloadItem *item = lastDownload();
+        QCOMPARE(item->total(), -1);
+        // What arrived so far is there, and nothing under the final name.
+        QVERIFY(QFileInfo(item->arrivingPath()).size() > 0);
+        QVERIFY(!QFileInfo::exists(proposed.value(0)));
+        QVERIFY(open(url("/page.html")));
+        QCOMPARE(item->state(), DownloadItem::InProgress);
+        downloads()->window()->rows().value(0)->findChild<QPushButton *>(QStringLiteral("DownloadCancel"))->click();
+        QTRY_COMPARE(item->state(), DownloadItem::Cancelled);
+        QCOMPARE(downloads()->window()->rows().value(0)->status(), QStringLiteral("已取消"));
+        QVERIFY(!QFileInfo::exists(proposed.value(0)));
+    }
+
+    void signInWithTheRightNameOpensThePage()
+    {
+        QString caption;
+        QString said;
+        whenDialogShows([&](QDialog *dialog) {
+            caption = dialog->windowTitle();
+            for (QLabel *label : dialog->findChildren<QLabel *>())
+                said += label->text();
+            dialog->findChild<QLineEdit *>(QStringLiteral("SignInUser"))->setText(QStringLiteral("user"));
+            dialog->findChild<QLineEdit *>(QStringLiteral("SignInPassword"))->setText(QStringLiteral("secret"));
+            dialog->accept();
+        });
+        QVERIFY(open(url("/locked.html")));
+        QTRY_COMPARE(app->pages->activePage()->title, QStringLiteral("Inside"));
+        QCOMPARE(caption, QStringLiteral("需要登录"));
+        QVERIFY2(said.contains(QStringLiteral("127.0.0.1")) && said.contains(QStringLiteral("测试区域")), qPrintable(said));
+    }
+
+    void cancelledSignInFailsTheRequest()
+    {
+        bool asked = false;
+        whenDialogShows([&](QDialog *dialog) {
+            asked = dialog->objectName() == QLatin1String("SignInDialog");
+            dialog->reject();
+        });
+        // Another origin than the one signed in to before: the engine keeps that sign-in.
+        QVERIFY(open(fresh.url("/locked.html").toString()));
+        QVERIFY(asked);
+        // The server's refusal is what shows.
+        QTRY_COMPARE(app->pages->activePage()->title, QStringLiteral("401"));
+    }
+
+    void aCertificateErrorIsExplainedAndMayBePassedOnceForTheRun()
+    {
+        QTemporaryDir folder;
+        SelfSignedServer https;
+        QVERIFY(QSslSocket::supportsSsl());
+        QVERIFY(https.start(folder.path()));
+        app->addressBar()->openAddress(https.url());
+        QTRY_VERIFY_WITH_TIMEOUT(visible("CertificateNotice"), 20000);
+        auto *notice = visible("CertificateNotice");
+        QString text;
+        for (QLabel *label : notice->findChildren<QLabel *>())
+            text += label->text();
+        QVERIFY2(text.contains(QStringLiteral("不是由受信任的机构颁发的")), qPrintable(text));
+        QVERIFY(notice->findChild<QPushButton *>(QStringLiteral("CertificateProceed"))->isVisible());
+        // Back: nothing from that server shows.
+        notice->findChild<QPushButton *>(QStringLiteral("CertificateBack"))->click();
+        QTRY_VERIFY(!visible("CertificateNotice"));
+        QVERIFY(app->pages->activePage()->title != QStringLiteral("Secure"));
+
+        app->addressBar()->openAddress(https.url());
+        QTRY_VERIFY_WITH_TIMEOUT(visible("CertificateNotice"), 20000);
+        visible("CertificateNotice")->findChild<QPushButton *>(QStringLiteral("CertificateProceed"))->click();
+        QTRY_COMPARE_WITH_TIMEOUT(app->pages->activePage()->title, QStringLiteral("Secure"), 20000);
+        QVERIFY(!visible("CertificateNotice"));
+
+        // Remembered for the run: another page of that host opens without the question.
+        app->pages->navigate(app->pages->activePage(), https.url() + QStringLiteral("again"));
+        QTRY_COMPARE_WITH_TIMEOUT(app->pages->activePage()->title, QStringLiteral("Secure"), 20000);
+        QVERIFY(!visible("CertificateNotice"));
+    }
+
+    void permissionsAreAskedOnceAndRememberedBothWays()
+    {
+        QVERIFY(open(url("/notify.html")));
+        QTRY_VERIFY_WITH_TIMEOUT(visible("PermissionBar"), 20000);
+        QWidget *bar = visible("PermissionBar");
+        QString text;
+        for (QLabel *label : bar->findChildren<QLabel *>())
+            text += label->text();
+        QVERIFY2(text.contains(QStringLiteral("127.0.0.1")) && text.contains(QStringLiteral("显示通知")), qPrintable(text));
+        QCOMPARE(app->pages->activePage()->title, QStringLiteral("asking"));
+        bar->findChild<QPushButton *>(QStringLiteral("PermissionDeny"))->click();
+        QTRY_COMPARE(app->pages->activePage()->title, QStringLiteral("denied"));
+        QTRY_VERIFY(!visible("PermissionBar"));
+
+        // Another origin, allowed.
+        const QString other = url("/notify.html").replace(QStringLiteral("127.0.0.1"), QStringLiteral("localhost"));
+        QVERIFY(open(other));
+        QTRY_VERIFY_WITH_TIMEOUT(visible("PermissionBar"), 20000);
+        visible("PermissionBar")->findChild<QPushButton *>(QStringLiteral("PermissionAllow"))->click();
+        QTRY_COMPARE(app->pages->activePage()->title, QStringLiteral("granted"));
+
+        // A new run: both answers come from the profile folder, without a bar.
+        makeProgram();
+        app->main->show();
+        QVERIFY(open(url("/notify.html")));
+        QTRY_COMPARE_WITH_TIMEOUT(app->pages->activePage()->title, QStringLiteral("denied"), 20000);
+        QVERIFY(open(other));
+        QTRY_COMPARE_WITH_TIMEOUT(app->pages->activePage()->title, QStringLiteral("granted"), 20000);
+        QVERIFY(!visible("PermissionBar"));
+    }
+
+    void aPageAskingInALoopGetsOneBar()
+    {
+        // An origin nobody answered for yet.
+        QVERIFY(open(fresh.url("/notifyloop.html").toString()));
+        QTRY_VERIFY_WITH_TIMEOUT(visible("PermissionBar"), 20000);
+        QTest::qWait(500);
+        QCOMPARE(visibleCount("PermissionBar"), 1);
+    }
+
+    void anAlertShowsInChineseWithTheHostAndALoopCanBeStopped()
+    {
+        TEmbeddedWB *page = open(url("/page.html"));
+        QVERIFY(page);
+        QString caption;
+        QString said;
+        whenDialogShows([&](QDialog *dialog) {
+            caption = dialog->windowTitle();
+            for (QLabel *label : dialog->findChildren<QLabel *>())
+                said += label->text();
+            dialog->accept();
+        });
+        evaluate(page, QStringLiteral("setTimeout(function(){alert('<b>你好</b>');document.title='after';},0);1"));
+        QTRY_COMPARE_WITH_TIMEOUT(app->pages->activePage()->title, QStringLiteral("after"), 20000);
+        QCOMPARE(caption, QStringLiteral("来自 127.0.0.1 的网页消息"));
+        QCOMPARE(said, QStringLiteral("<b>你好</b>"));
+
+        int shown = 0;
+        std::function<void(QDialog *)> answer = [&](QDialog *dialog) {
+            ++shown;
+            dialog->findChild<QCheckBox *>(QStringLiteral("StopPageDialogs"))->setChecked(true);
+            dialog->accept();
+        };
+        whenDialogShows(answer);
+        evaluate(page, QStringLiteral("setTimeout(function(){for(var i=0;i<500;++i)alert(i);"
+                                      "document.title='done '+confirm('x');},0);1"));
+        QTRY_COMPARE_WITH_TIMEOUT(app->pages->activePage()->title, QStringLiteral("done false"), 20000);
+        QCOMPARE(shown, 1);
+        // A new document may ask again.
+        QVERIFY(open(url("/links.html")));
+        whenDialogShows([&](QDialog *dialog) {
+            ++shown;
+            dialog->accept();
+        });
+        evaluate(active(), QStringLiteral("setTimeout(function(){alert(1);document.title='again';},0);1"));
+        QTRY_COMPARE_WITH_TIMEOUT(app->pages->activePage()->title, QStringLiteral("again"), 20000);
+        QCOMPARE(shown, 2);
+    }
+
+    void fullScreenFillsTheScreenUntilEsc()
+    {
+        TEmbeddedWB *page = open(url("/fullscreen.html"));
+        QVERIFY(page && showActive());
+        QTest::qWait(300);
+        QVERIFY(clickAt(screenPointOf(page, QStringLiteral("#b"))));
+        QWidget *window = nullptr;
+        QTRY_VERIFY_WITH_TIMEOUT((window = fullScreenWindow()), 20000);
+        QVERIFY(window->isFullScreen());
+        QTRY_VERIFY(evaluate(page, QStringLiteral("document.fullscreenElement !== null")).toBool());
+        QTRY_VERIFY(window->isActiveWindow());
+        QVERIFY(xdotool({"key", "Escape"}));
+        QTRY_VERIFY_WITH_TIMEOUT(evaluate(page, QStringLiteral("document.fullscreenElement === null")).toBool(), 20000);
+        QTRY_VERIFY(!fullScreenWindow());
+        // The page is back in its tab and still answers.
+        QVERIFY(page->isVisible());
+        QCOMPARE(evaluate(page, QStringLiteral("document.title")).toString(), QStringLiteral("Video"));
+    }
+
+    void aFileChooserTakesSeveralFiles()
+    {
+        QTemporaryDir folder;
+        writeFile(folder.filePath(QStringLiteral("one.txt")), "1");
+        writeFile(folder.filePath(QStringLiteral("two.txt")), "2");
+        TEmbeddedWB *page = open(url("/upload.html"));
+        QVERIFY(page && showActive());
+        QTest::qWait(300);
+        bool chooser = false;
+        whenDialogShows([&](QDialog *dialog) {
+            auto *files = qobject_cast<QFileDialog *>(dialog);
+            chooser = files && files->fileMode() == QFileDialog::ExistingFiles;
+            if (!files)
+                return;
+            files->setDirectory(folder.path());
+            files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("\"one.txt\" \"two.txt\""));
+            QMetaObject::invokeMethod(files, "accept");
+        });
+        QVERIFY(clickAt(screenPointOf(page, QStringLiteral("#f"))));
+        QTRY_COMPARE_WITH_TIMEOUT(app->pages->activePage()->title, QStringLiteral("2:one.txt,two.txt"), 20000);
+        QVERIFY(chooser);
+    }
+};
+
+SABLIX_ENGINE_TEST_MAIN(TestPlatformEngine)
+#include "tst_platformengine.moc"
