@@ -99,6 +99,7 @@ const CommandInfo kCommands[] = {
     {C::ActionF3, "ActionF3", nullptr, "F3", "ActionF3", K::Plain, false},
     {C::ActionF4, "ActionF4", nullptr, "F4", "ActionF4", K::Plain, false},
     {C::ActionTest, "ActionTest", nullptr, "Shift+F10", "ActionTest", K::Plain, false},
+    {C::ActionRestorePages, "ActionRestorePages", nullptr, "Ctrl+Shift+T", "ActionRestorePages", K::Plain, false},
 };
 static_assert(std::size(kCommands) == size_t(Command::Count), "one row per command");
 

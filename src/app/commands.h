@@ -35,7 +35,7 @@ enum class Command {
     // Tab popup and search-engine popup
     PopupMenuCloseCurrent, NRRefresh, NBaidu, NYahoo,
     // Keys without a menu item
-    ActionF1, ActionF2, ActionF3, ActionF4, ActionTest,
+    ActionF1, ActionF2, ActionF3, ActionF4, ActionTest, ActionRestorePages,
     Count
 };
 

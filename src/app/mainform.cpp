@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QScreen>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -201,6 +202,11 @@ void TQORMainForm::showOrHideByHotKey()
     show();
     bringUp();
     m_windowState = StateBroughtUp;
+}
+
+void TQORMainForm::addNotice(QWidget *bar)
+{
+    static_cast<QVBoxLayout *>(PanelMainClient->layout())->insertWidget(0, bar);
 }
 
 void TQORMainForm::closeSubsidiaryWindows()

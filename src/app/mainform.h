@@ -51,6 +51,8 @@ public:
     void handleInstanceMessage(const QString &text);
     // The Y hot key: a minimised window comes back, a shown one hides, a hidden one shows.
     void showOrHideByHotKey();
+    // A notice bar across the window under the tool bar; it goes when it is deleted.
+    void addNotice(QWidget *bar);
     // Closes the windows that belong to the main window (the about box).
     void closeSubsidiaryWindows();
     void NAboutClick();

@@ -22,6 +22,7 @@
 #include "../statusbar/statusline.h"
 #include "../tabs/pagetabs.h"
 #include "../tabs/recentlyclosed.h"
+#include "../tabs/sessionrestore.h"
 #include "hotkeys.h"
 #include "internetoptionsdialog.h"
 #include "listfile.h"
@@ -32,6 +33,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFrame>
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
@@ -86,6 +88,8 @@ void Program::makeParts(EngineFactory *engine)
     m_recentlyClosed = new RecentlyClosedList(dataFolder() + QStringLiteral("NewlyList.lst"), w->PopupMenuNewly,
                                               w->ListBoxNewly);
     m_openPageLists = new OpenPageLists(m_pages, dataFolder(), &m_config, m_addressBox);
+    m_sessionRestore = new SessionRestore(m_pages, dataFolder(), tempFolder(), this);
+    m_openPageLists->pendingLines = [this] { return m_sessionRestore->pendingLines(); };
     m_adScrubber = new AdScrubber(m_pages, &m_config, w->command(Command::NStopFloatAd),
                                   w->command(Command::NStopFlashAd));
     m_popupFilter = new PopupFilter(m_pages, &m_config, w->command(Command::NStopPopup), m_adScrubber);
@@ -150,6 +154,7 @@ void Program::connectParts()
     connect(m_favoritesMenu, &FavoritesMenu::openRequested, m_addressBar, &AddressBar::openAddress);
     connect(m_favoritesMenu, &FavoritesMenu::statusMessage, m_status, &StatusLine::showMessage);
     connect(m_cleaner, &PrivacyCleaner::statusMessage, m_status, &StatusLine::showMessage);
+    connect(m_sessionRestore, &SessionRestore::statusMessage, m_status, &StatusLine::showMessage);
     connect(m_downloads, &Downloads::activeChanged, m_status, &StatusLine::setDownloadsText);
     // The favorites feed the address box's suggestions.
     connect(m_favorites, &FavoritesStore::changed, this, [this] { m_addressBar->setMoreSuggestions(m_favorites->addresses()); });
@@ -209,6 +214,11 @@ void Program::bindCommands()
     connect(w->SBRefresh, &QAbstractButton::clicked, tabs, &PageTabs::NRefreshClick);
 
     bind(C::NOpenNewlyOne, [this] { m_recentlyClosed->NOpenNewlyOneClick(); });
+    // The last run's pages while their restore is offered, else the last closed page.
+    bind(C::ActionRestorePages, [this] {
+        if (!m_sessionRestore->restore())
+            m_recentlyClosed->NOpenNewlyOneClick();
+    });
 
     bind(C::NAddressSetFocus, [this] { m_addressBox->focus(); });
     // F1 to F4 empty the box; Go then has nothing to open.
@@ -314,10 +324,14 @@ void Program::FormCreate()
     QDir().mkpath(dataFolder());
     m_recentlyClosed->load();
     QDir().mkpath(tempFolder());
+    m_sessionRestore->start();
+    if (QFrame *bar = m_sessionRestore->makeBar())
+        m_main->addNotice(bar);
 }
 
 void Program::FormClose()
 {
+    m_sessionRestore->closedInOrder();
     m_openPageLists->setClosing();
     m_config.writeString(kRunData, QStringLiteral("TrueClose"), QStringLiteral("1"));
     if (m_pages->count() > 0) {

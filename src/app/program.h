@@ -28,6 +28,7 @@ class PageTabs;
 class PopupFilter;
 class RecentlyClosedList;
 class SearchBar;
+class SessionRestore;
 class StatusLine;
 class TFormWebbrowser;
 class TQORMainForm;
@@ -61,6 +62,7 @@ public:
     PageTabs *tabs() const { return m_tabs; }
     RecentlyClosedList *recentlyClosed() const { return m_recentlyClosed; }
     OpenPageLists *openPageLists() const { return m_openPageLists; }
+    SessionRestore *sessionRestore() const { return m_sessionRestore; }
     PopupFilter *popupFilter() const { return m_popupFilter; }
     AdScrubber *adScrubber() const { return m_adScrubber; }
     FilterLists *filterLists() const { return m_filterLists; }
@@ -114,6 +116,7 @@ private:
     PageTabs *m_tabs = nullptr;
     RecentlyClosedList *m_recentlyClosed = nullptr;
     OpenPageLists *m_openPageLists = nullptr;
+    SessionRestore *m_sessionRestore = nullptr;
     AdScrubber *m_adScrubber = nullptr;
     FilterLists *m_filterLists = nullptr;
     PageCommands *m_pageCommands = nullptr;

@@ -18,14 +18,20 @@ QStringList OpenPageLists::currentLines() const
     for (int i = 0; i < m_pages->count(); ++i) {
         const TFormWebbrowser::PageRecord *record = m_pages->page(i);
         QString title = record->title.trimmed();
-        if (title.isEmpty() || title == QLatin1String("about:blank"))
+        // A page that loads when first shown is listed with what it will load.
+        const bool waiting = !record->waitingAddress.isEmpty();
+        if (!waiting && (title.isEmpty() || title == QLatin1String("about:blank")))
             title = record->browser->LocationName();
-        const QString address = record->browser->LocationURL();
+        if (waiting && title.isEmpty())
+            title = record->waitingAddress;
+        const QString address = waiting ? record->waitingAddress : record->browser->LocationURL();
         if (title.trimmed().isEmpty() || address.trimmed().isEmpty() ||
             address.trimmed().toLower() == QLatin1String("about:blank"))
             continue;
         lines << ListFile::join(title, address);
     }
+    if (pendingLines)
+        lines << pendingLines();
     return lines;
 }
 

@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QStringList>
 
+#include <functional>
+
 class AddressBox;
 class ConfigStore;
 class TFormWebbrowser;
@@ -22,6 +24,9 @@ public:
     QStringList currentLines() const;
     // From the window's close on, saving no longer marks the run as unfinished.
     void setClosing() { m_closing = true; }
+    // Lines of pages not open yet that the lists must not lose (the last run's pages while
+    // their restore is offered); written after the open pages.
+    std::function<QStringList()> pendingLines;
 
 private:
     TFormWebbrowser *m_pages;

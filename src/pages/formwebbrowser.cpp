@@ -56,6 +56,9 @@ TFormWebbrowser::TFormWebbrowser(QTabWidget *pageControl, QWidget *window, QWidg
     m_captionTimer.setInterval(kCaptionDelayMs);
     connect(&m_captionTimer, &QTimer::timeout, this, &TFormWebbrowser::applyCaptions);
     connect(m_pageControl, &QTabWidget::currentChanged, this, [this] {
+        // Mid-move the strip and the records disagree on indexes.
+        if (!m_moving)
+            loadIfWaiting(activePage());
         if (m_changingPages == 0)
             emit activePageChanged();
     });
@@ -206,6 +209,45 @@ void TFormWebbrowser::navigate(PageRecord *record, const QString &address)
     record->browser->Navigate(address);
 }
 
+bool TFormWebbrowser::openWaitingPage(const QString &title, const QString &address)
+{
+    const int active = activeIndex();
+    bool added = false;
+    {
+        const QScopedValueRollback<int> ownChange(m_changingPages, m_changingPages + 1);
+        added = NewPage(2);
+    }
+    if (!added)
+        return false;
+    PageRecord *record = page(m_newPageIndex);
+    record->waitingAddress = address;
+    record->address = address;
+    if (!title.trimmed().isEmpty()) {
+        record->caption = PageCaption::shortTitle(title);
+        record->title = PageCaption::fullTitle(title);
+        scheduleCaptions();
+    }
+    // NewPage puts a page after the active one from the third on; restored pages keep
+    // their order at the end of the strip.
+    if (m_newPageIndex != count() - 1)
+        MovePage(m_newPageIndex, count() - 1);
+    m_newPageIndex = count() - 1;
+    if (active >= 0)
+        activatePage(active);
+    else
+        loadIfWaiting(activePage());
+    return true;
+}
+
+void TFormWebbrowser::loadIfWaiting(PageRecord *record)
+{
+    if (!record || record->waitingAddress.isEmpty())
+        return;
+    const QString address = record->waitingAddress;
+    record->waitingAddress.clear();
+    navigate(record, address);
+}
+
 void TFormWebbrowser::OpenUrlInNewPage(const QString &address)
 {
     if (NewPage(2))
@@ -281,6 +323,7 @@ void TFormWebbrowser::MovePage(int from, int to)
         return;
     {
         const QScopedValueRollback<int> ownChange(m_changingPages, m_changingPages + 1);
+        const QScopedValueRollback<bool> moving(m_moving, true);
         m_pageControl->tabBar()->moveTab(from, to);
     }
     std::unique_ptr<PageRecord> record = std::move(m_pages[size_t(from)]);

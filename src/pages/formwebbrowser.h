@@ -37,6 +37,9 @@ public:
         QString address; // what the page last reported or was told to open
         bool backEnabled = false;
         bool forwardEnabled = false;
+        // A page opened to be loaded when it is first shown (restored pages): the address
+        // it will load; empty once it has.
+        QString waitingAddress;
     };
 
     // The pages live in `pageControl`; `window` is the main window (painting suspension,
@@ -60,6 +63,9 @@ public:
     // the engine cannot start); the reason is shown in status panel 0.
     bool NewPage(quint8 mode);
     void OpenUrlInNewPage(const QString &address);
+    // A page at the end of the strip that shows `title` and loads `address` only when it is
+    // first shown; the active page stays. False when no page could be added.
+    bool openWaitingPage(const QString &title, const QString &address);
     TEmbeddedWB *NewPageDispatch();
     void ClosePage(int index);
     void MovePage(int from, int to);
@@ -117,6 +123,7 @@ private:
     void scheduleCaptions();
     void removePage(int index);
     bool keyboardInside(const TEmbeddedWB *browser) const;
+    void loadIfWaiting(PageRecord *record);
 
     void WebbrowserCommandStateChange(TEmbeddedWB *sender, int command, bool enable);
     void WebbrowserDownloadBegin(TEmbeddedWB *sender);
@@ -134,6 +141,7 @@ private:
     int m_newPageIndex = 0;
     bool m_lastPageBlanked = false;
     int m_changingPages = 0; // the collection's own changes of the strip, not the user's
+    bool m_moving = false;
     bool m_engineFailureReported = false;
     std::function<bool()> m_contextMenuAllowed;
     QTimer m_captionTimer;

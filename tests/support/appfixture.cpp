@@ -48,6 +48,20 @@ AppFixture::AppFixture(const QByteArray &configIni, EngineFactory *engine)
     program->filterLists()->setSources([] { return QStringList(); });
 }
 
+AppFixture::AppFixture(const QList<QPair<QString, QByteArray>> &files, const QByteArray &configIni)
+{
+    for (const auto &[relative, bytes] : files) {
+        QDir().mkpath(QFileInfo(path(relative)).absolutePath());
+        writeFile(path(relative), bytes);
+    }
+    if (!configIni.isNull())
+        writeFile(path(QStringLiteral("Config.ini")), configIni);
+    program = std::make_unique<Program>(folder(), &engine);
+    main = program->mainForm();
+    pages = program->pages();
+    program->filterLists()->setSources([] { return QStringList(); });
+}
+
 AppFixture::~AppFixture()
 {
     for (const QPointer<QTimer> &answer : std::as_const(pendingAnswers()))

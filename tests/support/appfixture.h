@@ -33,6 +33,8 @@ public:
     // Config.ini gets these bytes first when given; pages come from `engine`, or from the
     // scripted engine when none is given.
     explicit AppFixture(const QByteArray &configIni = {}, EngineFactory *engine = nullptr);
+    // With files in the program folder before it starts (relative path, bytes).
+    AppFixture(const QList<QPair<QString, QByteArray>> &files, const QByteArray &configIni = {});
     ~AppFixture();
 
     std::unique_ptr<Program> program;
