@@ -22,6 +22,7 @@
 #include "../statusbar/statusline.h"
 #include "../tabs/pagetabs.h"
 #include "../tabs/recentlyclosed.h"
+#include "../tabs/pagerest.h"
 #include "../tabs/sessionrestore.h"
 #include "hotkeys.h"
 #include "internetoptionsdialog.h"
@@ -90,6 +91,7 @@ void Program::makeParts(EngineFactory *engine)
     m_openPageLists = new OpenPageLists(m_pages, dataFolder(), &m_config, m_addressBox);
     m_sessionRestore = new SessionRestore(m_pages, dataFolder(), tempFolder(), this);
     m_openPageLists->pendingLines = [this] { return m_sessionRestore->pendingLines(); };
+    m_pageRest = new PageRest(m_pages, this);
     m_adScrubber = new AdScrubber(m_pages, &m_config, w->command(Command::NStopFloatAd),
                                   w->command(Command::NStopFlashAd));
     m_popupFilter = new PopupFilter(m_pages, &m_config, w->command(Command::NStopPopup), m_adScrubber);
@@ -324,6 +326,10 @@ void Program::FormCreate()
     QDir().mkpath(dataFolder());
     m_recentlyClosed->load();
     QDir().mkpath(tempFolder());
+    m_pageRest->setIdleMinutes(
+        m_config.readString(kRunData, QStringLiteral("IdlePageMinutes"), QString::number(PageRest::kDefaultMinutes))
+            .trimmed()
+            .toInt());
     m_sessionRestore->start();
     if (QFrame *bar = m_sessionRestore->makeBar())
         m_main->addNotice(bar);

@@ -27,6 +27,7 @@ class PageOpener;
 class PageTabs;
 class PopupFilter;
 class RecentlyClosedList;
+class PageRest;
 class SearchBar;
 class SessionRestore;
 class StatusLine;
@@ -63,6 +64,7 @@ public:
     RecentlyClosedList *recentlyClosed() const { return m_recentlyClosed; }
     OpenPageLists *openPageLists() const { return m_openPageLists; }
     SessionRestore *sessionRestore() const { return m_sessionRestore; }
+    PageRest *pageRest() const { return m_pageRest; }
     PopupFilter *popupFilter() const { return m_popupFilter; }
     AdScrubber *adScrubber() const { return m_adScrubber; }
     FilterLists *filterLists() const { return m_filterLists; }
@@ -117,6 +119,7 @@ private:
     RecentlyClosedList *m_recentlyClosed = nullptr;
     OpenPageLists *m_openPageLists = nullptr;
     SessionRestore *m_sessionRestore = nullptr;
+    PageRest *m_pageRest = nullptr;
     AdScrubber *m_adScrubber = nullptr;
     FilterLists *m_filterLists = nullptr;
     PageCommands *m_pageCommands = nullptr;

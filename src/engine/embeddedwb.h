@@ -84,6 +84,16 @@ public:
     // The id of the process that renders the page, 0 when there is none.
     virtual qint64 rendererProcessId() const = 0;
 
+    // A page in the background may rest: frozen (its scripts stop) or discarded (its document
+    // and process memory go; caption, address and history stay, and it loads again when
+    // shown, when it becomes active by itself).
+    enum class Rest { Active, Frozen, Discarded };
+    virtual Rest rest() const = 0;
+    virtual void setRest(Rest rest) = 0;
+    // The deepest rest the engine allows now: Active for a page that is shown, loading or
+    // playing sound.
+    virtual Rest restAllowed() const = 0;
+
     // Asked each time the engine would show its own context menu; true lets it.
     void setContextMenuHandler(ContextMenuHandler handler) { m_contextMenuHandler = std::move(handler); }
 

@@ -178,3 +178,20 @@ void ScriptedBrowsingData::deleteSessionCookies()
 {
     cookieJar.removeIf([](const Cookie &held) { return held.session(); });
 }
+
+void ScriptedBrowser::setRest(Rest rest)
+{
+    // As the engine: a page on screen stays active.
+    if (isVisible() && rest != Rest::Active)
+        return;
+    if (m_rest == Rest::Discarded && rest == Rest::Active)
+        ++reloadsAfterDiscard;
+    m_rest = rest;
+}
+
+TEmbeddedWB::Rest ScriptedBrowser::restAllowed() const
+{
+    if (isVisible() || m_busy || audible)
+        return Rest::Active;
+    return Rest::Discarded;
+}

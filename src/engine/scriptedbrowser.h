@@ -40,6 +40,13 @@ public:
     void focusDocument() override;
     void findText(const QString &text, bool matchCase, bool backward, const FindResult &done = {}) override;
     qint64 rendererProcessId() const override { return 0; }
+    Rest rest() const override { return m_rest; }
+    void setRest(Rest rest) override;
+    Rest restAllowed() const override;
+    // The page plays sound (it never rests then).
+    bool audible = false;
+    // How many times a discarded page loaded again.
+    int reloadsAfterDiscard = 0;
     // What findText finds: the number of matches for the text (0 when unset).
     std::function<int(const QString &text, bool matchCase)> findResponder;
 
@@ -83,6 +90,7 @@ private:
     QString m_requested; // the last address requested
     bool m_document = false;
     bool m_busy = false;
+    Rest m_rest = Rest::Active;
     int m_textSize = 2;
 };
 

@@ -1,7 +1,9 @@
 #include "downloads/downloads.h"
 #include "downloads/downloadswindow.h"
 #include "enginetest.h"
+#include "favorites/openpagelists.h"
 #include "navigation/addressbar.h"
+#include "tabs/pagerest.h"
 
 #include <QSignalSpy>
 #include <QCheckBox>
@@ -140,6 +142,7 @@ private slots:
     {
         server.setPage("/links.html", "<html><head><title>Links</title></head><body>links</body></html>");
         server.setPage("/page.html", "<html><head><title>Plain</title></head><body>plain</body></html>");
+        server.setPage("/form.html", "<html><head><title>Form</title></head><body><input id=t value=''></body></html>");
         TestHttpServer::Page evil;
         evil.body = "export EVIL=1\n";
         evil.contentType = "application/octet-stream";
@@ -474,6 +477,48 @@ private slots:
         // The page is back in its tab and still answers.
         QVERIFY(page->isVisible());
         QCOMPARE(evaluate(page, QStringLiteral("document.title")).toString(), QStringLiteral("Video"));
+    }
+
+    void aDiscardedPageKeepsItsTabAndComesBackWhenShown()
+    {
+        TEmbeddedWB *first = open(url("/links.html"));
+        QVERIFY(first);
+        first->Navigate(url("/page.html"));
+        QVERIFY(waitFor([&] { return first->LocationURL() == url("/page.html") && !first->Busy(); }));
+        QVERIFY(waitFor([&] { return app->pages->page(0)->title == QLatin1String("Plain"); }));
+        app->item("NAddNewBlank")->trigger();
+        QVERIFY(waitFor([&] { return active() != first && !active()->Busy(); }));
+        PageRest *rest = app->program->pageRest();
+        rest->memoryLow = [] { return true; };
+        rest->look();
+        QVERIFY(waitFor([&] { return first->rest() == TEmbeddedWB::Rest::Discarded; }, 10000));
+        QCOMPARE(app->pages->page(0)->title, QStringLiteral("Plain"));
+        QCOMPARE(first->LocationURL(), url("/page.html"));
+        QVERIFY(app->openPageLists()->currentLines().contains(QStringLiteral("Plain#") + url("/page.html")));
+
+        // Shown again, it loads again, with its history.
+        rest->memoryLow = [] { return false; };
+        app->main->PageControl->setCurrentIndex(0);
+        QVERIFY(waitFor([&] { return first->rest() == TEmbeddedWB::Rest::Active && !first->Busy() && first->Document(); }));
+        QVERIFY(waitFor([&] { return evaluate(first, QStringLiteral("document.title")).toString() == QLatin1String("Plain"); }));
+        first->GoBack();
+        QVERIFY(waitFor([&] { return first->LocationURL() == url("/links.html") && !first->Busy(); }));
+    }
+
+    void aPageWithTypedTextOrSoundNeverRests()
+    {
+        TEmbeddedWB *form = open(url("/form.html"));
+        QVERIFY(form);
+        evaluate(form, QStringLiteral("document.getElementById('t').value='half a letter';true"));
+        app->item("NAddNewBlank")->trigger();
+        QVERIFY(waitFor([&] { return active() != form && !active()->Busy(); }));
+        PageRest *rest = app->program->pageRest();
+        rest->memoryLow = [] { return true; };
+        rest->look();
+        QTest::qWait(1000);
+        QCOMPARE(form->rest(), TEmbeddedWB::Rest::Active);
+        // The page in front never rests.
+        QCOMPARE(active()->rest(), TEmbeddedWB::Rest::Active);
     }
 
     void aFileChooserTakesSeveralFiles()

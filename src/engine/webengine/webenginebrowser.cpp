@@ -387,6 +387,46 @@ qint64 WebEngineBrowser::rendererProcessId() const
     return m_page->renderProcessPid();
 }
 
+TEmbeddedWB::Rest WebEngineBrowser::rest() const
+{
+    switch (m_page->lifecycleState()) {
+    case QWebEnginePage::LifecycleState::Frozen:
+        return Rest::Frozen;
+    case QWebEnginePage::LifecycleState::Discarded:
+        return Rest::Discarded;
+    default:
+        return Rest::Active;
+    }
+}
+
+void WebEngineBrowser::setRest(Rest rest)
+{
+    // The engine refuses a rest for a visible page, and an active page has to be frozen
+    // before it can be discarded.
+    if (!m_view->isVisible() || rest == Rest::Active) {
+        if (rest == Rest::Discarded && m_page->lifecycleState() == QWebEnginePage::LifecycleState::Active)
+            m_page->setLifecycleState(QWebEnginePage::LifecycleState::Frozen);
+        m_page->setLifecycleState(rest == Rest::Frozen      ? QWebEnginePage::LifecycleState::Frozen
+                                  : rest == Rest::Discarded ? QWebEnginePage::LifecycleState::Discarded
+                                                            : QWebEnginePage::LifecycleState::Active);
+    }
+}
+
+TEmbeddedWB::Rest WebEngineBrowser::restAllowed() const
+{
+    if (m_view->isVisible() || Busy() || m_page->recentlyAudible())
+        return Rest::Active;
+    switch (m_page->recommendedState()) {
+    case QWebEnginePage::LifecycleState::Active:
+        return Rest::Active;
+    case QWebEnginePage::LifecycleState::Frozen:
+        return Rest::Frozen;
+    case QWebEnginePage::LifecycleState::Discarded:
+        return Rest::Discarded;
+    }
+    return Rest::Active;
+}
+
 void WebEngineBrowser::applyTextSize(int level)
 {
     m_textSize = qBound(0, level, 4);

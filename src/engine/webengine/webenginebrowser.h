@@ -41,6 +41,9 @@ public:
     void focusDocument() override;
     void findText(const QString &text, bool matchCase, bool backward, const FindResult &done = {}) override;
     qint64 rendererProcessId() const override;
+    Rest rest() const override;
+    void setRest(Rest rest) override;
+    Rest restAllowed() const override;
 
     BrowserPage *page() const { return m_page; }
     BrowserView *view() const { return m_view; }
