@@ -28,7 +28,8 @@ int main(int argc, char *argv[])
     window.show();
 
     LoadCounter counter(count);
-    QTimer::singleShot(0, [&] {
+    QTimer::singleShot(qEnvironmentVariableIntValue("BENCH_OPEN_AFTER_MS"), [&] {
+        counter.opened.start();
         for (int i = 0; i < count; ++i) {
             auto *view = new QWebEngineView;
             view->setPage(new QWebEnginePage(profile, view));

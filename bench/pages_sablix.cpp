@@ -2,12 +2,16 @@
 // the engine plugin, N pages of one address opened as new pages. Says when all have loaded
 // and the PSS of the process tree.
 //   pages_sablix N URL
+// BENCH_FORWARDED=1: the addresses arrive as a second instance hands them over, one by one.
+// BENCH_REST=1: then every background page rests, and "pss_rested_mib" follows.
 #include "app/applicationsetup.h"
 #include "app/mainform.h"
 #include "app/program.h"
 #include "engine/embeddedwb.h"
 #include "engine/engineloader.h"
 #include "pages/formwebbrowser.h"
+#include "statusbar/setform.h"
+#include "tabs/pagerest.h"
 #include "processmemory.h"
 
 #include <QApplication>
@@ -35,19 +39,46 @@ int main(int argc, char *argv[])
     main->resize(1024, 768);
     main->show();
 
+    // The idle benchmark's reference: sablix with its status-bar clock stopped.
+    if (qEnvironmentVariableIsSet("BENCH_CLOCK_STOPPED"))
+        QTimer::singleShot(0, [&] { program->clock()->stopClock(); });
+
     LoadCounter counter(count);
-    QTimer::singleShot(0, [&] {
+    const bool forwarded = qEnvironmentVariableIsSet("BENCH_FORWARDED");
+    // BENCH_OPEN_AFTER_MS: the pages are asked for once the window has been idle that long,
+    // with the engine started in the background as the program does.
+    const int openAfter = qEnvironmentVariableIntValue("BENCH_OPEN_AFTER_MS");
+    if (openAfter > 0)
+        QTimer::singleShot(150, [&engine] { engine.warmUp(); });
+    QTimer::singleShot(openAfter, [&] {
+        counter.opened.start();
         for (int i = 0; i < count; ++i) {
-            pages->OpenUrlInNewPage(url);
+            // Forwarded addresses that repeat the last one are dropped: each gets its own.
+            const QString address = forwarded ? url + QStringLiteral("?n=%1").arg(i) : url;
+            if (forwarded)
+                main->handleInstanceMessage(address);
+            else
+                pages->OpenUrlInNewPage(address);
             TEmbeddedWB *browser = pages->page(pages->newPageIndex())->browser;
-            QObject::connect(browser, &TEmbeddedWB::DocumentComplete, [&, browser] {
-                if (browser->property("counted").toBool() || browser->LocationURL() != url)
+            QObject::connect(browser, &TEmbeddedWB::DocumentComplete, [&counter, browser, address] {
+                if (browser->property("counted").toBool() || browser->LocationURL() != address)
                     return;
                 browser->setProperty("counted", true);
                 counter.pageLoaded();
             });
         }
     });
+    if (qEnvironmentVariableIsSet("BENCH_REST")) {
+        counter.then = [&](std::function<void()> done) {
+            program->pageRest()->memoryLow = [] { return true; };
+            program->pageRest()->look();
+            QTimer::singleShot(5000, [done] {
+                std::printf("pss_rested_mib %.1f\n", treePssMiB());
+                std::fflush(stdout);
+                done();
+            });
+        };
+    }
     const int result = app.exec();
     program->releasePages();
     engine.shutdown();

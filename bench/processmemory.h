@@ -2,11 +2,13 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSet>
 #include <QTimer>
 
 #include <cstdio>
+#include <functional>
 
 #include <unistd.h>
 
@@ -49,23 +51,35 @@ inline double treePssMiB()
     return total;
 }
 
-// Counts loaded pages; once all have loaded, prints "loaded", then, two seconds later when
-// the engine has settled, "pss_mib" of the process tree, and ends the program.
+// Counts loaded pages; once all have loaded, prints "loaded", then, two seconds later (or
+// BENCH_STAY_MS) when the engine has settled, "pss_mib" of the process tree, and ends the program.
 class LoadCounter
 {
 public:
     explicit LoadCounter(int expected) : m_expected(expected) {}
+
+    // Started when the pages are asked for: "open_to_loaded_ms" says how long they took.
+    QElapsedTimer opened;
+    // When set, runs after "pss_mib" instead of ending the program; `done` ends it.
+    std::function<void(std::function<void()> done)> then;
 
     void pageLoaded()
     {
         if (++m_loaded != m_expected)
             return;
         std::printf("loaded\n");
+        if (opened.isValid())
+            std::printf("open_to_loaded_ms %lld\n", opened.elapsed());
         std::fflush(stdout);
-        QTimer::singleShot(2000, [] {
+        // BENCH_STAY_MS keeps the program a while longer (the idle benchmark watches it).
+        const int stay = qEnvironmentVariableIsSet("BENCH_STAY_MS") ? qEnvironmentVariableIntValue("BENCH_STAY_MS") : 2000;
+        QTimer::singleShot(stay, [this] {
             std::printf("pss_mib %.1f\n", treePssMiB());
             std::fflush(stdout);
-            QCoreApplication::quit();
+            if (then)
+                then([] { QCoreApplication::quit(); });
+            else
+                QCoreApplication::quit();
         });
     }
 

@@ -20,6 +20,7 @@ namespace {
 
 // Resizes and maximise/restore after this are the user's own.
 constexpr int kStartupSettleMs = 500;
+constexpr int kWarmUpMs = 150;
 
 } // namespace
 
@@ -62,6 +63,9 @@ int main(int argc, char *argv[])
     mainForm->showAsConfigured();
     server.listen();
     QTimer::singleShot(kStartupSettleMs, mainForm, &TQORMainForm::finishStartup);
+    // Once the window is on screen and idle, the engine starts, so that the first page
+    // does not wait for it.
+    QTimer::singleShot(kWarmUpMs, &app, [&engine] { engine.warmUp(); });
 
     const int result = app.exec();
 

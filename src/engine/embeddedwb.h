@@ -130,6 +130,8 @@ class EngineFactory
 public:
     virtual ~EngineFactory() = default;
     virtual TEmbeddedWB *createBrowser(QWidget *parent) = 0;
+    // Does now what the first page would otherwise wait for (the engine's start).
+    virtual void warmUp() {}
     // Every request of every page is put to this filter from then on (none: no filtering).
     // It lives as long as the program.
     virtual void setContentFilter(ContentFilter *filter) = 0;

@@ -1,5 +1,7 @@
 #include "engineloader.h"
 
+#include <QTimer>
+
 #include <QCoreApplication>
 #include <QFileInfo>
 
@@ -50,7 +52,26 @@ bool EngineLoader::load()
 
 TEmbeddedWB *EngineLoader::createBrowser(QWidget *parent)
 {
-    return load() ? m_factory->createBrowser(parent) : nullptr;
+    if (!load())
+        return nullptr;
+    // The first page starts the engine itself; a later warm-up has nothing left to do.
+    m_warmed = true;
+    return m_factory->createBrowser(parent);
+}
+
+void EngineLoader::warmUp()
+{
+    if (m_warmed || m_failed)
+        return;
+    if (!m_factory) {
+        QTimer::singleShot(0, [this] {
+            if (load())
+                QTimer::singleShot(0, [this] { warmUp(); });
+        });
+        return;
+    }
+    m_warmed = true;
+    m_factory->warmUp();
 }
 
 BrowsingData *EngineLoader::browsingData()

@@ -19,6 +19,10 @@ public:
     void setDownloadHandler(DownloadHandler *handler) override;
     void shutdown() override;
 
+    // Starts the engine ahead of the first page, in two steps with the event loop between
+    // them (input is handled in between). A page asked for meanwhile starts what is left of
+    // it itself; nothing is done twice.
+    void warmUp() override;
     bool isLoaded() const { return m_factory != nullptr; }
     QString errorString() const { return m_error; }
 
@@ -31,6 +35,7 @@ private:
     EngineFactory *m_factory = nullptr;
     QString m_error;
     bool m_failed = false;
+    bool m_warmed = false;
     ContentFilter *m_filter = nullptr;
     DownloadHandler *m_downloads = nullptr;
 };

@@ -22,6 +22,19 @@ StatusLine::StatusLine(QStatusBar *bar) : QObject(bar), m_bar(bar)
     }
     auto *progressHolder = new QHBoxLayout(m_panels[1]);
     progressHolder->setContentsMargins(1, 1, 1, 1);
+
+    // The clock changes every second: a label of a fixed size asks for no new layout when
+    // its text changes, so a tick repaints that label alone, not the window around it.
+    m_clock = new QLabel(m_panels[3]);
+    m_clock->setObjectName(QStringLiteral("ClockText"));
+    m_clock->setTextFormat(Qt::PlainText);
+    // Opaque: what lies under it (panel, status bar, window) is not painted again.
+    m_clock->setAutoFillBackground(true);
+    auto *clockHolder = new QHBoxLayout(m_panels[3]);
+    clockHolder->setContentsMargins(2, 0, 2, 0);
+    clockHolder->addWidget(m_clock);
+    clockHolder->addStretch(1);
+    m_clock->setFixedSize(0, m_clock->sizeHint().height());
 }
 
 void StatusLine::showConnecting(const QString &address)
@@ -51,7 +64,13 @@ void StatusLine::clear()
 
 void StatusLine::setClockText(const QString &text)
 {
-    m_panels[3]->setText(text);
+    if (text == m_clock->text())
+        return;
+    // Grows for a longer text (another format), never shrinks: the layout stays put.
+    const QSize needed = QSize(m_clock->fontMetrics().horizontalAdvance(text) + 2, m_clock->sizeHint().height());
+    if (needed.width() > m_clock->width() || needed.height() != m_clock->height())
+        m_clock->setFixedSize(qMax(needed.width(), m_clock->width()), needed.height());
+    m_clock->setText(text);
 }
 
 void StatusLine::setDownloadsText(const QString &text)
@@ -61,6 +80,8 @@ void StatusLine::setDownloadsText(const QString &text)
 
 QString StatusLine::text(int panel) const
 {
+    if (panel == 3)
+        return m_clock->text();
     return panel >= 0 && panel < 4 ? m_panels[size_t(panel)]->text() : QString();
 }
 

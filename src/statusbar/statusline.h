@@ -42,5 +42,7 @@ public:
 private:
     QStatusBar *m_bar;
     std::array<QLabel *, 4> m_panels{};
+    QLabel *m_clock = nullptr; // inside panel 3, of a fixed size
+
     QProgressBar *m_progress = nullptr;
 };

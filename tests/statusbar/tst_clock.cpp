@@ -43,6 +43,44 @@ private slots:
         QCOMPARE(ClockFormat::datePart(1, QDateTime()), QString());
     }
 
+    void aTickRepaintsTheClockAloneAndLaysNothingOut()
+    {
+        AppFixture app;
+        app.main->show();
+        QVERIFY(QTest::qWaitForWindowExposed(app.main));
+        struct Watch : QObject
+        {
+            QHash<QObject *, int> paints;
+            int layouts = 0;
+            bool eventFilter(QObject *object, QEvent *event) override
+            {
+                if (event->type() == QEvent::Paint)
+                    ++paints[object];
+                else if (event->type() == QEvent::LayoutRequest)
+                    ++layouts;
+                return false;
+            }
+        } watch;
+        TSetForm *clock = app.clock();
+        clock->stopClock();
+        clock->clock = fixed(QDateTime(QDate(2006, 3, 7), QTime(9, 5, 31)));
+        clock->tick();
+        QTest::qWait(50);
+        qApp->installEventFilter(&watch);
+        for (int second = 32; second < 35; ++second) {
+            clock->clock = fixed(QDateTime(QDate(2006, 3, 7), QTime(9, 5, second)));
+            clock->tick();
+            QTest::qWait(30);
+        }
+        qApp->removeEventFilter(&watch);
+        QCOMPARE(app.statusText(3), QStringLiteral("2006-03-07_09:05:34"));
+        QCOMPARE(watch.layouts, 0);
+        QWidget *text = app.main->findChild<QWidget *>(QStringLiteral("ClockText"));
+        QVERIFY(watch.paints.value(text) > 0);
+        watch.paints.remove(text);
+        QVERIFY2(watch.paints.isEmpty(), qPrintable(QString::number(watch.paints.size()) + " other widgets painted"));
+    }
+
     void panelThreeFollowsTheClockWhileShown()
     {
         AppFixture app;

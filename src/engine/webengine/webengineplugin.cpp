@@ -4,9 +4,17 @@
 #include "webenginebrowsingdata.h"
 #include "webengineprofile.h"
 
+#include <QWebEnginePage>
+
 TEmbeddedWB *WebEnginePlugin::createBrowser(QWidget *parent)
 {
     return new WebEngineBrowser(WebEngineProfile::instance(), parent);
+}
+
+void WebEnginePlugin::warmUp()
+{
+    // The profile starts the engine; a first page, made and dropped, starts the rest.
+    delete new QWebEnginePage(WebEngineProfile::instance());
 }
 
 void WebEnginePlugin::setContentFilter(ContentFilter *filter)
