@@ -8,10 +8,21 @@ PACKAGES := cmake ninja-build g++ make pkg-config \
             fonts-noto-cjk libgl1-mesa-dri \
             xvfb xauth xdotool x11-utils imagemagick python3 openssl
 
+SANITIZE ?= 0
+ifeq ($(SANITIZE),1)
+BUILD ?= build-sanitize
+CMAKE_FLAGS += -DSABLIX_SANITIZE=ON
+# What lies inside Qt and the engine, not ours: tests/support/sanitizers/*.supp say why.
+export ASAN_OPTIONS := detect_leaks=1:abort_on_error=1:strict_init_order=1:$(ASAN_OPTIONS)
+export LSAN_OPTIONS := suppressions=$(CURDIR)/tests/support/sanitizers/lsan.supp:print_suppressions=0
+export UBSAN_OPTIONS := print_stacktrace=1:halt_on_error=1:suppressions=$(CURDIR)/tests/support/sanitizers/ubsan.supp
+else
 BUILD ?= build
+endif
 JOBS ?= $(shell nproc)
+FUZZ_RUNS ?= 1000000
 
-.PHONY: run test bench install setup configure build clean check-display
+.PHONY: run test bench fuzz reliability install setup configure build clean check-display
 
 run: check-display build
 	$(BUILD)/bin/sablix
@@ -21,6 +32,17 @@ test: build
 
 bench: build
 	cd $(BUILD) && ctest --output-on-failure --verbose --label-regex bench
+
+# Each fuzz target for FUZZ_RUNS inputs (a million by default) over its corpus.
+fuzz: build
+	@for target in ini list address instance filters; do \
+	  $(BUILD)/bin/sablix-fuzz $$target $(FUZZ_RUNS) $${FUZZ_SEED:-1} tests/fuzz/corpus/$$target tests/fuzz/regressions/$$target || exit 1; \
+	done
+
+# The reliability figures: fuzzing, the kill -9 soak, the sandbox, the socket under load
+# (SOAK_RUNS, FUZZ_RUNS), and the sanitizers' unit suite when `make test SANITIZE=1` ran.
+reliability: build
+	tests/reliability/run.sh $(BUILD) build-sanitize
 
 # make install PREFIX=/opt/sablix (default /usr/local); DESTDIR works as usual.
 PREFIX ?= /usr/local
@@ -43,7 +65,7 @@ setup:
 	fi
 
 configure: setup
-	@test -f $(BUILD)/build.ninja || cmake -S . -B $(BUILD) -G Ninja
+	@test -f $(BUILD)/build.ninja || cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)

@@ -19,6 +19,9 @@ public:
 
     const QByteArray &bytes() const { return m_bytes; }
     bool isEmpty() const { return m_bytes.isEmpty(); }
+    // The file's text is taken as UTF-8 (a byte-order mark, or valid UTF-8 with characters
+    // beyond two bytes); otherwise as GB18030.
+    bool isUtf8() const { return m_encoding == Encoding::Utf8; }
 
     // Keys of every section with this name, lower-cased; the first occurrence of a key wins.
     QHash<QString, QString> section(QStringView name) const;

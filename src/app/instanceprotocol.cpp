@@ -27,6 +27,24 @@ QString runtimeFolder()
 
 } // namespace
 
+Unframed unframe(QByteArrayView received)
+{
+    Unframed result;
+    if (received.size() < 2)
+        return result;
+    const int length = (uchar(received[0]) << 8) | uchar(received[1]);
+    if (length > kMaxPayload) {
+        result.status = Unframed::Bad;
+        return result;
+    }
+    if (received.size() < 2 + length)
+        return result;
+    result.status = Unframed::Message;
+    result.used = 2 + length;
+    result.text = QString::fromUtf8(received.sliced(2, length)).left(kMaxChars);
+    return result;
+}
+
 QByteArray frame(const QString &text)
 {
     QString cut = text.left(kMaxChars);

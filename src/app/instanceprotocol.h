@@ -15,6 +15,16 @@ inline const QString kBringUp = QStringLiteral("0***0");
 // Two bytes of length (big-endian), then the text in UTF-8, cut to 255 characters.
 QByteArray frame(const QString &text);
 
+// The first message at the start of `received`: Incomplete while more has to come, Bad for
+// a length no message may have (the connection is then ended); `used` bytes make it up.
+struct Unframed
+{
+    enum Status { Incomplete, Bad, Message } status = Incomplete;
+    qsizetype used = 0;
+    QString text;
+};
+Unframed unframe(QByteArrayView received);
+
 // Empty when there is no safe place for them: every start then runs on its own.
 QString lockPath();
 QString socketPath();

@@ -88,18 +88,16 @@ void InstanceServer::readFrom(QLocalSocket *socket)
 {
     // One message after another, each answered before the next is read.
     while (socket->state() == QLocalSocket::ConnectedState && socket->bytesAvailable() >= 2) {
-        unsigned char header[2];
-        if (socket->peek(reinterpret_cast<char *>(header), 2) != 2)
-            return;
-        const int length = (header[0] << 8) | header[1];
-        if (length > InstanceProtocol::kMaxPayload) {
+        const InstanceProtocol::Unframed message =
+            InstanceProtocol::unframe(socket->peek(qMin<qint64>(socket->bytesAvailable(), 2 + InstanceProtocol::kMaxPayload)));
+        if (message.status == InstanceProtocol::Unframed::Bad) {
             socket->abort();
             return;
         }
-        if (socket->bytesAvailable() < 2 + length)
+        if (message.status == InstanceProtocol::Unframed::Incomplete)
             return; // the rest is still on its way
-        socket->read(2);
-        const QString text = QString::fromUtf8(socket->read(length)).left(InstanceProtocol::kMaxChars);
+        socket->read(message.used);
+        const QString &text = message.text;
         m_handler(text);
         if (socket->state() != QLocalSocket::ConnectedState)
             return;

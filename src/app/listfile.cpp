@@ -7,7 +7,7 @@
 
 namespace ListFile {
 
-bool save(const QString &path, const QStringList &lines)
+QByteArray encode(const QStringList &lines)
 {
     QByteArray bytes;
     for (QString line : lines) {
@@ -17,6 +17,12 @@ bool save(const QString &path, const QStringList &lines)
         bytes += TextCodec::encode(line);
         bytes += "\r\n";
     }
+    return bytes;
+}
+
+bool save(const QString &path, const QStringList &lines)
+{
+    const QByteArray bytes = encode(lines);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
@@ -32,7 +38,11 @@ std::optional<QStringList> load(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    QByteArray bytes = file.readAll();
+    return decode(file.readAll());
+}
+
+QStringList decode(const QByteArray &bytes)
+{
     QString text;
     if (bytes.startsWith("\xEF\xBB\xBF"))
         text = QString::fromUtf8(bytes.mid(3));

@@ -14,6 +14,9 @@ bool save(const QString &path, const QStringList &lines);
 // Splits at CR LF, a lone CR or a lone LF; a last line without a line end is kept.
 // A missing or unreadable file gives nothing, so callers keep what they had.
 std::optional<QStringList> load(const QString &path);
+// The same on bytes held in memory.
+QByteArray encode(const QStringList &lines);
+QStringList decode(const QByteArray &bytes);
 
 // A two-field line is title + "#" + address; the first "#" separates them, so an address
 // may itself contain "#". A line without "#" is all address.

@@ -1,0 +1,30 @@
+#!/bin/sh
+# make reliability: the figures. Fuzzing (FUZZ_RUNS inputs per target), the kill -9 soak
+# (SOAK_RUNS kills), the sandbox as an ordinary user, the instance socket under load, and
+# the unit suite under the sanitizers when a sanitizer build is there.
+#   run.sh BUILD SANITIZE_BUILD
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+root="$here/../.."
+support="$root/tests/support"
+build=$1
+sanitize_build=${2:-}
+status=0
+echo "== fuzzing"
+for target in ini list address instance filters; do
+  "$build/bin/sablix-fuzz" "$target" "${FUZZ_RUNS:-1000000}" "${FUZZ_SEED:-1}" "$root/tests/fuzz/corpus/$target" \
+    "$root/tests/fuzz/regressions/$target" || status=1
+done
+echo "== kill -9 soak"
+"$support/run-isolated.sh" "$support/with-xvfb.sh" python3 "$here/soak.py" "$build/bin/sablix" "${SOAK_RUNS:-1000}" || status=1
+echo "== sandbox and foreign users"
+"$here/sandbox.sh" "$build/bin/sablix" || status=1
+echo "== instance socket under load"
+"$support/run-isolated.sh" "$support/with-xvfb.sh" python3 "$here/socket_load.py" "$build/bin/sablix" 50 5 || status=1
+if [ -n "$sanitize_build" ] && [ -f "$sanitize_build/build.ninja" ]; then
+  echo "== sanitizers (unit suite)"
+  (cd "$sanitize_build" && ctest -L unit --output-on-failure) || status=1
+else
+  echo "== sanitizers: no sanitizer build; make test SANITIZE=1 makes one"
+fi
+exit $status
