@@ -120,7 +120,7 @@ class Sablix:
         self.window = None
         self._before = before
 
-    def wait_window(self, timeout=20.0):
+    def wait_window(self, timeout=20.0, settle=0.7):
         def appeared():
             if self.proc.poll() is not None:
                 raise AssertionError("sablix ended early: %s" % self.log())
@@ -129,7 +129,7 @@ class Sablix:
 
         self.window = wait_for(appeared, timeout, what="the sablix window")
         # The window has to be on screen and its layouts settled before keys go to it.
-        time.sleep(0.7)
+        time.sleep(settle)
         return self.window
 
     def log(self):

@@ -10,7 +10,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "e2e"))
 os.environ.setdefault("SABLIX_BIN", sys.argv[1])
 
 from sablixtest import PageServer, Sablix, open_page_lines, page, wait_for  # noqa: E402
-from idle_tree import tree  # noqa: E402
+from proctree import tree  # noqa: E402
 
 
 def status(pid):

@@ -75,24 +75,6 @@ def check_files(addresses):
     return problems
 
 
-def started(app, timeout=30.0):
-    """The window is up (no settling time: the soak does not need the keyboard at once)."""
-    def appeared():
-        if app.proc.poll() is not None:
-            raise AssertionError("sablix ended early")
-        out = xdotool("search", "--onlyvisible", "--pid", str(app.proc.pid), check=False)
-        return out.split()[-1] if out.split() else None
-
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        window = appeared()
-        if window:
-            app.window = window
-            return
-        time.sleep(0.05)
-    raise AssertionError("no window")
-
-
 def main():
     runs = int(sys.argv[2])
     rng = random.Random(int(sys.argv[3]) if len(sys.argv) > 3 else 1)
@@ -110,7 +92,8 @@ def main():
     for run in range(runs):
         app = Sablix()
         try:
-            started(app)
+            # No settling: the soak does not need the keyboard at once.
+            app.wait_window(timeout=30, settle=0)
         except AssertionError:
             failed_starts += 1
             app.proc.kill()
