@@ -83,6 +83,7 @@ const CommandInfo kCommands[] = {
     {C::NCleanAll, "NCleanAll", "全部清除", "", nullptr, K::Plain, false},
     {C::NCleanOnExit, "NCleanOnExit", "退出时清除浏览记录", "", nullptr, K::Check, false},
     {C::NDownloads, "NDownloads", "下载(&D)...", "", nullptr, K::Plain, false},
+    {C::NTaskManager, "NTaskManager", "任务管理器", "Shift+Esc", "ActionNTaskManager", K::Plain, false},
 
     {C::NHelpOnline, "NHelpOnline", "在线帮助", "", nullptr, K::Plain, false},
     {C::NBrowserHomePage, "NBrowserHomePage", "sablix 主页", "", nullptr, K::Plain, false},

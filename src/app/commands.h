@@ -29,7 +29,7 @@ enum class Command {
     NInternetOption,
     // Tools
     NCleanAddress, NClearSearchHistory, NCleanHistory, NCleanCache, NCleanCookies,
-    NCleanTempDir, NCleanRecent, NCleanAll, NCleanOnExit, NDownloads,
+    NCleanTempDir, NCleanRecent, NCleanAll, NCleanOnExit, NDownloads, NTaskManager,
     // Help
     NHelpOnline, NBrowserHomePage, NBrowserBBS, NAbout,
     // Tab popup and search-engine popup

@@ -142,6 +142,7 @@ void TQORMainForm::buildMenus()
     tools.item(C::NCleanOnExit);
     tools.separator();
     tools.item(C::NDownloads);
+    tools.item(C::NTaskManager);
 
     const MenuBuilder help = top("NHelp", QStringLiteral("帮助(&H)"));
     for (C id : {C::NHelpOnline, C::NBrowserHomePage, C::NBrowserBBS})

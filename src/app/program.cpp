@@ -24,6 +24,7 @@
 #include "../tabs/recentlyclosed.h"
 #include "../tabs/pagerest.h"
 #include "../tabs/sessionrestore.h"
+#include "../tabs/taskmanager.h"
 #include "hotkeys.h"
 #include "internetoptionsdialog.h"
 #include "listfile.h"
@@ -291,6 +292,8 @@ void Program::bindCommands()
         m_downloads->window()->raise();
     });
 
+    bind(C::NTaskManager, [this] { showTaskManager(); });
+
     bind(C::NExit, [w] { w->close(); });
     bind(C::NAbout, [w] { w->NAboutClick(); });
     bind(C::ActionTest, [this] { ActionTestExecute(); });
@@ -456,6 +459,18 @@ InternetOptionsDialog *Program::showInternetOptions()
     m_internetOptions->raise();
     m_internetOptions->activateWindow();
     return m_internetOptions;
+}
+
+TaskManager *Program::showTaskManager()
+{
+    if (!m_taskManager) {
+        m_taskManager = new TaskManager(m_pages, m_pageRest, m_main);
+        connect(m_taskManager, &TaskManager::statusMessage, m_status, &StatusLine::showMessage);
+    }
+    m_taskManager->show();
+    m_taskManager->raise();
+    m_taskManager->activateWindow();
+    return m_taskManager;
 }
 
 void Program::NSetBrowserQORClick()

@@ -34,6 +34,7 @@ class StatusLine;
 class TFormWebbrowser;
 class TQORMainForm;
 class TSetForm;
+class TaskManager;
 
 // The composition root: makes every part of the program for one program folder and one
 // engine, the window and the page collection first, then the features, and connects
@@ -75,6 +76,8 @@ public:
     FavoritesMenu *favoritesMenu() const { return m_favoritesMenu; }
     // The Internet options window, made when first asked for.
     InternetOptionsDialog *showInternetOptions();
+    // The task manager window, made when first asked for.
+    TaskManager *showTaskManager();
     MessageFilter *messageFilter() const { return m_messageFilter; }
     GlobalHotKeys *hotKeys() const { return m_hotKeys; }
     TSetForm *clock() const { return m_clock; }
@@ -128,6 +131,7 @@ private:
     FavoritesStore *m_favorites = nullptr;
     FavoritesMenu *m_favoritesMenu = nullptr;
     QPointer<InternetOptionsDialog> m_internetOptions;
+    QPointer<TaskManager> m_taskManager;
     PopupFilter *m_popupFilter = nullptr;
     MessageFilter *m_messageFilter = nullptr;
     GlobalHotKeys *m_hotKeys = nullptr;

@@ -39,7 +39,9 @@ public:
     void runDocumentScript(const QString &script, const ScriptResult &done = {}) override;
     void focusDocument() override;
     void findText(const QString &text, bool matchCase, bool backward, const FindResult &done = {}) override;
-    qint64 rendererProcessId() const override { return 0; }
+    qint64 rendererProcessId() const override { return rendererPid; }
+    // The process said to render the page (none by default).
+    qint64 rendererPid = 0;
     Rest rest() const override { return m_rest; }
     void setRest(Rest rest) override;
     Rest restAllowed() const override;

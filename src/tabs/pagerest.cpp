@@ -59,28 +59,45 @@ void PageRest::look()
     m_lastShown = seen;
 }
 
-void PageRest::rest(TEmbeddedWB *page, bool deep)
+void PageRest::restNow(TEmbeddedWB *page, std::function<void(bool rested)> done)
 {
+    const TFormWebbrowser::PageRecord *active = m_pages->activePage();
+    const int index = m_pages->indexOf(page);
+    if (index < 0 || (active && active->browser == page) || !m_pages->page(index)->waitingAddress.isEmpty()) {
+        // A restored page that has not loaded yet already rests.
+        done(index >= 0 && !m_pages->page(index)->waitingAddress.isEmpty());
+        return;
+    }
+    rest(page, true, std::move(done));
+}
+
+void PageRest::rest(TEmbeddedWB *page, bool deep, std::function<void(bool rested)> done)
+{
+    auto finish = [done](bool rested) {
+        if (done)
+            done(rested);
+    };
     const TEmbeddedWB::Rest target = deep ? TEmbeddedWB::Rest::Discarded : TEmbeddedWB::Rest::Frozen;
     if (page->rest() == target || page->rest() == TEmbeddedWB::Rest::Discarded)
-        return;
+        return finish(true);
     if (page->restAllowed() == TEmbeddedWB::Rest::Active)
-        return;
+        return finish(false);
     if (page->rest() == TEmbeddedWB::Rest::Frozen) {
         // Its scripts are stopped and it was looked at before it froze.
         page->setRest(target);
-        return;
+        return finish(page->rest() == target);
     }
     // Asked of the page first: the answer comes later, and the page may have been shown or
     // closed meanwhile.
     QPointer<TEmbeddedWB> guard(page);
-    page->runDocumentScript(QString::fromLatin1(kTypedText), [this, guard, target](const QVariant &typed) {
+    page->runDocumentScript(QString::fromLatin1(kTypedText), [this, guard, target, finish](const QVariant &typed) {
         if (!guard || typed.toBool() || m_pages->indexOf(guard) < 0)
-            return;
+            return finish(false);
         const TFormWebbrowser::PageRecord *active = m_pages->activePage();
         if ((active && active->browser == guard) || guard->restAllowed() == TEmbeddedWB::Rest::Active)
-            return;
+            return finish(false);
         guard->setRest(target);
+        finish(guard->rest() == target);
     });
 }
 

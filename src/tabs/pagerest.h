@@ -31,13 +31,17 @@ public:
     void setIdleMs(qint64 ms) { m_idleMs = ms; }
     // One look at every page; also runs every kLookMs.
     void look();
+    // The user asks for it: the page is discarded now unless it is in front, loading,
+    // playing sound or holds typed text. `done` hears whether it was (later, once the page
+    // answered).
+    void restNow(TEmbeddedWB *page, std::function<void(bool rested)> done);
     // True when the machine is short of memory; by default from /proc/meminfo.
     std::function<bool()> memoryLow;
     static bool systemMemoryLow();
 
 private:
     void shown(TEmbeddedWB *page);
-    void rest(TEmbeddedWB *page, bool deep);
+    void rest(TEmbeddedWB *page, bool deep, std::function<void(bool rested)> done = {});
 
     TFormWebbrowser *m_pages;
     qint64 m_idleMs = qint64(kDefaultMinutes) * 60 * 1000;
