@@ -92,8 +92,8 @@ void TQORMainForm::saveWindowBounds()
 void TQORMainForm::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
-    // Start-up's own placement is not written: a first run leaves no Config.ini behind
-    // until the user changes something.
+    // Start-up's own placement is not written: the bounds are stored once the user
+    // changes them.
     if (m_startupDone && !m_closed)
         saveWindowBounds();
 }
