@@ -63,10 +63,9 @@ int GlobalHotKeys::registerAll(bool plainKeys)
         emit unavailable(QStringLiteral("全局热键不可用：此桌面没有 X11 的按键抓取。"));
         return 0;
     }
-    QStringList failed;
+    Failures failed;
     auto add = [this, &failed](Key key, uint32_t keysym, uint16_t modifiers) {
-        if (!grab(key, keysym, modifiers))
-            failed << keyName(key, modifiers);
+        failed.add(grab(key, keysym, modifiers), keyName(key, modifiers));
     };
     if (plainKeys) {
         add(KeyY, kKeysymY, XCB_MOD_MASK_CONTROL);
@@ -94,13 +93,13 @@ void GlobalHotKeys::setPlainKeys(bool on)
         xcb_flush(connectionOf(m_connection));
         return;
     }
-    QStringList failed;
+    Failures failed;
     for (auto [key, keysym] : {std::pair{KeyY, kKeysymY}, std::pair{KeyK, kKeysymK}}) {
         const bool held = std::any_of(m_grabs.begin(), m_grabs.end(), [key = key](const Grab &g) {
             return g.key == key && g.modifiers == XCB_MOD_MASK_CONTROL;
         });
-        if (!held && !grab(key, keysym, XCB_MOD_MASK_CONTROL))
-            failed << keyName(key, XCB_MOD_MASK_CONTROL);
+        if (!held)
+            failed.add(grab(key, keysym, XCB_MOD_MASK_CONTROL), keyName(key, XCB_MOD_MASK_CONTROL));
     }
     report(failed);
 }
@@ -113,19 +112,31 @@ QStringList GlobalHotKeys::heldKeys() const
     return names;
 }
 
-void GlobalHotKeys::report(const QStringList &failed)
+void GlobalHotKeys::Failures::add(GrabResult result, const QString &name)
 {
-    if (failed.isEmpty())
-        return;
-    emit unavailable(QStringLiteral("全局热键 %1 已被其他程序占用，未能注册。").arg(failed.join(QStringLiteral("、"))));
+    if (result == Taken)
+        taken << name;
+    else if (result == NoKey)
+        noKey << name;
 }
 
-bool GlobalHotKeys::grab(Key key, uint32_t keysym, uint16_t modifiers)
+void GlobalHotKeys::report(const Failures &failed)
+{
+    QStringList said;
+    if (!failed.taken.isEmpty())
+        said << QStringLiteral("全局热键 %1 已被其他程序占用，未能注册。").arg(failed.taken.join(QStringLiteral("、")));
+    if (!failed.noKey.isEmpty())
+        said << QStringLiteral("全局热键 %1 未能注册：键盘布局中没有这个键。").arg(failed.noKey.join(QStringLiteral("、")));
+    if (!said.isEmpty())
+        emit unavailable(said.join(QLatin1Char(' ')));
+}
+
+GlobalHotKeys::GrabResult GlobalHotKeys::grab(Key key, uint32_t keysym, uint16_t modifiers)
 {
     xcb_connection_t *connection = connectionOf(m_connection);
     const uint8_t keycode = keycodeOf(keysym);
     if (!keycode)
-        return false;
+        return NoKey;
     // With Caps Lock and Num Lock in every combination, so that they do not hide the key.
     bool ok = true;
     for (uint16_t locks : lockCombinations(m_ignoredMask)) {
@@ -142,10 +153,10 @@ bool GlobalHotKeys::grab(Key key, uint32_t keysym, uint16_t modifiers)
         // What was taken of it goes back: a key half ours is no use to anyone.
         ungrab(held);
         xcb_flush(connection);
-        return false;
+        return Taken;
     }
     m_grabs.push_back(held);
-    return true;
+    return Held;
 }
 
 void GlobalHotKeys::ungrab(const Grab &held)

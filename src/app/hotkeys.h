@@ -46,9 +46,17 @@ private:
         Key key;
     };
 
-    bool grab(Key key, uint32_t keysym, uint16_t modifiers);
+    enum GrabResult { Held, Taken, NoKey };
+    struct Failures
+    {
+        QStringList taken; // another program holds them
+        QStringList noKey; // not on this keyboard
+        void add(GrabResult result, const QString &name);
+    };
+
+    GrabResult grab(Key key, uint32_t keysym, uint16_t modifiers);
     void ungrab(const Grab &held);
-    void report(const QStringList &failed);
+    void report(const Failures &failed);
     uint8_t keycodeOf(uint32_t keysym) const;
     uint16_t numLockMask() const;
 
