@@ -112,8 +112,10 @@ class HotKeys(unittest.TestCase):
         started = time.monotonic()
         xdotool("key", "--clearmodifiers", "ctrl+alt+k")
         self.assertEqual(app.wait(15), 0)
+        took = time.monotonic() - started
+        print("boss key with clear on exit to process end: %.3f s" % took, file=sys.stderr)
         # A second, plus the clearing's own bound.
-        self.assertLess(time.monotonic() - started, 1.0 + 5.0)
+        self.assertLess(took, 1.0 + 5.0)
         self.assertIn("TrueClose=1", read_config())
         self.assertEqual(read_lines(data_file("Url.lst")), [])
         self.assertFalse(os.path.exists(leftover))
