@@ -1,12 +1,13 @@
 #include "applicationsetup.h"
 
+#include "rootnotice.h"
+
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QLoggingCategory>
 #include <QTranslator>
 
-#include <unistd.h>
 
 namespace ApplicationSetup {
 namespace {
@@ -28,8 +29,8 @@ void quietEngineAdvice(QtMsgType type, const QMessageLogContext &context, const 
 void beforeApplication()
 {
     // Chromium's sandbox stays on; only a process running as root turns it off, as Qt
-    // WebEngine refuses to start there otherwise.
-    if (::geteuid() == 0)
+    // WebEngine refuses to start there otherwise. The window says so (RootNotice).
+    if (RootNotice::sandboxOff())
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
 }

@@ -26,7 +26,7 @@ enum class Command {
     NAddFavorite, NTrimFavorite,
     // Settings
     NStopPopup, NStopFloatAd, NStopFlashAd, NStopListAd, NNoFilterHere, NSetBrowserQOR, NSetBrowserIE,
-    NInternetOption,
+    NPlainHotKeys, NInternetOption,
     // Tools
     NCleanAddress, NClearSearchHistory, NCleanHistory, NCleanCache, NCleanCookies,
     NCleanTempDir, NCleanRecent, NCleanAll, NCleanOnExit, NDownloads, NTaskManager,

@@ -4,6 +4,8 @@
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdlib>
 
 namespace {
@@ -15,6 +17,17 @@ constexpr uint32_t kKeysymNumLock = 0xff7f;
 xcb_connection_t *connectionOf(void *connection)
 {
     return static_cast<xcb_connection_t *>(connection);
+}
+
+std::array<uint16_t, 4> lockCombinations(uint16_t ignoredMask)
+{
+    return {uint16_t(0), uint16_t(XCB_MOD_MASK_LOCK), uint16_t(ignoredMask & ~XCB_MOD_MASK_LOCK), ignoredMask};
+}
+
+QString keyName(GlobalHotKeys::Key key, uint16_t modifiers)
+{
+    return QLatin1String(modifiers & XCB_MOD_MASK_1 ? "Ctrl+Alt+" : "Ctrl+") +
+           QLatin1Char(key == GlobalHotKeys::KeyY ? 'Y' : 'K');
 }
 
 } // namespace
@@ -39,54 +52,117 @@ GlobalHotKeys::~GlobalHotKeys()
     if (!m_connection)
         return;
     qGuiApp->removeNativeEventFilter(this);
-    for (int i = 0; i < m_grabCount; ++i) {
-        const Grab &held = m_grabs[i];
-        for (uint16_t locks : {uint16_t(0), uint16_t(XCB_MOD_MASK_LOCK), uint16_t(m_ignoredMask & ~XCB_MOD_MASK_LOCK),
-                               m_ignoredMask})
-            xcb_ungrab_key(connectionOf(m_connection), held.keycode, m_root, held.modifiers | locks);
-    }
+    for (const Grab &held : m_grabs)
+        ungrab(held);
     xcb_flush(connectionOf(m_connection));
 }
 
-int GlobalHotKeys::registerAll()
+int GlobalHotKeys::registerAll(bool plainKeys)
 {
-    if (!m_connection)
+    if (!m_connection) {
+        emit unavailable(QStringLiteral("全局热键不可用：此桌面没有 X11 的按键抓取。"));
         return 0;
-    int held = 0;
-    held += grab(KeyY, kKeysymY, XCB_MOD_MASK_CONTROL);
-    held += grab(KeyK, kKeysymK, XCB_MOD_MASK_CONTROL);
-    held += grab(KeyY, kKeysymY, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1);
-    held += grab(KeyK, kKeysymK, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1);
-    return held;
+    }
+    Failures failed;
+    auto add = [this, &failed](Key key, uint32_t keysym, uint16_t modifiers) {
+        failed.add(grab(key, keysym, modifiers), keyName(key, modifiers));
+    };
+    if (plainKeys) {
+        add(KeyY, kKeysymY, XCB_MOD_MASK_CONTROL);
+        add(KeyK, kKeysymK, XCB_MOD_MASK_CONTROL);
+    }
+    add(KeyY, kKeysymY, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1);
+    add(KeyK, kKeysymK, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1);
+    report(failed);
+    return int(m_grabs.size());
 }
 
-bool GlobalHotKeys::grab(Key key, uint32_t keysym, uint16_t modifiers)
+void GlobalHotKeys::setPlainKeys(bool on)
+{
+    if (!m_connection)
+        return;
+    if (!on) {
+        for (auto held = m_grabs.begin(); held != m_grabs.end();) {
+            if (held->modifiers == XCB_MOD_MASK_CONTROL) {
+                ungrab(*held);
+                held = m_grabs.erase(held);
+            } else {
+                ++held;
+            }
+        }
+        xcb_flush(connectionOf(m_connection));
+        return;
+    }
+    Failures failed;
+    for (auto [key, keysym] : {std::pair{KeyY, kKeysymY}, std::pair{KeyK, kKeysymK}}) {
+        const bool held = std::any_of(m_grabs.begin(), m_grabs.end(), [key = key](const Grab &g) {
+            return g.key == key && g.modifiers == XCB_MOD_MASK_CONTROL;
+        });
+        if (!held)
+            failed.add(grab(key, keysym, XCB_MOD_MASK_CONTROL), keyName(key, XCB_MOD_MASK_CONTROL));
+    }
+    report(failed);
+}
+
+QStringList GlobalHotKeys::heldKeys() const
+{
+    QStringList names;
+    for (const Grab &held : m_grabs)
+        names << keyName(held.key, held.modifiers);
+    return names;
+}
+
+void GlobalHotKeys::Failures::add(GrabResult result, const QString &name)
+{
+    if (result == Taken)
+        taken << name;
+    else if (result == NoKey)
+        noKey << name;
+}
+
+void GlobalHotKeys::report(const Failures &failed)
+{
+    QStringList said;
+    if (!failed.taken.isEmpty())
+        said << QStringLiteral("全局热键 %1 已被其他程序占用，未能注册。").arg(failed.taken.join(QStringLiteral("、")));
+    if (!failed.noKey.isEmpty())
+        said << QStringLiteral("全局热键 %1 未能注册：键盘布局中没有这个键。").arg(failed.noKey.join(QStringLiteral("、")));
+    if (!said.isEmpty())
+        emit unavailable(said.join(QLatin1Char(' ')));
+}
+
+GlobalHotKeys::GrabResult GlobalHotKeys::grab(Key key, uint32_t keysym, uint16_t modifiers)
 {
     xcb_connection_t *connection = connectionOf(m_connection);
     const uint8_t keycode = keycodeOf(keysym);
     if (!keycode)
-        return false;
+        return NoKey;
     // With Caps Lock and Num Lock in every combination, so that they do not hide the key.
     bool ok = true;
-    for (uint16_t locks : {uint16_t(0), uint16_t(XCB_MOD_MASK_LOCK), uint16_t(m_ignoredMask & ~XCB_MOD_MASK_LOCK),
-                           m_ignoredMask}) {
+    for (uint16_t locks : lockCombinations(m_ignoredMask)) {
         const xcb_void_cookie_t cookie = xcb_grab_key_checked(connection, 1, m_root, modifiers | locks, keycode,
                                                               XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
         if (xcb_generic_error_t *error = xcb_request_check(connection, cookie)) {
-            // Held by another program: not ours, not reported.
+            // Held by another program.
             std::free(error);
             ok = false;
         }
     }
+    const Grab held{keycode, modifiers, key};
     if (!ok) {
-        for (uint16_t locks : {uint16_t(0), uint16_t(XCB_MOD_MASK_LOCK), uint16_t(m_ignoredMask & ~XCB_MOD_MASK_LOCK),
-                               m_ignoredMask})
-            xcb_ungrab_key(connection, keycode, m_root, modifiers | locks);
+        // What was taken of it goes back: a key half ours is no use to anyone.
+        ungrab(held);
         xcb_flush(connection);
-        return false;
+        return Taken;
     }
-    m_grabs[m_grabCount++] = {keycode, modifiers, key};
-    return true;
+    m_grabs.push_back(held);
+    return Held;
+}
+
+void GlobalHotKeys::ungrab(const Grab &held)
+{
+    for (uint16_t locks : lockCombinations(m_ignoredMask))
+        xcb_ungrab_key(connectionOf(m_connection), held.keycode, m_root, held.modifiers | locks);
 }
 
 uint8_t GlobalHotKeys::keycodeOf(uint32_t keysym) const
@@ -141,8 +217,7 @@ bool GlobalHotKeys::nativeEventFilter(const QByteArray &eventType, void *message
     if (key->event != m_root)
         return false;
     const uint16_t relevant = key->state & (XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4);
-    for (int i = 0; i < m_grabCount; ++i) {
-        const Grab &held = m_grabs[i];
+    for (const Grab &held : m_grabs) {
         if (held.keycode == key->detail && held.modifiers == relevant) {
             // A held key repeats as a release and a press of the same moment: one press.
             if (type == XCB_KEY_RELEASE)

@@ -45,8 +45,16 @@ int forward(const QStringList &arguments, int waitMs)
     if (texts.isEmpty())
         texts << InstanceProtocol::kBringUp;
 
+    bool everything = true;
     for (const QString &text : texts) {
-        socket.write(InstanceProtocol::frame(text));
+        const QByteArray framed = InstanceProtocol::frame(text);
+        if (framed.isEmpty()) {
+            std::fprintf(stderr, "sablix: an address of %lld characters is longer than sablix takes (%d); it was not handed over.\n",
+                         qlonglong(text.size()), InstanceProtocol::kMaxChars);
+            everything = false;
+            continue;
+        }
+        socket.write(framed);
         bool answered = socket.waitForBytesWritten(waitMs);
         while (answered && socket.bytesAvailable() < 1)
             answered = socket.waitForReadyRead(waitMs);
@@ -57,7 +65,7 @@ int forward(const QStringList &arguments, int waitMs)
         socket.read(1);
     }
     socket.disconnectFromServer();
-    return 0;
+    return everything ? 0 : 1;
 }
 
 } // namespace InstanceForwarder

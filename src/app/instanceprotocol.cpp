@@ -32,28 +32,47 @@ Unframed unframe(QByteArrayView received)
     Unframed result;
     if (received.size() < 2)
         return result;
-    const int length = (uchar(received[0]) << 8) | uchar(received[1]);
+    const bool longForm = uchar(received[0]) & 0x80;
+    const qsizetype header = longForm ? 4 : 2;
+    if (received.size() < header)
+        return result;
+    qint64 length = 0;
+    for (qsizetype i = 0; i < header; ++i)
+        length = (length << 8) | uchar(received[i]);
+    if (longForm)
+        length &= 0x7fffffff;
     if (length > kMaxPayload) {
         result.status = Unframed::Bad;
         return result;
     }
-    if (received.size() < 2 + length)
+    if (received.size() < header + length)
         return result;
+    QString text = QString::fromUtf8(received.sliced(header, length));
+    if (text.size() > kMaxChars) {
+        result.status = Unframed::Bad;
+        return result;
+    }
     result.status = Unframed::Message;
-    result.used = 2 + length;
-    result.text = QString::fromUtf8(received.sliced(2, length)).left(kMaxChars);
+    result.used = header + length;
+    result.text = std::move(text);
     return result;
 }
 
 QByteArray frame(const QString &text)
 {
-    QString cut = text.left(kMaxChars);
-    if (!cut.isEmpty() && cut.back().isHighSurrogate())
-        cut.chop(1);
-    const QByteArray payload = cut.toUtf8();
+    if (text.size() > kMaxChars)
+        return {};
+    const QByteArray payload = text.toUtf8();
+    const qsizetype length = payload.size();
     QByteArray bytes;
-    bytes.append(char((payload.size() >> 8) & 0xff));
-    bytes.append(char(payload.size() & 0xff));
+    if (length < kShortLimit) {
+        bytes.append(char((length >> 8) & 0xff));
+    } else {
+        bytes.append(char(((length >> 24) & 0x7f) | 0x80));
+        bytes.append(char((length >> 16) & 0xff));
+        bytes.append(char((length >> 8) & 0xff));
+    }
+    bytes.append(char(length & 0xff));
     bytes.append(payload);
     return bytes;
 }

@@ -65,7 +65,7 @@ void InstanceServer::accept()
         }
         ++m_connections;
         // Qt must not buffer more than a message holds: a flood stays in the socket.
-        socket->setReadBufferSize(InstanceProtocol::kMaxPayload + 2);
+        socket->setReadBufferSize(InstanceProtocol::kMaxFrame);
         auto *idle = new QTimer(socket);
         idle->setSingleShot(true);
         idle->setInterval(kIdleMs);
@@ -89,7 +89,7 @@ void InstanceServer::readFrom(QLocalSocket *socket)
     // One message after another, each answered before the next is read.
     while (socket->state() == QLocalSocket::ConnectedState && socket->bytesAvailable() >= 2) {
         const InstanceProtocol::Unframed message =
-            InstanceProtocol::unframe(socket->peek(qMin<qint64>(socket->bytesAvailable(), 2 + InstanceProtocol::kMaxPayload)));
+            InstanceProtocol::unframe(socket->peek(qMin<qint64>(socket->bytesAvailable(), InstanceProtocol::kMaxFrame)));
         if (message.status == InstanceProtocol::Unframed::Bad) {
             socket->abort();
             return;

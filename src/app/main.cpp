@@ -10,7 +10,6 @@
 #include "terminationsignals.h"
 
 #include <QApplication>
-#include <QFileInfo>
 #include <QIcon>
 #include <QTimer>
 
@@ -29,11 +28,12 @@ int main(int argc, char *argv[])
     const QString programFolder = ProgramFolder::locate();
     const QString configPath = programFolder + QStringLiteral("Config.ini");
 
-    // Single instance: with Config.ini present, another instance running and RunOne "1",
-    // this start hands its command line over and ends.
+    // Single instance: with another instance running and RunOne "1" (also when there is no
+    // Config.ini yet: a first run's second start forwards too), this start hands its command
+    // line over and ends.
     InstanceLock lock;
     const bool anotherRuns = lock.acquire();
-    if (anotherRuns && QFileInfo::exists(configPath)) {
+    if (anotherRuns) {
         const ConfigStore config(configPath);
         if (config.readString(kRunData, QStringLiteral("RunOne"), QStringLiteral("1")).trimmed() == QLatin1String("1")) {
             QCoreApplication forwarder(argc, argv);
@@ -61,7 +61,15 @@ int main(int argc, char *argv[])
     QObject::connect(mainForm, &TQORMainForm::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
 
     mainForm->showAsConfigured();
-    server.listen();
+    // A first start opens its own command line (a link clicked in another program) the way
+    // a second start's would arrive, in order, once the window is up; then it listens, so
+    // that forwarded addresses come after them.
+    const QStringList own = app.arguments().mid(1);
+    QTimer::singleShot(0, mainForm, [mainForm, own, &server] {
+        for (const QString &argument : own)
+            mainForm->handleInstanceMessage(InstanceForwarder::resolveArgument(argument));
+        server.listen();
+    });
     QTimer::singleShot(kStartupSettleMs, mainForm, &TQORMainForm::finishStartup);
     // Once the window is on screen and idle, the engine starts, so that the first page
     // does not wait for it.

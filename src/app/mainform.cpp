@@ -92,8 +92,8 @@ void TQORMainForm::saveWindowBounds()
 void TQORMainForm::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
-    // Start-up's own placement is not written: a first run leaves no Config.ini behind
-    // until the user changes something.
+    // Start-up's own placement is not written: the bounds are stored once the user
+    // changes them.
     if (m_startupDone && !m_closed)
         saveWindowBounds();
 }
@@ -155,7 +155,8 @@ void TQORMainForm::handleInstanceMessage(const QString &text)
     // A window on its way out opens nothing more.
     if (m_closed)
         return;
-    const QString name = text.left(255);
+    // Whole: the protocol bounds its length, and a cut address would be another page.
+    const QString &name = text;
     if (name.contains(QLatin1String("0***0"))) {
         if (!isVisible()) {
             show();
@@ -223,18 +224,31 @@ void TQORMainForm::NAboutClick()
     box.exec();
 }
 
-void TQORMainForm::closeEvent(QCloseEvent *event)
+void TQORMainForm::closeWithoutQuestion()
 {
-    if (!m_closed && mayClose && !mayClose()) {
-        event->ignore();
-        return;
-    }
+    // Not through close(): a close already waiting on a question would swallow this one.
+    hide();
+    finishClose();
+}
+
+void TQORMainForm::finishClose()
+{
     if (!m_closed) {
         m_closed = true;
         emit closing();
     }
-    event->accept();
     emit closed();
+}
+
+void TQORMainForm::closeEvent(QCloseEvent *event)
+{
+    // The boss key may end the program while the question is still open.
+    if (!m_closed && mayClose && !mayClose() && !m_closed) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    finishClose();
 }
 
 void TQORMainForm::dragEnterEvent(QDragEnterEvent *event)

@@ -56,7 +56,11 @@ public:
     // Closes the windows that belong to the main window (the about box).
     void closeSubsidiaryWindows();
     void NAboutClick();
-    // Asked when the window is about to close; false keeps it open.
+    // The orderly close without asking anything (the boss key): what is kept is saved and
+    // the window goes, whatever runs.
+    void closeWithoutQuestion();
+    // Asked when the window is about to close, unless closed without question; false keeps
+    // it open.
     std::function<bool()> mayClose;
 
     // The tool bar and its panels.
@@ -122,6 +126,7 @@ private:
     void buildWidgets();
     void buildMenus();
     void saveWindowBounds();
+    void finishClose();
     void bringUp();
     void restoreFromMinimized();
 

@@ -123,6 +123,8 @@ void TQORMainForm::buildMenus()
     const MenuBuilder defaultBrowser = settings.sub("NSetDefBrowser", QStringLiteral("设置默认浏览器"));
     defaultBrowser.item(C::NSetBrowserQOR);
     defaultBrowser.item(C::NSetBrowserIE);
+    // Off unless asked for: grabbed for the whole desktop, they are every other program's loss.
+    settings.item(C::NPlainHotKeys);
     settings.separator();
     settings.item(C::NInternetOption);
 

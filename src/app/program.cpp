@@ -26,10 +26,12 @@
 #include "../tabs/sessionrestore.h"
 #include "../tabs/taskmanager.h"
 #include "hotkeys.h"
+#include "instanceprotocol.h"
 #include "internetoptionsdialog.h"
 #include "listfile.h"
 #include "mainform.h"
 #include "messagefilter.h"
+#include "rootnotice.h"
 #include "rundata.h"
 
 #include <QAction>
@@ -38,6 +40,8 @@
 #include <QFrame>
 #include <QFile>
 #include <QFileInfo>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
 #include <QProcess>
@@ -46,7 +50,6 @@
 #include <QToolButton>
 
 #include <malloc.h>
-#include <unistd.h>
 
 Program::Program(const QString &programFolder, EngineFactory *engine)
     : m_programFolder(programFolder), m_config(programFolder + QStringLiteral("Config.ini"))
@@ -82,6 +85,9 @@ void Program::makeParts(EngineFactory *engine)
     m_opener = std::make_unique<PageOpener>(m_pages, m_addressBox, m_status);
     m_addressBar = new AddressBar(m_pages, m_opener.get(), m_addressBox, w->BBGO,
                                   {w->SBP, w->SBN, w->SBL1, w->SBL2, w->SBH1, w->SBH2});
+    // A line edit keeps 32767 characters unless told: a forwarded address goes in whole.
+    if (QLineEdit *edit = w->CBURL->lineEdit())
+        edit->setMaxLength(InstanceProtocol::kMaxChars);
     m_searchBar = new SearchBar(m_pages, m_opener.get(), m_addressBox, &m_config,
                                 {w->ComboBoxSearch, w->SBSearch, w->SBSearchOn, w->PopupMenuSearch,
                                  w->command(Command::NBaidu), w->command(Command::NYahoo)});
@@ -110,7 +116,6 @@ void Program::makeParts(EngineFactory *engine)
     m_favorites = new FavoritesStore(FavoritesStore::defaultRoot(), this);
     m_favoritesMenu = new FavoritesMenu(m_pages, m_favorites, w);
     m_hotKeys = new GlobalHotKeys(this);
-    endAtOnce = [] { ::_exit(0); };
     m_pages->setContextMenuPermission([this] { return m_messageFilter->contextMenuAllowed(); });
 }
 
@@ -188,6 +193,7 @@ void Program::connectParts()
             applicationActivated();
     });
     connect(m_hotKeys, &GlobalHotKeys::pressed, this, [this](GlobalHotKeys::Key key) { hotKeyPressed(key); });
+    connect(m_hotKeys, &GlobalHotKeys::unavailable, m_status, &StatusLine::showMessage);
 }
 
 void Program::bindCommands()
@@ -293,6 +299,11 @@ void Program::bindCommands()
     });
 
     bind(C::NTaskManager, [this] { showTaskManager(); });
+    bind(C::NPlainHotKeys, [this] {
+        const bool on = m_main->command(Command::NPlainHotKeys)->isChecked();
+        m_config.writeString(kRunData, QStringLiteral("PlainHotKeys"), on ? QStringLiteral("1") : QStringLiteral("0"));
+        m_hotKeys->setPlainKeys(on);
+    });
 
     bind(C::NExit, [w] { w->close(); });
     bind(C::NAbout, [w] { w->NAboutClick(); });
@@ -301,6 +312,10 @@ void Program::bindCommands()
 
 void Program::FormCreate()
 {
+    // The file exists from the first run on, so that a second start finds its RunOne;
+    // one that exists keeps every byte.
+    if (!m_config.exists())
+        m_config.writeString(kRunData, QStringLiteral("RunOne"), QStringLiteral("1"));
     const RunData data = RunData::load(m_config.read());
     m_main->applyRunData(data);
     m_leftClickSleepTime = data.leftClickSleepTime;
@@ -324,7 +339,10 @@ void Program::FormCreate()
         m_filterLists->refreshSubscriptions();
         m_addressBar->setMoreSuggestions(m_favorites->addresses());
     });
-    m_hotKeys->registerAll();
+    const bool plainHotKeys =
+        m_config.readString(kRunData, QStringLiteral("PlainHotKeys"), QStringLiteral("0")).trimmed() == QLatin1String("1");
+    m_main->command(Command::NPlainHotKeys)->setChecked(plainHotKeys);
+    m_hotKeys->registerAll(plainHotKeys);
 
     QDir().mkpath(dataFolder());
     m_recentlyClosed->load();
@@ -334,6 +352,8 @@ void Program::FormCreate()
             .trimmed()
             .toInt());
     m_sessionRestore->start();
+    if (QWidget *bar = RootNotice::make())
+        m_main->addNotice(bar);
     if (QFrame *bar = m_sessionRestore->makeBar())
         m_main->addNotice(bar);
 }
@@ -368,8 +388,11 @@ void Program::applicationActivated()
 void Program::hotKeyPressed(int key)
 {
     if (key == GlobalHotKeys::KeyK) {
+        // At once and without a question, but the orderly way: lists, settings and the
+        // clearing on exit as at any close. Queued, so that the close does not run inside
+        // the native event filter.
         m_main->hide();
-        endAtOnce();
+        QMetaObject::invokeMethod(m_main, &TQORMainForm::closeWithoutQuestion, Qt::QueuedConnection);
         return;
     }
     m_main->showOrHideByHotKey();

@@ -84,10 +84,6 @@ public:
 
     int leftClickSleepTime() const { return m_leftClickSleepTime; }
     int rightClickSleepTime() const { return m_rightClickSleepTime; }
-    // What the K hot key does after hiding the window: end the process at once, writing
-    // nothing. Tests put something gentler here.
-    std::function<void()> endAtOnce;
-
     // At exit, before the engine goes: every page is destroyed, with what it left behind.
     void releasePages();
 

@@ -25,6 +25,8 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include <unistd.h>
+
 class TestMainForm : public QObject
 {
     Q_OBJECT
@@ -406,6 +408,36 @@ private slots:
         QCoreApplication::processEvents();
         for (int i = 0; i < 20; ++i)
             QCOMPARE(app.browser(i)->LocationURL(), sent.at(i));
+    }
+
+    void aLongForwardedAddressOpensWhole()
+    {
+        AppFixture app;
+        // Longer than an atom's 255 characters and than a line edit's 32767.
+        const QString address = QStringLiteral("http://long.example/?q=") + QString(40000, QLatin1Char('q'));
+        app.main->handleInstanceMessage(address);
+        QCOMPARE(app.pages->count(), 1);
+        QVERIFY(app.active()->pendingAddress() == address);
+    }
+
+    void runningAsRootSaysTheSandboxIsOff()
+    {
+        AppFixture app;
+        const QList<QWidget *> bars = app.main->findChildren<QWidget *>(QStringLiteral("RootNotice"));
+        QCOMPARE(bars.size(), ::geteuid() == 0 ? 1 : 0);
+        if (bars.isEmpty())
+            return;
+        app.main->show();
+        QVERIFY(QTest::qWaitForWindowExposed(app.main));
+        QVERIFY(bars[0]->isVisible());
+        // Under the tool bar, above the pages.
+        QVERIFY(bars[0]->mapTo(app.main, QPoint(0, 0)).y() < app.main->PageControl->mapTo(app.main, QPoint(0, 0)).y());
+        const QLabel *text = bars[0]->findChild<QLabel *>();
+        QCOMPARE(text->text(), QStringLiteral("以 root 身份运行：网页沙箱已关闭"));
+        QCOMPARE(text->textFormat(), Qt::PlainText);
+        QPointer<QWidget> bar = bars[0];
+        bar->findChild<QToolButton *>(QStringLiteral("RootNoticeDismiss"))->click();
+        QTRY_VERIFY(!bar);
     }
 
     void aClosedWindowOpensNothingMore()

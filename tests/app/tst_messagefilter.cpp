@@ -2,6 +2,7 @@
 #include "app/hotkeys.h"
 #include "app/messagefilter.h"
 #include "app/runprocess.h"
+#include "navigation/addressbox.h"
 #include "appfixture.h"
 #include "statusbar/setform.h"
 #include "tabs/recentlyclosed.h"
@@ -94,11 +95,9 @@ private slots:
         QCOMPARE(app.pages->count(), 2);
     }
 
-    void theYKeyHidesAndShowsAndTheKKeyEnds()
+    void theYKeyHidesAndShows()
     {
         AppFixture app("[RunData]\r\nWindowMax=0\r\n");
-        int ended = 0;
-        app.program->endAtOnce = [&ended] { ++ended; };
         app.main->showAsConfigured();
         QVERIFY(QTest::qWaitForWindowExposed(app.main));
         GlobalHotKeys *keys = app.program->hotKeys();
@@ -115,15 +114,55 @@ private slots:
         emit keys->pressed(GlobalHotKeys::KeyY);
         QTRY_VERIFY(!(app.main->windowState() & Qt::WindowMinimized));
         QVERIFY(app.main->isVisible());
+    }
 
-        QCOMPARE(ended, 0);
-        const QByteArray config = app.bytes(QStringLiteral("Config.ini"));
-        emit keys->pressed(GlobalHotKeys::KeyK);
-        QCOMPARE(ended, 1);
+    // The boss key: at once, no question, and the orderly close's lists and settings.
+    void theKKeyClosesInOrderWithoutAQuestion()
+    {
+        AppFixture app("[RunData]\r\nWindowMax=0\r\nTrueClose=0\r\n");
+        int asked = 0;
+        app.main->mayClose = [&asked] {
+            ++asked;
+            return false;
+        };
+        app.main->showAsConfigured();
+        QVERIFY(QTest::qWaitForWindowExposed(app.main));
+        app.openPage(QStringLiteral("http://one.example/"), QStringLiteral("One"));
+        app.openPage(QStringLiteral("http://two.example/"), QStringLiteral("Two"));
+        app.program->addressBox()->appendHistory(QStringLiteral("http://typed.example/"));
+        QSignalSpy closed(app.main, &TQORMainForm::closed);
+        emit app.program->hotKeys()->pressed(GlobalHotKeys::KeyK);
         QVERIFY(!app.main->isVisible());
-        // Nothing written on the way out.
-        QCOMPARE(app.bytes(QStringLiteral("Config.ini")), config);
-        QVERIFY(!app.exists(QStringLiteral("Data/Url.lst")));
+        QVERIFY(closed.wait(2000));
+        QCOMPARE(asked, 0);
+        QCOMPARE(app.configValue(QStringLiteral("TrueClose")), QStringLiteral("1"));
+        QVERIFY(app.lines(QStringLiteral("Data/Url.lst")).contains(QStringLiteral("http://typed.example/")));
+        QVERIFY(app.exists(QStringLiteral("Data/SearchHistory.lst")));
+        const QStringList open = app.lines(QStringLiteral("Data/OpenURLList.lst"));
+        QCOMPARE(open.size(), 2);
+        QVERIFY(open[0].endsWith(QStringLiteral("http://one.example/")));
+        QVERIFY(open[1].endsWith(QStringLiteral("http://two.example/")));
+    }
+
+    // Pressed while the close waits on its question, the boss key still ends the program.
+    void theKKeyEndsAWaitingClose()
+    {
+        AppFixture app("[RunData]\r\nWindowMax=0\r\n");
+        QSignalSpy closing(app.main, &TQORMainForm::closing);
+        QSignalSpy closed(app.main, &TQORMainForm::closed);
+        bool answered = false;
+        app.main->mayClose = [&] {
+            // The question is open: the key comes in its event loop.
+            emit app.program->hotKeys()->pressed(GlobalHotKeys::KeyK);
+            answered = QTest::qWaitFor([&] { return !closed.isEmpty(); }, 2000);
+            return false; // "keep running", said too late
+        };
+        app.main->showAsConfigured();
+        QVERIFY(QTest::qWaitForWindowExposed(app.main));
+        app.main->close();
+        QVERIFY(answered);
+        QCOMPARE(closing.size(), 1);
+        QCOMPARE(app.configValue(QStringLiteral("TrueClose")), QStringLiteral("1"));
     }
 
     void workersRunTheTaskTheyWereGiven()

@@ -30,8 +30,16 @@ private slots:
         QCOMPARE(app.program->rightClickSleepTime(), 3000);
         QVERIFY(app.exists(QStringLiteral("Data")));
         QVERIFY(app.exists(QStringLiteral("Temp")));
-        // A first run leaves no Config.ini behind by starting: a second start still runs.
-        QVERIFY(!app.exists(QStringLiteral("Config.ini")));
+        // Written at the first start, so that a second start finds the single-instance rule.
+        QCOMPARE(app.bytes(QStringLiteral("Config.ini")), QByteArray("[RunData]\r\nRunOne=1\r\n"));
+    }
+
+    void startUpKeepsAnExistingFileByteForByte()
+    {
+        // No RunOne, a comment, another section, LF line ends: nothing to write.
+        const QByteArray stored("; mine\n[Other]\nx=1\n[RunData]\nWindowMax=0\n");
+        AppFixture app(stored);
+        QCOMPARE(app.bytes(QStringLiteral("Config.ini")), stored);
     }
 
     void storedBoundsApply()

@@ -1,5 +1,6 @@
-"""The single-instance rule with real processes: a first run, forwarding in order, bringing
-the window up, RunOne "0", a listener fed garbage, and the bounded wait for a listener."""
+"""The single-instance rule with real processes: a first run, a first start's own addresses,
+forwarding in order and whole, bringing the window up, RunOne "0", a listener fed garbage,
+and the bounded wait for a listener."""
 
 import fcntl
 import os
@@ -8,8 +9,8 @@ import subprocess
 import time
 import unittest
 
-from sablixtest import (BIN, PageServer, Sablix, data_file, page, read_lines, reset_folders, visible_windows,
-                        wait_for, write_config, main)
+from sablixtest import (BIN, PageServer, Sablix, data_file, open_page_lines, page, read_config, read_lines,
+                        reset_folders, visible_windows, wait_for, write_config, main)
 
 
 def second_start(*args, cwd=None, timeout=60):
@@ -33,12 +34,54 @@ class SingleInstance(unittest.TestCase):
         app.wait_window()
         return app
 
-    def test_first_run_lets_both_instances_run(self):
+    def test_a_first_run_keeps_one_window(self):
+        # A fresh program folder: no Config.ini before the first start.
         first = self.start()
-        second = self.start()
-        time.sleep(1.0)
-        self.assertTrue(first.alive() and second.alive())
-        self.assertEqual(len(visible_windows()), 2)
+        self.assertIn("RunOne=1", wait_for(read_config, what="Config.ini"))
+        result = second_start(self.server.url("/one.html"))
+        self.assertEqual(result.returncode, 0, result.stderr)
+        # Handed over and opened by the first: its page was asked for.
+        wait_for(lambda: "/one.html" in self.server.requests, what="the forwarded page")
+        self.assertTrue(first.alive())
+        self.assertEqual(len(visible_windows()), 1)
+        self.assertEqual(first.exit(), 0)
+        self.assertEqual(read_lines(data_file("Url.lst")), [self.server.url("/one.html")])
+
+    def test_a_first_start_opens_its_own_addresses_in_order(self):
+        folder = os.path.join(os.environ["SABLIX_TEST_ROOT"], "files")
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, "local.html"), "w") as f:
+            f.write(page("Local"))
+        for args, opened in (
+                ([self.server.url("/one.html")], [self.server.url("/one.html")]),
+                ([self.server.url("/two.html"), "local.html", self.server.url("/one.html")],
+                 [self.server.url("/two.html"), "file://" + os.path.join(folder, "local.html"),
+                  self.server.url("/one.html")])):
+            with self.subTest(args=args):
+                reset_folders()
+                self.server.requests.clear()
+                app = Sablix(*args, cwd=folder)
+                self.apps.append(app)
+                app.wait_window()
+                served = [a for a in args if a.startswith("http")]
+                wait_for(lambda: all(any(r == a[a.index("/", 8):] for r in self.server.requests) for a in served),
+                         what="the pages of the command line")
+                wait_for(lambda: len(open_page_lines()) == len(args), what="every page in the open-page list")
+                self.assertEqual(app.exit(), 0)
+                self.assertEqual(read_lines(data_file("Url.lst")), opened)
+
+    def test_a_long_address_is_handed_over_whole(self):
+        first = self.start()
+        address = self.server.url("/one.html?q=" + "".join("%x" % (i % 16) for i in range(2000)))
+        self.assertGreaterEqual(len(address), 2000)
+        result = second_start(address)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        # The page was asked for at the whole address, not at its first 255 characters.
+        wait_for(lambda: any(r.startswith("/one.html") for r in self.server.requests), what="the page")
+        self.assertEqual([r for r in self.server.requests if r.startswith("/one.html")],
+                         [address[len(self.server.url("")):]])
+        self.assertEqual(first.exit(), 0)
+        self.assertEqual(read_lines(data_file("Url.lst")), [address])
 
     def test_arguments_are_forwarded_in_order(self):
         write_config("[RunData]\nRunOne=1\n")

@@ -78,7 +78,8 @@ void address(const QByteArray &input)
 }
 
 // Any bytes on the socket: a message never reaches past what arrived and never holds more
-// than 255 characters; what a second start frames comes out as it went in.
+// than the longest text; what a second start frames comes out whole, in either length
+// form, or is refused as a whole.
 void instance(const QByteArray &input)
 {
     QByteArrayView rest(input);
@@ -91,10 +92,18 @@ void instance(const QByteArray &input)
         rest = rest.sliced(message.used);
     }
     const QString text = QString::fromUtf8(input);
-    const QByteArray framed = InstanceProtocol::frame(text);
-    const InstanceProtocol::Unframed back = InstanceProtocol::unframe(framed);
-    FUZZ_REQUIRE(back.status == InstanceProtocol::Unframed::Message && back.used == framed.size());
-    FUZZ_REQUIRE(back.text == QString::fromUtf8(text.left(InstanceProtocol::kMaxChars).toUtf8()));
+    // Long enough for the four-byte length as well.
+    const QString longer = text.repeated(text.isEmpty() ? 1 : InstanceProtocol::kShortLimit / int(text.size()) + 1);
+    for (const QString &sent : {text, longer}) {
+        const QByteArray framed = InstanceProtocol::frame(sent);
+        if (sent.size() > InstanceProtocol::kMaxChars) {
+            FUZZ_REQUIRE(framed.isEmpty());
+            continue;
+        }
+        const InstanceProtocol::Unframed back = InstanceProtocol::unframe(framed);
+        FUZZ_REQUIRE(back.status == InstanceProtocol::Unframed::Message && back.used == framed.size());
+        FUZZ_REQUIRE(back.text == sent);
+    }
 }
 
 // A filter list of any text: added, indexed and asked without fault; the style sheet that
@@ -142,7 +151,8 @@ const FuzzTarget kTargets[] = {
     {"ini", ini, {"[RunData]", "[", "]", "=", "\r\n", "\n", "\r", "FuzzKey=", "\xEF\xBB\xBF", ";", "\xD6\xD0"}},
     {"list", list, {"\r\n", "\r", "\n", "#", "http://", "\xEF\xBB\xBF", "\xD6\xD0\xCE\xC4", "\x81\x30\x81\x30"}},
     {"address", address, {"http://", "www.", ".com", "file:", "/", "\\", "C:", "localhost", ".htm", "javascript:", " ", "%"}},
-    {"instance", instance, {QByteArray("\x00\x05", 2), QByteArray("\x03\xfc", 2), QByteArray("\xff\xff", 2), "0***0", "http://"}},
+    {"instance", instance, {QByteArray("\x00\x05", 2), QByteArray("\x03\xfc", 2), QByteArray("\xff\xff", 2),
+                              QByteArray("\x80\x00\x80\x00", 4), QByteArray("\x80\x03\x00\x01", 4), "0***0", "http://"}},
     {"filters", filters, {"||", "^", "$", "domain=", "third-party", "##", "#@#", "@@", "|", "*", "~", ",", "/", "\n",
                           "badfilter", "important", "script", "</style>"}},
 };
