@@ -96,13 +96,24 @@ QByteArray withLine(QByteArray bytes, const QString &rule, bool present)
     const QByteArray lineEnd = lineEndOf(bytes);
     const QList<Line> all = lines(bytes);
     // From the end, so that the spans before stay where they are.
-    for (qsizetype i = all.size() - 1; i >= 0; --i)
-        if (isRule(bytes, all[i], wanted))
-            bytes.remove(all[i].start, all[i].length + all[i].endLength);
+    for (qsizetype i = all.size() - 1; i >= 0; --i) {
+        const Line &line = all[i];
+        if (!isRule(bytes, line, wanted))
+            continue;
+        qsizetype from = line.start;
+        // A last line without a line end takes the line end before it along: the line
+        // before is the last one again, as it was before the rule came after it.
+        if (line.endLength == 0 && from > 0)
+            from -= (from >= 2 && bytes[from - 1] == '\n' && bytes[from - 2] == '\r') ? 2 : 1;
+        bytes.remove(from, line.start + line.length + line.endLength - from);
+    }
     if (present) {
+        // After a last line without a line end, the rule is the new last line without one,
+        // so that taking it away again gives back the same bytes.
         if (!bytes.isEmpty() && !bytes.endsWith('\n') && !bytes.endsWith('\r'))
-            bytes += lineEnd;
-        bytes += wanted + lineEnd;
+            bytes += lineEnd + wanted;
+        else
+            bytes += wanted + lineEnd;
     }
     return bytes;
 }

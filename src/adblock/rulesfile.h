@@ -16,7 +16,8 @@ std::optional<QByteArray> read(const QString &path, QString *error = nullptr);
 // Whether a line of the bytes is the rule (blanks around a line do not count).
 bool containsLine(const QByteArray &bytes, const QString &rule);
 // The bytes with every line that is the rule removed, and with one such line at the end
-// when `present`: in the file's own line ends, CR LF, LF or CR (LF in a file without one).
+// when `present`, in the file's own line end (CR LF, LF or CR; LF in a file without one).
+// Adding and then removing the rule gives back the same bytes.
 QByteArray withLine(QByteArray bytes, const QString &rule, bool present);
 
 // Adds or removes the rule's line in the file, replacing it atomically. An existing file
