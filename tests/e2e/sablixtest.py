@@ -72,10 +72,13 @@ class PageServer:
 
     def __init__(self, pages):
         self.pages = pages
+        # Every request's path with its query, as it arrived.
+        self.requests = []
         server = self
 
         class Handler(http.server.BaseHTTPRequestHandler):
             def do_GET(self):
+                server.requests.append(self.path)
                 body = server.pages.get(self.path.split("?")[0])
                 if body is None:
                     self.send_error(404)
