@@ -476,6 +476,7 @@ InternetOptionsDialog *Program::showInternetOptions()
         }, m_main);
         // In a window of its own, beside the browser.
         m_internetOptions->setWindowFlag(Qt::Window);
+        m_internetOptions->setStorageProblems(m_storageProblems);
         connect(m_internetOptions, &InternetOptionsDialog::subscriptionsChanged, m_filterLists, [this] {
             m_filterLists->refreshSubscriptions();
             m_filterLists->reload();
