@@ -3,6 +3,7 @@
 #include "../app/listfile.h"
 #include "filtersources.h"
 #include "registrabledomain.h"
+#include "rulesfile.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -195,7 +196,7 @@ QString FilterLists::siteRule(const QUrl &page)
 bool FilterLists::siteExcepted(const QUrl &page) const
 {
     const QString rule = siteRule(page);
-    return !rule.isEmpty() && ListFile::load(FilterSources::userRules()).value_or(QStringList()).contains(rule);
+    return !rule.isEmpty() && RulesFile::containsLine(RulesFile::read(FilterSources::userRules()).value_or(QByteArray()), rule);
 }
 
 bool FilterLists::setSiteExcepted(const QUrl &page, bool excepted)
@@ -203,13 +204,13 @@ bool FilterLists::setSiteExcepted(const QUrl &page, bool excepted)
     const QString rule = siteRule(page);
     if (rule.isEmpty())
         return false;
-    QStringList lines = ListFile::load(FilterSources::userRules()).value_or(QStringList());
-    lines.removeAll(rule);
-    if (excepted)
-        lines << rule;
-    QDir().mkpath(QFileInfo(FilterSources::userRules()).absolutePath());
-    if (!ListFile::save(FilterSources::userRules(), lines))
+    // Only the rule's own line changes: the rest of the file is the user's.
+    QString error;
+    const bool written = RulesFile::setLine(FilterSources::userRules(), rule, excepted, &error);
+    if (!written) {
+        emit problem(QStringLiteral("无法保存过滤规则: %1：%2").arg(FilterSources::userRules(), error));
         return false;
+    }
     // The watcher reloads too; this makes it at once.
     reload();
     return true;

@@ -1,8 +1,12 @@
 #include "configstore.h"
 
+#include "storageproblems.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+
+#include <algorithm>
 
 ConfigStore::ConfigStore(QString filePath) : m_filePath(std::move(filePath)) {}
 
@@ -13,10 +17,28 @@ bool ConfigStore::exists() const
 
 IniDocument ConfigStore::read() const
 {
+    return load().value_or(IniDocument());
+}
+
+std::optional<IniDocument> ConfigStore::load(QString *error) const
+{
     QFile file(m_filePath);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return IniDocument(file.readAll());
+    if (!file.open(QIODevice::ReadOnly)) {
+        // Nothing there (a dangling link included): the first write makes the file.
+        const QFileInfo info(m_filePath);
+        if (!info.exists() && !info.isSymLink())
+            return IniDocument();
+        if (error)
+            *error = file.errorString();
+        return std::nullopt;
+    }
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        if (error)
+            *error = file.errorString();
+        return std::nullopt;
+    }
+    return IniDocument(std::move(bytes));
 }
 
 QString ConfigStore::readString(const QString &section, const QString &key,
@@ -38,27 +60,72 @@ bool ConfigStore::writeString(const QString &section, const QString &key, const 
 
 bool ConfigStore::writeStrings(const QString &section, const QList<std::pair<QString, QString>> &values)
 {
-    // Read again before every write: another instance or a person may have changed the file.
-    IniDocument document = read();
-    bool changed = false;
-    for (const auto &[key, value] : values) {
-        if (document.value(section, key) == value)
-            continue;
-        document.setValue(section, key, value);
-        changed = true;
-    }
-    // What the file holds already is not written again.
-    if (!changed)
-        return true;
+    QList<Value> all = m_unsaved;
+    for (const auto &[key, value] : values)
+        all.append({section, key, value});
+    return writeValues(all);
+}
 
-    QSaveFile file(m_filePath);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(document.bytes()) != document.bytes().size()) {
-        file.cancelWriting();
-        return false;
+bool ConfigStore::writeUnsaved()
+{
+    return m_unsaved.isEmpty() || writeValues(m_unsaved);
+}
+
+bool ConfigStore::writeValues(const QList<Value> &values)
+{
+    QString error;
+    const bool written = [&] {
+        // Read again before every write: another instance or a person may have changed the
+        // file. One that cannot be read is left as it is: writing it from nothing would drop
+        // every other setting.
+        std::optional<IniDocument> document = load(&error);
+        if (!document)
+            return false;
+        bool changed = false;
+        for (const Value &v : values) {
+            if (document->value(v.section, v.key) == v.value)
+                continue;
+            document->setValue(v.section, v.key, v.value);
+            changed = true;
+        }
+        // What the file holds already is not written again.
+        if (!changed)
+            return true;
+
+        // Unbuffered, so that a full disk fails the write itself (see ListFile::save).
+        QSaveFile file(m_filePath);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
+            file.write(document->bytes()) != document->bytes().size()) {
+            error = file.errorString();
+            file.cancelWriting();
+            return false;
+        }
+        if (!file.commit()) {
+            error = file.errorString();
+            return false;
+        }
+        return true;
+    }();
+
+    if (written) {
+        m_unsaved.clear();
+    } else {
+        // The newest value of a key is the one to keep.
+        QList<Value> kept;
+        for (const Value &v : values) {
+            kept.erase(std::remove_if(kept.begin(), kept.end(),
+                                      [&](const Value &k) {
+                                          return k.section.compare(v.section, Qt::CaseInsensitive) == 0 &&
+                                                 k.key.compare(v.key, Qt::CaseInsensitive) == 0;
+                                      }),
+                       kept.end());
+            kept.append(v);
+        }
+        m_unsaved = kept;
     }
-    return file.commit();
+    if (m_problems)
+        m_problems->report(m_filePath, written, error, [this] { writeUnsaved(); });
+    return written;
 }
 
 int parseLenientInteger(const QString &text, int fallback)

@@ -3,6 +3,7 @@
 #include "../adblock/filtersources.h"
 #include "../engine/internetoptions.h"
 #include "listfile.h"
+#include "storageproblems.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -124,7 +125,7 @@ void InternetOptionsDialog::apply()
     const QString file = FilterSources::subscriptionsFile();
     if (addresses != ListFile::load(file).value_or(QStringList())) {
         QDir().mkpath(QFileInfo(file).absolutePath());
-        ListFile::save(file, addresses);
+        saveList(m_problems, file, addresses);
         emit subscriptionsChanged();
     }
 }

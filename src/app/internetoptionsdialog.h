@@ -7,6 +7,7 @@
 class QAction;
 class QLineEdit;
 class QListWidget;
+class StorageProblems;
 
 // "Internet选项", in a window of its own: the home page that Go Home opens, the switches of
 // the ad-blocking menu, and the filter lists the user subscribes to.
@@ -23,6 +24,8 @@ public:
     QListWidget *subscriptions() const { return m_subscriptions; }
     // Stores what the dialog shows.
     void apply();
+    // Where a failed write of the subscriptions is reported.
+    void setStorageProblems(StorageProblems *problems) { m_problems = problems; }
 
 signals:
     void subscriptionsChanged();
@@ -36,4 +39,5 @@ private:
     QLineEdit *m_homePage;
     QListWidget *m_subscriptions;
     QLineEdit *m_newSubscription;
+    StorageProblems *m_problems = nullptr;
 };

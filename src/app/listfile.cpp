@@ -20,17 +20,19 @@ QByteArray encode(const QStringList &lines)
     return bytes;
 }
 
-bool save(const QString &path, const QStringList &lines)
+bool save(const QString &path, const QStringList &lines, QString *error)
 {
     const QByteArray bytes = encode(lines);
+    // Unbuffered: a write that fails (a full disk) fails here, where it is seen. A buffered
+    // one fails only in the flush inside commit(), which QSaveFile (Qt 6.4) does not check,
+    // and the old file would be replaced by an empty one.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && file.write(bytes) == bytes.size() && file.commit())
+        return true;
+    if (error)
+        *error = file.errorString();
+    file.cancelWriting();
+    return false;
 }
 
 std::optional<QStringList> load(const QString &path)

@@ -9,7 +9,8 @@
 // GB18030, each save replacing the file whole and atomically.
 namespace ListFile {
 
-bool save(const QString &path, const QStringList &lines);
+// False when the file could not be replaced (the reason in `error`); the old file stays.
+bool save(const QString &path, const QStringList &lines, QString *error = nullptr);
 
 // Splits at CR LF, a lone CR or a lone LF; a last line without a line end is kept.
 // A missing or unreadable file gives nothing, so callers keep what they had.

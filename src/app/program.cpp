@@ -4,6 +4,7 @@
 #include "../adblock/filterlists.h"
 #include "../adblock/filtersources.h"
 #include "../adblock/popupfilter.h"
+#include "../adblock/rulesfile.h"
 #include "../cleaner/privacycleaner.h"
 #include "../downloads/downloads.h"
 #include "../downloads/downloadswindow.h"
@@ -14,6 +15,7 @@
 #include "../navigation/addressbar.h"
 #include "../navigation/addressbox.h"
 #include "../navigation/pageopener.h"
+#include "../navigation/typedurls.h"
 #include "../navigation/searchbar.h"
 #include "../navigation/weblinks.h"
 #include "../pages/formwebbrowser.h"
@@ -33,8 +35,10 @@
 #include "messagefilter.h"
 #include "rootnotice.h"
 #include "rundata.h"
+#include "storageproblems.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QDir>
 #include <QFrame>
@@ -50,6 +54,14 @@
 #include <QToolButton>
 
 #include <malloc.h>
+
+namespace {
+
+// The View menu's text-size items by level, 0 (smallest) to 4 (largest).
+constexpr Command kTextSizeItems[] = {Command::NSmallest, Command::NSmall, Command::NMiddle, Command::NLarger,
+                                      Command::NLargest};
+
+} // namespace
 
 Program::Program(const QString &programFolder, EngineFactory *engine)
     : m_programFolder(programFolder), m_config(programFolder + QStringLiteral("Config.ini"))
@@ -75,6 +87,9 @@ void Program::releasePages()
 
 void Program::makeParts(EngineFactory *engine)
 {
+    // Every file the parts write reports here; the status line says what failed.
+    m_storageProblems = new StorageProblems(this);
+    m_config.setProblems(m_storageProblems);
     m_main = new TQORMainForm(&m_config);
     TQORMainForm *w = m_main;
     m_status = new StatusLine(w->StatusBar);
@@ -88,6 +103,7 @@ void Program::makeParts(EngineFactory *engine)
     // A line edit keeps 32767 characters unless told: a forwarded address goes in whole.
     if (QLineEdit *edit = w->CBURL->lineEdit())
         edit->setMaxLength(InstanceProtocol::kMaxChars);
+    m_addressBar->typedUrls()->setStorageProblems(m_storageProblems);
     m_searchBar = new SearchBar(m_pages, m_opener.get(), m_addressBox, &m_config,
                                 {w->ComboBoxSearch, w->SBSearch, w->SBSearchOn, w->PopupMenuSearch,
                                  w->command(Command::NBaidu), w->command(Command::NYahoo)});
@@ -95,7 +111,9 @@ void Program::makeParts(EngineFactory *engine)
                           {w->PageControl, w->PanelMainClient, w->PopupMenuPcl});
     m_recentlyClosed = new RecentlyClosedList(dataFolder() + QStringLiteral("NewlyList.lst"), w->PopupMenuNewly,
                                               w->ListBoxNewly);
+    m_recentlyClosed->setStorageProblems(m_storageProblems);
     m_openPageLists = new OpenPageLists(m_pages, dataFolder(), &m_config, m_addressBox);
+    m_openPageLists->setStorageProblems(m_storageProblems);
     m_sessionRestore = new SessionRestore(m_pages, dataFolder(), tempFolder(), this);
     m_openPageLists->pendingLines = [this] { return m_sessionRestore->pendingLines(); };
     m_pageRest = new PageRest(m_pages, this);
@@ -128,7 +146,7 @@ void Program::connectParts()
     connect(pages, &TFormWebbrowser::connecting, m_status, &StatusLine::showConnecting);
     connect(pages, &TFormWebbrowser::completed, m_status, &StatusLine::showCompleted);
     connect(pages, &TFormWebbrowser::statusCleared, m_status, &StatusLine::clear);
-    connect(pages, &TFormWebbrowser::statusMessage, m_status, &StatusLine::showMessage);
+    connect(pages, &TFormWebbrowser::statusMessage, m_status, &StatusLine::showPageMessage);
     connect(pages, &TFormWebbrowser::progressChanged, m_status, &StatusLine::progressChange);
     connect(pages, &TFormWebbrowser::progressHidden, m_status, &StatusLine::hideProgress);
     connect(pages, &TFormWebbrowser::historyStateShown, m_addressBar, &AddressBar::showHistoryState);
@@ -155,6 +173,7 @@ void Program::connectParts()
     connect(m_messageFilter, &MessageFilter::activePageClosedItself, m_tabs, &PageTabs::PageChangeRefresh);
     connect(m_tabs, &PageTabs::idlePageShown, m_adScrubber, &AdScrubber::startTimer);
     connect(m_filterLists, &FilterLists::problem, m_status, &StatusLine::showMessage);
+    connect(m_storageProblems, &StorageProblems::problem, m_status, &StatusLine::showMessage);
     connect(m_pageCommands, &PageCommands::openFileRequested, m_addressBar, &AddressBar::openAddress);
     connect(m_pageCommands, &PageCommands::importExportRequested, m_favoritesMenu, &FavoritesMenu::importExport);
     connect(m_pageCommands, &PageCommands::textSizeChanged, this, &Program::showTextSizeOfActivePage);
@@ -162,7 +181,9 @@ void Program::connectParts()
     connect(m_favoritesMenu, &FavoritesMenu::openRequested, m_addressBar, &AddressBar::openAddress);
     connect(m_favoritesMenu, &FavoritesMenu::statusMessage, m_status, &StatusLine::showMessage);
     connect(m_cleaner, &PrivacyCleaner::statusMessage, m_status, &StatusLine::showMessage);
-    connect(m_sessionRestore, &SessionRestore::statusMessage, m_status, &StatusLine::showMessage);
+    // The count of restored pages stays in view while the first of them loads.
+    connect(m_sessionRestore, &SessionRestore::statusMessage, m_status,
+            [this](const QString &text) { m_status->holdMessage(text); });
     connect(m_downloads, &Downloads::activeChanged, m_status, &StatusLine::setDownloadsText);
     // The favorites feed the address box's suggestions.
     connect(m_favorites, &FavoritesStore::changed, this, [this] { m_addressBar->setMoreSuggestions(m_favorites->addresses()); });
@@ -171,11 +192,7 @@ void Program::connectParts()
     // Features that hand work to one another.
     connect(m_addressBar, &AddressBar::searchRequested, m_searchBar, &SearchBar::searchText);
     connect(m_recentlyClosed, &RecentlyClosedList::reopenRequested, m_addressBar, &AddressBar::openAddress);
-    connect(m_tabs, &PageTabs::textSizeShown, this, [this](int level) {
-        static constexpr Command items[] = {Command::NSmallest, Command::NSmall, Command::NMiddle, Command::NLarger,
-                                            Command::NLargest};
-        m_main->command(items[level])->setChecked(true);
-    });
+    connect(m_tabs, &PageTabs::textSizeShown, this, [this](int level) { showTextSizeMark(level); });
 
     // The window.
     connect(m_main, &TQORMainForm::addressForwarded, m_addressBar, &AddressBar::openAddress);
@@ -268,9 +285,8 @@ void Program::bindCommands()
     bind(C::NFind, [page] { page->NFindClick(); });
     bind(C::NEditSource, [page] { page->NEditSourceClick(); });
     bind(C::NSource, [page] { page->NSourceClick(); });
-    const std::pair<C, int> sizes[] = {{C::NLargest, 4}, {C::NLarger, 3}, {C::NMiddle, 2}, {C::NSmall, 1}, {C::NSmallest, 0}};
-    for (const auto &[id, level] : sizes)
-        bind(id, [page, level = level] { page->setTextSize(level); });
+    for (int level = 0; level < int(std::size(kTextSizeItems)); ++level)
+        bind(kTextSizeItems[level], [page, level] { page->setTextSize(level); });
     const std::pair<C, double> zooms[] = {{C::N50, 0.5}, {C::N75, 0.75}, {C::N100, 1.0}, {C::N125, 1.25}, {C::N150, 1.5}, {C::N200, 2.0}};
     for (const auto &[id, factor] : zooms)
         bind(id, [page, factor = factor] { page->setZoom(factor); });
@@ -369,8 +385,8 @@ void Program::FormClose()
         QFile::remove(dataFolder() + QStringLiteral("OpenURLList.lst"));
         QFile::remove(dataFolder() + QStringLiteral("OpenURLList2.lst"));
     }
-    ListFile::save(dataFolder() + QStringLiteral("Url.lst"), m_addressBox->history());
-    ListFile::save(dataFolder() + QStringLiteral("SearchHistory.lst"), m_searchBar->history());
+    m_storageProblems->saveList(dataFolder() + QStringLiteral("Url.lst"), m_addressBox->history());
+    m_storageProblems->saveList(dataFolder() + QStringLiteral("SearchHistory.lst"), m_searchBar->history());
     // Asked for: the traces go before the program does.
     if (m_main->command(Command::NCleanOnExit)->isChecked())
         m_cleaner->cleanAllBeforeExit(kCleanOnExitMs);
@@ -442,16 +458,37 @@ void Program::showTextSizeOfActivePage()
 {
     // The marks follow the engine's answer, not the command: with no document, no change.
     const TFormWebbrowser::PageRecord *active = m_pages->activePage();
-    int level = 0;
+    std::optional<int> level;
     if (active && active->browser->Document()) {
         QVariant answer;
         active->browser->ExecWB(TEmbeddedWB::ExecZoom, TEmbeddedWB::OptionDontPromptUser, QVariant(), &answer);
-        level = answer.isValid() ? answer.toInt() : 0;
+        if (answer.isValid())
+            level = answer.toInt();
     }
-    static constexpr Command items[] = {Command::NSmallest, Command::NSmall, Command::NMiddle, Command::NLarger,
-                                        Command::NLargest};
-    if (level >= 0 && level <= 4)
-        m_main->command(items[level])->setChecked(true);
+    showTextSizeMark(level);
+}
+
+void Program::showTextSizeMark(std::optional<int> level)
+{
+    if (level && *level >= 0 && *level < int(std::size(kTextSizeItems)))
+        m_textSizeMark = level;
+    // The item the user picked checked itself: without an answer the last mark comes back.
+    if (m_textSizeMark) {
+        m_main->command(kTextSizeItems[*m_textSizeMark])->setChecked(true);
+        return;
+    }
+    for (Command id : kTextSizeItems) {
+        QAction *item = m_main->command(id);
+        if (!item->isChecked())
+            continue;
+        QActionGroup *group = item->actionGroup();
+        const auto policy = group ? group->exclusionPolicy() : QActionGroup::ExclusionPolicy::Exclusive;
+        if (group)
+            group->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+        item->setChecked(false);
+        if (group)
+            group->setExclusionPolicy(policy);
+    }
 }
 
 InternetOptionsDialog *Program::showInternetOptions()
@@ -465,15 +502,18 @@ InternetOptionsDialog *Program::showInternetOptions()
         }, m_main);
         // In a window of its own, beside the browser.
         m_internetOptions->setWindowFlag(Qt::Window);
+        m_internetOptions->setStorageProblems(m_storageProblems);
         connect(m_internetOptions, &InternetOptionsDialog::subscriptionsChanged, m_filterLists, [this] {
             m_filterLists->refreshSubscriptions();
             m_filterLists->reload();
         });
         connect(m_internetOptions, &InternetOptionsDialog::editRulesRequested, this, [this] {
+            // A file people edit by hand: UTF-8, made once, never rewritten here.
             const QString rules = FilterSources::userRules();
-            if (!QFileInfo::exists(rules)) {
-                QDir().mkpath(QFileInfo(rules).absolutePath());
-                ListFile::save(rules, {QStringLiteral("! sablix 浏览器: 我的广告过滤规则，每行一条")});
+            QString error;
+            if (!RulesFile::create(rules, {QStringLiteral("! sablix 浏览器: 我的广告过滤规则，每行一条")}, &error)) {
+                m_status->showMessage(QStringLiteral("无法保存过滤规则: %1：%2").arg(rules, error));
+                return;
             }
             m_pageCommands->openExternally(QUrl::fromLocalFile(rules));
         });

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class AdScrubber;
 class AddressBar;
@@ -31,6 +32,7 @@ class PageRest;
 class SearchBar;
 class SessionRestore;
 class StatusLine;
+class StorageProblems;
 class TFormWebbrowser;
 class TQORMainForm;
 class TSetForm;
@@ -58,6 +60,7 @@ public:
     TQORMainForm *mainForm() const { return m_main; }
     TFormWebbrowser *pages() const { return m_pages; }
     StatusLine *status() const { return m_status; }
+    StorageProblems *storageProblems() const { return m_storageProblems; }
     AddressBox *addressBox() const { return m_addressBox; }
     AddressBar *addressBar() const { return m_addressBar; }
     SearchBar *searchBar() const { return m_searchBar; }
@@ -100,12 +103,16 @@ private:
     void NNoFilterHereClick();
     void showFilterStateOfActivePage();
     void showTextSizeOfActivePage();
+    // Checks the View menu's text-size item of the level; none puts back the last mark.
+    void showTextSizeMark(std::optional<int> level);
     void NSetBrowserQORClick();
 
     QString m_programFolder;
     ConfigStore m_config;
+    StorageProblems *m_storageProblems = nullptr;
     int m_leftClickSleepTime = 500;
     int m_rightClickSleepTime = 3000;
+    std::optional<int> m_textSizeMark;
 
     TQORMainForm *m_main = nullptr;
     TFormWebbrowser *m_pages = nullptr;

@@ -235,6 +235,8 @@ void OrganizeFavoritesDialog::removeSelected()
         return;
     QMessageBox ask(QMessageBox::Information, QStringLiteral("询问"),
                     QStringLiteral("确定要删除“%1”吗？").arg(item->text(0)), QMessageBox::Yes | QMessageBox::No, this);
+    // The name came from a title or an imported file: shown as it is, never read as markup.
+    ask.setTextFormat(Qt::PlainText);
     if (ask.exec() == QMessageBox::Yes)
         m_store->remove(item->data(0, PathRole).toString());
 }

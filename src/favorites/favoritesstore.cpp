@@ -10,6 +10,7 @@
 #include <QUrl>
 
 #include <functional>
+#include <optional>
 
 namespace {
 
@@ -23,7 +24,20 @@ QString shortcutText(const QString &url)
 bool writeAtomically(const QString &path, const QByteArray &bytes)
 {
     QSaveFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+    return file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && file.write(bytes) == bytes.size() && file.commit();
+}
+
+// A file that was not there: nothing is replaced, so it needs no temporary file and no
+// sync to disk (thousands of them in an import would each wait for the disk).
+bool writeNew(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return false;
+    if (file.write(bytes) == bytes.size() && file.flush())
+        return true;
+    file.remove();
+    return false;
 }
 
 QString htmlEscaped(const QString &text)
@@ -159,8 +173,17 @@ QStringList FavoritesStore::addresses() const
 QString FavoritesStore::freeName(const QString &folder, const QString &name, const QString &suffix) const
 {
     QString candidate = folder + QLatin1Char('/') + name + suffix;
-    for (int n = 2; QFileInfo::exists(candidate); ++n)
+    if (!QFileInfo::exists(candidate))
+        return candidate;
+    const QString key = candidate;
+    int n = m_batch ? qMax(2, m_nextFreeNumber.value(key)) : 2;
+    for (;; ++n) {
         candidate = folder + QLatin1Char('/') + name + QStringLiteral(" (%1)").arg(n) + suffix;
+        if (!QFileInfo::exists(candidate))
+            break;
+    }
+    if (m_batch)
+        m_nextFreeNumber.insert(key, n + 1);
     return candidate;
 }
 
@@ -171,7 +194,8 @@ QString FavoritesStore::add(const QString &folder, const QString &name, const QS
         return {};
     QDir().mkpath(into);
     const QString path = freeName(into, safeName(name), kSuffix);
-    if (!writeAtomically(path, shortcutText(url.trimmed()).toUtf8()))
+    const QByteArray bytes = shortcutText(url.trimmed()).toUtf8();
+    if (!(m_batch ? writeNew(path, bytes) : writeAtomically(path, bytes)))
         return {};
     if (!m_batch)
         emit changed();
@@ -234,6 +258,43 @@ bool FavoritesStore::remove(const QString &path)
     return removed;
 }
 
+namespace {
+
+// The first href="..." or href='...' of a tag's attributes. A quote that never closes is
+// looked for once: the walk stays one pass over the text, whatever the attributes hold.
+std::optional<QString> hrefOf(QStringView attributes)
+{
+    const qsizetype size = attributes.size();
+    bool doubleUnclosed = false, singleUnclosed = false;
+    qsizetype from = 0;
+    for (;;) {
+        const qsizetype at = attributes.indexOf(u"href", from, Qt::CaseInsensitive);
+        if (at < 0)
+            return std::nullopt;
+        from = at + 1;
+        qsizetype i = at + 4;
+        while (i < size && attributes.at(i).isSpace())
+            ++i;
+        if (i >= size || attributes.at(i) != QLatin1Char('='))
+            continue;
+        ++i;
+        while (i < size && attributes.at(i).isSpace())
+            ++i;
+        if (i >= size)
+            return std::nullopt;
+        const QChar quote = attributes.at(i);
+        const bool isDouble = quote == QLatin1Char('"');
+        if ((!isDouble && quote != QLatin1Char('\'')) || (isDouble ? doubleUnclosed : singleUnclosed))
+            continue;
+        const qsizetype close = attributes.indexOf(quote, i + 1);
+        if (close >= 0)
+            return attributes.mid(i + 1, close - i - 1).toString();
+        (isDouble ? doubleUnclosed : singleUnclosed) = true;
+    }
+}
+
+} // namespace
+
 FavoritesStore::ImportResult FavoritesStore::importBookmarkFile(const QString &file, const QString &intoFolder)
 {
     ImportResult result;
@@ -248,35 +309,68 @@ FavoritesStore::ImportResult FavoritesStore::importBookmarkFile(const QString &f
     m_batch = true;
 
     // A tolerant walk over the tags that matter: <H3> names the folder the next <DL> opens,
-    // </DL> closes one, <A HREF> is a bookmark. Everything else is passed over.
-    static const QRegularExpression tag(QStringLiteral("<(/?)(dl|h3|a)\\b([^>]*)>"), QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression href(QStringLiteral("href\\s*=\\s*(\"([^\"]*)\"|'([^']*)')"),
-                                         QRegularExpression::CaseInsensitiveOption);
+    // </DL> closes one, <A HREF> is a bookmark. Everything else is passed over. Every
+    // search below only moves forward through the text, so a hostile file (thousands of
+    // "<a" without ">" or "</a>") costs one pass, not one pass per tag.
+    const qsizetype size = text.size();
+    qsizetype tagEnd = -1; // the next ">" at or after the tag being read
+    // The next "</a" and "</h3" at or after a position; -2 for not looked for yet.
+    struct NextClose
+    {
+        QString element;
+        qsizetype at = -2;
+    };
+    NextClose closeA{QStringLiteral("</a")}, closeH3{QStringLiteral("</h3")};
+    auto textUntilClose = [&](NextClose &close, qsizetype from) {
+        if (close.at != -1 && close.at < from)
+            close.at = text.indexOf(close.element, from, Qt::CaseInsensitive);
+        const qsizetype at = close.at;
+        return htmlUnescaped(text.mid(from, at < 0 ? 0 : qMin<qsizetype>(at - from, 1000))).simplified();
+    };
+    auto isNameChar = [](QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_'); };
+
     QString pendingFolder;
     bool sawFirstList = false;
-    QRegularExpressionMatchIterator it = tag.globalMatch(text);
-    while (it.hasNext()) {
-        const QRegularExpressionMatch match = it.next();
-        const bool closing = !match.captured(1).isEmpty();
-        const QString name = match.captured(2).toLower();
-        const qsizetype end = match.capturedEnd();
-        auto textUntilClose = [&](const QString &element) {
-            const qsizetype close = text.indexOf(QStringLiteral("</") + element, end, Qt::CaseInsensitive);
-            return htmlUnescaped(text.mid(end, close < 0 ? 0 : qMin<qsizetype>(close - end, 1000))).simplified();
-        };
+    int foldersMade = 0;
+    qsizetype pos = 0;
+    while (pos < size) {
+        const qsizetype open = text.indexOf(QLatin1Char('<'), pos);
+        if (open < 0)
+            break;
+        if (tagEnd < open) {
+            tagEnd = text.indexOf(QLatin1Char('>'), open);
+            if (tagEnd < 0)
+                break; // no tag can end any more
+        }
+        pos = open + 1;
+        qsizetype at = open + 1;
+        const bool closing = at < size && text.at(at) == QLatin1Char('/');
+        if (closing)
+            ++at;
+        qsizetype nameEnd = at;
+        while (nameEnd < size && isNameChar(text.at(nameEnd)))
+            ++nameEnd;
+        const QString name = text.mid(at, nameEnd - at).toLower();
+        if (name != QLatin1String("a") && name != QLatin1String("dl") && name != QLatin1String("h3"))
+            continue;
+        const QString attributes = text.mid(nameEnd, tagEnd - nameEnd);
+        const qsizetype end = tagEnd + 1;
+        pos = end;
+
         if (name == QLatin1String("h3") && !closing) {
-            pendingFolder = textUntilClose(QStringLiteral("h3"));
+            pendingFolder = textUntilClose(closeH3, end);
         } else if (name == QLatin1String("dl") && !closing) {
             if (!sawFirstList) {
                 sawFirstList = true; // the list of the file itself
                 pendingFolder.clear();
                 continue;
             }
-            if (folders.size() > kMaxDepth) {
+            if (folders.size() > kMaxDepth || foldersMade >= kMaxImportedFolders) {
                 result.skipped++;
                 folders << folders.last();
             } else {
                 const QString made = createFolder(folders.last(), pendingFolder.isEmpty() ? QStringLiteral("文件夹") : pendingFolder);
+                foldersMade += made.isEmpty() ? 0 : 1;
                 folders << (made.isEmpty() ? folders.last() : made);
             }
             pendingFolder.clear();
@@ -284,16 +378,21 @@ FavoritesStore::ImportResult FavoritesStore::importBookmarkFile(const QString &f
             if (folders.size() > 1)
                 folders.removeLast();
         } else if (name == QLatin1String("a") && !closing) {
-            const QRegularExpressionMatch link = href.match(match.captured(3));
-            const QString url = htmlUnescaped(link.captured(2) + link.captured(3)).trimmed();
-            const QString title = textUntilClose(QStringLiteral("a"));
-            if (result.imported >= kMaxImported || !link.hasMatch() || url.isEmpty() || !openable(url) ||
+            if (result.imported >= kMaxImported) {
+                result.skipped++;
+                continue;
+            }
+            const std::optional<QString> link = hrefOf(attributes);
+            const QString url = htmlUnescaped(link.value_or(QString())).trimmed();
+            const QString title = textUntilClose(closeA, end);
+            if (!link || url.isEmpty() || !openable(url) ||
                 add(folders.last(), title.isEmpty() ? url : title, url).isEmpty())
                 result.skipped++;
             else
                 result.imported++;
         }
     }
+    m_nextFreeNumber.clear();
     m_batch = false;
     emit changed();
     return result;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -40,8 +41,10 @@ public:
     static constexpr qint64 kMaxBookmarkFileBytes = 64 * 1024 * 1024;
     static constexpr int kMaxDepth = 32;
     static constexpr int kMaxNameLength = 80;
-    // One import brings at most this many favorites; the rest are counted as skipped.
+    // One import brings at most this many favorites and makes at most this many folders;
+    // the rest are counted as skipped (their favorites go into the enclosing folder).
     static constexpr int kMaxImported = 20000;
+    static constexpr int kMaxImportedFolders = 2000;
 
     explicit FavoritesStore(const QString &root = defaultRoot(), QObject *parent = nullptr);
 
@@ -85,4 +88,7 @@ private:
 
     QString m_root;
     bool m_batch = false; // an import under way: one change said at its end
+    // While importing: the next number to try for a name already taken, so that thousands
+    // of favorites of one name do not each try every number before theirs.
+    mutable QHash<QString, int> m_nextFreeNumber;
 };

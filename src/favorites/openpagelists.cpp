@@ -2,6 +2,7 @@
 
 #include "../app/configstore.h"
 #include "../app/listfile.h"
+#include "../app/storageproblems.h"
 #include "../engine/embeddedwb.h"
 #include "../navigation/addressbox.h"
 #include "../pages/formwebbrowser.h"
@@ -41,13 +42,13 @@ void OpenPageLists::save(int mode)
         return;
     const QStringList lines = currentLines();
     // A failed write ends the save; the next finished document tries again.
-    if (!ListFile::save(m_dataFolder + QStringLiteral("OpenURLList.lst"), lines))
+    if (!saveList(m_problems, m_dataFolder + QStringLiteral("OpenURLList.lst"), lines))
         return;
     if (mode == 2) {
-        if (!ListFile::save(m_dataFolder + QStringLiteral("OpenURLList2.lst"), lines))
+        if (!saveList(m_problems, m_dataFolder + QStringLiteral("OpenURLList2.lst"), lines))
             return;
         const QStringList history = m_address->history();
-        if (!history.isEmpty() && !ListFile::save(m_dataFolder + QStringLiteral("Url.lst"), history))
+        if (!history.isEmpty() && !saveList(m_problems, m_dataFolder + QStringLiteral("Url.lst"), history))
             return;
     }
     if (mode != 1 && !m_closing)

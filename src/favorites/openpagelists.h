@@ -7,6 +7,7 @@
 
 class AddressBox;
 class ConfigStore;
+class StorageProblems;
 class TFormWebbrowser;
 
 // The running record of the open pages: Data/OpenURLList.lst on every save,
@@ -27,6 +28,8 @@ public:
     // Lines of pages not open yet that the lists must not lose (the last run's pages while
     // their restore is offered); written after the open pages.
     std::function<QStringList()> pendingLines;
+    // Where failed writes of the lists are reported.
+    void setStorageProblems(StorageProblems *problems) { m_problems = problems; }
 
 private:
     TFormWebbrowser *m_pages;
@@ -34,4 +37,5 @@ private:
     ConfigStore *m_config;
     AddressBox *m_address;
     bool m_closing = false;
+    StorageProblems *m_problems = nullptr;
 };

@@ -41,7 +41,7 @@ QString normalize(const QString &t)
         return QStringLiteral("http://") + t;
     if (t.toLower() == QLatin1String("localhost"))
         return QStringLiteral("http://") + t;
-    return WebLinks::firstEngineQuery() + t;
+    return WebLinks::searchAddress(WebLinks::firstEngineQuery(), t);
 }
 
 std::optional<QString> complete(const QString &t, Qt::KeyboardModifiers modifiers)

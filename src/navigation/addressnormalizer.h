@@ -7,7 +7,7 @@
 
 // What typed text becomes as an address, tested in this order: a scheme is kept as typed;
 // a drive or absolute path becomes a file address; text with a dot, or "localhost", gets
-// "http://"; anything else is a search of the first engine, appended unencoded.
+// "http://"; anything else is a search of the first engine, its words percent-encoded.
 namespace AddressNormalizer {
 
 QString normalize(const QString &trimmedText);

@@ -34,7 +34,8 @@ SearchBar::SearchBar(TFormWebbrowser *pages, PageOpener *opener, AddressBox *add
 
 QString SearchBar::queryAddress(const QString &query) const
 {
-    return (m_engineCode == SecondEngine ? WebLinks::secondEngineQuery() : WebLinks::firstEngineQuery()) + query;
+    return WebLinks::searchAddress(
+        m_engineCode == SecondEngine ? WebLinks::secondEngineQuery() : WebLinks::firstEngineQuery(), query);
 }
 
 QStringList SearchBar::history() const

@@ -13,7 +13,7 @@ class QStringListModel;
 class QToolButton;
 class TFormWebbrowser;
 
-// The search bar: sends the query, unencoded, to the chosen engine in the current page
+// The search bar: sends the query, percent-encoded, to the chosen engine in the current page
 // when it is blank, otherwise in a new page; keeps the search history (a model the box
 // shows); lets the user pick the engine, stored as SearchOn.
 class SearchBar : public QObject
@@ -43,6 +43,7 @@ public:
     void applyStartupEngine(int code);
 
     int engineCode() const { return m_engineCode; }
+    // The engine's query address with the words encoded; the history keeps them as typed.
     QString queryAddress(const QString &query) const;
     QStringList history() const;
     // The box's text and list are emptied.

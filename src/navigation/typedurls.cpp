@@ -1,6 +1,7 @@
 #include "typedurls.h"
 
 #include "../app/listfile.h"
+#include "../app/storageproblems.h"
 
 #include <QDir>
 #include <QFile>
@@ -41,7 +42,7 @@ void TypedUrls::add(const QString &address)
         list.removeLast();
     m_model->setStringList(list);
     QDir().mkpath(QFileInfo(filePath()).absolutePath());
-    ListFile::save(filePath(), list);
+    saveList(m_problems, filePath(), list);
 }
 
 void TypedUrls::clear()

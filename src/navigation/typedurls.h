@@ -4,6 +4,7 @@
 #include <QStringList>
 
 class QStringListModel;
+class StorageProblems;
 
 // The user's typed addresses, newest first, kept per user outside the program folder
 // ($XDG_DATA_HOME/sablix/TypedURLs.lst); they feed the address box's suggestions.
@@ -22,7 +23,10 @@ public:
     // Forgets them all, and the file.
     void clear();
     static QString filePath();
+    // Where a failed write of the file is reported.
+    void setStorageProblems(StorageProblems *problems) { m_problems = problems; }
 
 private:
     QStringListModel *m_model;
+    StorageProblems *m_problems = nullptr;
 };

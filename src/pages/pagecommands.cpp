@@ -194,7 +194,7 @@ void PageCommands::NSendLinkClick()
         path = folder + QLatin1Char('/') + name + QStringLiteral(" (%1).desktop").arg(n);
     QSaveFile file(path);
     const QByteArray link = desktopLink(page->title, address);
-    if (file.open(QIODevice::WriteOnly) && file.write(link) == link.size() && file.commit()) {
+    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && file.write(link) == link.size() && file.commit()) {
         QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner);
         emit statusMessage(QStringLiteral("已在桌面建立快捷方式: ") + QFileInfo(path).fileName());
     } else {
@@ -281,7 +281,7 @@ void PageCommands::NSourceClick()
                                          QDir().mkpath(QFileInfo(path).absolutePath());
                                          QSaveFile file(path);
                                          const QByteArray text = html.toString().toUtf8();
-                                         if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() ||
+                                         if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(text) != text.size() ||
                                              !file.commit()) {
                                              emit self->statusMessage(QStringLiteral("无法写入源文件: ") + path);
                                              return;

@@ -3,7 +3,12 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
+#include <QLoggingCategory>
 #include <QStatusBar>
+#include <QTimer>
+
+// What the status line shows, for a user (or a test) to follow: QT_LOGGING_RULES="sablix.status.info=true".
+Q_LOGGING_CATEGORY(lcStatus, "sablix.status", QtWarningMsg)
 
 StatusLine::StatusLine(QStatusBar *bar) : QObject(bar), m_bar(bar)
 {
@@ -39,27 +44,72 @@ StatusLine::StatusLine(QStatusBar *bar) : QObject(bar), m_bar(bar)
 
 void StatusLine::showConnecting(const QString &address)
 {
-    showMessage(QStringLiteral(">>正在连接地址:<") + address + QLatin1Char('>'));
+    showPageMessage(QStringLiteral(">>正在连接地址:<") + address + QLatin1Char('>'));
 }
 
 void StatusLine::showCompleted(const QString &title, const QString &address)
 {
-    showMessage(QStringLiteral(">>完成:") + title + QLatin1Char('<') + address + QLatin1Char('>'));
+    showPageMessage(QStringLiteral(">>完成:") + title + QLatin1Char('<') + address + QLatin1Char('>'));
 }
 
 void StatusLine::showPage(const QString &title, const QString &address)
 {
-    showMessage(QStringLiteral(">>") + title + QLatin1Char('<') + address + QLatin1Char('>'));
+    showPageMessage(QStringLiteral(">>") + title + QLatin1Char('<') + address + QLatin1Char('>'));
 }
 
-void StatusLine::showMessage(const QString &text)
+void StatusLine::showPageMessage(const QString &text)
 {
-    m_panels[0]->setText(text);
+    if (isHolding())
+        m_afterHold = text;
+    else
+        setText(text);
 }
 
 void StatusLine::clear()
 {
-    m_panels[0]->clear();
+    showPageMessage(QString());
+}
+
+void StatusLine::showMessage(const QString &text)
+{
+    if (m_hold)
+        m_hold->stop();
+    m_afterHold.reset();
+    setText(text);
+}
+
+void StatusLine::holdMessage(const QString &text, int ms)
+{
+    if (!m_hold) {
+        m_hold = new QTimer(this);
+        m_hold->setSingleShot(true);
+        connect(m_hold, &QTimer::timeout, this, &StatusLine::releaseHeld);
+    }
+    m_afterHold.reset();
+    setText(text);
+    m_hold->start(ms);
+}
+
+bool StatusLine::isHolding() const
+{
+    return m_hold && m_hold->isActive();
+}
+
+void StatusLine::releaseHeld()
+{
+    if (m_hold)
+        m_hold->stop();
+    if (m_afterHold)
+        setText(*std::exchange(m_afterHold, std::nullopt));
+}
+
+void StatusLine::setText(const QString &text)
+{
+    if (text.isEmpty())
+        m_panels[0]->clear();
+    else
+        m_panels[0]->setText(text);
+    qCInfo(lcStatus).noquote() << text;
 }
 
 void StatusLine::setClockText(const QString &text)

@@ -4,10 +4,12 @@
 #include <QString>
 
 #include <array>
+#include <optional>
 
 class QLabel;
 class QProgressBar;
 class QStatusBar;
+class QTimer;
 
 // The status bar's texts and the page-load progress bar, with one owner: panel 0 says what
 // the active page is doing, panel 3 carries the clock. Everything shown here is plain text:
@@ -20,11 +22,22 @@ public:
     // Makes the four panels (400, 80, 60 and 60 pixels; the last takes the rest of the row).
     explicit StatusLine(QStatusBar *bar);
 
+    // How long a held message stays ahead of the pages' own texts.
+    static constexpr int kHoldMs = 6000;
+
+    // What the pages say about themselves; held back while a held message shows.
     void showConnecting(const QString &address); // ">>正在连接地址:<address>"
     void showCompleted(const QString &title, const QString &address); // ">>完成:title<address>"
     void showPage(const QString &title, const QString &address); // ">>title<address>"
-    void showMessage(const QString &text);
+    void showPageMessage(const QString &text);
     void clear();
+    // What the program says; it replaces a held message.
+    void showMessage(const QString &text);
+    // A message the pages' texts do not cover for `ms`; then the newest of them shows.
+    void holdMessage(const QString &text, int ms = kHoldMs);
+    bool isHolding() const;
+    // Ends a held message now.
+    void releaseHeld();
     void setClockText(const QString &text);
     // Panel 2: how many downloads run.
     void setDownloadsText(const QString &text);
@@ -45,4 +58,8 @@ private:
     QLabel *m_clock = nullptr; // inside panel 3, of a fixed size
 
     QProgressBar *m_progress = nullptr;
+
+    void setText(const QString &text);
+    QTimer *m_hold = nullptr;
+    std::optional<QString> m_afterHold; // the pages' newest text while holding
 };

@@ -1,6 +1,7 @@
 #include "recentlyclosed.h"
 
 #include "../app/listfile.h"
+#include "../app/storageproblems.h"
 #include "../pages/pagecaption.h"
 
 #include <QAction>
@@ -77,7 +78,7 @@ void RecentlyClosedList::writeFile()
     // previous content, and the next addition tries again.
     const QStringList lines = m_lines->stringList();
     if (!lines.isEmpty())
-        ListFile::save(m_filePath, lines);
+        saveList(m_problems, m_filePath, lines);
 }
 
 void RecentlyClosedList::clear()

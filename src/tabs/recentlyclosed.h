@@ -7,6 +7,7 @@
 class QListView;
 class QMenu;
 class QStringListModel;
+class StorageProblems;
 
 // The recently closed pages: at most 12 entries (13 right after loading a longer file),
 // oldest first, in Data/NewlyList.lst; and the address of the page closed last, for undo
@@ -39,6 +40,8 @@ public:
 
     const QList<Entry> &entries() const { return m_entries; }
     const QString &filePath() const { return m_filePath; }
+    // Where a failed write of the file is reported.
+    void setStorageProblems(StorageProblems *problems) { m_problems = problems; }
 
 signals:
     // Open this address the way the address bar's Go does.
@@ -53,4 +56,5 @@ private:
     QStringListModel *m_lines;
     QList<Entry> m_entries;
     QString m_lastClosedAddress;
+    StorageProblems *m_problems = nullptr;
 };

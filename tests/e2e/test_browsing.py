@@ -9,7 +9,7 @@ import unittest
 from sablixtest import (PROGRAM, PageServer, Sablix, data_file, open_page_lines, page, read_config,
                         read_lines, reset_folders, wait_for, main)
 
-FIRST_ENGINE = "https://www.baidu.com/baidu?tn=sablix_dg&word="
+FIRST_ENGINE = "https://www.baidu.com/baidu?tn=sablix_dg&ie=utf-8&word="
 
 
 class Browsing(unittest.TestCase):

@@ -7,9 +7,12 @@
 #include <QCompleter>
 #include <QComboBox>
 #include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -167,6 +170,68 @@ private slots:
         QCOMPARE(store.importBookmarkFile(files.filePath(QStringLiteral("missing.html")), QString()).imported, 0);
     }
 
+    // Hostile bookmark files of 64 MB: the import is one pass over the text, and what it
+    // makes on disk is capped.
+    void hostileBookmarkFilesImportInLinearTime_data()
+    {
+        QTest::addColumn<QByteArray>("unit");
+        QTest::addColumn<int>("imported");
+        // Millions of links, none of them closed (scripts: nothing is written for them, so
+        // the time is the walk's own).
+        QTest::newRow("links never closed") << QByteArray("<DT><A HREF=\"javascript:void(0)\">same") << 0;
+        // Tags that never end, and quotes that never close.
+        QTest::newRow("tags never ended") << QByteArray("<a href=\"http://x.test/ <dl <h3 ") << 0;
+        QTest::newRow("quotes never closed") << QByteArray("<A HREF=\"http://q.test/ HREF='x ") << 0;
+        QTest::newRow("titles never closed") << QByteArray("<DT><H3>folder<DT><A HREF=x>") << 0;
+        // Folder after folder.
+        QTest::newRow("folders") << QByteArray("<DT><H3>f</H3><DL><p></DL>") << 0;
+    }
+
+    void hostileBookmarkFilesImportInLinearTime()
+    {
+        QFETCH(QByteArray, unit);
+        QFETCH(int, imported);
+        QTemporaryDir files;
+        QByteArray hostile = "<DL>";
+        hostile.reserve(FavoritesStore::kMaxBookmarkFileBytes);
+        while (hostile.size() + unit.size() <= FavoritesStore::kMaxBookmarkFileBytes)
+            hostile += unit;
+        write(files.filePath(QStringLiteral("hostile.html")), hostile);
+        hostile.clear();
+
+        QTemporaryDir root;
+        FavoritesStore store(root.path());
+        QElapsedTimer timer;
+        timer.start();
+        const auto result = store.importBookmarkFile(files.filePath(QStringLiteral("hostile.html")), QString());
+        const qint64 ms = timer.elapsed();
+        qInfo("64 MB imported in %lld ms: %d favorites, %d skipped", ms, result.imported, result.skipped);
+        QVERIFY2(ms < 10000, "a 64 MB bookmark file must take seconds, not minutes");
+        QCOMPARE(result.imported, imported);
+        int folders = 0;
+        for (QDirIterator it(root.path(), QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories); it.hasNext(); it.next())
+            ++folders;
+        QVERIFY(folders <= FavoritesStore::kMaxImportedFolders);
+    }
+
+    // Favorites of one name get a file each, numbered, without trying every number again.
+    void manyFavoritesOfOneName()
+    {
+        QTemporaryDir files;
+        QByteArray html = "<DL>";
+        for (int i = 0; i < 1500; ++i)
+            html += "<DT><A HREF=\"http://same.test/" + QByteArray::number(i) + "\">same</A>";
+        write(files.filePath(QStringLiteral("same.html")), html);
+        QTemporaryDir root;
+        FavoritesStore store(root.path());
+        QCOMPARE(store.importBookmarkFile(files.filePath(QStringLiteral("same.html")), QString()).imported, 1500);
+        QCOMPARE(store.addresses().size(), 1500);
+        QVERIFY(QFileInfo::exists(root.filePath(QStringLiteral("same (1500).url"))));
+        // A second import numbers on from there.
+        QCOMPARE(store.importBookmarkFile(files.filePath(QStringLiteral("same.html")), QString()).imported, 1500);
+        QVERIFY(QFileInfo::exists(root.filePath(QStringLiteral("same (3000).url"))));
+    }
+
     void aFolderOfShortcutsComesIn()
     {
         QTemporaryDir from;
@@ -230,6 +295,38 @@ private slots:
         QCOMPARE(app.pages->count(), 1);
         QCOMPARE(app.active()->LocationURL(), QStringLiteral("http://site.test/"));
         QDir(FavoritesStore::defaultRoot()).removeRecursively();
+    }
+
+    // A name from a page or an imported file is shown as it is in the question, not as markup.
+    void theDeleteQuestionShowsTheNameAsPlainText()
+    {
+        QTemporaryDir root;
+        FavoritesStore store(root.path());
+        const QString name = QStringLiteral("<b>粗体</b><img src=x>");
+        QVERIFY(!store.add(QString(), name, QStringLiteral("http://markup.test/")).isEmpty());
+        OrganizeFavoritesDialog dialog(&store);
+        const QString shown = FavoritesStore::safeName(name);
+        for (QTreeWidgetItemIterator it(dialog.tree()); *it; ++it)
+            if ((*it)->text(0) == shown)
+                dialog.tree()->setCurrentItem(*it);
+        QVERIFY(dialog.tree()->currentItem());
+        Qt::TextFormat format = Qt::AutoText;
+        QString text;
+        bool asked = false;
+        whenDialogShows([&](QDialog *question) {
+            auto *box = qobject_cast<QMessageBox *>(question);
+            QVERIFY(box);
+            asked = true;
+            format = box->textFormat();
+            text = box->text();
+            box->button(QMessageBox::No)->click();
+        });
+        dialog.findChild<QPushButton *>(QStringLiteral("FavoriteDelete"))->click();
+        QVERIFY(asked);
+        QCOMPARE(format, Qt::PlainText);
+        QCOMPARE(text, QStringLiteral("确定要删除“%1”吗？").arg(shown));
+        // Answered no: the favorite stays.
+        QCOMPARE(store.addresses(), QStringList{QStringLiteral("http://markup.test/")});
     }
 
     void theMenuHoldsExactlyItsItems()

@@ -1,4 +1,5 @@
 #include "appfixture.h"
+#include "formfield.h"
 #include "navigation/addressbar.h"
 #include "navigation/addressbox.h"
 #include "navigation/addressnormalizer.h"
@@ -45,8 +46,8 @@ private slots:
         QTest::newRow("dot") << "a.b" << "http://a.b";
         QTest::newRow("localhost") << "LocalHost" << "http://LocalHost";
         QTest::newRow("bare word") << "intranet" << WebLinks::firstEngineQuery() + "intranet";
-        QTest::newRow("words unencoded") << "a&b c" << WebLinks::firstEngineQuery() + "a&b c";
-        QTest::newRow("port without dot") << "host:80" << WebLinks::firstEngineQuery() + "host:80";
+        QTest::newRow("words encoded") << "a&b c" << WebLinks::firstEngineQuery() + "a%26b%20c";
+        QTest::newRow("port without dot") << "host:80" << WebLinks::firstEngineQuery() + "host%3A80";
     }
 
     void normalisation()
@@ -58,7 +59,24 @@ private slots:
 
     void firstEngineIsBaidu()
     {
-        QCOMPARE(WebLinks::firstEngineQuery(), QStringLiteral("https://www.baidu.com/baidu?tn=sablix_dg&word="));
+        QCOMPARE(WebLinks::firstEngineQuery(), QStringLiteral("https://www.baidu.com/baidu?tn=sablix_dg&ie=utf-8&word="));
+    }
+
+    void bareWordsReachTheEngineWhole_data()
+    {
+        QTest::addColumn<QString>("typed");
+        for (const char *words : {"C++ AT&T", "C#", "100%", "50%25 off", "北京 天气", "a=b?c&d=e"})
+            QTest::newRow(words) << QString::fromUtf8(words);
+    }
+
+    void bareWordsReachTheEngineWhole()
+    {
+        QFETCH(QString, typed);
+        const QString address = AddressNormalizer::normalize(typed);
+        QVERIFY(address.startsWith(WebLinks::firstEngineQuery()));
+        QCOMPARE(formField(address, QStringLiteral("word")), typed);
+        QCOMPARE(formField(address, QStringLiteral("ie")), QStringLiteral("utf-8"));
+        QCOMPARE(formField(address, QStringLiteral("tn")), QStringLiteral("sablix_dg"));
     }
 
     void blankTextDoesNothing()

@@ -1,4 +1,5 @@
 #include "appfixture.h"
+#include "formfield.h"
 #include "navigation/searchbar.h"
 #include "navigation/weblinks.h"
 
@@ -35,7 +36,7 @@ private slots:
         AppFixture app;
         search(app, QStringLiteral(" 天气 "));
         QCOMPARE(app.pages->count(), 1);
-        QCOMPARE(app.active()->pendingAddress(), WebLinks::firstEngineQuery() + QStringLiteral("天气"));
+        QCOMPARE(app.active()->pendingAddress(), WebLinks::firstEngineQuery() + QStringLiteral("%E5%A4%A9%E6%B0%94"));
         QCOMPARE(app.pages->page(0)->address, app.active()->pendingAddress());
         QCOMPARE(app.main->ComboBoxSearch->currentText(), QString());
         QCOMPARE(app.searchBar()->history(), QStringList{QStringLiteral("天气")});
@@ -72,12 +73,36 @@ private slots:
         QCOMPARE(app.searchBar()->history().last(), QStringLiteral("button"));
     }
 
-    void queriesGoUnencoded()
+    void queriesKeepEveryCharacter_data()
     {
-        AppFixture app;
-        search(app, QStringLiteral("a&b c"));
-        QCOMPARE(app.active()->calls.filter(QStringLiteral("Navigate https")).value(0),
-                 QStringLiteral("Navigate ") + WebLinks::firstEngineQuery() + QStringLiteral("a&b c"));
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("plus and ampersand") << "C++ AT&T";
+        QTest::newRow("hash") << "C# 教程";
+        QTest::newRow("percent") << "100% 纯 50%25";
+        QTest::newRow("blanks inside") << "a  b  c";
+        QTest::newRow("chinese") << "北京 天气";
+        QTest::newRow("equals and question mark") << "a=b?c/d";
+        QTest::newRow("beyond the basic plane") << QString::fromUtf8("😀 表情");
+    }
+
+    void queriesKeepEveryCharacter()
+    {
+        QFETCH(QString, typed);
+        for (const char *engine : {"NBaidu", "NYahoo"}) {
+            AppFixture app;
+            app.item(engine)->trigger();
+            search(app, typed);
+            const QString sent = app.active()->pendingAddress();
+            const QString key = QLatin1String(engine) == QLatin1String("NBaidu") ? QStringLiteral("word") : QStringLiteral("p");
+            QCOMPARE(formField(sent, key), typed);
+            // Every engine is told the words are UTF-8.
+            QVERIFY2(formField(sent, QStringLiteral("ie")) == QLatin1String("utf-8") ||
+                         formField(sent, QStringLiteral("ei")) == QLatin1String("UTF-8"),
+                     qPrintable(sent));
+            QCOMPARE(app.active()->calls.filter(QStringLiteral("Navigate http")).value(0), QStringLiteral("Navigate ") + sent);
+            // The history keeps the words as typed.
+            QCOMPARE(app.searchBar()->history(), QStringList{typed});
+        }
     }
 
     void choosingAnEngineIsStoredAndUsed()
@@ -100,7 +125,7 @@ private slots:
         QVERIFY(restarted.item("NYahoo")->isChecked());
         search(restarted, QStringLiteral("q"));
         QCOMPARE(restarted.active()->pendingAddress(), WebLinks::secondEngineQuery() + QStringLiteral("q"));
-        QVERIFY(WebLinks::secondEngineQuery().endsWith(QStringLiteral("/click/search.htm?m=1001329&fw=union&st=0&p=1006&name=")));
+        QCOMPARE(WebLinks::secondEngineQuery(), QStringLiteral("https://search.yahoo.com/search?ei=UTF-8&p="));
     }
 
     void engineFiveChecksNothingAndSearchesTheFirst()

@@ -101,6 +101,27 @@ private slots:
         QVERIFY(app.item("NSmallest")->isChecked());
     }
 
+    // A size command without a document has no answer: the marks stay where they were
+    // instead of jumping to the smallest.
+    void textSizeMarksStayWithoutAnAnswer()
+    {
+        AppFixture app;
+        ScriptedBrowser *page = app.openPage(QStringLiteral("a.example"));
+        app.item("NLarger")->trigger();
+        QCOMPARE(page->textSize(), 3);
+        QVERIFY(app.item("NLarger")->isChecked());
+        page->setDocument(false);
+        app.item("NSmall")->trigger();
+        QCOMPARE(page->textSize(), 3);
+        QVERIFY(app.item("NLarger")->isChecked());
+        QVERIFY(!app.item("NSmall")->isChecked());
+        // No page at all, and no mark yet: none is made by the command.
+        AppFixture empty;
+        empty.item("NLargest")->trigger();
+        for (const char *name : {"NLargest", "NLarger", "NMiddle", "NSmall", "NSmallest"})
+            QVERIFY2(!empty.item(name)->isChecked(), name);
+    }
+
     void editInPlaceAndFind()
     {
         AppFixture app;

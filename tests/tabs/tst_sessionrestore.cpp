@@ -72,6 +72,27 @@ private slots:
         QVERIFY(!app.program->sessionRestore()->restore());
     }
 
+    // The count stays in view while the first restored page loads, then the page's own
+    // texts come back.
+    void theRestoredCountIsNotCoveredByThePagesMessages()
+    {
+        AppFixture app(killedRun({QStringLiteral("One#http://one.test/"), QStringLiteral("Two#http://two.test/")}));
+        bar(app)->findChild<QToolButton *>(QStringLiteral("RestorePages"))->click();
+        QCOMPARE(app.statusText(0), QStringLiteral("已恢复 2 个页面"));
+        QVERIFY(app.status()->isHolding());
+        app.browser(0)->commitNavigation(QString(), QStringLiteral("One"));
+        QCOMPARE(app.statusText(0), QStringLiteral("已恢复 2 个页面"));
+        // Showing the second page loads it: its messages wait too.
+        app.main->PageControl->setCurrentIndex(1);
+        app.browser(1)->commitNavigation(QString(), QStringLiteral("Two"));
+        QCOMPARE(app.statusText(0), QStringLiteral("已恢复 2 个页面"));
+        // Held for a while only: then the newest of the pages' texts shows.
+        app.status()->releaseHeld();
+        QCOMPARE(app.statusText(0), QStringLiteral(">>完成:Two<http://two.test/>"));
+        app.browser(1)->commitNavigation(QStringLiteral("http://two.test/b"), QStringLiteral("B"));
+        QCOMPARE(app.statusText(0), QStringLiteral(">>完成:B<http://two.test/b>"));
+    }
+
     void theKeyRestoresWhileOfferedAndReopensTheLastClosedOtherwise()
     {
         {
