@@ -9,7 +9,8 @@ class QLineEdit;
 class QListWidget;
 
 // "Internet选项", in a window of its own: the home page that Go Home opens, the switches of
-// the ad-blocking menu, and the filter lists the user subscribes to.
+// the ad-blocking menu, the filter lists the user subscribes to, and the answers given to
+// sites that asked to use a feature.
 class InternetOptionsDialog : public QDialog
 {
     Q_OBJECT
@@ -21,6 +22,8 @@ public:
 
     QLineEdit *homePage() const { return m_homePage; }
     QListWidget *subscriptions() const { return m_subscriptions; }
+    // The sites' permissions, as kept: one line each.
+    QListWidget *permissions() const { return m_permissions; }
     // Stores what the dialog shows.
     void apply();
 
@@ -31,9 +34,12 @@ signals:
 
 private:
     void addSubscription();
+    void showPermissions();
+    void revokePermissions(const QList<class QListWidgetItem *> &items);
 
     std::function<QString()> m_currentPage;
     QLineEdit *m_homePage;
     QListWidget *m_subscriptions;
     QLineEdit *m_newSubscription;
+    QListWidget *m_permissions;
 };

@@ -2,12 +2,16 @@
 
 #include "browserpage.h"
 #include "browserview.h"
+#include "../sitepermissions.h"
 #include "engineprompts.h"
 #include "webenginebrowser.h"
 
 #include <QAuthenticator>
+#include <QCryptographicHash>
+#include <QEvent>
+#include <QLabel>
+#include <QTimer>
 #include <QSet>
-#include <QSettings>
 #include <QShortcut>
 #include <QVBoxLayout>
 #include <QWebEngineFullScreenRequest>
@@ -15,24 +19,42 @@
 
 namespace {
 
-// Hosts whose certificate the user accepted in spite of the warning: for this run only.
-QSet<QString> &acceptedHosts()
+// Certificates the user chose to trust in spite of an error, for this run only: each for
+// its host, port, certificate and error alone.
+QSet<QString> &acceptedCertificates()
 {
-    static QSet<QString> hosts;
-    return hosts;
+    static QSet<QString> accepted;
+    return accepted;
 }
 
-QString permissionKey(const QUrl &origin, QWebEnginePage::Feature feature)
+// The host and port of an address, as an exception names them.
+QString siteOf(const QUrl &url)
 {
-    return QString::fromLatin1(QUrl::toPercentEncoding(origin.scheme() + QStringLiteral("://") + origin.host() +
-                                                       QLatin1Char(':') + QString::number(origin.port()))) +
-           QLatin1Char('/') + QString::number(int(feature));
+    return url.host() + QLatin1Char(':') + QString::number(url.port(url.scheme() == QLatin1String("https") ? 443 : 80));
 }
 
-QSettings permissions(const QString &profileFolder)
+// Empty when the error carries no certificate: nothing can be remembered for it then.
+QString exceptionKey(const QWebEngineCertificateError &error)
 {
-    return QSettings(profileFolder + QStringLiteral("/permissions.ini"), QSettings::IniFormat);
+    const QList<QSslCertificate> chain = error.certificateChain();
+    if (chain.isEmpty() || chain.first().isNull())
+        return {};
+    const QByteArray print = QCryptographicHash::hash(chain.first().toDer(), QCryptographicHash::Sha256).toHex();
+    return siteOf(error.url()) + QLatin1Char('/') + QString::fromLatin1(print) + QLatin1Char('/') +
+           QString::number(int(error.type()));
 }
+
+bool hasException(const QUrl &url)
+{
+    const QString site = siteOf(url) + QLatin1Char('/');
+    for (const QString &key : std::as_const(acceptedCertificates()))
+        if (key.startsWith(site))
+            return true;
+    return false;
+}
+
+// How long the full-screen notice stays.
+constexpr int kFullScreenNoticeMs = 4000;
 
 } // namespace
 
@@ -72,19 +94,47 @@ PagePrompts::PagePrompts(WebEngineBrowser *browser) : QObject(browser), m_browse
         request.accept();
         fullScreen(request.toggleOn());
     });
+    connect(m_browser->page(), &BrowserPage::mainFrameNavigation, this, &PagePrompts::mainFrameNavigation);
 }
 
-QString PagePrompts::storedDecision(const QString &profileFolder, const QUrl &origin, QWebEnginePage::Feature feature)
+void PagePrompts::release()
 {
-    return permissions(profileFolder).value(permissionKey(origin, feature)).toString();
+    m_page->disconnect(this);
+    // The view is away in the full-screen window (the window owns it now): the window, the
+    // view and its page go together, none left on screen or pointing at a page that is gone.
+    if (m_fullScreen) {
+        delete m_fullScreen.data();
+    }
+}
+
+bool PagePrompts::eventFilter(QObject *watched, QEvent *event)
+{
+    // Closed by the desktop: the page leaves full screen and takes its view back; the
+    // window never goes with the view in it.
+    if (watched == m_fullScreen && event->type() == QEvent::Close) {
+        event->ignore();
+        m_page->triggerAction(QWebEnginePage::ExitFullScreen);
+        return true;
+    }
+    // The notice stays centred at the top whatever size the screen gives the window.
+    if (watched == m_fullScreen && event->type() == QEvent::Resize)
+        if (auto *notice = m_fullScreen->findChild<QLabel *>(QStringLiteral("FullScreenNotice")))
+            notice->move((m_fullScreen->width() - notice->width()) / 2, 40);
+    return QObject::eventFilter(watched, event);
+}
+
+void PagePrompts::forgetCertificateExceptions()
+{
+    acceptedCertificates().clear();
 }
 
 void PagePrompts::certificateError(const QWebEngineCertificateError &error)
 {
     QWebEngineCertificateError held = error;
-    const QString host = error.url().host();
-    if (error.isOverridable() && acceptedHosts().contains(host)) {
+    const QString key = exceptionKey(error);
+    if (error.isOverridable() && !key.isEmpty() && acceptedCertificates().contains(key)) {
         held.acceptCertificate();
+        showInsecure(error.url());
         return;
     }
     held.defer();
@@ -104,20 +154,47 @@ void PagePrompts::certificateError(const QWebEngineCertificateError &error)
         connect(m_notice, &CertificateNotice::proceed, this, [this] {
             if (!m_pendingError || !m_pendingError->isOverridable())
                 return;
-            acceptedHosts().insert(m_pendingError->url().host());
+            const QString accepted = exceptionKey(*m_pendingError);
+            if (!accepted.isEmpty())
+                acceptedCertificates().insert(accepted);
+            const QUrl url = m_pendingError->url();
             m_pendingError->acceptCertificate();
             m_pendingError.reset();
             m_browser->showPage();
+            showInsecure(url);
         });
     }
     m_notice->show(error.url(), EnginePrompts::certificateProblem(error), error.isOverridable());
     m_browser->showInstead(m_notice);
 }
 
+void PagePrompts::showInsecure(const QUrl &url)
+{
+    m_insecureSite = siteOf(url);
+    if (!m_insecure) {
+        m_insecure = new InsecureBar(m_browser);
+        m_browser->addBar(m_insecure);
+    }
+    m_insecure->show(url.host());
+}
+
+void PagePrompts::mainFrameNavigation(const QUrl &url)
+{
+    // The warning stays while the page is on the site whose certificate was let through
+    // (the engine lets it through again by itself); anywhere else it goes.
+    const bool secureScheme = url.scheme() == QLatin1String("https") || url.scheme() == QLatin1String("wss");
+    if (secureScheme && (siteOf(url) == m_insecureSite || hasException(url))) {
+        showInsecure(url);
+        return;
+    }
+    m_insecureSite.clear();
+    delete m_insecure;
+}
+
 void PagePrompts::permissionRequested(const QUrl &origin, QWebEnginePage::Feature feature)
 {
-    const QString folder = m_page->profile()->persistentStoragePath();
-    const QString stored = storedDecision(folder, origin, feature);
+    const QString site = SitePermissions::siteOf(origin, m_page->url());
+    const QString stored = SitePermissions::decision(site, int(feature));
     if (!stored.isEmpty()) {
         m_page->setFeaturePermission(origin, feature,
                                      stored == QLatin1String("allow") ? QWebEnginePage::PermissionGrantedByUser
@@ -128,7 +205,7 @@ void PagePrompts::permissionRequested(const QUrl &origin, QWebEnginePage::Featur
     for (const QPointer<PermissionBar> &bar : std::as_const(m_bars))
         if (bar && bar->origin() == origin && bar->feature() == feature)
             return;
-    auto *bar = new PermissionBar(origin, feature, m_browser);
+    auto *bar = new PermissionBar(origin, site, feature, m_browser);
     m_bars << bar;
     connect(bar, &PermissionBar::answered, this, [this, bar](bool granted) { answerPermission(bar, granted); });
     m_browser->addBar(bar);
@@ -136,8 +213,7 @@ void PagePrompts::permissionRequested(const QUrl &origin, QWebEnginePage::Featur
 
 void PagePrompts::answerPermission(PermissionBar *bar, bool granted)
 {
-    permissions(m_page->profile()->persistentStoragePath())
-        .setValue(permissionKey(bar->origin(), bar->feature()), granted ? QStringLiteral("allow") : QStringLiteral("deny"));
+    SitePermissions::setDecision(bar->site(), int(bar->feature()), granted);
     m_page->setFeaturePermission(bar->origin(), bar->feature(),
                                  granted ? QWebEnginePage::PermissionGrantedByUser : QWebEnginePage::PermissionDeniedByUser);
     m_bars.removeAll(bar);
@@ -151,19 +227,34 @@ void PagePrompts::fullScreen(bool on)
         // The view goes into a window that fills the screen; Esc brings it back.
         m_fullScreen = new QWidget;
         m_fullScreen->setObjectName(QStringLiteral("FullScreenWindow"));
-        m_fullScreen->setAttribute(Qt::WA_DeleteOnClose);
+        m_fullScreen->installEventFilter(this);
         auto *layout = new QVBoxLayout(m_fullScreen);
         layout->setContentsMargins(0, 0, 0, 0);
         layout->addWidget(view);
         auto *leave = new QShortcut(QKeySequence(Qt::Key_Escape), m_fullScreen);
         connect(leave, &QShortcut::activated, m_page, [this] { m_page->triggerAction(QWebEnginePage::ExitFullScreen); });
         m_fullScreen->showFullScreen();
+        // How to get back, for a few seconds, over the page.
+        auto *notice = new QLabel(QStringLiteral("按 Esc 退出全屏"), m_fullScreen);
+        notice->setObjectName(QStringLiteral("FullScreenNotice"));
+        notice->setTextFormat(Qt::PlainText);
+        notice->setAlignment(Qt::AlignCenter);
+        notice->setStyleSheet(QStringLiteral("background: rgba(0,0,0,180); color: white; padding: 10px 18px;"
+                                             " border-radius: 6px; font-size: 16px;"));
+        notice->adjustSize();
+        notice->move((m_fullScreen->width() - notice->width()) / 2, 40);
+        notice->setAttribute(Qt::WA_TransparentForMouseEvents);
+        notice->show();
+        notice->raise();
+        QTimer::singleShot(kFullScreenNoticeMs, notice, &QLabel::hide);
         view->setFocus();
     } else if (!on && m_fullScreen) {
         m_browser->showInstead(view);
         m_browser->showPage();
-        m_fullScreen->close();
+        QWidget *window = m_fullScreen;
         m_fullScreen = nullptr;
+        window->hide();
+        window->deleteLater();
         view->setFocus();
     }
 }
