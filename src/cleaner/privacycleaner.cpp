@@ -223,10 +223,6 @@ void PrivacyCleaner::cleanAll()
 
 void PrivacyCleaner::cleanAllBeforeExit(int ms)
 {
-    // What the engine holds on disk goes after it has let go of it, whatever comes of the
-    // clearing now.
-    if (BrowsingData *data = m_data ? m_data() : nullptr)
-        data->eraseFilesAtEnd();
     QEventLoop loop;
     connect(this, &PrivacyCleaner::finished, &loop, [this, &loop] {
         if (m_lastAll && m_lastAll->reported)
@@ -238,4 +234,8 @@ void PrivacyCleaner::cleanAllBeforeExit(int ms)
     cleanAll();
     // The engine answers on this thread: its events have to go on while we wait.
     loop.exec();
+    // What the engine holds on disk goes too, whatever came of the clearing: now, and once
+    // the engine has let go of it.
+    if (BrowsingData *data = m_data ? m_data() : nullptr)
+        data->eraseFilesAtEnd();
 }

@@ -10,6 +10,7 @@
 #include <QCryptographicHash>
 #include <QEvent>
 #include <QLabel>
+#include <QScreen>
 #include <QTimer>
 #include <QSet>
 #include <QShortcut>
@@ -44,13 +45,37 @@ QString exceptionKey(const QWebEngineCertificateError &error)
            QString::number(int(error.type()));
 }
 
+// Sites let through again after their exceptions were forgotten (the certificate unknown
+// then): for this run.
+QSet<QString> &passedSites()
+{
+    static QSet<QString> sites;
+    return sites;
+}
+
+// Sites whose exceptions were forgotten. The engine remembers a certificate it was told to
+// let through for as long as it runs and no longer reports its error: a page going to such
+// a site is stopped and the user asked again here.
+QSet<QString> &forgottenSites()
+{
+    static QSet<QString> sites;
+    return sites;
+}
+
 bool hasException(const QUrl &url)
 {
-    const QString site = siteOf(url) + QLatin1Char('/');
+    const QString site = siteOf(url);
+    if (passedSites().contains(site))
+        return true;
     for (const QString &key : std::as_const(acceptedCertificates()))
-        if (key.startsWith(site))
+        if (key.startsWith(site + QLatin1Char('/')))
             return true;
     return false;
+}
+
+bool isSecureScheme(const QUrl &url)
+{
+    return url.scheme() == QLatin1String("https") || url.scheme() == QLatin1String("wss");
 }
 
 // How long the full-screen notice stays.
@@ -95,11 +120,13 @@ PagePrompts::PagePrompts(WebEngineBrowser *browser) : QObject(browser), m_browse
         fullScreen(request.toggleOn());
     });
     connect(m_browser->page(), &BrowserPage::mainFrameNavigation, this, &PagePrompts::mainFrameNavigation);
+    m_browser->page()->navigationGate = [this](const QUrl &url) { return mayNavigate(url); };
 }
 
 void PagePrompts::release()
 {
     m_page->disconnect(this);
+    m_browser->page()->navigationGate = {};
     // The view is away in the full-screen window (the window owns it now): the window, the
     // view and its page go together, none left on screen or pointing at a page that is gone.
     if (m_fullScreen) {
@@ -125,7 +152,27 @@ bool PagePrompts::eventFilter(QObject *watched, QEvent *event)
 
 void PagePrompts::forgetCertificateExceptions()
 {
+    for (const QString &key : std::as_const(acceptedCertificates()))
+        forgottenSites().insert(key.section(QLatin1Char('/'), 0, 0));
+    forgottenSites().unite(passedSites());
     acceptedCertificates().clear();
+    passedSites().clear();
+}
+
+bool PagePrompts::mayNavigate(const QUrl &url)
+{
+    if (!isSecureScheme(url) || !forgottenSites().contains(siteOf(url)))
+        return true;
+    // Asked once the engine is out of its navigation call.
+    QTimer::singleShot(0, this, [this, url] {
+        if (m_pendingError)
+            m_pendingError->rejectCertificate();
+        m_pendingError.reset();
+        m_forgottenUrl = url;
+        certificateNotice()->show(url, QStringLiteral("您此前选择忽略此网站的安全证书错误，该例外已被清除。"), true);
+        m_browser->showInstead(m_notice);
+    });
+    return false;
 }
 
 void PagePrompts::certificateError(const QWebEngineCertificateError &error)
@@ -141,9 +188,22 @@ void PagePrompts::certificateError(const QWebEngineCertificateError &error)
     if (m_pendingError)
         m_pendingError->rejectCertificate();
     m_pendingError = held;
+    m_forgottenUrl.clear();
+    certificateNotice()->show(error.url(), EnginePrompts::certificateProblem(error), error.isOverridable());
+    m_browser->showInstead(m_notice);
+}
+
+CertificateNotice *PagePrompts::certificateNotice()
+{
     if (!m_notice) {
         m_notice = new CertificateNotice(m_browser);
         connect(m_notice, &CertificateNotice::back, this, [this] {
+            if (!m_forgottenUrl.isEmpty()) {
+                // The page never left where it was.
+                m_forgottenUrl.clear();
+                m_browser->showPage();
+                return;
+            }
             if (m_pendingError)
                 m_pendingError->rejectCertificate();
             m_pendingError.reset();
@@ -152,6 +212,14 @@ void PagePrompts::certificateError(const QWebEngineCertificateError &error)
                 m_page->triggerAction(QWebEnginePage::Back);
         });
         connect(m_notice, &CertificateNotice::proceed, this, [this] {
+            if (!m_forgottenUrl.isEmpty()) {
+                const QUrl url = std::exchange(m_forgottenUrl, QUrl());
+                forgottenSites().remove(siteOf(url));
+                passedSites().insert(siteOf(url));
+                m_browser->showPage();
+                m_page->load(url);
+                return;
+            }
             if (!m_pendingError || !m_pendingError->isOverridable())
                 return;
             const QString accepted = exceptionKey(*m_pendingError);
@@ -164,8 +232,7 @@ void PagePrompts::certificateError(const QWebEngineCertificateError &error)
             showInsecure(url);
         });
     }
-    m_notice->show(error.url(), EnginePrompts::certificateProblem(error), error.isOverridable());
-    m_browser->showInstead(m_notice);
+    return m_notice;
 }
 
 void PagePrompts::showInsecure(const QUrl &url)
@@ -182,8 +249,7 @@ void PagePrompts::mainFrameNavigation(const QUrl &url)
 {
     // The warning stays while the page is on the site whose certificate was let through
     // (the engine lets it through again by itself); anywhere else it goes.
-    const bool secureScheme = url.scheme() == QLatin1String("https") || url.scheme() == QLatin1String("wss");
-    if (secureScheme && (siteOf(url) == m_insecureSite || hasException(url))) {
+    if (isSecureScheme(url) && (siteOf(url) == m_insecureSite || hasException(url))) {
         showInsecure(url);
         return;
     }
@@ -233,6 +299,8 @@ void PagePrompts::fullScreen(bool on)
         layout->addWidget(view);
         auto *leave = new QShortcut(QKeySequence(Qt::Key_Escape), m_fullScreen);
         connect(leave, &QShortcut::activated, m_page, [this] { m_page->triggerAction(QWebEnginePage::ExitFullScreen); });
+        // The screen the browser is on, even where no window manager sizes the window.
+        m_fullScreen->setGeometry(m_browser->screen()->geometry());
         m_fullScreen->showFullScreen();
         // How to get back, for a few seconds, over the page.
         auto *notice = new QLabel(QStringLiteral("按 Esc 退出全屏"), m_fullScreen);

@@ -38,6 +38,8 @@ private:
     // The page shows a site whose certificate error the user passed over.
     void showInsecure(const QUrl &url);
     void mainFrameNavigation(const QUrl &url);
+    bool mayNavigate(const QUrl &url);
+    CertificateNotice *certificateNotice();
     void permissionRequested(const QUrl &origin, QWebEnginePage::Feature feature);
     void answerPermission(PermissionBar *bar, bool granted);
     void fullScreen(bool on);
@@ -50,4 +52,5 @@ private:
     QPointer<QWidget> m_fullScreen;
     QPointer<InsecureBar> m_insecure;
     QString m_insecureSite; // host:port the warning is about
+    QUrl m_forgottenUrl;    // stopped: its site's exception was forgotten
 };

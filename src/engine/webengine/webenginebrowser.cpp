@@ -259,7 +259,10 @@ void WebEngineBrowser::reportHistoryState()
 
 void WebEngineBrowser::showCrashNotice(bool crashed)
 {
-    m_stack->setCurrentWidget(crashed ? static_cast<QWidget *>(m_crashNotice) : m_view);
+    if (crashed)
+        m_stack->setCurrentWidget(m_crashNotice);
+    else
+        showPage(); // the view may be away in a full-screen window
 }
 
 void WebEngineBrowser::addBar(QWidget *bar)

@@ -188,6 +188,9 @@ void eraseFilesAtEnd()
     if (marker.open(QIODevice::WriteOnly))
         marker.close();
     std::atexit(eraseAtExit);
+    // Now as well: a program ended at once after this (the boss key) leaves nothing either.
+    // The engine goes on writing to files no longer in the folder.
+    eraseFolders(g_storageFolder, g_cacheFolder);
 }
 
 void release()
