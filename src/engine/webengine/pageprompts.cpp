@@ -31,7 +31,8 @@ QSet<QString> &acceptedCertificates()
 // The host and port of an address, as an exception names them.
 QString siteOf(const QUrl &url)
 {
-    return url.host() + QLatin1Char(':') + QString::number(url.port(url.scheme() == QLatin1String("https") ? 443 : 80));
+    const bool secure = url.scheme() == QLatin1String("https") || url.scheme() == QLatin1String("wss");
+    return url.host() + QLatin1Char(':') + QString::number(url.port(secure ? 443 : 80));
 }
 
 // Empty when the error carries no certificate: nothing can be remembered for it then.
@@ -129,9 +130,7 @@ void PagePrompts::release()
     m_browser->page()->navigationGate = {};
     // The view is away in the full-screen window (the window owns it now): the window, the
     // view and its page go together, none left on screen or pointing at a page that is gone.
-    if (m_fullScreen) {
-        delete m_fullScreen.data();
-    }
+    delete m_fullScreen.data();
 }
 
 bool PagePrompts::eventFilter(QObject *watched, QEvent *event)
