@@ -439,6 +439,16 @@ private slots:
         app->item("NCleanAll")->trigger();
         app->addressBar()->openAddress(https.url() + QStringLiteral("again"));
         QTRY_VERIFY_WITH_TIMEOUT(visible("CertificateNotice"), 20000);
+        // Back: nothing of that site stays on show.
+        visible("CertificateNotice")->findChild<QPushButton *>(QStringLiteral("CertificateBack"))->click();
+        QTRY_VERIFY(!visible("CertificateNotice"));
+        QTRY_VERIFY(!active()->LocationURL().startsWith(https.url()) || app->pages->activePage()->title != QLatin1String("Secure"));
+        // Passed over again, it opens, marked as not secure.
+        app->addressBar()->openAddress(https.url() + QStringLiteral("third"));
+        QTRY_VERIFY_WITH_TIMEOUT(visible("CertificateNotice"), 20000);
+        visible("CertificateNotice")->findChild<QPushButton *>(QStringLiteral("CertificateProceed"))->click();
+        QTRY_COMPARE_WITH_TIMEOUT(app->pages->activePage()->title, QStringLiteral("Secure"), 20000);
+        QVERIFY(visible("InsecureBar"));
     }
 
     void aLocalPageReadsNoOtherLocalFile()

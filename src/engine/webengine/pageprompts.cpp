@@ -162,8 +162,10 @@ bool PagePrompts::mayNavigate(const QUrl &url)
 {
     if (!isSecureScheme(url) || !forgottenSites().contains(siteOf(url)))
         return true;
-    // Asked once the engine is out of its navigation call.
+    // Stopped and asked once the engine is out of its navigation call (refusing the
+    // navigation itself leaves the engine's later certificate checks unreported).
     QTimer::singleShot(0, this, [this, url] {
+        m_page->triggerAction(QWebEnginePage::Stop);
         if (m_pendingError)
             m_pendingError->rejectCertificate();
         m_pendingError.reset();
@@ -171,7 +173,7 @@ bool PagePrompts::mayNavigate(const QUrl &url)
         certificateNotice()->show(url, QStringLiteral("您此前选择忽略此网站的安全证书错误，该例外已被清除。"), true);
         m_browser->showInstead(m_notice);
     });
-    return false;
+    return true;
 }
 
 void PagePrompts::certificateError(const QWebEngineCertificateError &error)
@@ -198,9 +200,15 @@ CertificateNotice *PagePrompts::certificateNotice()
         m_notice = new CertificateNotice(m_browser);
         connect(m_notice, &CertificateNotice::back, this, [this] {
             if (!m_forgottenUrl.isEmpty()) {
-                // The page never left where it was.
-                m_forgottenUrl.clear();
+                // Whatever of that site came before the stop does not stay on show.
+                const QUrl url = std::exchange(m_forgottenUrl, QUrl());
                 m_browser->showPage();
+                if (siteOf(m_page->url()) == siteOf(url) && isSecureScheme(m_page->url())) {
+                    if (m_page->action(QWebEnginePage::Back)->isEnabled())
+                        m_page->triggerAction(QWebEnginePage::Back);
+                    else
+                        m_page->load(QUrl(QStringLiteral("about:blank")));
+                }
                 return;
             }
             if (m_pendingError)
