@@ -2,6 +2,7 @@
 
 #include "../adblock/filtersources.h"
 #include "../engine/internetoptions.h"
+#include "../engine/sitepermissions.h"
 #include "listfile.h"
 #include "storageproblems.h"
 
@@ -89,6 +90,32 @@ InternetOptionsDialog::InternetOptionsDialog(const QList<QAction *> &switches, s
     listsLayout->addLayout(addRow);
     listsLayout->addWidget(editRules);
 
+    // What sites were allowed or refused when they asked for a feature; a revoked answer is
+    // asked again.
+    auto *sites = new QGroupBox(QStringLiteral("网站权限"), this);
+    m_permissions = new QListWidget(sites);
+    m_permissions->setObjectName(QStringLiteral("SitePermissions"));
+    m_permissions->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    auto *revoke = new QPushButton(QStringLiteral("撤销所选(&V)"), sites);
+    revoke->setObjectName(QStringLiteral("RevokePermission"));
+    auto *revokeAll = new QPushButton(QStringLiteral("全部撤销"), sites);
+    revokeAll->setObjectName(QStringLiteral("RevokeAllPermissions"));
+    connect(revoke, &QPushButton::clicked, this, [this] { revokePermissions(m_permissions->selectedItems()); });
+    connect(revokeAll, &QPushButton::clicked, this, [this] {
+        QList<QListWidgetItem *> all;
+        for (int i = 0; i < m_permissions->count(); ++i)
+            all << m_permissions->item(i);
+        revokePermissions(all);
+    });
+    auto *revokeRow = new QHBoxLayout;
+    revokeRow->addStretch();
+    revokeRow->addWidget(revoke);
+    revokeRow->addWidget(revokeAll);
+    auto *sitesLayout = new QVBoxLayout(sites);
+    sitesLayout->addWidget(m_permissions);
+    sitesLayout->addLayout(revokeRow);
+    showPermissions();
+
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, [this] {
         apply();
@@ -100,8 +127,32 @@ InternetOptionsDialog::InternetOptionsDialog(const QList<QAction *> &switches, s
     layout->addWidget(home);
     layout->addWidget(blocking);
     layout->addWidget(lists);
+    layout->addWidget(sites);
     layout->addWidget(buttons);
     resize(520, sizeHint().height());
+}
+
+void InternetOptionsDialog::showPermissions()
+{
+    m_permissions->clear();
+    for (const SitePermissions::Answer &answer : SitePermissions::answers()) {
+        const QUrl site(answer.site);
+        const QString where = site.isLocalFile() ? site.toLocalFile() : answer.site;
+        auto *item = new QListWidgetItem(QStringLiteral("%1    %2: %3")
+                                             .arg(where, SitePermissions::featureName(answer.feature),
+                                                  answer.allowed ? QStringLiteral("允许") : QStringLiteral("拒绝")),
+                                         m_permissions);
+        item->setData(Qt::UserRole, answer.site);
+        item->setData(Qt::UserRole + 1, answer.feature);
+    }
+}
+
+void InternetOptionsDialog::revokePermissions(const QList<QListWidgetItem *> &items)
+{
+    // At once, not with OK: the page that was allowed is refused from now on.
+    for (const QListWidgetItem *item : items)
+        SitePermissions::revoke(item->data(Qt::UserRole).toString(), item->data(Qt::UserRole + 1).toInt());
+    showPermissions();
 }
 
 void InternetOptionsDialog::addSubscription()

@@ -10,7 +10,8 @@ class QListWidget;
 class StorageProblems;
 
 // "Internet选项", in a window of its own: the home page that Go Home opens, the switches of
-// the ad-blocking menu, and the filter lists the user subscribes to.
+// the ad-blocking menu, the filter lists the user subscribes to, and the answers given to
+// sites that asked to use a feature.
 class InternetOptionsDialog : public QDialog
 {
     Q_OBJECT
@@ -22,6 +23,8 @@ public:
 
     QLineEdit *homePage() const { return m_homePage; }
     QListWidget *subscriptions() const { return m_subscriptions; }
+    // The sites' permissions, as kept: one line each.
+    QListWidget *permissions() const { return m_permissions; }
     // Stores what the dialog shows.
     void apply();
     // Where a failed write of the subscriptions is reported.
@@ -34,10 +37,13 @@ signals:
 
 private:
     void addSubscription();
+    void showPermissions();
+    void revokePermissions(const QList<class QListWidgetItem *> &items);
 
     std::function<QString()> m_currentPage;
     QLineEdit *m_homePage;
     QListWidget *m_subscriptions;
     QLineEdit *m_newSubscription;
     StorageProblems *m_problems = nullptr;
+    QListWidget *m_permissions;
 };

@@ -3,6 +3,7 @@
 #include "../app/listfile.h"
 #include "../app/runprocess.h"
 #include "../engine/browsingdata.h"
+#include "../engine/sitepermissions.h"
 #include "../navigation/addressbar.h"
 #include "../navigation/addressbox.h"
 #include "../navigation/searchbar.h"
@@ -10,8 +11,10 @@
 #include "folderfiles.h"
 #include "recentdocuments.h"
 
-#include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QFile>
+#include <QMessageBox>
+#include <QTimer>
 
 namespace {
 
@@ -20,7 +23,22 @@ QString said(const QStringList &cleared)
     return QStringLiteral("已清除: ") + cleared.join(QStringLiteral("、"));
 }
 
+const QString kTemp = QStringLiteral("临时目录");
+const QString kRecent = QStringLiteral("最近浏览的文档");
+
 } // namespace
+
+struct PrivacyCleaner::Task
+{
+    QStringList cleared;
+    QStringList engineParts;
+    QStringList problems;
+    bool temp = false;
+    FolderFiles::Result tempResult; // written by the worker, read after it finished
+    int waiting = 0;                // worker and engine still to finish
+    bool engineConfirmed = false;
+    bool reported = false;
+};
 
 PrivacyCleaner::PrivacyCleaner(const Parts &parts, const QString &dataFolder, const QString &tempFolder,
                                std::function<BrowsingData *()> data, QObject *parent)
@@ -35,11 +53,60 @@ void PrivacyCleaner::clearCache(TIECache::TSearchPattern pattern)
     m_cache.deleteAll();
 }
 
-QThread *PrivacyCleaner::startWorker(char code, std::function<void()> fileWork, const QStringList &cleared)
+std::shared_ptr<PrivacyCleaner::Task> PrivacyCleaner::finish(char code, QStringList cleared, bool temp, QStringList engineParts, QStringList problems)
 {
-    RunProcess *worker = RunProcess::start(code, std::move(fileWork));
-    connect(worker, &QThread::finished, this, [this, cleared] { emit statusMessage(said(cleared)); });
-    return worker;
+    auto task = std::make_shared<Task>();
+    task->cleared = std::move(cleared);
+    task->engineParts = std::move(engineParts);
+    task->problems = std::move(problems);
+    task->temp = temp;
+    task->waiting = 2;
+    const QString folder = m_tempFolder;
+    RunProcess *worker = RunProcess::start(code, [task, temp, folder] {
+        if (temp)
+            task->tempResult = FolderFiles::deleteTopLevelFiles(folder, {runningLock()});
+    });
+    connect(worker, &QThread::finished, this, [this, task] {
+        if (--task->waiting == 0)
+            report(task);
+    });
+    BrowsingData *data = m_data ? m_data() : nullptr;
+    if (task->engineParts.isEmpty() || !data) {
+        --task->waiting;
+    } else {
+        QPointer<PrivacyCleaner> self = this;
+        data->whenCleared(kEngineMs, [self, task](bool confirmed) {
+            task->engineConfirmed = confirmed;
+            if (self && --task->waiting == 0)
+                self->report(task);
+        });
+    }
+    return task;
+}
+
+void PrivacyCleaner::report(const std::shared_ptr<Task> &task)
+{
+    QStringList cleared = task->cleared;
+    QStringList problems = task->problems;
+    if (task->engineConfirmed)
+        cleared << task->engineParts;
+    else if (!task->engineParts.isEmpty())
+        problems << QStringLiteral("未能确认已清除: ") + task->engineParts.join(QStringLiteral("、"));
+    if (task->temp) {
+        const FolderFiles::Result &temp = task->tempResult;
+        if (temp.refused)
+            problems << QStringLiteral("临时目录是链接或不是文件夹，未清空");
+        else if (temp.failed > 0)
+            problems << QStringLiteral("临时目录中有 %1 个文件未能删除").arg(temp.failed);
+        else if (temp.folderExists)
+            cleared << kTemp;
+    }
+    QString text = cleared.isEmpty() ? QString() : said(cleared);
+    if (!problems.isEmpty())
+        text += (text.isEmpty() ? QString() : QStringLiteral("；")) + problems.join(QStringLiteral("；"));
+    task->reported = true;
+    emit statusMessage(text);
+    emit finished();
 }
 
 void PrivacyCleaner::NCleanAddressClick()
@@ -60,8 +127,8 @@ void PrivacyCleaner::NClearSearchHistoryClick()
 void PrivacyCleaner::NCleanHistoryClick()
 {
     clearCache(TIECache::spHistory);
-    startWorker('G', {}, {QStringLiteral("浏览历史"), QStringLiteral("最近关闭的页面")});
     m_parts.recentlyClosed->clear();
+    finish('G', {QStringLiteral("最近关闭的页面")}, false, {QStringLiteral("浏览历史")});
 }
 
 void PrivacyCleaner::NCleanCacheClick()
@@ -69,28 +136,66 @@ void PrivacyCleaner::NCleanCacheClick()
     clearCache(TIECache::spUrl);
     // Whatever became of the cache: the typed addresses go too.
     m_parts.addressBar->clearTypedUrls();
-    startWorker('H', {}, {QStringLiteral("缓存"), QStringLiteral("输入过的地址")});
+    finish('H', {QStringLiteral("输入过的地址")}, false, {QStringLiteral("缓存")});
 }
 
 void PrivacyCleaner::NCleanCookiesClick()
 {
     clearCache(TIECache::spCookies);
-    startWorker('I', {}, {QStringLiteral("Cookies")});
+    finish('I', {}, false, {QStringLiteral("Cookies")});
 }
 
 void PrivacyCleaner::NCleanTempDirClick()
 {
-    const QString temp = m_tempFolder;
-    startWorker('J', [temp] { FolderFiles::deleteTopLevelFiles(temp); }, {QStringLiteral("临时目录")});
+    finish('J', {}, true, {});
 }
+
+namespace {
+
+// The recent documents: what became of them, for the status line.
+void clearRecent(QStringList &cleared, QStringList &problems)
+{
+    const RecentDocuments::Result recent = RecentDocuments::clear();
+    if (recent.refused)
+        problems << QStringLiteral("最近文档列表是链接，未修改");
+    else if (recent.failed)
+        problems << QStringLiteral("最近文档列表未能修改");
+    else
+        cleared << kRecent;
+}
+
+} // namespace
 
 void PrivacyCleaner::NCleanRecentClick()
 {
-    RecentDocuments::clear();
-    emit statusMessage(said({QStringLiteral("最近浏览的文档")}));
+    QStringList cleared;
+    QStringList problems;
+    clearRecent(cleared, problems);
+    QString text = cleared.isEmpty() ? QString() : said(cleared);
+    if (!problems.isEmpty())
+        text += problems.join(QStringLiteral("；"));
+    emit statusMessage(text);
 }
 
 void PrivacyCleaner::NCleanAllClick()
+{
+    // The sites' permissions are settings rather than traces: forgotten only when the user
+    // says so.
+    bool forgetPermissions = false;
+    if (!SitePermissions::answers().isEmpty()) {
+        forgetPermissions = askToForgetPermissions
+                                ? askToForgetPermissions()
+                                : QMessageBox::question(nullptr, QStringLiteral("询问"),
+                                                        QStringLiteral("是否同时清除您对网站权限请求(摄像头、麦克风、位置、通知、"
+                                                                       "屏幕共享)的回答?"),
+                                                        QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+    }
+    if (forgetPermissions)
+        SitePermissions::forgetAll();
+    cleanAll();
+}
+
+void PrivacyCleaner::cleanAll()
 {
     m_parts.addressBox->show(QString());
     m_parts.addressBox->clearHistory();
@@ -105,21 +210,32 @@ void PrivacyCleaner::NCleanAllClick()
     if (BrowsingData *data = m_data ? m_data() : nullptr) {
         data->deleteSessionCookies();
         data->deleteAllCookies();
+        data->forgetCertificateExceptions();
     }
     m_parts.addressBar->clearTypedUrls();
-    const QString temp = m_tempFolder;
-    m_lastAll = startWorker('O', [temp] { FolderFiles::deleteTopLevelFiles(temp); },
-                            {QStringLiteral("地址栏历史"), QStringLiteral("搜索栏历史"), QStringLiteral("最近关闭的页面"),
-                             QStringLiteral("浏览历史"), QStringLiteral("缓存"), QStringLiteral("Cookies"),
-                             QStringLiteral("临时目录"), QStringLiteral("最近浏览的文档")});
-    RecentDocuments::clear();
+    QStringList cleared{QStringLiteral("地址栏历史"), QStringLiteral("搜索栏历史"), QStringLiteral("最近关闭的页面"),
+                        QStringLiteral("输入过的地址")};
+    QStringList problems;
+    clearRecent(cleared, problems);
+    m_lastAll = finish('O', cleared, true, {QStringLiteral("浏览历史"), QStringLiteral("缓存"), QStringLiteral("Cookies")},
+                       problems);
 }
 
 void PrivacyCleaner::cleanAllBeforeExit(int ms)
 {
-    const QDeadlineTimer deadline(ms);
-    NCleanAllClick();
+    QEventLoop loop;
+    connect(this, &PrivacyCleaner::finished, &loop, [this, &loop] {
+        if (m_lastAll && m_lastAll->reported)
+            loop.quit();
+    });
     // A stuck step does not keep the program alive: the wait is bounded.
-    if (m_lastAll)
-        m_lastAll->wait(deadline);
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    // No question at the close: the answers to sites stay.
+    cleanAll();
+    // The engine answers on this thread: its events have to go on while we wait.
+    loop.exec();
+    // What the engine holds on disk goes too, whatever came of the clearing: now, and once
+    // the engine has let go of it.
+    if (BrowsingData *data = m_data ? m_data() : nullptr)
+        data->eraseFilesAtEnd();
 }

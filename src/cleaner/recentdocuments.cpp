@@ -1,10 +1,13 @@
 #include "recentdocuments.h"
 
-#include "folderfiles.h"
-
-#include <QFileInfo>
+#include <QFile>
 #include <QSaveFile>
 #include <QStandardPaths>
+
+#include <glib.h>
+
+#include <cerrno>
+#include <sys/stat.h>
 
 namespace RecentDocuments {
 
@@ -18,18 +21,53 @@ QString list()
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/recently-used.xbel");
 }
 
-bool clear()
+Result clear()
 {
-    FolderFiles::deleteTopLevelFiles(folder());
-    if (!QFileInfo::exists(list()))
-        return true;
-    QSaveFile file(list());
-    const QByteArray empty = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                             "<xbel version=\"1.0\"\n"
-                             "      xmlns:bookmark=\"http://www.freedesktop.org/standards/desktop-bookmarks\"\n"
-                             "      xmlns:mime=\"http://www.freedesktop.org/standards/shared-mime-info\"\n"
-                             ">\n</xbel>\n";
-    return file.open(QIODevice::WriteOnly) && file.write(empty) == empty.size() && file.commit();
+    Result result;
+    const QByteArray path = QFile::encodeName(list());
+    struct stat info {};
+    if (::lstat(path.constData(), &info) != 0) {
+        result.failed = errno != ENOENT; // no list: nothing of ours in it
+        return result;
+    }
+    // A link leads to somebody else's file; replacing it would also cut the link.
+    if (!S_ISREG(info.st_mode)) {
+        result.failed = result.refused = true;
+        return result;
+    }
+    GBookmarkFile *bookmarks = g_bookmark_file_new();
+    if (!g_bookmark_file_load_from_file(bookmarks, path.constData(), nullptr)) {
+        g_bookmark_file_free(bookmarks);
+        result.failed = true;
+        return result;
+    }
+    gsize count = 0;
+    gchar **uris = g_bookmark_file_get_uris(bookmarks, &count);
+    for (gsize i = 0; i < count; ++i) {
+        if (!g_bookmark_file_has_application(bookmarks, uris[i], kApplication, nullptr))
+            continue;
+        g_bookmark_file_remove_application(bookmarks, uris[i], kApplication, nullptr);
+        // A document only we used goes; one another program used stays, without us.
+        gsize left = 0;
+        gchar **apps = g_bookmark_file_get_applications(bookmarks, uris[i], &left, nullptr);
+        g_strfreev(apps);
+        if (left == 0)
+            g_bookmark_file_remove_item(bookmarks, uris[i], nullptr);
+        ++result.removed;
+    }
+    g_strfreev(uris);
+    if (result.removed > 0) {
+        gsize length = 0;
+        gchar *data = g_bookmark_file_to_data(bookmarks, &length, nullptr);
+        QSaveFile file(list());
+        result.failed = !data || !file.open(QIODevice::WriteOnly) || file.write(data, qint64(length)) != qint64(length) ||
+                        !file.commit();
+        g_free(data);
+        if (result.failed)
+            result.removed = 0;
+    }
+    g_bookmark_file_free(bookmarks);
+    return result;
 }
 
 } // namespace RecentDocuments

@@ -2,16 +2,29 @@
 
 #include <QString>
 
-// The desktop's record of recently used documents: the files at the top level of
-// $XDG_DATA_HOME/RecentDocuments and the list $XDG_DATA_HOME/recently-used.xbel.
+// The desktop's record of recently used documents, which every program shares: the list
+// $XDG_DATA_HOME/recently-used.xbel. Only what sablix itself added is ours to take out.
 namespace RecentDocuments {
 
 QString folder();
 QString list();
 
-// Deletes the folder's files and empties the list, replacing it whole in one step, so that
-// a desktop reading it at the same time sees the old list or the empty one, never half of
-// either. False when the list could not be replaced.
-bool clear();
+// The name the program's entries carry as their application.
+inline constexpr char kApplication[] = "sablix";
+
+struct Result
+{
+    // Entries of ours taken out; other programs' entries stay as they are.
+    int removed = 0;
+    // The list is a link or could not be read or written back.
+    bool failed = false;
+    bool refused = false;
+};
+
+// Takes sablix out of every entry of the list; an entry no other program uses goes. The
+// list is written back only when something changed, replaced whole in one step, so that a
+// desktop reading it meanwhile sees the old list or the new one, never half of either. The
+// folder RecentDocuments belongs to the desktop: nothing of it is sablix's, it stays.
+Result clear();
 
 } // namespace RecentDocuments

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QUrl>
 
+#include <functional>
+
 // What the engine keeps of the user's browsing, as the cleaner needs it: visited links,
 // the HTTP cache and cookies. Everything here runs on the interface thread.
 class BrowsingData
@@ -31,4 +33,15 @@ public:
     virtual void deleteAllCookies() = 0;
     // The end of the browsing session: the cookies that live only as long as it.
     virtual void deleteSessionCookies() = 0;
+
+    // The engine clears asynchronously: `done` hears, on the interface thread, once every
+    // clearing asked for before has been carried out (true), or that this could not be
+    // confirmed within `ms` (false). It is always called, once.
+    virtual void whenCleared(int ms, std::function<void(bool confirmed)> done) = 0;
+    // The files of the cookies, the cache and the visited links go once the engine has let
+    // go of them at the program's end; should the program end without that, they go at
+    // the next start, before the engine reads them.
+    virtual void eraseFilesAtEnd() = 0;
+    // The certificates the user let through in spite of their errors are asked about again.
+    virtual void forgetCertificateExceptions() = 0;
 };

@@ -174,6 +174,13 @@ void ScriptedBrowsingData::deleteCookie(const Cookie &cookie)
     cookieJar.removeIf([&cookie](const Cookie &held) { return held.raw == cookie.raw; });
 }
 
+void ScriptedBrowsingData::whenCleared(int ms, std::function<void(bool)> done)
+{
+    // Later, from the event loop, as the engine answers; an engine that hangs answers at
+    // the bound.
+    QTimer::singleShot(clearingConfirms ? 0 : ms, [done, confirmed = clearingConfirms] { done(confirmed); });
+}
+
 void ScriptedBrowsingData::deleteSessionCookies()
 {
     cookieJar.removeIf([](const Cookie &held) { return held.session(); });

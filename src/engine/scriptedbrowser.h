@@ -108,8 +108,15 @@ public:
     void deleteCookie(const Cookie &cookie) override;
     void deleteAllCookies() override { cookieJar.clear(); }
     void deleteSessionCookies() override;
+    void whenCleared(int ms, std::function<void(bool)> done) override;
+    void eraseFilesAtEnd() override { ++erasuresAtEnd; }
+    void forgetCertificateExceptions() override { ++exceptionsForgotten; }
 
     QList<QUrl> visitedUrls;
+    // Whether the clearing is confirmed, as an engine that finishes or one that hangs.
+    bool clearingConfirms = true;
+    int erasuresAtEnd = 0;
+    int exceptionsForgotten = 0;
     int cacheClearings = 0;
     QList<Cookie> cookieJar;
 };

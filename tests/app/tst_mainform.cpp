@@ -1,5 +1,7 @@
 #include "app/listfile.h"
 #include "appfixture.h"
+#include "app/internetoptionsdialog.h"
+#include "engine/sitepermissions.h"
 #include "navigation/searchbar.h"
 #include "tabs/pagetabs.h"
 #include "statusbar/setform.h"
@@ -144,6 +146,61 @@ private slots:
         dialog->findChild<QPushButton *>(QStringLiteral("UseBlankPage"))->click();
         dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
         QCOMPARE(InternetOptions::homePage(), QStringLiteral("about:blank"));
+    }
+
+    void sitePermissionsAreShownAndRevokedInTheOptions()
+    {
+        SitePermissions::setDecision(QStringLiteral("https://cam.example:-1"), SitePermissions::MediaVideoCapture, true);
+        SitePermissions::setDecision(QStringLiteral("http://maps.example:8080"), SitePermissions::Geolocation, false);
+        SitePermissions::setDecision(QStringLiteral("file:///home/u/a.html"), SitePermissions::Notifications, true);
+        int revokedInEngine = 0;
+        SitePermissions::setRevokedHook([&](const QString &, int) { ++revokedInEngine; });
+        AppFixture app;
+        app.item("NInternetOption")->trigger();
+        auto *dialog = app.main->findChild<InternetOptionsDialog *>(QStringLiteral("InternetOptionsDialog"));
+        QVERIFY(dialog);
+        QListWidget *list = dialog->permissions();
+        QStringList shown;
+        for (int i = 0; i < list->count(); ++i)
+            shown << list->item(i)->text();
+        shown.sort();
+        QCOMPARE(shown, (QStringList{QStringLiteral("/home/u/a.html    显示通知: 允许"),
+                                     QStringLiteral("http://maps.example:8080    您的位置: 拒绝"),
+                                     QStringLiteral("https://cam.example:-1    摄像头: 允许")}));
+        // Revoked at once: the store forgets it, the engine hears of it, the list follows.
+        for (int i = 0; i < list->count(); ++i)
+            list->item(i)->setSelected(list->item(i)->text().startsWith(QLatin1String("https://cam")));
+        dialog->findChild<QPushButton *>(QStringLiteral("RevokePermission"))->click();
+        QCOMPARE(list->count(), 2);
+        QCOMPARE(SitePermissions::decision(QStringLiteral("https://cam.example:-1"), SitePermissions::MediaVideoCapture),
+                 QString());
+        QCOMPARE(SitePermissions::decision(QStringLiteral("http://maps.example:8080"), SitePermissions::Geolocation),
+                 QStringLiteral("deny"));
+        QCOMPARE(revokedInEngine, 1);
+        dialog->findChild<QPushButton *>(QStringLiteral("RevokeAllPermissions"))->click();
+        QCOMPARE(list->count(), 0);
+        QVERIFY(SitePermissions::answers().isEmpty());
+        QCOMPARE(revokedInEngine, 3);
+        SitePermissions::setRevokedHook({});
+    }
+
+    void localPagesDoNotShareAnAnswer()
+    {
+        const QUrl opaque(QStringLiteral("file:///"));
+        const QString one = SitePermissions::siteOf(opaque, QUrl(QStringLiteral("file:///home/u/one.html?x=1#top")));
+        const QString two = SitePermissions::siteOf(opaque, QUrl(QStringLiteral("file:///tmp/two.html")));
+        QCOMPARE(one, QStringLiteral("file:///home/u/one.html"));
+        QVERIFY(one != two);
+        SitePermissions::setDecision(one, SitePermissions::Geolocation, true);
+        QCOMPARE(SitePermissions::decision(one, SitePermissions::Geolocation), QStringLiteral("allow"));
+        QCOMPARE(SitePermissions::decision(two, SitePermissions::Geolocation), QString());
+        // Web sites are kept by origin, as they always were.
+        QCOMPARE(SitePermissions::siteOf(QUrl(QStringLiteral("http://a.example:81")), QUrl(QStringLiteral("http://a.example:81/p"))),
+                 QStringLiteral("http://a.example:81"));
+        // One answer of old kept for every local page at once is not used for any.
+        writeFile(SitePermissions::file(), "[file%3A%2F%2F%3A-1]\n1=allow\n");
+        QVERIFY(SitePermissions::answers().isEmpty());
+        QFile::remove(SitePermissions::file());
     }
 
     void hiddenItemsAndSeparators()

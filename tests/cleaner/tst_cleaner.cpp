@@ -4,6 +4,7 @@
 #include "cleaner/iecache.h"
 #include "cleaner/privacycleaner.h"
 #include "cleaner/recentdocuments.h"
+#include "engine/sitepermissions.h"
 #include "navigation/addressbar.h"
 #include "navigation/addressbox.h"
 #include "navigation/searchbar.h"
@@ -16,6 +17,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
+#include <QApplication>
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
@@ -195,31 +198,160 @@ private slots:
         clock.start();
         app.item("NCleanTempDir")->trigger();
         QVERIFY2(clock.elapsed() < 200, qPrintable(QString::number(clock.elapsed())));
-        QTRY_VERIFY_WITH_TIMEOUT(QDir(app.path(QStringLiteral("Temp"))).isEmpty(), 30000);
+        // Everything but the run's lock.
+        QTRY_COMPARE_WITH_TIMEOUT(QDir(app.path(QStringLiteral("Temp"))).entryList(QDir::Files | QDir::NoDotAndDotDot),
+                                  QStringList(QStringLiteral("Running.lock")), 30000);
         QTRY_COMPARE(app.statusText(0), QStringLiteral("已清除: 临时目录"));
     }
 
-    void recentDocumentsAreReplacedWhole()
+    void onlyOurOwnRecentDocumentsGo()
     {
+        // The desktop's folder of recent documents is not ours: nothing in it is touched.
         touch(RecentDocuments::folder() + QStringLiteral("/doc.desktop"));
-        touch(RecentDocuments::folder() + QStringLiteral("/kept/inner"));
-        QFile list(RecentDocuments::list());
-        QVERIFY(list.open(QIODevice::WriteOnly));
-        list.write("<?xml version=\"1.0\"?><xbel><bookmark href=\"file:///secret.txt\"/></xbel>");
-        list.close();
+        // Ours alone, another program's alone, and one both used.
+        const QByteArray others =
+            "  <bookmark href=\"file:///home/u/report.odt\" added=\"2024-01-02T10:00:00Z\" modified=\"2024-01-02T10:00:00Z\""
+            " visited=\"2024-01-02T10:00:00Z\">\n"
+            "    <info>\n      <metadata owner=\"http://freedesktop.org\">\n"
+            "        <mime:mime-type type=\"application/vnd.oasis.opendocument.text\"/>\n"
+            "        <bookmark:applications>\n"
+            "          <bookmark:application name=\"Writer\" exec=\"&apos;writer %u&apos;\" modified=\"2024-01-02T10:00:00Z\" count=\"3\"/>\n"
+            "        </bookmark:applications>\n      </metadata>\n    </info>\n  </bookmark>\n";
+        const auto entry = [](const char *href, const char *apps) {
+            return QByteArray("  <bookmark href=\"") + href +
+                   "\" added=\"2024-01-02T10:00:00Z\" modified=\"2024-01-02T10:00:00Z\" visited=\"2024-01-02T10:00:00Z\">\n"
+                   "    <info>\n      <metadata owner=\"http://freedesktop.org\">\n"
+                   "        <mime:mime-type type=\"text/html\"/>\n        <bookmark:applications>\n" +
+                   apps + "        </bookmark:applications>\n      </metadata>\n    </info>\n  </bookmark>\n";
+        };
+        const QByteArray ours = "          <bookmark:application name=\"sablix\" exec=\"&apos;sablix %u&apos;\""
+                                " modified=\"2024-01-02T10:00:00Z\" count=\"1\"/>\n";
+        const QByteArray viewer = "          <bookmark:application name=\"Viewer\" exec=\"&apos;viewer %u&apos;\""
+                                  " modified=\"2024-01-02T10:00:00Z\" count=\"2\"/>\n";
+        writeFile(RecentDocuments::list(),
+                  "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<xbel version=\"1.0\"\n"
+                  "      xmlns:bookmark=\"http://www.freedesktop.org/standards/desktop-bookmarks\"\n"
+                  "      xmlns:mime=\"http://www.freedesktop.org/standards/shared-mime-info\"\n>\n" +
+                      others + entry("file:///tmp/secret-page.html", ours) + entry("file:///tmp/shared.html", ours + viewer) +
+                      "</xbel>\n");
         struct stat before {};
         QCOMPARE(::stat(QFile::encodeName(RecentDocuments::list()).constData(), &before), 0);
         AppFixture app;
         app.item("NCleanRecent")->trigger();
-        QVERIFY(!QFileInfo::exists(RecentDocuments::folder() + QStringLiteral("/doc.desktop")));
-        QVERIFY(QFileInfo::exists(RecentDocuments::folder() + QStringLiteral("/kept/inner")));
+        QCOMPARE(app.statusText(0), QStringLiteral("已清除: 最近浏览的文档"));
+        QVERIFY(QFileInfo::exists(RecentDocuments::folder() + QStringLiteral("/doc.desktop")));
+        QFile list(RecentDocuments::list());
         QVERIFY(list.open(QIODevice::ReadOnly));
         const QByteArray text = list.readAll();
-        QVERIFY(text.contains("<xbel") && text.contains("</xbel>") && !text.contains("secret"));
+        list.close();
+        QVERIFY2(!text.contains("secret-page") && !text.contains("name=\"sablix\""), text.constData());
+        // The other programs' entries, with what they said.
+        QVERIFY2(text.contains("file:///home/u/report.odt") && text.contains("name=\"Writer\"") &&
+                     text.contains("application/vnd.oasis.opendocument.text") && text.contains("count=\"3\""),
+                 text.constData());
+        QVERIFY(text.contains("file:///tmp/shared.html") && text.contains("name=\"Viewer\""));
         struct stat after {};
         QCOMPARE(::stat(QFile::encodeName(RecentDocuments::list()).constData(), &after), 0);
         // A new file took the old one's place in one step.
         QVERIFY(before.st_ino != after.st_ino);
+
+        // Nothing of ours left: the list is not written again.
+        app.item("NCleanRecent")->trigger();
+        struct stat again {};
+        QCOMPARE(::stat(QFile::encodeName(RecentDocuments::list()).constData(), &again), 0);
+        QCOMPARE(again.st_ino, after.st_ino);
+
+        // A list that is a link is somebody else's: left alone, and said so.
+        QTemporaryDir elsewhere;
+        const QString target = elsewhere.filePath(QStringLiteral("list.xbel"));
+        QVERIFY(QFile::rename(RecentDocuments::list(), target));
+        QVERIFY(QFile::link(target, RecentDocuments::list()));
+        app.item("NCleanRecent")->trigger();
+        QVERIFY(QFileInfo(RecentDocuments::list()).isSymLink());
+        QVERIFY2(app.statusText(0).contains(QStringLiteral("链接")), qPrintable(app.statusText(0)));
+        QFile::remove(RecentDocuments::list());
+    }
+
+    void aLinkedTempIsRefusedAndItsTargetKeepsItsFiles()
+    {
+        AppFixture app;
+        QTemporaryDir outside;
+        touch(outside.filePath(QStringLiteral("precious.txt")));
+        // The program's temp folder replaced by a link to somebody else's folder.
+        const QString temp = app.path(QStringLiteral("Temp"));
+        QVERIFY(QDir(temp).removeRecursively());
+        QVERIFY(QFile::link(outside.path(), temp));
+        app.item("NCleanTempDir")->trigger();
+        QTRY_VERIFY(app.statusText(0).contains(QStringLiteral("临时目录是链接")));
+        QVERIFY(!app.statusText(0).contains(QStringLiteral("已清除")));
+        QVERIFY(QFileInfo::exists(outside.filePath(QStringLiteral("precious.txt"))));
+        // "全部清除" does the rest and refuses the same.
+        app.item("NCleanAll")->trigger();
+        QTRY_VERIFY(app.statusText(0).startsWith(QStringLiteral("已清除: 地址栏历史")));
+        QVERIFY(!app.statusText(0).contains(QStringLiteral("、临时目录")));
+        QVERIFY(app.statusText(0).contains(QStringLiteral("临时目录是链接")));
+        QVERIFY(QFileInfo::exists(outside.filePath(QStringLiteral("precious.txt"))));
+    }
+
+    void theRunsLockSurvivesATempClean()
+    {
+        AppFixture app;
+        touch(app.path(QStringLiteral("Temp/page.txt")));
+        const QString lock = app.path(QStringLiteral("Temp/Running.lock"));
+        QVERIFY(QFileInfo::exists(lock));
+        app.item("NCleanTempDir")->trigger();
+        QTRY_COMPARE(app.statusText(0), QStringLiteral("已清除: 临时目录"));
+        QVERIFY(!app.exists(QStringLiteral("Temp/page.txt")));
+        QVERIFY(QFileInfo::exists(lock));
+        // Still this run's: another program cannot take it.
+        QLockFile other(lock);
+        QVERIFY(!other.tryLock(0));
+    }
+
+    void theEnginesPartIsReportedOnlyOnceItIsDone()
+    {
+        AppFixture app;
+        leaveTraces(app);
+        // An engine that never confirms: the line says so instead of claiming it.
+        app.engine.data.clearingConfirms = false;
+        app.item("NCleanCookies")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!app.statusText(0).isEmpty(), PrivacyCleaner::kEngineMs + 5000);
+        QCOMPARE(app.statusText(0), QStringLiteral("未能确认已清除: Cookies"));
+        app.item("NCleanAll")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(app.statusText(0).contains(QStringLiteral("未能确认已清除: 浏览历史、缓存、Cookies")),
+                                 PrivacyCleaner::kEngineMs + 5000);
+        QVERIFY(!app.statusText(0).contains(QStringLiteral("、Cookies、")));
+        // Confirmed, they are named with the rest.
+        app.engine.data.clearingConfirms = true;
+        app.item("NCleanCache")->trigger();
+        QTRY_COMPARE(app.statusText(0), QStringLiteral("已清除: 输入过的地址、缓存"));
+    }
+
+    void cleanAllOffersToForgetTheSitesPermissions()
+    {
+        SitePermissions::setDecision(QStringLiteral("https://cam.example:-1"), SitePermissions::MediaVideoCapture, true);
+        SitePermissions::setDecision(QStringLiteral("file:///home/u/a.html"), SitePermissions::Notifications, false);
+        AppFixture app;
+        int asked = 0;
+        app.program->cleaner()->askToForgetPermissions = [&asked] {
+            ++asked;
+            return false;
+        };
+        app.item("NCleanAll")->trigger();
+        QCOMPARE(asked, 1);
+        QCOMPARE(SitePermissions::answers().size(), 2);
+        // The certificates let through in spite of errors go whatever the answer.
+        QCOMPARE(app.engine.data.exceptionsForgotten, 1);
+        app.program->cleaner()->askToForgetPermissions = [&asked] {
+            ++asked;
+            return true;
+        };
+        app.item("NCleanAll")->trigger();
+        QCOMPARE(asked, 2);
+        QVERIFY(SitePermissions::answers().isEmpty());
+        // None kept: no question.
+        app.item("NCleanAll")->trigger();
+        QCOMPARE(asked, 2);
     }
 
     void theCacheComponentsPatternsAndFilter()
@@ -269,6 +401,10 @@ private slots:
         QVERIFY(app.engine.data.cookieJar.isEmpty());
         QVERIFY(!app.exists(QStringLiteral("Temp/page.txt")));
         QCOMPARE(app.configValue(QStringLiteral("TrueClose")), QStringLiteral("1"));
+        // What the engine keeps on disk goes with the engine.
+        QCOMPARE(app.engine.data.erasuresAtEnd, 1);
+        // The close asks nothing.
+        QVERIFY(!QApplication::activeModalWidget());
     }
 };
 

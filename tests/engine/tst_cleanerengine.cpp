@@ -64,6 +64,19 @@ private slots:
         QCOMPARE(lastCookieHeader("/echo.html"), QByteArray());
     }
 
+    void theStatusLineNamesTheCookiesOnceTheyAreGone()
+    {
+        QVERIFY(setCookies());
+        app->item("NCleanCookies")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(app->statusText(0).contains(QStringLiteral("清除")), 10000);
+        QCOMPARE(app->statusText(0), QStringLiteral("已清除: Cookies"));
+        // At that moment the engine sends none: it was done, not only asked.
+        QVERIFY(!cookiesSent());
+        // The marker the cleaner waits with is nobody's cookie.
+        QVERIFY(engine.browsingData()->cookies().isEmpty());
+        QVERIFY(lastCookieHeader("/echo.html").isEmpty());
+    }
+
     void cleanAllTakesTheCookiesToo()
     {
         QVERIFY(setCookies());
@@ -81,7 +94,8 @@ private slots:
         QVERIFY(waitLoaded(active()));
         QCOMPARE(server.requestsFor("/cached.html"), 1); // from the cache
         app->item("NCleanCache")->trigger();
-        QTest::qWait(500);
+        // Said once the engine's cache holds no entry any more, not before.
+        QTRY_COMPARE_WITH_TIMEOUT(app->statusText(0), QStringLiteral("已清除: 输入过的地址、缓存"), 10000);
         active()->Navigate(url("/other.html"));
         QVERIFY(waitLoaded(active()));
         active()->Navigate(url("/cached.html"));

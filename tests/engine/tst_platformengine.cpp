@@ -4,6 +4,9 @@
 #include "favorites/openpagelists.h"
 #include "navigation/addressbar.h"
 #include "tabs/pagerest.h"
+#include "app/internetoptionsdialog.h"
+#include "cleaner/privacycleaner.h"
+#include "engine/sitepermissions.h"
 
 #include <QSignalSpy>
 #include <QCheckBox>
@@ -11,6 +14,8 @@
 #include <QDialog>
 #include <QDir>
 #include <QFileDialog>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -29,10 +34,13 @@ namespace {
 class SelfSignedServer : public QTcpServer
 {
 public:
-    bool start(const QString &folder)
+    bool start(const QString &folder) { return makeCertificate(folder, QStringLiteral("1")) && listen(QHostAddress::LocalHost, 0); }
+    // Another certificate of its own making, from now on, on the same address.
+    bool changeCertificate(const QString &folder) { return makeCertificate(folder, QStringLiteral("2")); }
+    bool makeCertificate(const QString &folder, const QString &name)
     {
-        const QString cert = folder + QStringLiteral("/cert.pem");
-        const QString key = folder + QStringLiteral("/key.pem");
+        const QString cert = folder + QStringLiteral("/cert%1.pem").arg(name);
+        const QString key = folder + QStringLiteral("/key%1.pem").arg(name);
         QProcess openssl;
         openssl.start(QStringLiteral("openssl"), {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
                                                   "/CN=127.0.0.1", "-keyout", key, "-out", cert});
@@ -44,7 +52,7 @@ public:
             return false;
         m_certificate = QSslCertificate(certFile.readAll());
         m_key = QSslKey(keyFile.readAll(), QSsl::Rsa);
-        return !m_certificate.isNull() && !m_key.isNull() && listen(QHostAddress::LocalHost, 0);
+        return !m_certificate.isNull() && !m_key.isNull();
     }
     QString url() const { return QStringLiteral("https://127.0.0.1:%1/").arg(serverPort()); }
 
@@ -381,6 +389,146 @@ private slots:
         QVERIFY(!visible("CertificateNotice"));
     }
 
+    void aCertificateExceptionIsForThatCertificateOnlyAndShowsWhileOpen()
+    {
+        QTemporaryDir folder;
+        SelfSignedServer https;
+        QVERIFY(https.start(folder.path()));
+        const auto proceedWhenAsked = [&] {
+            QTRY_VERIFY_WITH_TIMEOUT(visible("CertificateNotice"), 20000);
+            visible("CertificateNotice")->findChild<QPushButton *>(QStringLiteral("CertificateProceed"))->click();
+            QTRY_COMPARE_WITH_TIMEOUT(app->pages->activePage()->title, QStringLiteral("Secure"), 20000);
+        };
+        app->addressBar()->openAddress(https.url());
+        proceedWhenAsked();
+        // The page says it is not secure, and keeps saying it.
+        QWidget *bar = visible("InsecureBar");
+        QVERIFY(bar);
+        QString said;
+        for (QLabel *label : bar->findChildren<QLabel *>())
+            said += label->text();
+        QVERIFY2(said.startsWith(QStringLiteral("不安全")) && said.contains(QStringLiteral("127.0.0.1")), qPrintable(said));
+        app->pages->navigate(app->pages->activePage(), https.url() + QStringLiteral("next"));
+        QTRY_COMPARE_WITH_TIMEOUT(app->pages->activePage()->title, QStringLiteral("Secure"), 20000);
+        QVERIFY(!visible("CertificateNotice"));
+        QVERIFY(visible("InsecureBar"));
+        // Elsewhere, it goes.
+        TEmbeddedWB *page = active();
+        page->Navigate(url("/page.html"));
+        QVERIFY(waitFor([&] { return !page->Busy() && page->LocationURL() == url("/page.html"); }));
+        QVERIFY(!visible("InsecureBar"));
+
+        // Another certificate on the same host and port: asked again.
+        QVERIFY(https.changeCertificate(folder.path()));
+        app->pages->navigate(app->pages->activePage(), https.url() + QStringLiteral("other"));
+        QTRY_VERIFY_WITH_TIMEOUT(visible("CertificateNotice"), 20000);
+        visible("CertificateNotice")->findChild<QPushButton *>(QStringLiteral("CertificateBack"))->click();
+        QTRY_VERIFY(!visible("CertificateNotice"));
+    }
+
+    void cleanAllForgetsTheCertificateExceptions()
+    {
+        QTemporaryDir folder;
+        SelfSignedServer https;
+        QVERIFY(https.start(folder.path()));
+        app->addressBar()->openAddress(https.url());
+        QTRY_VERIFY_WITH_TIMEOUT(visible("CertificateNotice"), 20000);
+        visible("CertificateNotice")->findChild<QPushButton *>(QStringLiteral("CertificateProceed"))->click();
+        QTRY_COMPARE_WITH_TIMEOUT(app->pages->activePage()->title, QStringLiteral("Secure"), 20000);
+        app->program->cleaner()->askToForgetPermissions = [] { return false; };
+        app->item("NCleanAll")->trigger();
+        app->addressBar()->openAddress(https.url() + QStringLiteral("again"));
+        QTRY_VERIFY_WITH_TIMEOUT(visible("CertificateNotice"), 20000);
+        // Back: nothing of that site stays on show.
+        visible("CertificateNotice")->findChild<QPushButton *>(QStringLiteral("CertificateBack"))->click();
+        QTRY_VERIFY(!visible("CertificateNotice"));
+        QTRY_VERIFY(!active()->LocationURL().startsWith(https.url()) || app->pages->activePage()->title != QLatin1String("Secure"));
+        // Passed over again, it opens, marked as not secure.
+        app->addressBar()->openAddress(https.url() + QStringLiteral("third"));
+        QTRY_VERIFY_WITH_TIMEOUT(visible("CertificateNotice"), 20000);
+        visible("CertificateNotice")->findChild<QPushButton *>(QStringLiteral("CertificateProceed"))->click();
+        QTRY_COMPARE_WITH_TIMEOUT(app->pages->activePage()->title, QStringLiteral("Secure"), 20000);
+        QVERIFY(visible("InsecureBar"));
+    }
+
+    void aLocalPageReadsNoOtherLocalFile()
+    {
+        QTemporaryDir folder;
+        writeFile(folder.filePath(QStringLiteral("secret.txt")), "the user's secret");
+        // The page tries a request and a frame; what it got goes to its title.
+        writeFile(folder.filePath(QStringLiteral("page.html")),
+                  "<html><head><title>start</title></head><body>"
+                  "<script>var said = [];"
+                  "function done(what) { said.push(what); if (said.length == 2) document.title = said.sort().join(' '); }"
+                  "try { var x = new XMLHttpRequest(); x.open('GET', 'secret.txt');"
+                  " x.onload = function () { done('xhr:' + x.responseText); };"
+                  " x.onerror = function () { done('xhr:refused'); }; x.send(); } catch (e) { done('xhr:refused'); }"
+                  "var f = document.createElement('iframe'); f.src = 'secret.txt';"
+                  "f.onload = function () { try { done('frame:' + f.contentDocument.body.textContent); }"
+                  " catch (e) { done('frame:refused'); } };"
+                  "document.body.appendChild(f);"
+                  "</script></body></html>");
+        TEmbeddedWB *page = open(QUrl::fromLocalFile(folder.filePath(QStringLiteral("page.html"))).toString());
+        QVERIFY(page);
+        QTRY_VERIFY_WITH_TIMEOUT(app->pages->activePage()->title != QLatin1String("start"), 20000);
+        QCOMPARE(app->pages->activePage()->title, QStringLiteral("frame:refused xhr:refused"));
+
+        // A web page reaches no local file either.
+        const QString secret = QUrl::fromLocalFile(folder.filePath(QStringLiteral("secret.txt"))).toString();
+        page = open(url("/page.html"));
+        QVERIFY(page);
+        evaluate(page, QStringLiteral("var x = new XMLHttpRequest(); x.open('GET', %1);"
+                                      "x.onload = function () { document.title = 'read'; };"
+                                      "x.onerror = function () { document.title = 'refused'; }; x.send(); true")
+                           .arg(QString::fromUtf8(QJsonDocument(QJsonArray{secret}).toJson(QJsonDocument::Compact)).mid(1).chopped(1)));
+        QTRY_COMPARE_WITH_TIMEOUT(app->pages->activePage()->title, QStringLiteral("refused"), 20000);
+        evaluate(page, QStringLiteral("location.href = %1; true")
+                           .arg(QString::fromUtf8(QJsonDocument(QJsonArray{secret}).toJson(QJsonDocument::Compact)).mid(1).chopped(1)));
+        // The engine refuses the navigation: the page stays where it was, and answers.
+        QCOMPARE(evaluate(page, QStringLiteral("location.href")).toString(), url("/page.html"));
+        QCOMPARE(active()->LocationURL(), url("/page.html"));
+    }
+
+    void localPagesAreAskedEachForItself()
+    {
+        QTemporaryDir folder;
+        const QByteArray asking = "<html><head><title>asking</title></head><body><script>"
+                                  "Notification.requestPermission().then(function(r){document.title=r;});"
+                                  "</script></body></html>";
+        writeFile(folder.filePath(QStringLiteral("one/ask.html")), asking);
+        writeFile(folder.filePath(QStringLiteral("two/ask.html")), asking);
+        QVERIFY(open(QUrl::fromLocalFile(folder.filePath(QStringLiteral("one/ask.html"))).toString()));
+        QTRY_VERIFY_WITH_TIMEOUT(visible("PermissionBar"), 20000);
+        visible("PermissionBar")->findChild<QPushButton *>(QStringLiteral("PermissionDeny"))->click();
+        QTRY_COMPARE(app->pages->activePage()->title, QStringLiteral("denied"));
+        QCOMPARE(SitePermissions::decision(QUrl::fromLocalFile(folder.filePath(QStringLiteral("one/ask.html"))).toString(),
+                                           SitePermissions::Notifications),
+                 QStringLiteral("deny"));
+        // Another local page is not answered by the first one's answer.
+        QVERIFY(open(QUrl::fromLocalFile(folder.filePath(QStringLiteral("two/ask.html"))).toString()));
+        QTRY_VERIFY_WITH_TIMEOUT(visible("PermissionBar") || app->pages->activePage()->title != QLatin1String("asking"), 20000);
+        QVERIFY2(visible("PermissionBar"), qPrintable(app->pages->activePage()->title));
+    }
+
+    void aRevokedAnswerIsRefusedAtOnce()
+    {
+        // A site allowed before, revoked in the options while the program runs.
+        const QString other = url("/notify.html").replace(QStringLiteral("127.0.0.1"), QStringLiteral("localhost"));
+        const QString site = SitePermissions::siteOf(QUrl(other).adjusted(QUrl::RemovePath), QUrl(other));
+        SitePermissions::setDecision(site, SitePermissions::Notifications, true);
+        QVERIFY(open(other));
+        QTRY_COMPARE_WITH_TIMEOUT(app->pages->activePage()->title, QStringLiteral("granted"), 20000);
+        app->item("NInternetOption")->trigger();
+        auto *dialog = app->main->findChild<InternetOptionsDialog *>(QStringLiteral("InternetOptionsDialog"));
+        QVERIFY(dialog);
+        dialog->findChild<QPushButton *>(QStringLiteral("RevokeAllPermissions"))->click();
+        dialog->close();
+        QCOMPARE(SitePermissions::decision(site, SitePermissions::Notifications), QString());
+        QVERIFY(open(other));
+        QTRY_VERIFY_WITH_TIMEOUT(visible("PermissionBar") || app->pages->activePage()->title != QLatin1String("asking"), 20000);
+        QVERIFY2(app->pages->activePage()->title != QLatin1String("granted"), "still allowed after it was revoked");
+    }
+
     void permissionsAreAskedOnceAndRememberedBothWays()
     {
         QVERIFY(open(url("/notify.html")));
@@ -477,6 +625,59 @@ private slots:
         // The page is back in its tab and still answers.
         QVERIFY(page->isVisible());
         QCOMPARE(evaluate(page, QStringLiteral("document.title")).toString(), QStringLiteral("Video"));
+    }
+
+    void fullScreenSaysHowToLeaveForAFewSeconds()
+    {
+        TEmbeddedWB *page = open(url("/fullscreen.html"));
+        QVERIFY(page && showActive());
+        QVERIFY(waitFor([&] { return !screenPointOf(page, QStringLiteral("#b")).isNull(); }));
+        QVERIFY(clickAt(screenPointOf(page, QStringLiteral("#b"))));
+        QWidget *window = nullptr;
+        QTRY_VERIFY_WITH_TIMEOUT((window = fullScreenWindow()), 20000);
+        auto *notice = window->findChild<QLabel *>(QStringLiteral("FullScreenNotice"));
+        QVERIFY(notice);
+        QTRY_VERIFY(notice->isVisible());
+        QCOMPARE(notice->text(), QStringLiteral("按 Esc 退出全屏"));
+        QTRY_VERIFY2(window->isFullScreen() && window->rect().contains(notice->geometry()),
+                     qPrintable(QStringLiteral("%1 %2,%3 %4x%5 in %6x%7").arg(window->isFullScreen()).arg(notice->x()).arg(notice->y())
+                                    .arg(notice->width()).arg(notice->height()).arg(window->width()).arg(window->height())));
+        // Then it goes, while the page stays in full screen.
+        QTRY_VERIFY_WITH_TIMEOUT(!notice->isVisible(), 10000);
+        QVERIFY(fullScreenWindow());
+        QVERIFY(xdotool({"key", "Escape"}));
+        QTRY_VERIFY_WITH_TIMEOUT(!fullScreenWindow(), 20000);
+    }
+
+    void aPageClosingItselfInFullScreenLeavesNothingBehind()
+    {
+        // A page a script opened may close itself: popups let through.
+        makeProgram("[RunData]\r\nStopPopup=0\r\n");
+        app->main->show();
+        TEmbeddedWB *opener = open(url("/links.html"));
+        QVERIFY(opener && showActive());
+        const int pages = app->pages->count() + 1;
+        evaluate(opener, QStringLiteral("window.open(%1); true").arg(QLatin1Char('\'') + url("/fullscreen.html") + QLatin1Char('\'')));
+        QVERIFY(waitFor([&] { return app->pages->count() == pages; }));
+        TEmbeddedWB *page = browser(pages - 1);
+        QVERIFY(waitFor([&] { return !page->Busy() && page->LocationURL() == url("/fullscreen.html"); }));
+        app->main->PageControl->setCurrentIndex(pages - 1);
+        QVERIFY(waitFor([&] { return page->isVisible(); }));
+        QVERIFY(waitFor([&] { return !screenPointOf(page, QStringLiteral("#b")).isNull(); }));
+        QVERIFY(clickAt(screenPointOf(page, QStringLiteral("#b"))));
+        QTRY_VERIFY_WITH_TIMEOUT(fullScreenWindow(), 20000);
+        QPointer<QWidget> window = fullScreenWindow();
+        QPointer<QWidget> view = page->focusProxy();
+        QPointer<TEmbeddedWB> closing = page;
+        evaluate(page, QStringLiteral("setTimeout(function () { window.close(); }, 0); true"));
+        QTRY_COMPARE_WITH_TIMEOUT(app->pages->count(), pages - 1, 20000);
+        QTRY_VERIFY(!closing);
+        // The window, the view and its page went with the page.
+        QTRY_VERIFY(!window);
+        QVERIFY(!view);
+        QVERIFY(!fullScreenWindow());
+        // The program goes on.
+        QVERIFY(open(url("/page.html")));
     }
 
     void aDiscardedPageKeepsItsTabAndComesBackWhenShown()

@@ -110,6 +110,8 @@ void BrowserPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,
 
 bool BrowserPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)
 {
+    if (isMainFrame && navigationGate && !navigationGate(url))
+        return false;
     if (isMainFrame) {
         // A new document may show its dialogs again.
         m_dialogsStopped = false;

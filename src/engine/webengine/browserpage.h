@@ -2,6 +2,8 @@
 
 #include <QWebEnginePage>
 
+#include <functional>
+
 // A page that opens windows only where the program says (newWindowRequested) and keeps
 // script errors to itself.
 class BrowserPage : public QWebEnginePage
@@ -10,6 +12,9 @@ class BrowserPage : public QWebEnginePage
 
 public:
     using QWebEnginePage::QWebEnginePage;
+
+    // Asked before the page's own document goes to `url`; false keeps it where it is.
+    std::function<bool(const QUrl &url)> navigationGate;
 
 signals:
     void scriptError(const QString &message, int line, const QString &source);

@@ -1,5 +1,7 @@
 #include "engineprompts.h"
 
+#include "../sitepermissions.h"
+
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -85,24 +87,7 @@ QString certificateProblem(const QWebEngineCertificateError &error)
 
 QString featureName(QWebEnginePage::Feature feature)
 {
-    switch (feature) {
-    case QWebEnginePage::Geolocation:
-        return QStringLiteral("您的位置");
-    case QWebEnginePage::MediaAudioCapture:
-        return QStringLiteral("麦克风");
-    case QWebEnginePage::MediaVideoCapture:
-        return QStringLiteral("摄像头");
-    case QWebEnginePage::MediaAudioVideoCapture:
-        return QStringLiteral("摄像头和麦克风");
-    case QWebEnginePage::Notifications:
-        return QStringLiteral("显示通知");
-    case QWebEnginePage::DesktopVideoCapture:
-    case QWebEnginePage::DesktopAudioVideoCapture:
-        return QStringLiteral("共享您的屏幕");
-    case QWebEnginePage::MouseLock:
-        return QStringLiteral("锁定鼠标指针");
-    }
-    return QStringLiteral("未知的功能");
+    return SitePermissions::featureName(int(feature));
 }
 
 } // namespace EnginePrompts
@@ -120,8 +105,8 @@ QPushButton *barButton(const QString &text, const char *name, QWidget *parent)
 
 } // namespace
 
-PermissionBar::PermissionBar(const QUrl &origin, QWebEnginePage::Feature feature, QWidget *parent)
-    : QFrame(parent), m_origin(origin), m_feature(feature)
+PermissionBar::PermissionBar(const QUrl &origin, const QString &site, QWebEnginePage::Feature feature, QWidget *parent)
+    : QFrame(parent), m_origin(origin), m_site(site), m_feature(feature)
 {
     setObjectName(QStringLiteral("PermissionBar"));
     setFocusPolicy(Qt::NoFocus);
@@ -132,7 +117,8 @@ PermissionBar::PermissionBar(const QUrl &origin, QWebEnginePage::Feature feature
     setPalette(shade);
     auto *text = new QLabel(this);
     text->setTextFormat(Qt::PlainText);
-    text->setText(QStringLiteral("%1 想要使用: %2").arg(origin.host().isEmpty() ? origin.toString() : origin.host(),
+    const QString who = origin.host().isEmpty() ? QUrl(site).toString(QUrl::PreferLocalFile) : origin.host();
+    text->setText(QStringLiteral("%1 想要使用: %2").arg(who,
                                                        EnginePrompts::featureName(feature)));
     QPushButton *allow = barButton(QStringLiteral("允许"), "PermissionAllow", this);
     QPushButton *deny = barButton(QStringLiteral("拒绝"), "PermissionDeny", this);
@@ -176,4 +162,32 @@ void CertificateNotice::show(const QUrl &url, const QString &problem, bool overr
     m_text->setText(QStringLiteral("此网站的连接不安全\n\n%1\n\n%2\n\n攻击者可能会试图窃取您在此网站上的信息。")
                         .arg(url.host(), problem));
     m_proceed->setVisible(overridable);
+}
+
+InsecureBar::InsecureBar(QWidget *parent) : QFrame(parent)
+{
+    setObjectName(QStringLiteral("InsecureBar"));
+    setFocusPolicy(Qt::NoFocus);
+    setFrameShape(QFrame::StyledPanel);
+    setAutoFillBackground(true);
+    QPalette shade = palette();
+    shade.setColor(QPalette::Window, QColor(0xfc, 0xe8, 0xe6));
+    shade.setColor(QPalette::WindowText, QColor(0xa5, 0x0e, 0x0e));
+    setPalette(shade);
+    m_text = new QLabel(this);
+    m_text->setTextFormat(Qt::PlainText);
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(6, 2, 6, 2);
+    layout->addWidget(m_text, 1);
+}
+
+void InsecureBar::show(const QString &host)
+{
+    m_text->setText(QStringLiteral("不安全: %1 的安全证书有错误，您已选择继续前往。此连接可能被他人查看或篡改。").arg(host));
+    QFrame::show();
+}
+
+QString InsecureBar::text() const
+{
+    return m_text->text();
 }

@@ -31,9 +31,11 @@ class PermissionBar : public QFrame
     Q_OBJECT
 
 public:
-    PermissionBar(const QUrl &origin, QWebEnginePage::Feature feature, QWidget *parent);
+    // `site`: what the answer is kept for (a local page: its own address).
+    PermissionBar(const QUrl &origin, const QString &site, QWebEnginePage::Feature feature, QWidget *parent);
 
     const QUrl &origin() const { return m_origin; }
+    const QString &site() const { return m_site; }
     QWebEnginePage::Feature feature() const { return m_feature; }
 
 signals:
@@ -41,6 +43,7 @@ signals:
 
 private:
     QUrl m_origin;
+    QString m_site;
     QWebEnginePage::Feature m_feature;
 };
 
@@ -61,4 +64,19 @@ signals:
 private:
     class QLabel *m_text;
     class QPushButton *m_proceed;
+};
+
+// Above a page whose certificate error the user passed over, for as long as it shows that
+// site: the connection is not secure.
+class InsecureBar : public QFrame
+{
+    Q_OBJECT
+
+public:
+    explicit InsecureBar(QWidget *parent);
+    void show(const QString &host);
+    QString text() const;
+
+private:
+    class QLabel *m_text;
 };

@@ -2,12 +2,17 @@
 
 #include "browserpage.h"
 #include "browserview.h"
+#include "../sitepermissions.h"
 #include "engineprompts.h"
 #include "webenginebrowser.h"
 
 #include <QAuthenticator>
+#include <QCryptographicHash>
+#include <QEvent>
+#include <QLabel>
+#include <QScreen>
+#include <QTimer>
 #include <QSet>
-#include <QSettings>
 #include <QShortcut>
 #include <QVBoxLayout>
 #include <QWebEngineFullScreenRequest>
@@ -15,24 +20,67 @@
 
 namespace {
 
-// Hosts whose certificate the user accepted in spite of the warning: for this run only.
-QSet<QString> &acceptedHosts()
+// Certificates the user chose to trust in spite of an error, for this run only: each for
+// its host, port, certificate and error alone.
+QSet<QString> &acceptedCertificates()
 {
-    static QSet<QString> hosts;
-    return hosts;
+    static QSet<QString> accepted;
+    return accepted;
 }
 
-QString permissionKey(const QUrl &origin, QWebEnginePage::Feature feature)
+// The host and port of an address, as an exception names them.
+QString siteOf(const QUrl &url)
 {
-    return QString::fromLatin1(QUrl::toPercentEncoding(origin.scheme() + QStringLiteral("://") + origin.host() +
-                                                       QLatin1Char(':') + QString::number(origin.port()))) +
-           QLatin1Char('/') + QString::number(int(feature));
+    const bool secure = url.scheme() == QLatin1String("https") || url.scheme() == QLatin1String("wss");
+    return url.host() + QLatin1Char(':') + QString::number(url.port(secure ? 443 : 80));
 }
 
-QSettings permissions(const QString &profileFolder)
+// Empty when the error carries no certificate: nothing can be remembered for it then.
+QString exceptionKey(const QWebEngineCertificateError &error)
 {
-    return QSettings(profileFolder + QStringLiteral("/permissions.ini"), QSettings::IniFormat);
+    const QList<QSslCertificate> chain = error.certificateChain();
+    if (chain.isEmpty() || chain.first().isNull())
+        return {};
+    const QByteArray print = QCryptographicHash::hash(chain.first().toDer(), QCryptographicHash::Sha256).toHex();
+    return siteOf(error.url()) + QLatin1Char('/') + QString::fromLatin1(print) + QLatin1Char('/') +
+           QString::number(int(error.type()));
 }
+
+// Sites let through again after their exceptions were forgotten (the certificate unknown
+// then): for this run.
+QSet<QString> &passedSites()
+{
+    static QSet<QString> sites;
+    return sites;
+}
+
+// Sites whose exceptions were forgotten. The engine remembers a certificate it was told to
+// let through for as long as it runs and no longer reports its error: a page going to such
+// a site is stopped and the user asked again here.
+QSet<QString> &forgottenSites()
+{
+    static QSet<QString> sites;
+    return sites;
+}
+
+bool hasException(const QUrl &url)
+{
+    const QString site = siteOf(url);
+    if (passedSites().contains(site))
+        return true;
+    for (const QString &key : std::as_const(acceptedCertificates()))
+        if (key.startsWith(site + QLatin1Char('/')))
+            return true;
+    return false;
+}
+
+bool isSecureScheme(const QUrl &url)
+{
+    return url.scheme() == QLatin1String("https") || url.scheme() == QLatin1String("wss");
+}
+
+// How long the full-screen notice stays.
+constexpr int kFullScreenNoticeMs = 4000;
 
 } // namespace
 
@@ -72,28 +120,97 @@ PagePrompts::PagePrompts(WebEngineBrowser *browser) : QObject(browser), m_browse
         request.accept();
         fullScreen(request.toggleOn());
     });
+    connect(m_browser->page(), &BrowserPage::mainFrameNavigation, this, &PagePrompts::mainFrameNavigation);
+    m_browser->page()->navigationGate = [this](const QUrl &url) { return mayNavigate(url); };
 }
 
-QString PagePrompts::storedDecision(const QString &profileFolder, const QUrl &origin, QWebEnginePage::Feature feature)
+void PagePrompts::release()
 {
-    return permissions(profileFolder).value(permissionKey(origin, feature)).toString();
+    m_page->disconnect(this);
+    m_browser->page()->navigationGate = {};
+    // The view is away in the full-screen window (the window owns it now): the window, the
+    // view and its page go together, none left on screen or pointing at a page that is gone.
+    delete m_fullScreen.data();
+}
+
+bool PagePrompts::eventFilter(QObject *watched, QEvent *event)
+{
+    // Closed by the desktop: the page leaves full screen and takes its view back; the
+    // window never goes with the view in it.
+    if (watched == m_fullScreen && event->type() == QEvent::Close) {
+        event->ignore();
+        m_page->triggerAction(QWebEnginePage::ExitFullScreen);
+        return true;
+    }
+    // The notice stays centred at the top whatever size the screen gives the window.
+    if (watched == m_fullScreen && event->type() == QEvent::Resize)
+        if (auto *notice = m_fullScreen->findChild<QLabel *>(QStringLiteral("FullScreenNotice")))
+            notice->move((m_fullScreen->width() - notice->width()) / 2, 40);
+    return QObject::eventFilter(watched, event);
+}
+
+void PagePrompts::forgetCertificateExceptions()
+{
+    for (const QString &key : std::as_const(acceptedCertificates()))
+        forgottenSites().insert(key.section(QLatin1Char('/'), 0, 0));
+    forgottenSites().unite(passedSites());
+    acceptedCertificates().clear();
+    passedSites().clear();
+}
+
+bool PagePrompts::mayNavigate(const QUrl &url)
+{
+    if (!isSecureScheme(url) || !forgottenSites().contains(siteOf(url)))
+        return true;
+    // Stopped and asked once the engine is out of its navigation call (refusing the
+    // navigation itself leaves the engine's later certificate checks unreported).
+    QTimer::singleShot(0, this, [this, url] {
+        m_page->triggerAction(QWebEnginePage::Stop);
+        if (m_pendingError)
+            m_pendingError->rejectCertificate();
+        m_pendingError.reset();
+        m_forgottenUrl = url;
+        certificateNotice()->show(url, QStringLiteral("您此前选择忽略此网站的安全证书错误，该例外已被清除。"), true);
+        m_browser->showInstead(m_notice);
+    });
+    return true;
 }
 
 void PagePrompts::certificateError(const QWebEngineCertificateError &error)
 {
     QWebEngineCertificateError held = error;
-    const QString host = error.url().host();
-    if (error.isOverridable() && acceptedHosts().contains(host)) {
+    const QString key = exceptionKey(error);
+    if (error.isOverridable() && !key.isEmpty() && acceptedCertificates().contains(key)) {
         held.acceptCertificate();
+        showInsecure(error.url());
         return;
     }
     held.defer();
     if (m_pendingError)
         m_pendingError->rejectCertificate();
     m_pendingError = held;
+    m_forgottenUrl.clear();
+    certificateNotice()->show(error.url(), EnginePrompts::certificateProblem(error), error.isOverridable());
+    m_browser->showInstead(m_notice);
+}
+
+CertificateNotice *PagePrompts::certificateNotice()
+{
     if (!m_notice) {
         m_notice = new CertificateNotice(m_browser);
         connect(m_notice, &CertificateNotice::back, this, [this] {
+            if (!m_forgottenUrl.isEmpty()) {
+                // Whatever of that site came before the stop does not stay on show.
+                const QUrl url = std::exchange(m_forgottenUrl, QUrl());
+                m_browser->showPage();
+                if (siteOf(m_page->url()) == siteOf(url) && isSecureScheme(m_page->url())) {
+                    if (m_page->action(QWebEnginePage::Back)->isEnabled())
+                        m_page->triggerAction(QWebEnginePage::Back);
+                    else
+                        m_page->load(QUrl(QStringLiteral("about:blank")));
+                }
+                return;
+            }
             if (m_pendingError)
                 m_pendingError->rejectCertificate();
             m_pendingError.reset();
@@ -102,22 +219,55 @@ void PagePrompts::certificateError(const QWebEngineCertificateError &error)
                 m_page->triggerAction(QWebEnginePage::Back);
         });
         connect(m_notice, &CertificateNotice::proceed, this, [this] {
+            if (!m_forgottenUrl.isEmpty()) {
+                const QUrl url = std::exchange(m_forgottenUrl, QUrl());
+                forgottenSites().remove(siteOf(url));
+                passedSites().insert(siteOf(url));
+                m_browser->showPage();
+                m_page->load(url);
+                return;
+            }
             if (!m_pendingError || !m_pendingError->isOverridable())
                 return;
-            acceptedHosts().insert(m_pendingError->url().host());
+            const QString accepted = exceptionKey(*m_pendingError);
+            if (!accepted.isEmpty())
+                acceptedCertificates().insert(accepted);
+            const QUrl url = m_pendingError->url();
             m_pendingError->acceptCertificate();
             m_pendingError.reset();
             m_browser->showPage();
+            showInsecure(url);
         });
     }
-    m_notice->show(error.url(), EnginePrompts::certificateProblem(error), error.isOverridable());
-    m_browser->showInstead(m_notice);
+    return m_notice;
+}
+
+void PagePrompts::showInsecure(const QUrl &url)
+{
+    m_insecureSite = siteOf(url);
+    if (!m_insecure) {
+        m_insecure = new InsecureBar(m_browser);
+        m_browser->addBar(m_insecure);
+    }
+    m_insecure->show(url.host());
+}
+
+void PagePrompts::mainFrameNavigation(const QUrl &url)
+{
+    // The warning stays while the page is on the site whose certificate was let through
+    // (the engine lets it through again by itself); anywhere else it goes.
+    if (isSecureScheme(url) && (siteOf(url) == m_insecureSite || hasException(url))) {
+        showInsecure(url);
+        return;
+    }
+    m_insecureSite.clear();
+    delete m_insecure;
 }
 
 void PagePrompts::permissionRequested(const QUrl &origin, QWebEnginePage::Feature feature)
 {
-    const QString folder = m_page->profile()->persistentStoragePath();
-    const QString stored = storedDecision(folder, origin, feature);
+    const QString site = SitePermissions::siteOf(origin, m_page->url());
+    const QString stored = SitePermissions::decision(site, int(feature));
     if (!stored.isEmpty()) {
         m_page->setFeaturePermission(origin, feature,
                                      stored == QLatin1String("allow") ? QWebEnginePage::PermissionGrantedByUser
@@ -128,7 +278,7 @@ void PagePrompts::permissionRequested(const QUrl &origin, QWebEnginePage::Featur
     for (const QPointer<PermissionBar> &bar : std::as_const(m_bars))
         if (bar && bar->origin() == origin && bar->feature() == feature)
             return;
-    auto *bar = new PermissionBar(origin, feature, m_browser);
+    auto *bar = new PermissionBar(origin, site, feature, m_browser);
     m_bars << bar;
     connect(bar, &PermissionBar::answered, this, [this, bar](bool granted) { answerPermission(bar, granted); });
     m_browser->addBar(bar);
@@ -136,8 +286,7 @@ void PagePrompts::permissionRequested(const QUrl &origin, QWebEnginePage::Featur
 
 void PagePrompts::answerPermission(PermissionBar *bar, bool granted)
 {
-    permissions(m_page->profile()->persistentStoragePath())
-        .setValue(permissionKey(bar->origin(), bar->feature()), granted ? QStringLiteral("allow") : QStringLiteral("deny"));
+    SitePermissions::setDecision(bar->site(), int(bar->feature()), granted);
     m_page->setFeaturePermission(bar->origin(), bar->feature(),
                                  granted ? QWebEnginePage::PermissionGrantedByUser : QWebEnginePage::PermissionDeniedByUser);
     m_bars.removeAll(bar);
@@ -151,19 +300,36 @@ void PagePrompts::fullScreen(bool on)
         // The view goes into a window that fills the screen; Esc brings it back.
         m_fullScreen = new QWidget;
         m_fullScreen->setObjectName(QStringLiteral("FullScreenWindow"));
-        m_fullScreen->setAttribute(Qt::WA_DeleteOnClose);
+        m_fullScreen->installEventFilter(this);
         auto *layout = new QVBoxLayout(m_fullScreen);
         layout->setContentsMargins(0, 0, 0, 0);
         layout->addWidget(view);
         auto *leave = new QShortcut(QKeySequence(Qt::Key_Escape), m_fullScreen);
         connect(leave, &QShortcut::activated, m_page, [this] { m_page->triggerAction(QWebEnginePage::ExitFullScreen); });
+        // The screen the browser is on, even where no window manager sizes the window.
+        m_fullScreen->setGeometry(m_browser->screen()->geometry());
         m_fullScreen->showFullScreen();
+        // How to get back, for a few seconds, over the page.
+        auto *notice = new QLabel(QStringLiteral("按 Esc 退出全屏"), m_fullScreen);
+        notice->setObjectName(QStringLiteral("FullScreenNotice"));
+        notice->setTextFormat(Qt::PlainText);
+        notice->setAlignment(Qt::AlignCenter);
+        notice->setStyleSheet(QStringLiteral("background: rgba(0,0,0,180); color: white; padding: 10px 18px;"
+                                             " border-radius: 6px; font-size: 16px;"));
+        notice->adjustSize();
+        notice->move((m_fullScreen->width() - notice->width()) / 2, 40);
+        notice->setAttribute(Qt::WA_TransparentForMouseEvents);
+        notice->show();
+        notice->raise();
+        QTimer::singleShot(kFullScreenNoticeMs, notice, &QLabel::hide);
         view->setFocus();
     } else if (!on && m_fullScreen) {
         m_browser->showInstead(view);
         m_browser->showPage();
-        m_fullScreen->close();
+        QWidget *window = m_fullScreen;
         m_fullScreen = nullptr;
+        window->hide();
+        window->deleteLater();
         view->setFocus();
     }
 }

@@ -9,6 +9,7 @@
 #include <optional>
 
 class CertificateNotice;
+class InsecureBar;
 class PermissionBar;
 class QWidget;
 class WebEngineBrowser;
@@ -22,11 +23,23 @@ class PagePrompts : public QObject
 public:
     explicit PagePrompts(WebEngineBrowser *browser);
 
-    // Decisions kept per host in the profile's folder: "allow" or "deny", empty when none.
-    static QString storedDecision(const QString &profileFolder, const QUrl &origin, QWebEnginePage::Feature feature);
+    // The certificates let through in spite of their errors are asked about again.
+    static void forgetCertificateExceptions();
+
+    // The page goes: a full-screen window holding its view goes with it, before the page
+    // can report anything more.
+    void release();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void certificateError(const QWebEngineCertificateError &error);
+    // The page shows a site whose certificate error the user passed over.
+    void showInsecure(const QUrl &url);
+    void mainFrameNavigation(const QUrl &url);
+    bool mayNavigate(const QUrl &url);
+    CertificateNotice *certificateNotice();
     void permissionRequested(const QUrl &origin, QWebEnginePage::Feature feature);
     void answerPermission(PermissionBar *bar, bool granted);
     void fullScreen(bool on);
@@ -37,4 +50,7 @@ private:
     std::optional<QWebEngineCertificateError> m_pendingError;
     QList<QPointer<PermissionBar>> m_bars;
     QPointer<QWidget> m_fullScreen;
+    QPointer<InsecureBar> m_insecure;
+    QString m_insecureSite; // host:port the warning is about
+    QUrl m_forgottenUrl;    // stopped: its site's exception was forgotten
 };

@@ -106,7 +106,7 @@ WebEngineBrowser::WebEngineBrowser(QWebEngineProfile *profile, QWidget *parent)
     m_stack->setCurrentWidget(m_view);
     outer->addLayout(m_stack, 1);
     setFocusProxy(m_view);
-    new PagePrompts(this);
+    m_prompts = new PagePrompts(this);
 
     m_requestWatch = new QTimer(this);
     m_requestWatch->setSingleShot(true);
@@ -122,6 +122,8 @@ WebEngineBrowser::~WebEngineBrowser()
     m_page->disconnect(this);
     m_page->action(QWebEnginePage::Back)->disconnect(this);
     m_page->action(QWebEnginePage::Forward)->disconnect(this);
+    // Last: a page in full screen goes with its window here, view and page included.
+    m_prompts->release();
 }
 
 void WebEngineBrowser::connectPage()
@@ -257,7 +259,10 @@ void WebEngineBrowser::reportHistoryState()
 
 void WebEngineBrowser::showCrashNotice(bool crashed)
 {
-    m_stack->setCurrentWidget(crashed ? static_cast<QWidget *>(m_crashNotice) : m_view);
+    if (crashed)
+        m_stack->setCurrentWidget(m_crashNotice);
+    else
+        showPage(); // the view may be away in a full-screen window
 }
 
 void WebEngineBrowser::addBar(QWidget *bar)

@@ -6,6 +6,7 @@
 
 class BrowserPage;
 class BrowserView;
+class PagePrompts;
 class QLabel;
 class QStackedLayout;
 class QTimer;
@@ -65,6 +66,7 @@ private:
     BrowserView *m_view = nullptr;
     BrowserPage *m_page = nullptr;
     QLabel *m_crashNotice = nullptr;
+    PagePrompts *m_prompts = nullptr;
     QStackedLayout *m_stack = nullptr;
     class QVBoxLayout *m_bars = nullptr;
     bool m_document = false;

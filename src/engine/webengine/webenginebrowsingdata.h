@@ -6,6 +6,9 @@
 #include <QNetworkCookie>
 #include <QObject>
 
+#include <memory>
+
+class QTimer;
 class QWebEngineProfile;
 
 // The profile's browsing data. The cookies are mirrored as the engine reports them, so that
@@ -16,6 +19,7 @@ class WebEngineBrowsingData : public QObject, public BrowsingData
 
 public:
     explicit WebEngineBrowsingData(QWebEngineProfile *profile);
+    ~WebEngineBrowsingData() override;
 
     void clearVisitedLinks() override;
     bool visited(const QUrl &url) const override;
@@ -24,10 +28,21 @@ public:
     void deleteCookie(const Cookie &cookie) override;
     void deleteAllCookies() override;
     void deleteSessionCookies() override;
+    void whenCleared(int ms, std::function<void(bool)> done) override;
+    void eraseFilesAtEnd() override;
+    void forgetCertificateExceptions() override;
+
+    // Whether the HTTP cache under `folder` holds entries (the engine's entry files).
+    static bool cacheHoldsEntries(const QString &folder);
 
 private:
+    struct Waiting;
     static QByteArray key(const QNetworkCookie &cookie);
+    void look();
 
     QWebEngineProfile *m_profile;
     QHash<QByteArray, QNetworkCookie> m_cookies;
+    QList<std::shared_ptr<Waiting>> m_waiting;
+    QTimer *m_look;
+    bool m_cacheAsked = false; // since the last whenCleared
 };

@@ -1,18 +1,26 @@
 #include "webengineprofile.h"
 
+#include "../sitepermissions.h"
 #include "requestblocker.h"
 #include "webenginebrowsingdata.h"
 #include "webenginedownload.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QQuickWindow>
 #include <QStandardPaths>
 #include <QTranslator>
+#include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
 
 namespace WebEngineProfile {
 namespace {
@@ -22,6 +30,43 @@ RequestBlocker *g_blocker = nullptr;
 WebEngineBrowsingData *g_data = nullptr;
 DownloadHandler *g_downloads = nullptr;
 ContentFilter *g_filter = nullptr;
+
+// Left in the profile's folder while its files are to be erased.
+const char kEraseMarker[] = "erase-at-start";
+bool g_eraseAtRelease = false;
+// For the end of the process, when Qt is gone: plain paths.
+std::string g_storageFolder;
+std::string g_cacheFolder;
+
+// The kinds of files the cleaner clears; what else the profile keeps (the permissions, the
+// site settings) stays.
+const char *const kStorageFiles[] = {"Cookies", "Cookies-journal", "Visited Links"};
+
+bool eraseFolders(const std::string &storage, const std::string &cache)
+{
+    namespace fs = std::filesystem;
+    std::error_code error;
+    bool gone = true;
+    for (const char *name : kStorageFiles) {
+        fs::remove(fs::path(storage) / name, error);
+        gone = gone && !fs::exists(fs::symlink_status(fs::path(storage) / name, error));
+    }
+    // The cache folder is the engine's alone; remove_all never follows a link.
+    if (!cache.empty()) {
+        fs::remove_all(cache, error);
+        gone = gone && !fs::exists(fs::symlink_status(cache, error));
+    }
+    return gone;
+}
+
+void eraseAtExit()
+{
+    // The engine's last writes happen while the application ends, after the profile went.
+    if (eraseFolders(g_storageFolder, g_cacheFolder)) {
+        std::error_code error;
+        std::filesystem::remove(std::filesystem::path(g_storageFolder) / kEraseMarker, error);
+    }
+}
 
 QString userFolder(QStandardPaths::StandardLocation location)
 {
@@ -53,11 +98,15 @@ QWebEngineProfile *instance()
     // re-create it when the first page arrives), and no OpenGL driver is loaded at all.
     QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
     installEngineTranslations();
+    const QString storage = userFolder(QStandardPaths::GenericDataLocation) + QStringLiteral("/engine");
+    const QString cache = userFolder(QStandardPaths::GenericCacheLocation) + QStringLiteral("/engine");
+    // The last run was to leave nothing behind and ended before it could see to it.
+    const QString marker = storage + QLatin1Char('/') + QLatin1String(kEraseMarker);
+    if (QFileInfo::exists(marker) && eraseFiles(storage, cache))
+        QFile::remove(marker);
     g_profile = new QWebEngineProfile(QStringLiteral("default"));
-    g_profile->setPersistentStoragePath(userFolder(QStandardPaths::GenericDataLocation) +
-                                        QStringLiteral("/engine"));
-    g_profile->setCachePath(userFolder(QStandardPaths::GenericCacheLocation) +
-                            QStringLiteral("/engine"));
+    g_profile->setPersistentStoragePath(storage);
+    g_profile->setCachePath(cache);
     g_profile->setHttpCacheType(QWebEngineProfile::DiskHttpCache);
     g_profile->setPersistentCookiesPolicy(QWebEngineProfile::AllowPersistentCookies);
     g_profile->setHttpAcceptLanguage(QStringLiteral("zh-CN,zh;q=0.9"));
@@ -69,6 +118,14 @@ QWebEngineProfile *instance()
     // A page may not read or write the clipboard by itself; the menus copy and paste through
     // the engine's own actions.
     settings->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, false);
+    // A local page reads no other local file, and no page reaches remote content from a
+    // local one: a saved page or a downloaded document cannot send the user's files away.
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    // Content over plain HTTP inside a secure page stays out, and an insecure page does not
+    // get the user's location.
+    settings->setAttribute(QWebEngineSettings::AllowRunningInsecureContent, false);
+    settings->setAttribute(QWebEngineSettings::AllowGeolocationOnInsecureOrigins, false);
     // A video may fill the screen; Esc brings it back.
     settings->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
     settings->setDefaultTextEncoding(QStringLiteral("GBK"));
@@ -77,6 +134,17 @@ QWebEngineProfile *instance()
     g_blocker->setFilter(g_filter);
     g_profile->setUrlRequestInterceptor(g_blocker);
     g_data = new WebEngineBrowsingData(g_profile);
+    // The engine keeps some answers itself for the run (notifications, location): a revoked
+    // one is refused from now on, and asked again from the next start.
+    SitePermissions::setRevokedHook([](const QString &site, int feature) {
+        const QUrl origin(site);
+        const bool keptByEngine = feature == SitePermissions::Notifications || feature == SitePermissions::Geolocation;
+        if (!g_profile || !keptByEngine || origin.scheme() == QLatin1String("file") || origin.host().isEmpty())
+            return;
+        QWebEnginePage page(g_profile);
+        page.load(QUrl(QStringLiteral("about:blank")));
+        page.setFeaturePermission(origin, QWebEnginePage::Feature(feature), QWebEnginePage::PermissionDeniedByUser);
+    });
     WebEngineDownload::watch(g_profile, [] { return g_downloads; });
     return g_profile;
 }
@@ -104,6 +172,27 @@ void setDownloadHandler(DownloadHandler *handler)
     g_downloads = handler;
 }
 
+bool eraseFiles(const QString &storageFolder, const QString &cacheFolder)
+{
+    return eraseFolders(QFile::encodeName(storageFolder).toStdString(), QFile::encodeName(cacheFolder).toStdString());
+}
+
+void eraseFilesAtEnd()
+{
+    if (!g_profile || g_eraseAtRelease)
+        return;
+    g_eraseAtRelease = true;
+    g_storageFolder = QFile::encodeName(g_profile->persistentStoragePath()).toStdString();
+    g_cacheFolder = QFile::encodeName(g_profile->cachePath()).toStdString();
+    QFile marker(g_profile->persistentStoragePath() + QLatin1Char('/') + QLatin1String(kEraseMarker));
+    if (marker.open(QIODevice::WriteOnly))
+        marker.close();
+    std::atexit(eraseAtExit);
+    // Now as well: a program ended at once after this (the boss key) leaves nothing either.
+    // The engine goes on writing to files no longer in the folder.
+    eraseFolders(g_storageFolder, g_cacheFolder);
+}
+
 void release()
 {
     if (g_profile)
@@ -112,6 +201,9 @@ void release()
     g_profile = nullptr;
     g_blocker = nullptr;
     g_data = nullptr;
+    SitePermissions::setRevokedHook({});
+    if (std::exchange(g_eraseAtRelease, false))
+        eraseFolders(g_storageFolder, g_cacheFolder);
 }
 
 } // namespace WebEngineProfile

@@ -3,6 +3,7 @@
 class ContentFilter;
 class DownloadHandler;
 class WebEngineBrowsingData;
+class QString;
 class QWebEngineProfile;
 
 // The one persistent profile of the user (cookies, cache, visited links), created with
@@ -19,6 +20,13 @@ void setContentFilter(ContentFilter *filter);
 // The profile's browsing data (the profile is made when needed).
 WebEngineBrowsingData *browsingData();
 ContentFilter *contentFilter();
+
+// The cookie, cache and visited-link files go when the profile is released (the engine
+// writes them late, so again when the process ends), or at the next start if the process
+// ends before that.
+void eraseFilesAtEnd();
+// The files of those kinds under the profile's folders; true when none is left.
+bool eraseFiles(const QString &storageFolder, const QString &cacheFolder);
 void setDownloadHandler(DownloadHandler *handler);
 
 } // namespace WebEngineProfile
