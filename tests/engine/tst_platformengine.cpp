@@ -23,6 +23,8 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 namespace {
 
 // An HTTPS server on 127.0.0.1 whose certificate nobody vouches for (made by the test).
@@ -75,6 +77,12 @@ private:
     QSslCertificate m_certificate;
     QSslKey m_key;
 };
+
+ino_t inode(const QString &path)
+{
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_ino : 0;
+}
 
 QByteArray attachment(const QByteArray &name)
 {
@@ -166,6 +174,8 @@ private slots:
         cut.headers = attachment("cut.bin");
         cut.chunkSize = 64 * 1024;
         server.setPage("/cut.bin", cut);
+        cut.headers = attachment("stale.bin");
+        server.setPage("/stale.bin", cut);
 
         TestHttpServer::Page endless;
         endless.endless = true;
@@ -316,6 +326,78 @@ private slots:
         WAIT_COMPARE(item->state(), DownloadItem::Cancelled, 5000);
         QCOMPARE(downloads()->window()->rows().value(0)->status(), QStringLiteral("已取消"));
         QVERIFY(!QFileInfo::exists(proposed.value(0)));
+    }
+
+    void aStaleHiddenFileOfAnEarlierRunIsNeverTakenForANewDownload()
+    {
+        // An earlier run ended mid-download and the user deleted its partial file since:
+        // its hidden name is all that is left.
+        const QString folder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+        QDir().mkpath(folder);
+        const QString stale = QDir(folder).filePath(QStringLiteral(".stale.bin.part.keep"));
+        writeFile(stale, "an earlier run's bytes");
+        const ino_t staleInode = inode(stale);
+        QStringList proposed;
+        acceptProposedPlaces(&proposed);
+        QVERIFY(follow("/stale.bin"));
+        WAIT_COMPARE(proposed.size(), 1, 20000);
+        QCOMPARE(proposed, QStringList(QDir(folder).filePath(QStringLiteral("stale.bin"))));
+        // Given up for good: the engine's last try is over and what it kept is in place.
+        QVERIFY(waitFor([&] { return lastDownload() && lastDownload()->state() == DownloadItem::Interrupted; }, 60000));
+        const QString part = proposed.value(0) + QStringLiteral(".part");
+        QVERIFY(waitFor([&] { return QFileInfo::exists(part); }));
+        const QByteArray arrived = [&] {
+            QFile file(part);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        }();
+        QVERIFY(!arrived.isEmpty());
+        QCOMPARE(arrived, QByteArray(arrived.size(), 'x'));
+        // The old file is gone (the engine may be trying again, under a hidden name of its own).
+        for (const QFileInfo &left : QDir(folder).entryInfoList({QStringLiteral("*stale*")}, QDir::Files | QDir::Hidden)) {
+            QFile file(left.absoluteFilePath());
+            QVERIFY(!file.open(QIODevice::ReadOnly) || !file.readAll().contains("earlier"));
+            QVERIFY(inode(left.absoluteFilePath()) != staleInode);
+        }
+    }
+
+    void aPartFileThatIsThereAlreadyIsNeverWrittenOver()
+    {
+        const QString folder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+        QDir().mkpath(folder);
+        const QString target = QDir(folder).filePath(QStringLiteral("mine.sh"));
+        writeFile(target + QStringLiteral(".part"), "the user's own");
+        // The user picks the name in the dialog; the dialog asks only about the name itself.
+        downloads()->askWhereTo = [&](const QString &) { return target; };
+        QVERIFY(follow("/evil"));
+        WAIT_VERIFY(lastDownload() && lastDownload()->state() == DownloadItem::Completed, 20000);
+        WAIT_VERIFY(!QFileInfo::exists(lastDownload()->partPath()), 5000);
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("export EVIL=1\n"));
+        QFile mine(target + QStringLiteral(".part"));
+        QVERIFY(mine.open(QIODevice::ReadOnly));
+        QCOMPARE(mine.readAll(), QByteArray("the user's own"));
+        QCOMPARE(QDir(folder).entryList({QStringLiteral("*mine*")}, QDir::Files | QDir::Hidden),
+                 QStringList({QStringLiteral("mine.sh"), QStringLiteral("mine.sh.part")}));
+    }
+
+    void leavingWhileADownloadRunsLeavesNoPartialFiles()
+    {
+        QStringList proposed;
+        acceptProposedPlaces(&proposed);
+        QVERIFY(follow("/endless.bin"));
+        WAIT_VERIFY(lastDownload() && lastDownload()->received() > 1024 * 1024, 30000);
+        QPointer<DownloadItem> item = lastDownload();
+        const QString folder = QFileInfo(proposed.value(0)).absolutePath();
+        QVERIFY(!QDir(folder).entryList({QStringLiteral("*endless*")}, QDir::Files | QDir::Hidden).isEmpty());
+        downloads()->askToCloseWhileRunning = [](int) { return true; };
+        app->main->close();
+        QVERIFY(!app->main->isVisible());
+        QCOMPARE(QDir(folder).entryList({QStringLiteral("*endless*")}, QDir::Files | QDir::Hidden), QStringList());
+        // And nothing comes back once the engine has dealt with the cancel.
+        WAIT_VERIFY(!item || item->state() == DownloadItem::Cancelled, 20000);
+        QVERIFY(roundTrip(active()));
+        QCOMPARE(QDir(folder).entryList({QStringLiteral("*endless*")}, QDir::Files | QDir::Hidden), QStringList());
     }
 
     void signInWithTheRightNameOpensThePage()
