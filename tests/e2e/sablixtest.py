@@ -145,8 +145,8 @@ class Sablix:
         return self.window
 
     def focus(self):
+        # --sync returns once the window has the keyboard.
         xdotool("windowfocus", "--sync", self.current_window())
-        time.sleep(0.2)
 
     def key(self, *keys):
         self.focus()
