@@ -12,8 +12,8 @@ from sablixtest import (PageServer, Sablix, data_file, open_page_lines, page, re
 
 def press(keys):
     # At the root: the keys are global, whatever window has the keyboard.
+    # What follows waits for the key's effect.
     xdotool("key", "--clearmodifiers", keys)
-    time.sleep(0.4)
 
 
 class HotKeys(unittest.TestCase):
