@@ -2,6 +2,7 @@
 #include "engine/browsingdata.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QSignalSpy>
 
 // The cleaner against the real engine's profile: cookies a page set, the HTTP cache and
@@ -84,16 +85,21 @@ private slots:
         app->item("NCleanCache")->trigger();
         // The engine clears its cache in the background and says nothing when done: the page
         // is asked for again until it comes from the server.
+        // A page asked for while the engine clears may hang until it is stopped: stopped
+        // and asked for again.
         auto go = [this](const QString &address) {
             QSignalSpy done(active(), &TEmbeddedWB::DocumentComplete);
             active()->Navigate(address);
-            // After an earlier clearing in the same run, the engine takes about 20 s to load
-            // the first page asked for while it clears again.
-            return waitFor([&] { return !done.isEmpty(); }, 60000);
+            if (waitFor([&] { return !done.isEmpty(); }, 5000))
+                return true;
+            active()->Stop();
+            return false;
         };
-        for (int tries = 0; tries < 50 && server.requestsFor("/cached.html") < 2; ++tries) {
-            QVERIFY(go(url("/other.html")));
-            QVERIFY(go(url("/cached.html")));
+        QElapsedTimer trying;
+        trying.start();
+        while (server.requestsFor("/cached.html") < 2 && trying.elapsed() < 60000) {
+            if (go(url("/other.html")))
+                go(url("/cached.html"));
         }
         QCOMPARE(server.requestsFor("/cached.html"), 2);
     }
