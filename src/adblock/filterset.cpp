@@ -297,12 +297,14 @@ void FilterSet::addLine(std::string_view line)
 
 void FilterSet::indexRules(std::vector<uint32_t> ids, RuleIndex &index)
 {
-    // Tokens that nearly every address holds are the last choice for a rule.
-    static const std::unordered_set<std::string_view> common{"http", "https", "www", "com", "net", "org", "cn", "js",
-                                                             "html", "htm", "php", "css", "png", "jpg", "gif", "static",
-                                                             "img", "images", "api", "cdn", "min", "index", "id", "v"};
+    // Tokens that nearly every address holds are the last choice for a rule. Never destroyed:
+    // a list still loading on its worker when the program ends goes on using it while the
+    // exit runs the destructors of statics.
+    static const auto *const common = new std::unordered_set<std::string_view>{
+        "http", "https", "www", "com", "net", "org", "cn", "js", "html", "htm", "php", "css",
+        "png", "jpg", "gif", "static", "img", "images", "api", "cdn", "min", "index", "id", "v"};
     auto weight = [&](std::string_view token, uint32_t count) {
-        return uint64_t(count) + (common.count(token) ? 1000000u : 0u);
+        return uint64_t(count) + (common->count(token) ? 1000000u : 0u);
     };
     std::unordered_map<uint64_t, uint32_t> frequency;
     for (uint32_t id : ids)

@@ -387,6 +387,8 @@ void Program::FormClose()
     }
     m_storageProblems->saveList(dataFolder() + QStringLiteral("Url.lst"), m_addressBox->history());
     m_storageProblems->saveList(dataFolder() + QStringLiteral("SearchHistory.lst"), m_searchBar->history());
+    // Downloads the user chose to leave behind leave no partial files either.
+    m_downloads->cancelAllForExit();
     // Asked for: the traces go before the program does.
     if (m_main->command(Command::NCleanOnExit)->isChecked())
         m_cleaner->cleanAllBeforeExit(kCleanOnExitMs);

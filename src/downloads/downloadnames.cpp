@@ -1,5 +1,7 @@
 #include "downloadnames.h"
 
+#include "partfile.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -49,6 +51,14 @@ QString freePath(const QString &folder, const QString &name)
         if (!taken(candidate))
             return dir.filePath(candidate);
     }
+}
+
+QString partPath(const QString &finalPath)
+{
+    QString part = finalPath + QStringLiteral(".part");
+    for (int n = 2; !PartFile::unused(part); ++n)
+        part = finalPath + QStringLiteral(".%1.part").arg(n);
+    return part;
 }
 
 } // namespace DownloadNames

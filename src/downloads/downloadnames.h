@@ -13,4 +13,8 @@ QString safe(const QString &suggested);
 // `name` in `folder`, or "NAME (2).EXT" and so on when it, or its ".part", is there.
 QString freePath(const QString &folder, const QString &name);
 
+// Where `finalPath` arrives: "NAME.part", or "NAME.2.part" and so on when that name is
+// someone's file already (ours or not), so that no file there is ever written over.
+QString partPath(const QString &finalPath);
+
 } // namespace DownloadNames

@@ -43,6 +43,12 @@ QString Downloads::chooseFile(const QString &suggestedName, const QUrl &url)
     return chosen;
 }
 
+QString Downloads::partFileFor(const QString &finalPath)
+{
+    PartFile::dropOrphan(finalPath + QStringLiteral(".part"));
+    return DownloadNames::partPath(finalPath);
+}
+
 void Downloads::started(DownloadItem *item)
 {
     m_items << item;
@@ -55,6 +61,7 @@ void Downloads::started(DownloadItem *item)
                 break;
             case DownloadItem::Interrupted:
                 PartFile::restore(item->partPath());
+                PartFile::release(item->partPath());
                 break;
             case DownloadItem::Completed:
             case DownloadItem::Cancelled:
@@ -89,6 +96,23 @@ void Downloads::finish(DownloadItem *item)
     m_replaceAllowed.removeAll(item->finalPath());
     if (QFile::rename(part, target))
         item->setProperty("savedAs", target);
+}
+
+void Downloads::cancelAllForExit()
+{
+    for (const QPointer<DownloadItem> &item : std::as_const(m_items)) {
+        if (!item || item->savedPage() || (item->state() != DownloadItem::InProgress && item->state() != DownloadItem::Paused))
+            continue;
+        const QString part = item->partPath();
+        const QString arriving = item->arrivingPath();
+        item->cancel();
+        // The engine removes its file in the background, which may not come before the end:
+        // the names are this download's own (the part name was free when it began).
+        QFile::remove(arriving);
+        QFile::remove(part + QStringLiteral(".download"));
+        QFile::remove(part);
+        PartFile::release(part);
+    }
 }
 
 Downloads::~Downloads()

@@ -24,6 +24,7 @@ public:
     ~Downloads() override;
 
     QString chooseFile(const QString &suggestedName, const QUrl &url) override;
+    QString partFileFor(const QString &finalPath) override;
     void started(DownloadItem *item) override;
 
     const QList<QPointer<DownloadItem>> &items() const { return m_items; }
@@ -31,6 +32,8 @@ public:
     DownloadsWindow *window();
     // At the close: true when no download runs, or the user wants to leave all the same.
     bool mayClose();
+    // The program ends: downloads still running are cancelled and what they wrote goes.
+    void cancelAllForExit();
 
     // The save dialog's answer (a full path, empty to refuse); tests put in their own.
     std::function<QString(const QString &proposedPath)> askWhereTo;

@@ -15,15 +15,28 @@ QString keptPath(const QString &part)
     return info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".keep");
 }
 
+namespace {
+
+bool sameFile(const QByteArray &a, const QByteArray &b)
+{
+    struct stat x {}, y {};
+    return ::stat(a.constData(), &x) == 0 && ::stat(b.constData(), &y) == 0 && x.st_ino == y.st_ino && x.st_dev == y.st_dev;
+}
+
+} // namespace
+
 bool hold(const QString &arriving, const QString &part)
 {
-    const QString kept = keptPath(part);
-    if (QFileInfo::exists(kept))
-        return true;
+    const QByteArray kept = QFile::encodeName(keptPath(part));
+    const QByteArray file = QFile::encodeName(arriving);
     if (!QFileInfo::exists(arriving))
         return false;
+    if (sameFile(kept, file))
+        return true;
+    // Whatever else holds the name is not this download's file.
+    ::unlink(kept.constData());
     // A hard link: the same file, so nothing is copied and every byte written shows in both.
-    return ::link(QFile::encodeName(arriving).constData(), QFile::encodeName(kept).constData()) == 0;
+    return ::link(file.constData(), kept.constData()) == 0;
 }
 
 void restore(const QString &part)
@@ -34,11 +47,13 @@ void restore(const QString &part)
     // The latest attempt's bytes: the engine may have tried again after an earlier break.
     const QByteArray from = QFile::encodeName(kept);
     const QByteArray to = QFile::encodeName(part);
-    if (::rename(from.constData(), to.constData()) != 0)
+    if (::rename(from.constData(), to.constData()) != 0) {
+        // Nothing hidden keeps the space of a file that could not be brought back.
+        ::unlink(from.constData());
         return;
+    }
     // Both names of one file: rename leaves them both, and the hidden one is not needed.
-    struct stat a {}, b {};
-    if (::stat(from.constData(), &a) == 0 && ::stat(to.constData(), &b) == 0 && a.st_ino == b.st_ino && a.st_dev == b.st_dev)
+    if (sameFile(from, to))
         ::unlink(from.constData());
     QFile::remove(part + QStringLiteral(".download"));
 }
@@ -46,6 +61,19 @@ void restore(const QString &part)
 void release(const QString &part)
 {
     QFile::remove(keptPath(part));
+}
+
+void dropOrphan(const QString &part)
+{
+    if (!QFileInfo::exists(part) && !QFileInfo::exists(part + QStringLiteral(".download")))
+        release(part);
+}
+
+bool unused(const QString &part)
+{
+    // QFileInfo::exists follows links: a dangling one holds the name as well.
+    auto there = [](const QString &path) { return QFileInfo(path).isSymLink() || QFileInfo::exists(path); };
+    return !there(part) && !there(part + QStringLiteral(".download")) && !there(keptPath(part));
 }
 
 } // namespace PartFile

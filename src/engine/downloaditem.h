@@ -44,6 +44,8 @@ public:
     // A page asks to download: the file it should end up as (the user's choice), or empty to
     // refuse. Asked before anything is written.
     virtual QString chooseFile(const QString &suggestedName, const QUrl &url) = 0;
+    // Where the chosen file arrives until it is complete (a name no file has).
+    virtual QString partFileFor(const QString &finalPath) { return finalPath + QStringLiteral(".part"); }
     // A download began, asked for or a page being saved; the program follows it from now on.
     virtual void started(DownloadItem *item) = 0;
 };

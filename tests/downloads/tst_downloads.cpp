@@ -2,6 +2,7 @@
 #include "downloads/downloadnames.h"
 #include "downloads/downloads.h"
 #include "downloads/downloadswindow.h"
+#include "downloads/partfile.h"
 
 #include <QAction>
 #include <QDir>
@@ -18,10 +19,13 @@ namespace {
 class FakeDownload : public DownloadItem
 {
 public:
-    FakeDownload(const QString &finalPath, QObject *parent) : DownloadItem(parent), m_final(finalPath) {}
+    FakeDownload(const QString &finalPath, QObject *parent, const QString &partPath = {})
+        : DownloadItem(parent), m_final(finalPath), m_part(partPath.isEmpty() ? finalPath + QStringLiteral(".part") : partPath)
+    {
+    }
 
     QUrl url() const override { return QUrl(QStringLiteral("http://127.0.0.1/file.bin")); }
-    QString partPath() const override { return m_final + QStringLiteral(".part"); }
+    QString partPath() const override { return m_part; }
     QString finalPath() const override { return m_final; }
     qint64 received() const override { return m_received; }
     qint64 total() const override { return m_total; }
@@ -50,6 +54,7 @@ public:
 
 private:
     QString m_final;
+    QString m_part;
     qint64 m_received = 0;
     qint64 m_total = -1;
     State m_state = InProgress;
@@ -219,6 +224,74 @@ private slots:
         QCOMPARE(contents(left->partPath()), QByteArray("abc"));
         QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("*small*")}, QDir::Files | QDir::Hidden),
                  QStringList(QStringLiteral("small.iso.part")));
+    }
+
+    void aStaleHiddenFileIsNeverTakenForANewDownload()
+    {
+        QTemporaryDir dir;
+        QWidget window;
+        Downloads downloads(&window);
+        const QString target = dir.filePath(QStringLiteral("file.bin"));
+        const QString stale = PartFile::keptPath(target + QStringLiteral(".part"));
+        // An earlier run's hidden name whose partial file the user deleted since: it goes
+        // (it held the deleted file's space), and the name is free for the new download.
+        writeFile(stale, "an earlier run's bytes");
+        QCOMPARE(downloads.partFileFor(target), target + QStringLiteral(".part"));
+        QVERIFY(!QFileInfo::exists(stale));
+
+        // One that comes back while the download runs is not taken for its own either.
+        auto *item = new FakeDownload(target, &downloads);
+        downloads.started(item);
+        writeFile(stale, "an earlier run's bytes");
+        item->arrive("this run's", 100);
+        QVERIFY(QFile::remove(item->partPath())); // the engine drops what it cannot resume
+        item->set(DownloadItem::Interrupted);
+        QCOMPARE(contents(item->partPath()), QByteArray("this run's"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList(QStringLiteral("file.bin.part")));
+    }
+
+    void aPartFileThatIsThereAlreadyIsNeverWrittenOver()
+    {
+        QTemporaryDir dir;
+        QWidget window;
+        Downloads downloads(&window);
+        const QString target = dir.filePath(QStringLiteral("mine.bin"));
+        // The user's own file, and then one of ours from a run that ended without a word.
+        writeFile(target + QStringLiteral(".part"), "the user's");
+        QCOMPARE(downloads.partFileFor(target), target + QStringLiteral(".2.part"));
+        writeFile(target + QStringLiteral(".2.part.download"), "an engine file");
+        QCOMPARE(downloads.partFileFor(target), target + QStringLiteral(".3.part"));
+
+        auto *item = new FakeDownload(target, &downloads, downloads.partFileFor(target));
+        downloads.started(item);
+        item->arrive("downloaded", 10);
+        item->set(DownloadItem::Completed);
+        QCOMPARE(contents(target), QByteArray("downloaded"));
+        QCOMPARE(contents(target + QStringLiteral(".part")), QByteArray("the user's"));
+    }
+
+    void leavingCancelsWhatRunsAndLeavesNoPartialFiles()
+    {
+        AppFixture app;
+        Downloads *downloads = app.program->downloads();
+        QTemporaryDir dir;
+        auto *running = new FakeDownload(dir.filePath(QStringLiteral("running.bin")), downloads);
+        auto *paused = new FakeDownload(dir.filePath(QStringLiteral("paused.bin")), downloads);
+        auto *broken = new FakeDownload(dir.filePath(QStringLiteral("broken.bin")), downloads);
+        for (FakeDownload *item : {running, paused, broken}) {
+            downloads->started(item);
+            item->arrive("some", 100);
+        }
+        QVERIFY(QFileInfo::exists(PartFile::keptPath(running->partPath())));
+        paused->pause();
+        broken->set(DownloadItem::Interrupted);
+        downloads->askToCloseWhileRunning = [](int) { return true; };
+        app.main->close();
+        QCOMPARE(running->state(), DownloadItem::Cancelled);
+        QCOMPARE(paused->state(), DownloadItem::Cancelled);
+        // What a broken download kept is the user's to resume or delete; nothing else stays.
+        QCOMPARE(broken->state(), DownloadItem::Interrupted);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList(QStringLiteral("broken.bin.part")));
     }
 
     void closingAsksOnlyWhileDownloadsRun()

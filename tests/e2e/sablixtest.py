@@ -123,7 +123,7 @@ class Sablix:
         self.window = None
         self._before = before
 
-    def wait_window(self, timeout=20.0, settle=0.7):
+    def wait_window(self, timeout=20.0):
         def appeared():
             if self.proc.poll() is not None:
                 raise AssertionError("sablix ended early: %s" % self.log())
@@ -131,9 +131,14 @@ class Sablix:
             return new[0] if new else None
 
         self.window = wait_for(appeared, timeout, what="the sablix window")
-        # The window has to be on screen and its layouts settled before keys go to it.
-        time.sleep(settle)
+        # Keys go to it once it has the keyboard (no window manager gives it).
+        self.focus()
+        wait_for(self.has_keyboard, timeout, what="the sablix window to have the keyboard")
         return self.window
+
+    def has_keyboard(self):
+        focused = xdotool("getwindowfocus", "-f", check=False)
+        return focused != "" and focused == self.current_window()
 
     def log(self):
         with open(self.log_path, "rb") as f:
@@ -148,19 +153,18 @@ class Sablix:
         return self.window
 
     def focus(self):
+        # --sync returns once the window has the keyboard.
         xdotool("windowfocus", "--sync", self.current_window())
-        time.sleep(0.2)
 
     def key(self, *keys):
         self.focus()
+        # X hands the keys over in order, and the program acts on each before the next.
         for k in keys:
             xdotool("key", "--clearmodifiers", k)
-            time.sleep(0.15)
 
     def type(self, text):
         self.focus()
         xdotool("type", "--delay", "25", text)
-        time.sleep(0.1)
 
     def go(self, text):
         """Puts the text into the address box (F6) and presses Enter."""

@@ -95,8 +95,8 @@ class SingleInstance(unittest.TestCase):
         self.assertEqual(result.returncode, 0, result.stderr)
         self.assertEqual(len(visible_windows()), 1)
         # Forwarded again at once: the same address as the last one opens nothing more.
+        # It returns once the address was handled.
         self.assertEqual(second_start("local.html", cwd=folder).returncode, 0)
-        time.sleep(1.0)
         self.assertEqual(first.exit(), 0)
         self.assertEqual(read_lines(data_file("Url.lst")), [
             self.server.url("/one.html"),
@@ -107,9 +107,9 @@ class SingleInstance(unittest.TestCase):
     def test_without_arguments_the_window_only_comes_up(self):
         write_config("[RunData]\nRunOne=1\n")
         first = self.start()
+        # It returns once its message was handled.
         result = second_start()
         self.assertEqual(result.returncode, 0, result.stderr)
-        time.sleep(0.5)
         self.assertTrue(first.alive())
         self.assertEqual(len(visible_windows()), 1)
         self.assertEqual(first.exit(), 0)
@@ -118,8 +118,8 @@ class SingleInstance(unittest.TestCase):
     def test_run_one_zero_starts_a_full_second_program(self):
         write_config("[RunData]\nRunOne=0\n")
         first = self.start()
+        # With a window of its own, the second start has decided not to forward.
         second = self.start(self.server.url("/one.html"))
-        time.sleep(0.5)
         self.assertTrue(first.alive() and second.alive())
         self.assertEqual(len(visible_windows()), 2)
 

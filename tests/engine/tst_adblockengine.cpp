@@ -73,8 +73,9 @@ private slots:
         server.requests.clear();
         TEmbeddedWB *page = open(url("/ads.html"));
         QVERIFY(page);
-        QTRY_COMPARE_WITH_TIMEOUT(app->pages->page(0)->title, QStringLiteral("box none"), 10000);
-        QTest::qWait(500);
+        WAIT_COMPARE(app->pages->page(0)->title, QStringLiteral("box none"), 10000);
+        // Loaded: every picture of the page was asked for or turned away.
+        QVERIFY(waitFor([&] { return evaluate(page, QStringLiteral("document.readyState")).toString() == QLatin1String("complete"); }));
         QVERIFY(!requested("/banner/ad.png"));
         QVERIFY(requested("/pictures/ok.png"));
         // The rule is for anything but scripts: the script loads.
@@ -93,14 +94,14 @@ private slots:
         QVERIFY(!item->isChecked());
         server.requests.clear();
         item->trigger();
-        QTRY_COMPARE_WITH_TIMEOUT(app->pages->page(0)->title, QStringLiteral("box block"), 15000);
-        QTRY_VERIFY_WITH_TIMEOUT(requested("/banner/ad.png"), 5000);
+        WAIT_COMPARE(app->pages->page(0)->title, QStringLiteral("box block"), 15000);
+        WAIT_VERIFY(requested("/banner/ad.png"), 5000);
         app->main->NPopup->aboutToShow();
         QVERIFY(item->isChecked());
         // And back.
         server.requests.clear();
         item->trigger();
-        QTRY_COMPARE_WITH_TIMEOUT(app->pages->page(0)->title, QStringLiteral("box none"), 15000);
+        WAIT_COMPARE(app->pages->page(0)->title, QStringLiteral("box none"), 15000);
         QVERIFY(!requested("/banner/ad.png"));
     }
 
@@ -112,7 +113,7 @@ private slots:
         QCOMPARE(app->configValue(QStringLiteral("StopListAd")), QStringLiteral("0"));
         server.requests.clear();
         QVERIFY(open(url("/ads.html")));
-        QTRY_VERIFY_WITH_TIMEOUT(requested("/banner/ad.png"), 10000);
+        WAIT_VERIFY(requested("/banner/ad.png"), 10000);
     }
 
     void theWalksHideWhatTheyRecogniseAfterLoad()
@@ -125,7 +126,7 @@ private slots:
                 .toString();
         };
         // After the load: inline absolute and Flash, by the switches that are on.
-        QTRY_COMPARE_WITH_TIMEOUT(visibility("inline"), QStringLiteral("hidden"), 10000);
+        WAIT_COMPARE(visibility("inline"), QStringLiteral("hidden"), 10000);
         QCOMPARE(visibility("flash"), QStringLiteral("hidden"));
         QCOMPARE(visibility("swf"), QStringLiteral("hidden"));
         QCOMPARE(visibility("sheet"), QString());

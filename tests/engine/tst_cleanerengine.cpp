@@ -2,6 +2,8 @@
 #include "engine/browsingdata.h"
 
 #include <QAction>
+#include <QElapsedTimer>
+#include <QSignalSpy>
 
 // The cleaner against the real engine's profile: cookies a page set, the HTTP cache and
 // visited links are gone after their commands.
@@ -24,7 +26,7 @@ private:
     {
         if (!open(url("/setcookie.html")))
             return false;
-        return QTest::qWaitFor([&] { return engine.browsingData()->cookies().size() == 2; }, 10000);
+        return waitFor([&] { return engine.browsingData()->cookies().size() == 2; }, 10000);
     }
 
     bool cookiesSent()
@@ -58,7 +60,7 @@ private slots:
         QVERIFY(cookiesSent());
         QCOMPARE(lastCookieHeader("/echo.html"), QByteArray("kept=1; session=1"));
         app->item("NCleanCookies")->trigger();
-        QTRY_VERIFY(engine.browsingData()->cookies().isEmpty());
+        WAIT_VERIFY(engine.browsingData()->cookies().isEmpty(), 5000);
         active()->Refresh();
         QVERIFY(waitLoaded(active()));
         QCOMPARE(lastCookieHeader("/echo.html"), QByteArray());
@@ -68,7 +70,7 @@ private slots:
     {
         QVERIFY(setCookies());
         app->item("NCleanCookies")->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(app->statusText(0).contains(QStringLiteral("清除")), 10000);
+        WAIT_VERIFY(app->statusText(0).contains(QStringLiteral("清除")), 10000);
         QCOMPARE(app->statusText(0), QStringLiteral("已清除: Cookies"));
         // At that moment the engine sends none: it was done, not only asked.
         QVERIFY(!cookiesSent());
@@ -81,7 +83,7 @@ private slots:
     {
         QVERIFY(setCookies());
         app->item("NCleanAll")->trigger();
-        QTRY_VERIFY(engine.browsingData()->cookies().isEmpty());
+        WAIT_VERIFY(engine.browsingData()->cookies().isEmpty(), 5000);
         QVERIFY(!cookiesSent());
     }
 
@@ -95,20 +97,34 @@ private slots:
         QCOMPARE(server.requestsFor("/cached.html"), 1); // from the cache
         app->item("NCleanCache")->trigger();
         // Said once the engine's cache holds no entry any more, not before.
-        QTRY_COMPARE_WITH_TIMEOUT(app->statusText(0), QStringLiteral("已清除: 输入过的地址、缓存"), 10000);
-        active()->Navigate(url("/other.html"));
-        QVERIFY(waitLoaded(active()));
-        active()->Navigate(url("/cached.html"));
-        QVERIFY(waitLoaded(active()));
-        QTRY_COMPARE(server.requestsFor("/cached.html"), 2);
+        WAIT_COMPARE(app->statusText(0), QStringLiteral("已清除: 输入过的地址、缓存"), 10000);
+        // The engine clears its cache in the background and says nothing when done: the page
+        // is asked for again until it comes from the server.
+        // A page asked for while the engine clears may hang until it is stopped: stopped
+        // and asked for again.
+        auto go = [this](const QString &address) {
+            QSignalSpy done(active(), &TEmbeddedWB::DocumentComplete);
+            active()->Navigate(address);
+            if (waitFor([&] { return !done.isEmpty(); }, 5000))
+                return true;
+            active()->Stop();
+            return false;
+        };
+        QElapsedTimer trying;
+        trying.start();
+        while (server.requestsFor("/cached.html") < 2 && trying.elapsed() < 60000) {
+            if (go(url("/other.html")))
+                go(url("/cached.html"));
+        }
+        QCOMPARE(server.requestsFor("/cached.html"), 2);
     }
 
     void visitedLinksAreForgotten()
     {
         QVERIFY(open(url("/other.html")));
-        QTRY_VERIFY(engine.browsingData()->visited(server.url("/other.html")));
+        WAIT_VERIFY(engine.browsingData()->visited(server.url("/other.html")), 5000);
         app->item("NCleanHistory")->trigger();
-        QTRY_VERIFY(!engine.browsingData()->visited(server.url("/other.html")));
+        WAIT_VERIFY(!engine.browsingData()->visited(server.url("/other.html")), 5000);
     }
 };
 

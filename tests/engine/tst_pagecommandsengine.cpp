@@ -17,10 +17,7 @@ private:
     TEmbeddedWB *openShown(const char *path)
     {
         TEmbeddedWB *page = open(url(path));
-        if (!page || !showActive())
-            return nullptr;
-        QTest::qWait(300);
-        return page;
+        return page && readyForInput(page) ? page : nullptr;
     }
 
 private slots:
@@ -48,10 +45,10 @@ private slots:
             QMetaObject::invokeMethod(chooser, "accept");
         });
         QVERIFY(xdotool({"key", "--clearmodifiers", "ctrl+s"}));
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(file).size() > 0, 20000);
+        WAIT_VERIFY(QFileInfo(file).size() > 0, 20000);
         TEmbeddedWB *saved = open(QUrl::fromLocalFile(file).toString());
         QVERIFY(saved);
-        QTRY_COMPARE(app->pages->activePage()->title, QStringLiteral("Words"));
+        WAIT_COMPARE(app->pages->activePage()->title, QStringLiteral("Words"), 5000);
         QCOMPARE(evaluate(saved, QStringLiteral("document.body.innerText.trim().split('\\n')[0]")).toString(),
                  QStringLiteral("The quick brown fox"));
     }
@@ -62,14 +59,14 @@ private slots:
         QVERIFY(page);
         QVERIFY(xdotool({"key", "--clearmodifiers", "ctrl+f"}));
         FindDialog *find = nullptr;
-        QTRY_VERIFY((find = app->main->findChild<FindDialog *>()) && find->isVisible());
-        QTRY_VERIFY(find->isActiveWindow());
+        WAIT_VERIFY((find = app->main->findChild<FindDialog *>()) && find->isVisible(), 5000);
+        WAIT_VERIFY(find->isActiveWindow(), 5000);
         QVERIFY(xdotool({"type", "--delay", "20", "absent"}));
         QVERIFY(xdotool({"key", "Return"}));
-        QTRY_COMPARE_WITH_TIMEOUT(find->result(), QStringLiteral("找不到“absent”"), 10000);
+        WAIT_COMPARE(find->result(), QStringLiteral("找不到“absent”"), 10000);
         find->textField()->setText(QStringLiteral("brown"));
         QVERIFY(xdotool({"key", "Return"}));
-        QTRY_COMPARE_WITH_TIMEOUT(find->result(), QString(), 10000);
+        WAIT_COMPARE(find->result(), QString(), 10000);
     }
 
     void zoomAndTextSizeAreTwoThings()
@@ -79,9 +76,9 @@ private slots:
         const QString fontSize = QStringLiteral("getComputedStyle(document.body).fontSize");
         QCOMPARE(evaluate(page, fontSize).toString(), QStringLiteral("16px"));
         app->item("N200")->trigger();
-        QTRY_COMPARE(evaluate(page, QStringLiteral("document.body.style.zoom")).toString(), QStringLiteral("2"));
+        WAIT_COMPARE(evaluate(page, QStringLiteral("document.body.style.zoom")).toString(), QStringLiteral("2"), 5000);
         app->item("NLargest")->trigger();
-        QTRY_COMPARE(evaluate(page, fontSize).toString(), QStringLiteral("24px"));
+        WAIT_COMPARE(evaluate(page, fontSize).toString(), QStringLiteral("24px"), 5000);
         QVERIFY(app->item("NLargest")->isChecked());
         // The zoom stayed as it was.
         QCOMPARE(evaluate(page, QStringLiteral("document.body.style.zoom")).toString(), QStringLiteral("2"));
@@ -93,12 +90,12 @@ private slots:
         TEmbeddedWB *page = openShown("/text.html");
         QVERIFY(page);
         whenDialogShows([](QDialog *dialog) {
-            QTRY_VERIFY(dialog->isActiveWindow());
+            WAIT_VERIFY(dialog->isActiveWindow(), 5000);
             QVERIFY(xdotool({"key", "Return"}));
-            QTRY_VERIFY(!dialog->isVisible());
+            WAIT_VERIFY(!dialog->isVisible(), 5000);
         });
         QVERIFY(xdotool({"key", "--clearmodifiers", "ctrl+d"}));
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(FavoritesStore::defaultRoot() + QStringLiteral("/Words.url")), 10000);
+        WAIT_VERIFY(QFileInfo::exists(FavoritesStore::defaultRoot() + QStringLiteral("/Words.url")), 10000);
         QCOMPARE(FavoritesStore::readShortcut(FavoritesStore::defaultRoot() + QStringLiteral("/Words.url")), url("/text.html"));
     }
 };

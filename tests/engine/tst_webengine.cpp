@@ -61,8 +61,8 @@ private slots:
         connect(page, &TEmbeddedWB::DownloadBegin, this, [&] { statuses << app->statusText(0); });
         connect(page, &TEmbeddedWB::DownloadComplete, this, [&] { statuses << app->statusText(0); });
         QVERIFY(waitLoaded(page));
-        QTRY_COMPARE(app->pages->page(0)->title, QStringLiteral("Hello 标题"));
-        QTRY_COMPARE(app->main->PageControl->tabText(0), QStringLiteral("Hello 标题"));
+        WAIT_COMPARE(app->pages->page(0)->title, QStringLiteral("Hello 标题"), 5000);
+        WAIT_COMPARE(app->main->PageControl->tabText(0), QStringLiteral("Hello 标题"), 5000);
         QVERIFY2(statuses.contains(QStringLiteral(">>正在连接地址:<") + url("/title.html") + ">"), qPrintable(statuses.join(" | ")));
         QVERIFY2(statuses.contains(QStringLiteral(">>完成:Hello 标题<") + url("/title.html") + ">"), qPrintable(statuses.join(" | ")));
         QCOMPARE(app->addressText(), url("/title.html"));
@@ -77,12 +77,12 @@ private slots:
         app->pages->setLastPageBlanked(false);
         page->Navigate(url("/two.html"));
         QVERIFY(waitLoaded(page));
-        QTRY_COMPARE(app->main->SBP->icon().cacheKey(), app->main->SBL1->icon().cacheKey());
+        WAIT_COMPARE(app->main->SBP->icon().cacheKey(), app->main->SBL1->icon().cacheKey(), 5000);
         QCOMPARE(app->main->SBN->icon().cacheKey(), app->main->SBH2->icon().cacheKey());
         app->main->SBP->click();
-        QTRY_COMPARE(page->LocationURL(), url("/one.html"));
-        QTRY_COMPARE(app->main->SBN->icon().cacheKey(), app->main->SBL2->icon().cacheKey());
-        QTRY_COMPARE(app->main->SBP->icon().cacheKey(), app->main->SBH1->icon().cacheKey());
+        WAIT_COMPARE(page->LocationURL(), url("/one.html"), 5000);
+        WAIT_COMPARE(app->main->SBN->icon().cacheKey(), app->main->SBL2->icon().cacheKey(), 5000);
+        WAIT_COMPARE(app->main->SBP->icon().cacheKey(), app->main->SBH1->icon().cacheKey(), 5000);
     }
 
     void aPageClosingItselfGoesThroughClosePage()
@@ -90,7 +90,7 @@ private slots:
         QVERIFY(open(url("/title.html")));
         app->pages->OpenUrlInNewPage(url("/closer.html"));
         QCOMPARE(app->pages->count(), 2);
-        QTRY_COMPARE_WITH_TIMEOUT(app->pages->count(), 1, 20000);
+        WAIT_COMPARE(app->pages->count(), 1, 20000);
         QCOMPARE(app->recentlyClosed()->entries().last().address, url("/closer.html"));
     }
 
@@ -98,19 +98,19 @@ private slots:
     {
         makeProgram("[RunData]\r\nStopPopup=0\r\n");
         QVERIFY(open(url("/opener.html")));
-        QTRY_COMPARE_WITH_TIMEOUT(app->pages->count(), 2, 20000);
+        WAIT_COMPARE(app->pages->count(), 2, 20000);
         // The popup loads in a page of ours, in the background.
         QCOMPARE(app->pages->activeIndex(), 0);
-        QTRY_COMPARE_WITH_TIMEOUT(browser(1)->LocationURL(), url("/popup.html"), 20000);
-        QTRY_COMPARE(app->pages->page(1)->title, QStringLiteral("Popup"));
+        WAIT_COMPARE(browser(1)->LocationURL(), url("/popup.html"), 20000);
+        WAIT_COMPARE(app->pages->page(1)->title, QStringLiteral("Popup"), 5000);
     }
 
     void progressBarShowsAndHides()
     {
         app->addressBar()->openAddress(url("/slow.html"));
-        QTRY_VERIFY_WITH_TIMEOUT(app->status()->progressBar() && app->status()->progressBar()->isVisibleTo(app->main), 10000);
+        WAIT_VERIFY(app->status()->progressBar() && app->status()->progressBar()->isVisibleTo(app->main), 10000);
         QVERIFY(waitLoaded(active()));
-        QTRY_VERIFY(!app->status()->progressBar()->isVisibleTo(app->main));
+        WAIT_VERIFY(!app->status()->progressBar()->isVisibleTo(app->main), 5000);
     }
 
     void aKilledRendererLeavesTheRestWorking()
@@ -132,13 +132,13 @@ private slots:
         // The other page keeps working.
         second->Navigate(QStringLiteral("http://localhost:%1/two.html").arg(server.url("/").port()));
         QVERIFY(waitLoaded(second));
-        QTRY_COMPARE(app->pages->page(1)->title, QStringLiteral("Two"));
+        WAIT_COMPARE(app->pages->page(1)->title, QStringLiteral("Two"), 5000);
 
         // F5 brings the dead one back.
         app->pages->activatePage(0);
         app->main->findChild<QAction *>(QStringLiteral("ActionNRefresh"))->trigger();
         QVERIFY(waitLoaded(first));
-        QTRY_VERIFY(first->rendererProcessId() > 0 && first->rendererProcessId() != victim);
+        WAIT_VERIFY(first->rendererProcessId() > 0 && first->rendererProcessId() != victim, 5000);
         QCOMPARE(evaluate(first, QStringLiteral("document.body.textContent")).toString(), QStringLiteral("hello"));
     }
 
@@ -147,10 +147,10 @@ private slots:
         TEmbeddedWB *page = open(url("/hostile.html"));
         QVERIFY(page);
         app->item("NTOPageEnd")->trigger();
-        QTRY_VERIFY(evaluate(page, QStringLiteral("window.scrollY")).toInt() > 1000);
+        WAIT_VERIFY(evaluate(page, QStringLiteral("window.scrollY")).toInt() > 1000, 5000);
         QCOMPARE(page->LocationName(), QStringLiteral("Hostile"));
         app->item("NTOPageHome")->trigger();
-        QTRY_COMPARE(evaluate(page, QStringLiteral("window.scrollY")).toInt(), 0);
+        WAIT_COMPARE(evaluate(page, QStringLiteral("window.scrollY")).toInt(), 0, 5000);
     }
 
     void theEngineSpeaksChinese()
@@ -162,12 +162,11 @@ private slots:
         QCOMPARE(evaluate(page, QStringLiteral("navigator.language")).toString(), QStringLiteral("zh-CN"));
 
         // Its own context menu, after a right press in the page.
-        QVERIFY(showActive());
-        QTest::qWait(300);
+        QVERIFY(readyForInput(page));
         QWidget *input = inputWidget(page);
         QTest::mousePress(input, Qt::RightButton, Qt::NoModifier, QPoint(40, 40));
         QTest::mouseRelease(input, Qt::RightButton, Qt::NoModifier, QPoint(40, 40));
-        QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<QMenu *>(QApplication::activePopupWidget()), 10000);
+        WAIT_VERIFY(qobject_cast<QMenu *>(QApplication::activePopupWidget()), 10000);
         auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
         QStringList texts;
         for (QAction *action : menu->actions())
@@ -180,8 +179,7 @@ private slots:
     {
         TEmbeddedWB *page = open(url("/title.html"));
         QVERIFY(page);
-        QVERIFY(showActive());
-        QTest::qWait(300);
+        QVERIFY(readyForInput(page));
         QMimeData data;
         data.setText(url("/two.html"));
         QWidget *input = inputWidget(page);
@@ -190,7 +188,7 @@ private slots:
         QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(input, &drop);
         QCOMPARE(app->pages->count(), 2);
-        QTRY_COMPARE_WITH_TIMEOUT(browser(1)->LocationURL(), url("/two.html"), 10000);
+        WAIT_COMPARE(browser(1)->LocationURL(), url("/two.html"), 10000);
         QCOMPARE(page->LocationURL(), url("/title.html"));
     }
 
@@ -210,10 +208,10 @@ private slots:
         // Back is busy as well, until it has gone back.
         page->Navigate(url("/two.html"));
         QVERIFY(waitLoaded(page));
-        QTRY_VERIFY(app->pages->page(0)->backEnabled);
+        WAIT_VERIFY(app->pages->page(0)->backEnabled, 5000);
         page->GoBack();
         QVERIFY(page->Busy());
-        QTRY_VERIFY_WITH_TIMEOUT(!page->Busy() && page->LocationURL() == url("/slow.html"), 20000);
+        WAIT_VERIFY(!page->Busy() && page->LocationURL() == url("/slow.html"), 20000);
     }
 
     void failedAndStoppedNavigationsLeaveThePageIdle()
@@ -223,12 +221,16 @@ private slots:
         // Nothing listens on port 1 of the loopback.
         page->Navigate(QStringLiteral("http://127.0.0.1:1/nothing.html"));
         QVERIFY(page->Busy());
-        QTRY_VERIFY_WITH_TIMEOUT(!page->Busy(), 20000);
+        WAIT_VERIFY(!page->Busy(), 20000);
         page->Navigate(url("/slow.html"));
         QVERIFY(page->Busy());
         page->Stop();
         QVERIFY(!page->Busy());
-        QTest::qWait(2000);
+        // The server answers after its delay; a round trip to the page after that, and the
+        // stopped navigation has had every chance to come back.
+        const int asked = server.requestsFor("/slow.html");
+        QVERIFY(waitFor([&] { return server.answeredFor("/slow.html") >= asked; }));
+        QVERIFY(roundTrip(page));
         QVERIFY(!page->Busy());
     }
 
@@ -243,7 +245,7 @@ private slots:
         for (const QString &address : sent)
             app->main->handleInstanceMessage(address);
         QCOMPARE(app->pages->count(), 20);
-        QTRY_VERIFY_WITH_TIMEOUT(
+        WAIT_VERIFY(
             [&] {
                 for (int i = 0; i < 20; ++i)
                     if (browser(i)->Busy() || app->pages->page(i)->title != QStringLiteral("Burst %1").arg(i))
@@ -267,8 +269,8 @@ private slots:
         app->addressBar()->dropText(hostAndPath);
         app->addressBar()->dropText(file);
         QCOMPARE(app->pages->count(), 2);
-        QTRY_COMPARE_WITH_TIMEOUT(app->pages->page(0)->title, QStringLiteral("Two"), 20000);
-        QTRY_COMPARE_WITH_TIMEOUT(app->pages->page(1)->title, QStringLiteral("Local"), 20000);
+        WAIT_COMPARE(app->pages->page(0)->title, QStringLiteral("Two"), 20000);
+        WAIT_COMPARE(app->pages->page(1)->title, QStringLiteral("Local"), 20000);
     }
 };
 

@@ -62,20 +62,25 @@ private slots:
             }
         } watch;
         TSetForm *clock = app.clock();
+        QWidget *text = app.main->findChild<QWidget *>(QStringLiteral("ClockText"));
         clock->stopClock();
         clock->clock = fixed(QDateTime(QDate(2006, 3, 7), QTime(9, 5, 31)));
-        clock->tick();
-        QTest::qWait(50);
         qApp->installEventFilter(&watch);
+        clock->tick();
+        // Counted from the first text's paint on (it may lay out once: a new width).
+        QTRY_VERIFY(watch.paints.value(text) > 0);
+        watch.paints.clear();
+        watch.layouts = 0;
         for (int second = 32; second < 35; ++second) {
+            const int before = watch.paints.value(text);
             clock->clock = fixed(QDateTime(QDate(2006, 3, 7), QTime(9, 5, second)));
             clock->tick();
-            QTest::qWait(30);
+            // Painted: whatever else the tick made dirty was painted with it.
+            QTRY_VERIFY(watch.paints.value(text) > before);
         }
         qApp->removeEventFilter(&watch);
         QCOMPARE(app.statusText(3), QStringLiteral("2006-03-07_09:05:34"));
         QCOMPARE(watch.layouts, 0);
-        QWidget *text = app.main->findChild<QWidget *>(QStringLiteral("ClockText"));
         QVERIFY(watch.paints.value(text) > 0);
         watch.paints.remove(text);
         QVERIFY2(watch.paints.isEmpty(), qPrintable(QString::number(watch.paints.size()) + " other widgets painted"));
@@ -91,7 +96,8 @@ private slots:
 
         app.main->setWindowState(Qt::WindowMinimized);
         clock->clock = fixed(QDateTime(QDate(2006, 3, 7), QTime(9, 6, 0)));
-        QTest::qWait(1300);
+        // Minimized, the clock stops: nothing is left to move the text.
+        QTRY_VERIFY(!clock->clockRunning());
         QCOMPARE(app.statusText(3), QStringLiteral("2006-03-07_09:05:31"));
 
         // Current again at once after the restore.

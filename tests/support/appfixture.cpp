@@ -15,6 +15,8 @@
 #include <QApplication>
 #include <QDialog>
 #include <QTest>
+
+#include <memory>
 #include <QPointer>
 #include <QTimer>
 
@@ -167,4 +169,11 @@ void whenDialogShows(std::function<void(QDialog *)> act)
             dialog->reject();
     });
     poll->start();
+}
+
+bool scriptAnswersArrived(ScriptedBrowser *page)
+{
+    auto answered = std::make_shared<bool>(false);
+    page->runDocumentScript(QStringLiteral("true"), [answered](const QVariant &) { *answered = true; });
+    return QTest::qWaitFor([&] { return *answered; }, 5000);
 }

@@ -84,3 +84,7 @@ void whenDialogShows(std::function<void(QDialog *)> act);
 
 // Writes bytes to a file, creating its folder.
 void writeFile(const QString &path, const QByteArray &bytes);
+
+// The scripted engine answers scripts in the order they were asked: true once an answer
+// asked of `page` now has come, and with it every answer asked before (of any page).
+bool scriptAnswersArrived(ScriptedBrowser *page);

@@ -2,6 +2,7 @@
 
 #include "navigation/addressbar.h"
 
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QProcess>
 #include <QTimer>
@@ -58,14 +59,45 @@ QVariant EngineTest::evaluate(TEmbeddedWB *page, const QString &script)
         answer->value = value;
         answer->finished = true;
     });
-    return QTest::qWaitFor([&] { return answer->finished; }, 10000) ? answer->value : QVariant();
+    return waitFor([&] { return answer->finished; }, 10000) ? answer->value : QVariant();
 }
 
 bool EngineTest::showActive()
 {
     app->main->show();
     app->main->activateWindow();
-    return QTest::qWaitForWindowActive(app->main);
+    return waitFor([&] { return app->main->isActiveWindow(); }, 10000);
+}
+
+bool EngineTest::readyForInput(TEmbeddedWB *page)
+{
+    if (!showActive() || !waitFor([&] { return inputWidget(page) && inputWidget(page)->isVisible(); }, 10000))
+        return false;
+    // The engine drops clicks, keys and wheel turns that reach a page before it has drawn
+    // something worth seeing (pointer moves excepted), however long the window has been
+    // shown: the wheel is turned up over the page, which at the top of a page does
+    // nothing, until the page sees it.
+    evaluate(page, QStringLiteral("window.sablixWheelSeen = false; if (!window.sablixWheelProbe) { window.sablixWheelProbe = true;"
+                                  " window.addEventListener('wheel', function() { window.sablixWheelSeen = true; }, true); } true"));
+    QWidget *input = inputWidget(page);
+    const QPoint centre = input->mapToGlobal(input->rect().center());
+    QElapsedTimer since;
+    since.start();
+    while (since.elapsed() < 20000) {
+        if (!clickAt(centre, 4))
+            return false;
+        if (waitFor([&] { return evaluate(page, QStringLiteral("window.sablixWheelSeen === true")).toBool(); }, 500))
+            return true;
+    }
+    return false;
+}
+
+bool EngineTest::roundTrip(TEmbeddedWB *page)
+{
+    // A timer task of the page's: it runs after the tasks the page had queued, and its
+    // answer comes back after what the page sent before it.
+    evaluate(page, QStringLiteral("window.sablixRoundTrip = false; setTimeout(function() { window.sablixRoundTrip = true; }, 0); true"));
+    return waitFor([&] { return evaluate(page, QStringLiteral("window.sablixRoundTrip === true")).toBool(); });
 }
 
 QWidget *EngineTest::inputWidget(TEmbeddedWB *page)
@@ -90,7 +122,10 @@ bool EngineTest::xdotool(const QStringList &arguments)
 {
     QProcess process;
     process.start(QStringLiteral("xdotool"), arguments);
-    return process.waitForFinished(10000) && process.exitCode() == 0;
+    // Not waitForFinished: it would hold the thread, and with it the engine's answers to
+    // the very input being sent.
+    const bool ended = waitFor([&] { return process.state() == QProcess::NotRunning; }, 10000);
+    return ended && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
 bool EngineTest::clickAt(const QPoint &screen, int button)

@@ -40,14 +40,29 @@ protected:
     static bool waitFor(const std::function<bool()> &done, int ms = 20000);
     QVariant evaluate(TEmbeddedWB *page, const QString &script);
     bool showActive();
+    // Shows the window and waits until the page takes input: the window is active, the
+    // page's input widget is shown, and input sent to it reaches the page.
+    bool readyForInput(TEmbeddedWB *page);
+    // A round trip to the page's renderer: what the page sent before it has arrived, and a
+    // task the page queued before it has run.
+    bool roundTrip(TEmbeddedWB *page);
     // The engine's input widget of a page, where mouse input goes.
     static QWidget *inputWidget(TEmbeddedWB *page);
     // The centre of an element of the page (by CSS selector), on the screen.
     QPoint screenPointOf(TEmbeddedWB *page, const QString &selector);
-    // Real X input: xdotool with these arguments; true when it ran.
+    // Real X input: xdotool with these arguments; true when it ran. The event loop runs
+    // meanwhile: the engine shares this thread.
     static bool xdotool(const QStringList &arguments);
     static bool clickAt(const QPoint &screen, int button = 1);
 };
+
+// QTRY_VERIFY and QTRY_COMPARE without their sleeps (see waitFor).
+#define WAIT_VERIFY(expr, ms) QVERIFY2(waitFor([&] { return bool(expr); }, ms), #expr)
+#define WAIT_COMPARE(actual, expected, ms)                                                                             \
+    do {                                                                                                               \
+        waitFor([&] { return (actual) == (expected); }, ms);                                                           \
+        QCOMPARE(actual, expected);                                                                                    \
+    } while (false)
 
 // Runs a test class with the program's own application set-up.
 #define SABLIX_ENGINE_TEST_MAIN(TestClass)                                                                             \

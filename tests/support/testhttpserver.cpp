@@ -1,6 +1,7 @@
 #include "testhttpserver.h"
 
 #include <QTcpSocket>
+#include <QPointer>
 #include <QTimer>
 
 #include <memory>
@@ -75,9 +76,12 @@ void TestHttpServer::serve(QTcpSocket *socket)
                    "Content-Length: " + QByteArray::number(it->declaredLength >= 0 ? it->declaredLength : it->body.size()) +
                    "\r\nConnection: close\r\n\r\n" + it->body;
     }
-    QTimer::singleShot(delay, socket, [socket, response] {
-        socket->write(response);
-        socket->disconnectFromHost();
+    QTimer::singleShot(delay, this, [this, path, to = QPointer<QTcpSocket>(socket), response] {
+        ++m_answered[path];
+        if (!to)
+            return; // the client went away meanwhile
+        to->write(response);
+        to->disconnectFromHost();
     });
 }
 

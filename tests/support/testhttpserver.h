@@ -39,6 +39,9 @@ public:
     void setPage(const QByteArray &path, const Page &page) { m_pages.insert(path, page); }
     // How many requests asked for this path (the query aside).
     int requestsFor(const QByteArray &path) const;
+    // How many of them were answered, or would have been had the client stayed (after the
+    // page's delay); pages sent in pieces aside.
+    int answeredFor(const QByteArray &path) const { return m_answered.value(path); }
     QUrl url(const QByteArray &path) const;
 
     struct Request
@@ -54,4 +57,5 @@ private:
 
     QTcpServer m_server;
     QHash<QByteArray, Page> m_pages;
+    QHash<QByteArray, int> m_answered;
 };

@@ -1,6 +1,7 @@
 #include "appfixture.h"
 #include "tabs/pagerest.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 
 // Resting pages: which pages rest, when, how deep, and which never do.
@@ -21,11 +22,13 @@ private slots:
         QVERIFY(app.active() == front);
         PageRest *rest = app.program->pageRest();
         rest->memoryLow = [] { return false; };
+        QElapsedTimer idle; // started after the page was last shown
+        idle.start();
         rest->setIdleMs(200);
         rest->look();
-        QTest::qWait(50);
+        QVERIFY(scriptAnswersArrived(back));
         QCOMPARE(back->rest(), Rest::Active); // not idle long enough yet
-        QTest::qWait(250);
+        QTRY_VERIFY(idle.elapsed() > 200);
         rest->look();
         QTRY_COMPARE(back->rest(), Rest::Frozen);
         rest->look();
@@ -38,7 +41,7 @@ private slots:
         // Being shown starts its idle time afresh.
         app.main->PageControl->setCurrentIndex(app.pages->indexOf(front));
         rest->look();
-        QTest::qWait(50);
+        QVERIFY(scriptAnswersArrived(back));
         QCOMPARE(back->rest(), Rest::Active);
     }
 
@@ -59,7 +62,7 @@ private slots:
         rest->memoryLow = [] { return true; };
         rest->look();
         QTRY_COMPARE(plain->rest(), Rest::Discarded);
-        QTest::qWait(50);
+        QVERIFY(scriptAnswersArrived(typed));
         QCOMPARE(typed->rest(), Rest::Active);
         QCOMPARE(loud->rest(), Rest::Active);
         QCOMPARE(loading->rest(), Rest::Active);
@@ -68,7 +71,7 @@ private slots:
         rest->memoryLow = [] { return false; };
         loud->audible = false;
         rest->look();
-        QTest::qWait(50);
+        QVERIFY(scriptAnswersArrived(loud));
         QCOMPARE(loud->rest(), Rest::Active);
     }
 
@@ -82,7 +85,7 @@ private slots:
         rest->memoryLow = [] { return true; };
         rest->look();
         app.pages->ClosePage(0);
-        QTest::qWait(50);
+        QVERIFY(scriptAnswersArrived(app.active()));
         QCOMPARE(app.pages->count(), 1);
         QCOMPARE(app.active()->rest(), Rest::Active);
     }

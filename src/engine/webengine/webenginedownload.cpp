@@ -141,7 +141,7 @@ void WebEngineDownload::watch(QWebEngineProfile *profile, DownloadHandler *(*han
         }
         const QFileInfo target(chosen);
         request->setDownloadDirectory(target.absolutePath());
-        request->setDownloadFileName(target.fileName() + QStringLiteral(".part"));
+        request->setDownloadFileName(QFileInfo(program->partFileFor(target.absoluteFilePath())).fileName());
         request->accept();
         auto *download = new WebEngineDownload(request, target.absoluteFilePath(), profile);
         known.insert(request->id(), download);
