@@ -3,7 +3,6 @@ shutdown on SIGTERM."""
 
 import os
 import signal
-import time
 import unittest
 
 from sablixtest import (PROGRAM, PageServer, Sablix, data_file, open_page_lines, page, read_config,

@@ -3,7 +3,6 @@ starts one after another, and typed as fast as the keyboard goes. Each opens its
 in order; none is lost."""
 
 import subprocess
-import time
 import unittest
 
 from sablixtest import (BIN, PageServer, Sablix, data_file, open_page_lines, page, read_lines, reset_folders,

@@ -82,7 +82,7 @@ class ClearOnExit(unittest.TestCase):
     def start(self):
         app = Sablix()
         self.apps.append(app)
-        app.wait_window(settle=0.3)
+        app.wait_window()
         return app
 
     def run_that_sets_the_cookie(self, clean_on_exit):
