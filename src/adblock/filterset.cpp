@@ -2,7 +2,7 @@
 
 #include "registrabledomain.h"
 
-#include <QRegularExpression>
+#include "filterregex.h"
 
 #include <algorithm>
 #include <cstring>
@@ -233,7 +233,6 @@ struct FilterSet::Request
     std::string pageHost;
     RequestType type = RequestType::Other;
     mutable int thirdParty = -1;
-    mutable QString text; // for regular expressions, made when first needed
 
     Request(std::string_view url, std::string_view pageUrl, RequestType requestType)
         : lower(lowered(url)), asIs(url), type(requestType)
@@ -428,9 +427,7 @@ bool FilterSet::patternMatches(const NetworkRule &rule, const Request &request)
             return false;
         if (!rule.regex->literal.empty() && request.lower.find(rule.regex->literal) == std::string::npos)
             return false;
-        if (request.text.isEmpty())
-            request.text = QString::fromUtf8(request.asIs.data(), qsizetype(request.asIs.size()));
-        return rule.regex->expression->match(request.text).hasMatch();
+        return rule.regex->expression->matches(request.asIs);
     }
     const std::string_view url = rule.matchCase ? request.asIs : std::string_view(request.lower);
     const std::string_view pattern = rule.pattern;
