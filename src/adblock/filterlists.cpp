@@ -192,6 +192,16 @@ QString FilterLists::siteRule(const QUrl &page)
     return QStringLiteral("@@||") + QString::fromStdString(site) + QStringLiteral("^$document");
 }
 
+bool FilterLists::subscriptionParses(const QByteArray &text)
+{
+    // Only what reads as a list replaces a copy: its header, within the size, and rules in it.
+    if (text.size() > kMaxSubscriptionBytes || (!text.startsWith("[Adblock") && !text.startsWith("!")))
+        return false;
+    FilterSet set;
+    const FilterSet::Counts counts = set.addList(std::string_view(text.constData(), size_t(text.size())));
+    return counts.network + counts.hiding > 0;
+}
+
 bool FilterLists::siteExcepted(const QUrl &page) const
 {
     const QString rule = siteRule(page);
@@ -221,7 +231,8 @@ void FilterLists::refreshSubscriptions()
     const QDateTime stale = QDateTime::currentDateTime().addDays(-kRefreshDays);
     for (const QString &line : addresses) {
         const QUrl address(line.trimmed());
-        if (!address.isValid() || (address.scheme() != QLatin1String("http") && address.scheme() != QLatin1String("https")))
+        // Over https only: a list decides what every page loads, it must come unaltered.
+        if (!address.isValid() || address.scheme() != QLatin1String("https") || address.host().isEmpty())
             continue;
         const QString copy = FilterSources::subscriptionCopy(line);
         const QFileInfo info(copy);
@@ -230,16 +241,21 @@ void FilterLists::refreshSubscriptions()
         if (!m_network)
             m_network = new QNetworkAccessManager(this);
         QNetworkRequest request(address);
+        // Redirects stay on https too.
         request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
         request.setTransferTimeout(60000);
         QNetworkReply *reply = m_network->get(request);
+        // A list larger than any real one is refused as it arrives, not read into memory.
+        connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64 total) {
+            if (received > kMaxSubscriptionBytes || total > kMaxSubscriptionBytes)
+                reply->abort();
+        });
         connect(reply, &QNetworkReply::finished, this, [this, reply, copy] {
             reply->deleteLater();
-            if (reply->error() != QNetworkReply::NoError)
-                return; // offline: the copy kept (or the packaged lists) stand
-            const QByteArray text = reply->readAll();
-            // Only what looks like a list replaces a copy.
-            if (!text.startsWith("[Adblock") && !text.startsWith("!"))
+            if (reply->error() != QNetworkReply::NoError || reply->url().scheme() != QLatin1String("https"))
+                return; // offline or refused: the copy kept (or the packaged lists) stand
+            const QByteArray text = reply->read(kMaxSubscriptionBytes + 1);
+            if (!subscriptionParses(text))
                 return;
             QDir().mkpath(QFileInfo(copy).absolutePath());
             QSaveFile out(copy);

@@ -25,6 +25,8 @@ class FilterLists : public QObject, public ContentFilter
 public:
     // How often a subscribed list is fetched again.
     static constexpr qint64 kRefreshDays = 4;
+    // The largest subscribed list taken (the largest real ones are a few MiB).
+    static constexpr qint64 kMaxSubscriptionBytes = 16 * 1024 * 1024;
 
     explicit FilterLists(QObject *parent = nullptr);
     ~FilterLists() override;
@@ -47,6 +49,8 @@ public:
     bool setSiteExcepted(const QUrl &page, bool excepted);
     static QString siteRule(const QUrl &page);
 
+    // A fetched list is kept only when this holds: a list's header, not too large, rules in it.
+    static bool subscriptionParses(const QByteArray &text);
     // Fetches the subscribed lists whose copies are missing or older than kRefreshDays, in
     // the background; each one that arrives brings a new load.
     void refreshSubscriptions();

@@ -106,8 +106,8 @@ InternetOptionsDialog::InternetOptionsDialog(const QList<QAction *> &switches, s
 void InternetOptionsDialog::addSubscription()
 {
     const QUrl address(m_newSubscription->text().trimmed(), QUrl::StrictMode);
-    if (!address.isValid() || (address.scheme() != QLatin1String("http") && address.scheme() != QLatin1String("https")) ||
-        address.host().isEmpty())
+    // Lists are fetched over https only.
+    if (!address.isValid() || address.scheme() != QLatin1String("https") || address.host().isEmpty())
         return;
     if (m_subscriptions->findItems(address.toString(), Qt::MatchExactly).isEmpty())
         m_subscriptions->addItem(address.toString());
