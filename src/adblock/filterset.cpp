@@ -373,10 +373,7 @@ void FilterSet::finish()
     indexRules(std::move(blocking), m_blocking);
     indexRules(std::move(exceptions), m_exceptions);
     indexRules(std::move(pageExceptions), m_pageExceptions);
-    m_tokenBits.assign(kTokenBits / 64, 0);
-    for (const RuleIndex *index : {&m_blocking, &m_exceptions, &m_pageExceptions})
-        for (const auto &[hash, bucket] : index->byToken)
-            m_tokenBits[(hash & (kTokenBits - 1)) >> 6] |= uint64_t(1) << (hash & 63);
+    indexTokenBits();
 
     std::set<std::string> globallyExcepted;
     for (uint32_t id = 0; id < m_hiding.size(); ++id) {
@@ -408,6 +405,14 @@ void FilterSet::finish()
                 for (const std::string &domain : m_hiding[id].domains.included)
                     m_genericExceptionDomains.insert(domain);
     m_genericStyleSheet = styleSheet(generic);
+}
+
+void FilterSet::indexTokenBits()
+{
+    m_tokenBits.assign(kTokenBits / 64, 0);
+    for (const RuleIndex *index : {&m_blocking, &m_exceptions, &m_pageExceptions})
+        for (const auto &[hash, bucket] : index->byToken)
+            m_tokenBits[(hash & (kTokenBits - 1)) >> 6] |= uint64_t(1) << (hash & 63);
 }
 
 bool FilterSet::ruleMatches(const NetworkRule &rule, const Request &request)

@@ -1,6 +1,7 @@
 #include "appfixture.h"
 
 #include "adblock/filterlists.h"
+#include "adblock/filtersources.h"
 #include "app/listfile.h"
 #include "app/textcodec.h"
 #include "navigation/addressbar.h"
@@ -41,11 +42,13 @@ AppFixture::AppFixture(const QByteArray &configIni, EngineFactory *engine)
 {
     if (!configIni.isNull())
         writeFile(path(QStringLiteral("Config.ini")), configIni);
+    // The ad filter's lists are the filter tests' business: with the scripted engine none is
+    // loaded; with the real one, the program's own (SABLIX_FILTER_LISTS moves them).
+    FilterLists::defaultSources() = engine ? std::function<QStringList()>(&FilterSources::all)
+                                           : std::function<QStringList()>([] { return QStringList(); });
     program = std::make_unique<Program>(folder(), engine ? engine : &this->engine);
     main = program->mainForm();
     pages = program->pages();
-    // The ad filter's lists are the filter tests' business; elsewhere none is loaded.
-    program->filterLists()->setSources([] { return QStringList(); });
 }
 
 AppFixture::AppFixture(const QList<QPair<QString, QByteArray>> &files, const QByteArray &configIni)
@@ -56,10 +59,10 @@ AppFixture::AppFixture(const QList<QPair<QString, QByteArray>> &files, const QBy
     }
     if (!configIni.isNull())
         writeFile(path(QStringLiteral("Config.ini")), configIni);
+    FilterLists::defaultSources() = [] { return QStringList(); };
     program = std::make_unique<Program>(folder(), &engine);
     main = program->mainForm();
     pages = program->pages();
-    program->filterLists()->setSources([] { return QStringList(); });
 }
 
 AppFixture::~AppFixture()
