@@ -106,10 +106,10 @@ private slots:
             TEmbeddedWB *page = open(url("/first.html"));
             QVERIFY2(page, start);
             // The page and its other resources have loaded, its hiding sheet was in place.
-            waitFor([&] { return app->pages->page(0)->title.startsWith(QLatin1String("box ")); });
-            QCOMPARE(app->pages->page(0)->title, QStringLiteral("box none"));
+            QVERIFY2(waitFor([&] { return app->pages->page(0)->title.startsWith(QLatin1String("box ")); }), start);
             QVERIFY2(waitFor([&] { return requested("/pictures/ok.png"); }), start);
             QVERIFY2(!requested("/banner-ad.png"), start);
+            QCOMPARE(app->pages->page(0)->title, QStringLiteral("box none"));
             // The first start left the compiled lists behind for the next.
             QVERIFY(waitFor([] { return QFileInfo::exists(FilterCache::defaultPath()); }));
             app.reset();
