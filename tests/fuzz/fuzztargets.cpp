@@ -94,7 +94,11 @@ void instance(const QByteArray &input)
     const QByteArray framed = InstanceProtocol::frame(text);
     const InstanceProtocol::Unframed back = InstanceProtocol::unframe(framed);
     FUZZ_REQUIRE(back.status == InstanceProtocol::Unframed::Message && back.used == framed.size());
-    FUZZ_REQUIRE(back.text == QString::fromUtf8(text.left(InstanceProtocol::kMaxChars).toUtf8()));
+    // Cut to 255 characters, less half a surrogate pair the cut would leave at the end.
+    QString expected = text.left(InstanceProtocol::kMaxChars);
+    if (!expected.isEmpty() && expected.back().isHighSurrogate())
+        expected.chop(1);
+    FUZZ_REQUIRE(back.text == expected);
 }
 
 // A filter list of any text: added, indexed and asked without fault; the style sheet that
