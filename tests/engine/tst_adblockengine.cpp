@@ -62,6 +62,9 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_lists.isValid());
+        // The program's own lists (SABLIX_FILTER_LISTS moves them), loaded as it starts.
+        FilterLists::defaultSources() = &FilterSources::all;
+        AppFixture::s_filterListsChosen = true;
         server.setPage("/ads.html", "<html><head><title>Ads</title></head><body>"
                                     "<img id=ad src='/banner/ad.png'><img id=ok src='/pictures/ok.png'>"
                                     "<script src='/tracker.js'></script>"

@@ -1,7 +1,6 @@
 #include "appfixture.h"
 
 #include "adblock/filterlists.h"
-#include "adblock/filtersources.h"
 #include "app/listfile.h"
 #include "app/textcodec.h"
 #include "navigation/addressbar.h"
@@ -38,14 +37,16 @@ void writeFile(const QString &path, const QByteArray &bytes)
         file.write(bytes);
 }
 
+bool AppFixture::s_filterListsChosen = false;
+
 AppFixture::AppFixture(const QByteArray &configIni, EngineFactory *engine)
 {
     if (!configIni.isNull())
         writeFile(path(QStringLiteral("Config.ini")), configIni);
-    // The ad filter's lists are the filter tests' business: with the scripted engine none is
-    // loaded; with the real one, the program's own (SABLIX_FILTER_LISTS moves them).
-    FilterLists::defaultSources() = engine ? std::function<QStringList()>(&FilterSources::all)
-                                           : std::function<QStringList()>([] { return QStringList(); });
+    // The ad filter's lists are the filter tests' business (they choose them first, with
+    // FilterLists::defaultSources); elsewhere none is loaded.
+    if (!s_filterListsChosen)
+        FilterLists::defaultSources() = [] { return QStringList(); };
     program = std::make_unique<Program>(folder(), engine ? engine : &this->engine);
     main = program->mainForm();
     pages = program->pages();
@@ -59,7 +60,8 @@ AppFixture::AppFixture(const QList<QPair<QString, QByteArray>> &files, const QBy
     }
     if (!configIni.isNull())
         writeFile(path(QStringLiteral("Config.ini")), configIni);
-    FilterLists::defaultSources() = [] { return QStringList(); };
+    if (!s_filterListsChosen)
+        FilterLists::defaultSources() = [] { return QStringList(); };
     program = std::make_unique<Program>(folder(), &engine);
     main = program->mainForm();
     pages = program->pages();
