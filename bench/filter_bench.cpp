@@ -114,15 +114,23 @@ int main(int argc, char *argv[])
     // an address with a 4 000-character query.
     FilterSet hostile;
     hostile.addLine("/[a-z0-9]*[a-z0-9]*[a-z0-9]*[a-z0-9]*[=]zz/");
-    hostile.addLine("/q=[a-z0-9]*a[a-z0-9]*=zz/");
     hostile.finish();
-    const std::string longUrl = "https://x.test/search?q=" + std::string(4000, 'a') + "&x=1";
-    std::vector<double> hostileMs;
-    for (int i = 0; i < 20; ++i) {
-        start = Clock::now();
-        hostile.decide(longUrl, "https://p.test/", RequestType::Script);
-        hostileMs.push_back(ms(Clock::now() - start));
-    }
+    FilterSet limited;
+    limited.addLine("/[a-z0-9]+a[a-z0-9]*[=][z]/");
+    limited.finish();
+    // The "z" makes the expressions try; without one they fail at once.
+    const std::string longUrl = "https://x.test/search?q=" + std::string(4000, 'a') + "z&x=1";
+    auto timed = [&](const FilterSet &rules) {
+        std::vector<double> times;
+        for (int i = 0; i < 20; ++i) {
+            const auto begin = Clock::now();
+            rules.decide(longUrl, "https://p.test/", RequestType::Script);
+            times.push_back(ms(Clock::now() - begin));
+        }
+        return percentile(times, 0.5);
+    };
+    const double hostileMs = timed(hostile);
+    const double limitedMs = timed(limited);
 
     std::vector<double> matchNs;
     size_t blocked = 0;
@@ -153,7 +161,8 @@ int main(int argc, char *argv[])
     std::printf("%-34s %12.2f\n", "match median us", percentile(matchNs, 0.5) / 1000.0);
     std::printf("%-34s %12.2f\n", "match p99 us", percentile(matchNs, 0.99) / 1000.0);
     std::printf("%-34s %12.2f\n", "match max us", percentile(matchNs, 1.0) / 1000.0);
-    std::printf("%-34s %12.3f\n", "hostile regex, 4000-char query, ms", percentile(hostileMs, 0.5));
-    std::printf("%-34s %12zu\n", "hostile regex rules refused", hostile.counts().skipped);
+    std::printf("%-34s %12.3f\n", "adjacent-repetition regex, ms", hostileMs);
+    std::printf("%-34s %12zu\n", "  (refused when read)", hostile.counts().skipped);
+    std::printf("%-34s %12.3f\n", "regex stopped by the limit, ms", limitedMs);
     return 0;
 }
