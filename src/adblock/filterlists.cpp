@@ -278,8 +278,9 @@ bool FilterLists::setSiteExcepted(const QUrl &page, bool excepted)
     return true;
 }
 
-void FilterLists::refreshSubscriptions()
+int FilterLists::refreshSubscriptions()
 {
+    int asked = 0;
     const QStringList addresses = ListFile::load(FilterSources::subscriptionsFile()).value_or(QStringList());
     const QDateTime stale = QDateTime::currentDateTime().addDays(-kRefreshDays);
     for (const QString &line : addresses) {
@@ -298,6 +299,7 @@ void FilterLists::refreshSubscriptions()
         request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
         request.setTransferTimeout(60000);
         QNetworkReply *reply = m_network->get(request);
+        ++asked;
         // A list larger than any real one is refused as it arrives, not read into memory.
         connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64 total) {
             if (received > kMaxSubscriptionBytes || total > kMaxSubscriptionBytes)
@@ -316,4 +318,5 @@ void FilterLists::refreshSubscriptions()
                 reload();
         });
     }
+    return asked;
 }

@@ -63,8 +63,8 @@ public:
     // A fetched list is kept only when this holds: a list's header, not too large, rules in it.
     static bool subscriptionParses(const QByteArray &text);
     // Fetches the subscribed lists whose copies are missing or older than kRefreshDays, in
-    // the background; each one that arrives brings a new load.
-    void refreshSubscriptions();
+    // the background; each one that arrives brings a new load. Returns how many were asked for.
+    int refreshSubscriptions();
 
 signals:
     // The set in use holds every change asked for so far.

@@ -3,8 +3,10 @@
 #include "adblock/filterset.h"
 #include "adblock/filtersources.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -212,6 +214,18 @@ private slots:
         clock.start();
         QVERIFY(!lists.blocksRequest(QUrl(QStringLiteral("https://ads.test/")), {}, {}, ContentFilter::Resource::Image));
         QVERIFY(clock.elapsed() < 1000);
+    }
+
+    // Lists come over https only; the others are not even asked for.
+    void subscriptionsAreFetchedOverHttpsOnly()
+    {
+        const QString file = FilterSources::subscriptionsFile();
+        QDir().mkpath(QFileInfo(file).absolutePath());
+        QVERIFY(write(file, "http://127.0.0.1:1/list.txt\r\nftp://127.0.0.1:1/list.txt\r\n"
+                            "https://127.0.0.1:1/list.txt\r\nhttps:///nohost.txt\r\n"));
+        FilterLists lists;
+        lists.setSources([] { return QStringList(); });
+        QCOMPARE(lists.refreshSubscriptions(), 1);
     }
 
     void aSubscriptionIsKeptOnlyWhenItParses()
