@@ -1,5 +1,6 @@
 #include "fuzztargets.h"
 
+#include "adblock/filtercache.h"
 #include "adblock/filterset.h"
 #include "app/inidocument.h"
 #include "app/instanceprotocol.h"
@@ -101,18 +102,29 @@ void instance(const QByteArray &input)
     FUZZ_REQUIRE(back.text == expected);
 }
 
-// A filter list of any text: added, indexed and asked without fault; the style sheet that
-// hides holds only its own rules: no brace or comment of a selector opens or closes one.
+// A filter list of any text: added, indexed and asked without fault, and the same after the
+// compiled cache; the style sheet that hides holds only its own rules: no brace or comment
+// of a selector opens or closes one.
 void filters(const QByteArray &input)
 {
     FilterSet set;
     set.addList(std::string_view(input.constData(), size_t(input.size())));
     set.finish();
+    // Kept in the cache and read back, the set decides the same; the bytes themselves, read
+    // as a cache, are refused or read without fault.
+    const std::shared_ptr<FilterSet> back = FilterCache::decode(FilterCache::encode(set));
+    FUZZ_REQUIRE(back);
+    FilterCache::decode(input);
     for (const char *url : {"http://ads.example.com/banner.gif?x=1", "https://example.org/", "http://a.b/c/d.js"}) {
-        set.decide(url, "https://example.org/page.html", RequestType::Script, "https://example.org/");
+        const FilterSet::Decision a = set.decide(url, "https://example.org/page.html", RequestType::Script,
+                                                 "https://example.org/");
+        const FilterSet::Decision b = back->decide(url, "https://example.org/page.html", RequestType::Script,
+                                                   "https://example.org/");
+        FUZZ_REQUIRE(a.block == b.block && (a.rule ? a.rule->text : "") == (b.rule ? b.rule->text : ""));
         set.decide(url, "", RequestType::Document);
     }
     const std::string sheet = set.hidingStyleSheet("https://example.org/page.html");
+    FUZZ_REQUIRE(back->hidingStyleSheet("https://example.org/page.html") == sheet);
     const std::string body = "{display:none!important}";
     size_t rules = 0;
     for (size_t at = sheet.find(body); at != std::string::npos; at = sheet.find(body, at + 1))
