@@ -179,16 +179,16 @@ void FilterLists::startLoad()
             shared->loading = false;
         }
         shared->ready.notify_all();
-        // Kept for the next start once it is in use; a cache that cannot be written only
-        // costs the next start its speed.
-        if (!fromCache && !cachePath.isEmpty())
-            FilterCache::save(cachePath, key, *done);
         QMetaObject::invokeMethod(
             QCoreApplication::instance(), [self, done, unreadable] {
                 if (self)
                     self->finishLoad(done, unreadable);
             },
             Qt::QueuedConnection);
+        // Kept for the next start once it is in use; a cache that cannot be written only
+        // costs the next start its speed.
+        if (!fromCache && !cachePath.isEmpty())
+            FilterCache::save(cachePath, key, *done);
     });
     connect(worker, &QThread::finished, worker, &QObject::deleteLater);
     // Pages may be waiting for it.
