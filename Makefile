@@ -3,7 +3,7 @@
 
 # Every Debian package the project needs, for building, running and testing.
 PACKAGES := cmake ninja-build g++ make pkg-config \
-            qt6-base-dev qt6-declarative-dev qt6-webengine-dev qt6-translations-l10n libxcb1-dev libpsl-dev libglib2.0-dev \
+            qt6-base-dev qt6-declarative-dev qt6-webengine-dev qt6-translations-l10n libxcb1-dev libpsl-dev libglib2.0-dev libpcre2-dev \
             webext-ublock-origin-chromium \
             fonts-noto-cjk libgl1-mesa-dri \
             xvfb xauth xdotool x11-utils imagemagick python3 openssl
@@ -35,11 +35,21 @@ test: build
 bench: build
 	cd $(BUILD) && ctest --output-on-failure --verbose --label-regex bench
 
-# Each fuzz target for FUZZ_RUNS inputs (a million by default) over its corpus.
+# Each fuzz target guided by coverage (libFuzzer, ASan, UBSan) for FUZZ_SECONDS when clang
+# can build it; otherwise the seeded random driver, FUZZ_RUNS inputs (a million) each.
+FUZZ_SECONDS ?= 600
 fuzz: build
-	@for target in ini list address instance filters; do \
-	  $(BUILD)/bin/sablix-fuzz $$target $(FUZZ_RUNS) $${FUZZ_SEED:-1} tests/fuzz/corpus/$$target tests/fuzz/regressions/$$target || exit 1; \
-	done
+	@if command -v clang++ >/dev/null 2>&1 && echo 'extern "C" int LLVMFuzzerTestOneInput(const char *, unsigned long) { return 0; }' | \
+	    clang++ -x c++ -fsanitize=fuzzer - -o /dev/null 2>/dev/null; then \
+	  { test -f build-fuzz/build.ninja || cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DSABLIX_LIBFUZZER=ON; } && \
+	  cmake --build build-fuzz -j $(JOBS) --target sablix-libfuzzer && \
+	  tests/fuzz/libfuzzer.sh build-fuzz/bin/sablix-libfuzzer $(FUZZ_SECONDS); \
+	else \
+	  echo "clang with libFuzzer not found: the seeded random driver runs instead"; \
+	  for target in ini list address instance filters; do \
+	    $(BUILD)/bin/sablix-fuzz $$target $(FUZZ_RUNS) $${FUZZ_SEED:-1} tests/fuzz/corpus/$$target tests/fuzz/regressions/$$target || exit 1; \
+	  done; \
+	fi
 
 # The reliability figures: fuzzing, the kill -9 soak, the sandbox, the socket under load
 # (SOAK_RUNS, FUZZ_RUNS), and the sanitizers' unit suite when `make test SANITIZE=1` ran.

@@ -1,6 +1,7 @@
 #include "filterlists.h"
 
 #include "../app/listfile.h"
+#include "filtercache.h"
 #include "filtersources.h"
 #include "registrabledomain.h"
 #include "rulesfile.h"
@@ -66,7 +67,8 @@ bool webPage(const QUrl &url)
 } // namespace
 
 FilterLists::FilterLists(QObject *parent)
-    : QObject(parent), m_sources(&FilterSources::all), m_watcher(new QFileSystemWatcher(this))
+    : QObject(parent), m_sources(defaultSources()), m_cachePath(FilterCache::defaultPath()),
+      m_watcher(new QFileSystemWatcher(this))
 {
     connect(m_watcher, &QFileSystemWatcher::fileChanged, this, [this] {
         watchUserRules();
@@ -82,7 +84,19 @@ FilterLists::FilterLists(QObject *parent)
     watchUserRules();
 }
 
-FilterLists::~FilterLists() = default;
+std::function<QStringList()> &FilterLists::defaultSources()
+{
+    static std::function<QStringList()> sources = &FilterSources::all;
+    return sources;
+}
+
+FilterLists::~FilterLists()
+{
+    // Whatever still waits for a first set stops waiting (and blocks).
+    const std::lock_guard<std::mutex> lock(m_shared->mutex);
+    m_shared->closing = true;
+    m_shared->ready.notify_all();
+}
 
 void FilterLists::watchUserRules()
 {
@@ -100,8 +114,19 @@ void FilterLists::watchUserRules()
 
 std::shared_ptr<const FilterSet> FilterLists::current() const
 {
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    return m_set;
+    const std::lock_guard<std::mutex> lock(m_shared->mutex);
+    return m_shared->set;
+}
+
+std::shared_ptr<const FilterSet> FilterLists::answeringSet() const
+{
+    const std::shared_ptr<Shared> shared = m_shared;
+    std::unique_lock<std::mutex> lock(shared->mutex);
+    // The loading thread hands the set over itself: waiting here needs no other thread
+    // than that one, whichever thread the engine asks on.
+    shared->ready.wait_for(lock, std::chrono::milliseconds(kFirstSetWaitMs),
+                           [&] { return shared->set || !shared->loading || shared->closing; });
+    return shared->set;
 }
 
 void FilterLists::reload()
@@ -119,40 +144,60 @@ void FilterLists::startLoad()
     m_loadAgain = false;
     const QStringList files = m_sources();
     const QString userRules = FilterSources::userRules();
+    const QString cachePath = m_cachePath;
+    const std::shared_ptr<Shared> shared = m_shared;
+    {
+        const std::lock_guard<std::mutex> lock(shared->mutex);
+        shared->loading = true;
+    }
     QPointer<FilterLists> self = this;
-    QThread *worker = QThread::create([self, files, userRules] {
-        auto set = std::make_shared<FilterSet>();
+    QThread *worker = QThread::create([self, shared, files, userRules, cachePath] {
         QStringList unreadable;
         for (const QString &path : files) {
-            QFile file(path);
-            if (!file.open(QIODevice::ReadOnly)) {
-                // The user's own file need not exist.
-                if (path != userRules || QFileInfo::exists(path))
-                    unreadable << path;
-                continue;
-            }
-            const QByteArray text = file.readAll();
-            set->addList(std::string_view(text.constData(), size_t(text.size())));
+            // The user's own file need not exist.
+            if (!QFileInfo(path).isReadable() && (path != userRules || QFileInfo::exists(path)))
+                unreadable << path;
         }
-        set->finish();
+        const QByteArray key = FilterCache::sourcesKey(files, userRules);
+        std::shared_ptr<FilterSet> set = cachePath.isEmpty() ? nullptr : FilterCache::load(cachePath, key);
+        const bool fromCache = set != nullptr;
+        if (!set) {
+            set = std::make_shared<FilterSet>();
+            for (const QString &path : files) {
+                QFile file(path);
+                if (!file.open(QIODevice::ReadOnly))
+                    continue;
+                const QByteArray text = file.readAll();
+                set->addList(std::string_view(text.constData(), size_t(text.size())));
+            }
+            set->finish();
+        }
         std::shared_ptr<const FilterSet> done = std::move(set);
+        {
+            // In use from here on, also by requests that waited for it.
+            const std::lock_guard<std::mutex> lock(shared->mutex);
+            shared->set = done;
+            shared->loading = false;
+        }
+        shared->ready.notify_all();
         QMetaObject::invokeMethod(
             QCoreApplication::instance(), [self, done, unreadable] {
                 if (self)
                     self->finishLoad(done, unreadable);
             },
             Qt::QueuedConnection);
+        // Kept for the next start once it is in use; a cache that cannot be written only
+        // costs the next start its speed.
+        if (!fromCache && !cachePath.isEmpty())
+            FilterCache::save(cachePath, key, *done);
     });
     connect(worker, &QThread::finished, worker, &QObject::deleteLater);
-    worker->start(QThread::LowPriority);
+    // Pages may be waiting for it.
+    worker->start();
 }
 
 void FilterLists::finishLoad(std::shared_ptr<const FilterSet> set, const QStringList &unreadable)
 {
-    {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        m_set = set;
-    }
     m_loading = false;
     for (const QString &path : unreadable) {
         if (m_reported.contains(path))
@@ -160,18 +205,26 @@ void FilterLists::finishLoad(std::shared_ptr<const FilterSet> set, const QString
         m_reported << path;
         emit problem(QStringLiteral("广告过滤列表无法读取，未使用: ") + path);
     }
-    emit loaded(set->counts());
-    if (m_loadAgain)
+    // A change asked for while this load ran is not in it: "loaded" waits for the load
+    // that has it.
+    if (m_loadAgain) {
         startLoad();
+        return;
+    }
+    emit loaded(set->counts());
 }
 
 bool FilterLists::blocksRequest(const QUrl &url, const QUrl &source, const QUrl &topLevel, Resource type) const
 {
     if (!m_enabled.load() || !webPage(url))
         return false;
-    const std::shared_ptr<const FilterSet> set = current();
-    if (!set)
-        return false;
+    const std::shared_ptr<const FilterSet> set = answeringSet();
+    if (!set) {
+        // No list was ever asked for (nothing to wait for), or none came in time: only
+        // the latter blocks, so that nothing passes unfiltered.
+        const std::lock_guard<std::mutex> lock(m_shared->mutex);
+        return m_shared->loading || m_shared->closing;
+    }
     return set->decide(encoded(url), encoded(source), requestTypeOf(type), encoded(topLevel)).block;
 }
 
@@ -179,7 +232,7 @@ QString FilterLists::hidingStyleSheet(const QUrl &page) const
 {
     if (!m_enabled.load() || !webPage(page))
         return {};
-    const std::shared_ptr<const FilterSet> set = current();
+    const std::shared_ptr<const FilterSet> set = answeringSet();
     if (!set)
         return {};
     return QString::fromStdString(set->hidingStyleSheet(encoded(page)));
@@ -191,6 +244,16 @@ QString FilterLists::siteRule(const QUrl &page)
         return {};
     const std::string site = RegistrableDomain::of(page.host().toLower().toStdString());
     return QStringLiteral("@@||") + QString::fromStdString(site) + QStringLiteral("^$document");
+}
+
+bool FilterLists::subscriptionParses(const QByteArray &text)
+{
+    // Only what reads as a list replaces a copy: its header, within the size, and rules in it.
+    if (text.size() > kMaxSubscriptionBytes || (!text.startsWith("[Adblock") && !text.startsWith("!")))
+        return false;
+    FilterSet set;
+    const FilterSet::Counts counts = set.addList(std::string_view(text.constData(), size_t(text.size())));
+    return counts.network + counts.hiding > 0;
 }
 
 bool FilterLists::siteExcepted(const QUrl &page) const
@@ -216,13 +279,15 @@ bool FilterLists::setSiteExcepted(const QUrl &page, bool excepted)
     return true;
 }
 
-void FilterLists::refreshSubscriptions()
+int FilterLists::refreshSubscriptions()
 {
+    int asked = 0;
     const QStringList addresses = ListFile::load(FilterSources::subscriptionsFile()).value_or(QStringList());
     const QDateTime stale = QDateTime::currentDateTime().addDays(-kRefreshDays);
     for (const QString &line : addresses) {
         const QUrl address(line.trimmed());
-        if (!address.isValid() || (address.scheme() != QLatin1String("http") && address.scheme() != QLatin1String("https")))
+        // Over https only: a list decides what every page loads, it must come unaltered.
+        if (!address.isValid() || address.scheme() != QLatin1String("https") || address.host().isEmpty())
             continue;
         const QString copy = FilterSources::subscriptionCopy(line);
         const QFileInfo info(copy);
@@ -231,16 +296,22 @@ void FilterLists::refreshSubscriptions()
         if (!m_network)
             m_network = new QNetworkAccessManager(this);
         QNetworkRequest request(address);
+        // Redirects stay on https too.
         request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
         request.setTransferTimeout(60000);
         QNetworkReply *reply = m_network->get(request);
+        ++asked;
+        // A list larger than any real one is refused as it arrives, not read into memory.
+        connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64 total) {
+            if (received > kMaxSubscriptionBytes || total > kMaxSubscriptionBytes)
+                reply->abort();
+        });
         connect(reply, &QNetworkReply::finished, this, [this, reply, copy] {
             reply->deleteLater();
-            if (reply->error() != QNetworkReply::NoError)
-                return; // offline: the copy kept (or the packaged lists) stand
-            const QByteArray text = reply->readAll();
-            // Only what looks like a list replaces a copy.
-            if (!text.startsWith("[Adblock") && !text.startsWith("!"))
+            if (reply->error() != QNetworkReply::NoError || reply->url().scheme() != QLatin1String("https"))
+                return; // offline or refused: the copy kept (or the packaged lists) stand
+            const QByteArray text = reply->read(kMaxSubscriptionBytes + 1);
+            if (!subscriptionParses(text))
                 return;
             QDir().mkpath(QFileInfo(copy).absolutePath());
             QSaveFile out(copy);
@@ -248,4 +319,5 @@ void FilterLists::refreshSubscriptions()
                 reload();
         });
     }
+    return asked;
 }

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <atomic>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 
@@ -15,9 +16,11 @@ class QNetworkAccessManager;
 
 // The ad filter of the running program: the lists (packaged, subscribed, the user's own)
 // compiled into one set off the interface thread and swapped in whole; the engine asks it
-// about every request and every page's hiding style sheet. A list that cannot be read is
-// left out and said once in the status line. The user's rules are read again whenever
-// their file changes; sites the user does not want filtered are rules there as well.
+// about every request and every page's hiding style sheet. Until the first set is in, a
+// question waits for it (bounded): nothing passes unfiltered. The set is kept compiled in
+// a cache between runs. A list that cannot be read is left out and said once in the status
+// line. The user's rules are read again whenever their file changes; sites the user does
+// not want filtered are rules there as well.
 class FilterLists : public QObject, public ContentFilter
 {
     Q_OBJECT
@@ -25,14 +28,24 @@ class FilterLists : public QObject, public ContentFilter
 public:
     // How often a subscribed list is fetched again.
     static constexpr qint64 kRefreshDays = 4;
+    // The largest subscribed list taken (the largest real ones are a few MiB).
+    static constexpr qint64 kMaxSubscriptionBytes = 16 * 1024 * 1024;
 
     explicit FilterLists(QObject *parent = nullptr);
     ~FilterLists() override;
 
+    // The longest a request waits for the first set; past it, the request is blocked.
+    static constexpr int kFirstSetWaitMs = 10000;
+
     // Loads the lists in the background; a load asked for while one runs follows it.
     void reload();
+    // Where the compiled lists are kept (FilterCache::defaultPath() unless tests say).
+    void setCachePath(const QString &path) { m_cachePath = path; }
     // The files a load reads; tests and the tool name their own.
     void setSources(std::function<QStringList()> sources) { m_sources = std::move(sources); }
+    // The files of every FilterLists made from now on (the program loads at once as it
+    // starts: tests choose before); FilterSources::all unless set.
+    static std::function<QStringList()> &defaultSources();
 
     void setEnabled(bool enabled) { m_enabled.store(enabled); }
     bool isEnabled() const { return m_enabled.load(); }
@@ -47,11 +60,14 @@ public:
     bool setSiteExcepted(const QUrl &page, bool excepted);
     static QString siteRule(const QUrl &page);
 
+    // A fetched list is kept only when this holds: a list's header, not too large, rules in it.
+    static bool subscriptionParses(const QByteArray &text);
     // Fetches the subscribed lists whose copies are missing or older than kRefreshDays, in
-    // the background; each one that arrives brings a new load.
-    void refreshSubscriptions();
+    // the background; each one that arrives brings a new load. Returns how many were asked for.
+    int refreshSubscriptions();
 
 signals:
+    // The set in use holds every change asked for so far.
     void loaded(const FilterSet::Counts &counts);
     // Something the user should know, in one line (a list that cannot be read).
     void problem(const QString &text);
@@ -61,10 +77,23 @@ private:
     void finishLoad(std::shared_ptr<const FilterSet> set, const QStringList &unreadable);
     void watchUserRules();
 
+    // What the loading thread and the engine's threads share; it outlives this object while
+    // a load runs.
+    struct Shared
+    {
+        std::mutex mutex;
+        std::condition_variable ready;
+        std::shared_ptr<const FilterSet> set;
+        bool loading = false; // the first set is on its way
+        bool closing = false;
+    };
+    // The set to answer with; waits while the first one is on its way.
+    std::shared_ptr<const FilterSet> answeringSet() const;
+
     std::function<QStringList()> m_sources;
     std::atomic<bool> m_enabled{true};
-    mutable std::mutex m_mutex;
-    std::shared_ptr<const FilterSet> m_set;
+    std::shared_ptr<Shared> m_shared = std::make_shared<Shared>();
+    QString m_cachePath;
     bool m_loading = false;
     bool m_loadAgain = false;
     QStringList m_reported;

@@ -1,6 +1,6 @@
 #include "filterrule.h"
 
-#include <QRegularExpression>
+#include "filterregex.h"
 
 #include <algorithm>
 #include <array>
@@ -331,6 +331,24 @@ bool regexIsSafe(std::string_view pattern)
     bool escaped = false;
     bool inClass = false;
     int repetitions = 0;
+    // Two unbounded repetitions with nothing required between them ("a*b*", "x+.*")
+    // share one stretch of the address in every way there is to split it.
+    bool unboundedSeen = false;
+    int requiredSince = 0; // items since the last unbounded repetition that must be there
+    auto item = [&] { ++requiredSince; };
+    // A quantifier on the item just read; false when it makes the pattern unsafe.
+    auto quantified = [&](bool optional, bool unbounded) {
+        --requiredSince; // the item itself is counted again below when it must be there
+        if (unbounded) {
+            if (unboundedSeen && requiredSince <= 0)
+                return false;
+            unboundedSeen = true;
+            requiredSince = 0;
+        } else if (!optional) {
+            ++requiredSince;
+        }
+        return true;
+    };
     for (size_t i = 0; i < pattern.size(); ++i) {
         const char c = pattern[i];
         if (escaped) {
@@ -338,6 +356,7 @@ bool regexIsSafe(std::string_view pattern)
             if (c >= '1' && c <= '9')
                 return false;
             previousRisky = false;
+            item();
             continue;
         }
         if (c == '\\') {
@@ -346,6 +365,8 @@ bool regexIsSafe(std::string_view pattern)
         }
         if (inClass) {
             inClass = c != ']';
+            if (!inClass)
+                item();
             continue;
         }
         switch (c) {
@@ -359,6 +380,9 @@ bool regexIsSafe(std::string_view pattern)
                 return false;
             groups.push_back({});
             previousRisky = false;
+            // "(?:" and the like: the mark is the group's, not a quantifier.
+            if (i + 1 < pattern.size() && pattern[i + 1] == '?')
+                ++i;
             break;
         case ')': {
             if (groups.empty())
@@ -368,24 +392,54 @@ bool regexIsSafe(std::string_view pattern)
             if (risky && !groups.empty())
                 groups.back().risky = true;
             previousRisky = risky;
+            // The group as a whole is the item a quantifier after it repeats.
+            item();
             continue;
         }
         case '|':
             if (!groups.empty())
                 groups.back().risky = true;
             previousRisky = false;
+            // Another branch starts afresh.
+            unboundedSeen = false;
+            requiredSince = 0;
             break;
         case '*':
         case '+':
-        case '{':
-            if (previousRisky || ++repetitions > 4)
+        case '{': {
+            bool optional = c == '*';
+            bool unbounded = c != '{';
+            if (c == '{') {
+                const size_t close = pattern.find('}', i);
+                if (close == std::string_view::npos)
+                    return false;
+                const std::string_view bounds = pattern.substr(i + 1, close - i - 1);
+                optional = !bounds.empty() && bounds.front() == '0';
+                unbounded = !bounds.empty() && bounds.back() == ',';
+                i = close;
+            }
+            if (previousRisky || ++repetitions > 4 || !quantified(optional, unbounded))
                 return false;
             if (!groups.empty())
                 groups.back().risky = true;
             previousRisky = false;
+            // A lazy or possessive mark belongs to the quantifier.
+            if (i + 1 < pattern.size() && (pattern[i + 1] == '?' || pattern[i + 1] == '+'))
+                ++i;
+            break;
+        }
+        case '?':
+            if (!quantified(true, false))
+                return false;
+            previousRisky = false;
+            break;
+        case '^':
+        case '$':
+            previousRisky = false;
             break;
         default:
             previousRisky = false;
+            item();
             break;
         }
     }
@@ -521,12 +575,9 @@ ParsedLine parse(std::string_view raw)
         const std::string_view expression = body.substr(1, body.size() - 2);
         if (!regexIsSafe(expression))
             return unsupported("regular expression that could backtrack without bound");
-        auto regex = std::make_shared<QRegularExpression>(
-            QString::fromUtf8(expression.data(), qsizetype(expression.size())),
-            rule.matchCase ? QRegularExpression::NoPatternOption : QRegularExpression::CaseInsensitiveOption);
-        if (!regex->isValid())
+        std::shared_ptr<const FilterRegex> regex = FilterRegex::compile(expression, rule.matchCase);
+        if (!regex)
             return unsupported("invalid regular expression");
-        regex->optimize();
         rule.regex = std::make_unique<NetworkRule::Regex>(NetworkRule::Regex{std::move(regex), requiredLiteral(expression)});
     } else {
         if (body.substr(0, 2) == "||") {

@@ -7,7 +7,7 @@
 #include <unordered_set>
 #include <vector>
 
-class QRegularExpression;
+class FilterRegex;
 
 // What a request is, in the words of the filter lists' type options.
 enum class RequestType : uint8_t {
@@ -64,7 +64,7 @@ struct NetworkRule
 
     struct Regex
     {
-        std::shared_ptr<QRegularExpression> expression;
+        std::shared_ptr<const FilterRegex> expression;
         std::string literal; // lower-case text every address the expression matches holds
     };
 
@@ -118,7 +118,8 @@ constexpr size_t kMaxLineLength = 8192;
 ParsedLine parse(std::string_view line);
 
 // A regular expression rule is taken only when it cannot backtrack without bound: no back
-// references, no repeated group that itself repeats, bounded length.
+// references, no repeated group that itself repeats, no two unbounded repetitions in a row
+// (`[a-z]*[a-z]*` tries every way to split a run between them), bounded length.
 bool regexIsSafe(std::string_view pattern);
 
 // The longest run of plain characters a regular expression requires wherever it matches

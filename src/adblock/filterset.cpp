@@ -2,7 +2,7 @@
 
 #include "registrabledomain.h"
 
-#include <QRegularExpression>
+#include "filterregex.h"
 
 #include <algorithm>
 #include <cstring>
@@ -233,7 +233,6 @@ struct FilterSet::Request
     std::string pageHost;
     RequestType type = RequestType::Other;
     mutable int thirdParty = -1;
-    mutable QString text; // for regular expressions, made when first needed
 
     Request(std::string_view url, std::string_view pageUrl, RequestType requestType)
         : lower(lowered(url)), asIs(url), type(requestType)
@@ -376,10 +375,7 @@ void FilterSet::finish()
     indexRules(std::move(blocking), m_blocking);
     indexRules(std::move(exceptions), m_exceptions);
     indexRules(std::move(pageExceptions), m_pageExceptions);
-    m_tokenBits.assign(kTokenBits / 64, 0);
-    for (const RuleIndex *index : {&m_blocking, &m_exceptions, &m_pageExceptions})
-        for (const auto &[hash, bucket] : index->byToken)
-            m_tokenBits[(hash & (kTokenBits - 1)) >> 6] |= uint64_t(1) << (hash & 63);
+    indexTokenBits();
 
     std::set<std::string> globallyExcepted;
     for (uint32_t id = 0; id < m_hiding.size(); ++id) {
@@ -413,6 +409,14 @@ void FilterSet::finish()
     m_genericStyleSheet = styleSheet(generic);
 }
 
+void FilterSet::indexTokenBits()
+{
+    m_tokenBits.assign(kTokenBits / 64, 0);
+    for (const RuleIndex *index : {&m_blocking, &m_exceptions, &m_pageExceptions})
+        for (const auto &[hash, bucket] : index->byToken)
+            m_tokenBits[(hash & (kTokenBits - 1)) >> 6] |= uint64_t(1) << (hash & 63);
+}
+
 bool FilterSet::ruleMatches(const NetworkRule &rule, const Request &request)
 {
     // The cheap tests first; a regular expression is the dearest of all.
@@ -430,9 +434,7 @@ bool FilterSet::patternMatches(const NetworkRule &rule, const Request &request)
             return false;
         if (!rule.regex->literal.empty() && request.lower.find(rule.regex->literal) == std::string::npos)
             return false;
-        if (request.text.isEmpty())
-            request.text = QString::fromUtf8(request.asIs.data(), qsizetype(request.asIs.size()));
-        return rule.regex->expression->match(request.text).hasMatch();
+        return rule.regex->expression->matches(request.asIs);
     }
     const std::string_view url = rule.matchCase ? request.asIs : std::string_view(request.lower);
     const std::string_view pattern = rule.pattern;

@@ -56,6 +56,7 @@ public:
     std::string hidingStyleSheet(std::string_view pageUrl) const;
 
 private:
+    friend class FilterCache;
     struct Request;
     using Bucket = std::vector<uint32_t>;
     using Index = std::unordered_map<uint64_t, Bucket>;
@@ -75,6 +76,7 @@ private:
     const NetworkRule *firstMatch(const RuleIndex &index, const Request &request) const;
     const NetworkRule *pageException(const Request &page, bool NetworkRule::*what) const;
     void indexRules(std::vector<uint32_t> ids, RuleIndex &index);
+    void indexTokenBits();
 
     std::vector<NetworkRule> m_rules;
     std::vector<HidingRule> m_hiding;

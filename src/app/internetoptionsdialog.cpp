@@ -158,8 +158,8 @@ void InternetOptionsDialog::revokePermissions(const QList<QListWidgetItem *> &it
 void InternetOptionsDialog::addSubscription()
 {
     const QUrl address(m_newSubscription->text().trimmed(), QUrl::StrictMode);
-    if (!address.isValid() || (address.scheme() != QLatin1String("http") && address.scheme() != QLatin1String("https")) ||
-        address.host().isEmpty())
+    // Lists are fetched over https only.
+    if (!address.isValid() || address.scheme() != QLatin1String("https") || address.host().isEmpty())
         return;
     if (m_subscriptions->findItems(address.toString(), Qt::MatchExactly).isEmpty())
         m_subscriptions->addItem(address.toString());

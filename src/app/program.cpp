@@ -349,9 +349,10 @@ void Program::FormCreate()
     m_main->command(Command::NCleanOnExit)
         ->setChecked(m_config.readString(kRunData, QStringLiteral("CleanOnExit"), QStringLiteral("0")).trimmed() ==
                      QLatin1String("1"));
-    // Once the window is up: the lists load in the background, pages never wait for them.
+    // The lists load in the background from now on (from their compiled cache when it
+    // fits); a page's requests that come before they are in wait for them.
+    m_filterLists->reload();
     QTimer::singleShot(0, m_filterLists, [this] {
-        m_filterLists->reload();
         m_filterLists->refreshSubscriptions();
         m_addressBar->setMoreSuggestions(m_favorites->addresses());
     });

@@ -162,6 +162,29 @@ private slots:
         QVERIFY(set.decide("https://fine.test/a", "https://p.test/", RequestType::Script).block);
     }
 
+    // A hostile expression costs no time: the one with adjacent repetitions is refused when
+    // read, and one that gets through is matched under a work limit, whatever the address.
+    void hostileExpressionsCostNoTimeOnLongAddresses()
+    {
+        const std::string query = "https://x.test/search?q=" + std::string(4000, 'a');
+        FilterSet set;
+        set.addLine("/[a-z0-9]*[a-z0-9]*[a-z0-9]*[a-z0-9]*[=]zz/");
+        // Not refused, and without a bound on the whole match (over every place it starts
+        // at, as it has no fixed first character) it takes seconds.
+        set.addLine("/[a-z0-9]+a[a-z0-9]*[=][z]/");
+        set.addLine("/\\/search\\?q=a+$/");
+        set.finish();
+        QCOMPARE(set.counts().skipped, size_t(1));
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 0; i < 10; ++i)
+            // The "z" makes the expressions try (without one they fail at once).
+            QVERIFY(!set.decide(query + "z&x=1", "https://p.test/", RequestType::Script).block);
+        QVERIFY2(clock.elapsed() < 10 * 50, qPrintable(QString::number(clock.elapsed())));
+        // The limit does not stop a plain expression from matching a long address.
+        QVERIFY(set.decide(query, "https://p.test/", RequestType::Script).block);
+    }
+
     void safeRegularExpressions_data()
     {
         QTest::addColumn<QString>("pattern");
@@ -174,6 +197,14 @@ private slots:
         QTest::newRow("look-ahead") << "a(?=b)" << false;
         QTest::newRow("many repetitions") << "a.*b.*c.*d.*e.*f" << false;
         QTest::newRow("unbalanced") << "(a" << false;
+        QTest::newRow("adjacent unbounded") << "[a-z0-9]*[a-z0-9]*" << false;
+        QTest::newRow("adjacent through an optional item") << "a+b?.*" << false;
+        QTest::newRow("adjacent through a group") << "x.*(y+)z" << false;
+        QTest::newRow("adjacent counted") << "a{2,}\\d*" << false;
+        QTest::newRow("separated by a required item") << "^https?://[a-z]+\\.[a-z]+/" << true;
+        QTest::newRow("bounded beside unbounded") << "[0-9]{4}[a-z]+x" << true;
+        QTest::newRow("in other branches") << "(a*|b*)x" << true;
+        QTest::newRow("non-capturing group") << "(?:ads|track)\\d+/" << true;
     }
 
     void safeRegularExpressions()

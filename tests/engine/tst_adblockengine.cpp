@@ -1,4 +1,5 @@
 #include "adblock/adscrubber.h"
+#include "adblock/filtercache.h"
 #include "adblock/filterlists.h"
 #include "adblock/filtersources.h"
 #include "enginetest.h"
@@ -9,8 +10,8 @@
 #include <QTemporaryDir>
 
 // The ad filter and the ad walks in real pages: blocked requests never reach the server,
-// listed elements are never painted, an excepted site gets everything, and the walks hide
-// what they recognise after a page has loaded.
+// from the first page after start on, listed elements are never painted, an excepted site
+// gets everything, and the walks hide what they recognise after a page has loaded.
 class TestAdblockEngine : public EngineTest
 {
     Q_OBJECT
@@ -26,32 +27,56 @@ private:
         return false;
     }
 
-    // A program whose only list holds these rules, loaded.
+    // A program whose only list holds these rules, loaded from the start.
     bool withRules(const QByteArray &rules)
     {
-        const QString list = m_lists.filePath(QStringLiteral("list.txt"));
-        QFile file(list);
-        if (!file.open(QIODevice::WriteOnly) || file.write(rules) != rules.size())
-            return false;
-        file.close();
+        for (const auto &[name, text] : {std::pair{"easylist.txt", rules}, std::pair{"easyprivacy.txt", QByteArray()}}) {
+            QFile file(m_lists.filePath(QLatin1String(name)));
+            if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+                return false;
+        }
+        qputenv("SABLIX_FILTER_LISTS", m_lists.path().toLocal8Bit());
         makeProgram();
         FilterLists *lists = app->program->filterLists();
-        lists->setSources([list] { return QStringList{list, FilterSources::userRules()}; });
-        QSignalSpy loaded(lists, &FilterLists::loaded);
-        lists->reload();
-        return loaded.wait(10000);
+        return waitFor([lists] { return lists->current() != nullptr; });
+    }
+
+    // The packaged lists, whole, with these rules added: what a start loads.
+    bool packagedListsWith(const QByteArray &rules)
+    {
+        const QStringList packaged = FilterSources::packagedLists();
+        for (const QString &path : packaged) {
+            QFile in(path);
+            QFile out(m_lists.filePath(QFileInfo(path).fileName()));
+            if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly))
+                return false;
+            const QByteArray text = in.readAll() + "\n" + (path == packaged.first() ? rules : QByteArray());
+            if (out.write(text) != text.size())
+                return false;
+        }
+        qputenv("SABLIX_FILTER_LISTS", m_lists.path().toLocal8Bit());
+        return true;
     }
 
 private slots:
     void initTestCase()
     {
         QVERIFY(m_lists.isValid());
+        // The program's own lists (SABLIX_FILTER_LISTS moves them), loaded as it starts.
+        FilterLists::defaultSources() = &FilterSources::all;
+        AppFixture::s_filterListsChosen = true;
         server.setPage("/ads.html", "<html><head><title>Ads</title></head><body>"
                                     "<img id=ad src='/banner/ad.png'><img id=ok src='/pictures/ok.png'>"
                                     "<script src='/tracker.js'></script>"
                                     "<div class='adbox' id=box>ad</div>"
                                     "<script>var s = getComputedStyle(document.getElementById('box')).display;"
                                     "document.title = 'box ' + s;</script></body></html>");
+        server.setPage("/first.html", "<html><head><title>First</title></head><body>"
+                                      "<img id=ad src='/banner-ad.png'><img id=ok src='/pictures/ok.png'>"
+                                      "<div class='adbox' id=box>ad</div>"
+                                      "<script>var s = getComputedStyle(document.getElementById('box')).display;"
+                                      "document.title = 'box ' + s;</script></body></html>");
+        server.setPage("/banner-ad.png", "png", 0);
         server.setPage("/banner/ad.png", "png", 0);
         server.setPage("/pictures/ok.png", "png", 0);
         server.setPage("/tracker.js", "var tracked = 1;");
@@ -64,7 +89,35 @@ private slots:
                                      "<div id=plain>plain</div></body></html>");
     }
 
-    void cleanup() { app.reset(); }
+    void cleanup()
+    {
+        app.reset();
+        qunsetenv("SABLIX_FILTER_LISTS");
+    }
+
+    // The very first page of a start, asked for at once, loads without its ad: its requests
+    // wait for the lists (parsed from the text on the first start, from the compiled cache
+    // on the next), they do not pass unfiltered.
+    void theFirstPageAfterStartIsFiltered()
+    {
+        // The page's own hiding rule: the lists' generic sheet is not what is tested here.
+        QVERIFY(packagedListsWith("/banner-ad.png$image\n127.0.0.1##.adbox\n"));
+        QFile::remove(FilterCache::defaultPath());
+        for (const char *start : {"parsed", "from the cache"}) {
+            server.requests.clear();
+            makeProgram();
+            TEmbeddedWB *page = open(url("/first.html"));
+            QVERIFY2(page, start);
+            // The page and its other resources have loaded, its hiding sheet was in place.
+            QVERIFY2(waitFor([&] { return app->pages->page(0)->title.startsWith(QLatin1String("box ")); }), start);
+            QVERIFY2(waitFor([&] { return requested("/pictures/ok.png"); }), start);
+            QVERIFY2(!requested("/banner-ad.png"), start);
+            QCOMPARE(app->pages->page(0)->title, QStringLiteral("box none"));
+            // The first start left the compiled lists behind for the next.
+            QVERIFY(waitFor([] { return QFileInfo::exists(FilterCache::defaultPath()); }));
+            app.reset();
+        }
+    }
     void cleanupTestCase() { engine.shutdown(); }
 
     void blockedRequestsNeverLeaveAndListedElementsAreNeverPainted()

@@ -39,15 +39,19 @@ void writeFile(const QString &path, const QByteArray &bytes)
         file.write(bytes);
 }
 
+bool AppFixture::s_filterListsChosen = false;
+
 AppFixture::AppFixture(const QByteArray &configIni, EngineFactory *engine)
 {
     if (!configIni.isNull())
         writeFile(path(QStringLiteral("Config.ini")), configIni);
+    // The ad filter's lists are the filter tests' business (they choose them first, with
+    // FilterLists::defaultSources); elsewhere none is loaded.
+    if (!s_filterListsChosen)
+        FilterLists::defaultSources() = [] { return QStringList(); };
     program = std::make_unique<Program>(folder(), engine ? engine : &this->engine);
     main = program->mainForm();
     pages = program->pages();
-    // The ad filter's lists are the filter tests' business; elsewhere none is loaded.
-    program->filterLists()->setSources([] { return QStringList(); });
 }
 
 AppFixture::AppFixture(const QList<QPair<QString, QByteArray>> &files, const QByteArray &configIni)
@@ -58,10 +62,11 @@ AppFixture::AppFixture(const QList<QPair<QString, QByteArray>> &files, const QBy
     }
     if (!configIni.isNull())
         writeFile(path(QStringLiteral("Config.ini")), configIni);
+    if (!s_filterListsChosen)
+        FilterLists::defaultSources() = [] { return QStringList(); };
     program = std::make_unique<Program>(folder(), &engine);
     main = program->mainForm();
     pages = program->pages();
-    program->filterLists()->setSources([] { return QStringList(); });
 }
 
 AppFixture::~AppFixture()

@@ -55,6 +55,9 @@ public:
     QAction *item(const char *name) const;
     QString statusText(int panel) const;
 
+    // Set by the filter tests: the programs made from now on load the lists they chose.
+    static bool s_filterListsChosen;
+
     QString folder() const { return m_dir.path() + QLatin1Char('/'); }
     QString path(const QString &relative) const { return folder() + relative; }
     bool exists(const QString &relative) const;

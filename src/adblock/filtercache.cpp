@@ -1,0 +1,393 @@
+#include "filtercache.h"
+
+#include "filterregex.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include <cstring>
+
+#include <sys/stat.h>
+
+namespace {
+
+// Little-endian as the machine writes it: the file is a cache of this machine, and another
+// byte order fails the magic.
+class Writer
+{
+public:
+    QByteArray out;
+
+    template <typename T> void number(T value) { out.append(reinterpret_cast<const char *>(&value), sizeof value); }
+    void text(std::string_view value)
+    {
+        number(quint32(value.size()));
+        out.append(value.data(), qsizetype(value.size()));
+    }
+    void strings(const std::vector<std::string> &values)
+    {
+        number(quint32(values.size()));
+        for (const std::string &value : values)
+            text(value);
+    }
+};
+
+class Reader
+{
+public:
+    explicit Reader(QByteArrayView bytes) : m_at(bytes.data()), m_end(bytes.data() + bytes.size()) {}
+
+    bool failed = false;
+
+    template <typename T> T number()
+    {
+        T value{};
+        if (size_t(m_end - m_at) < sizeof value) {
+            failed = true;
+            return value;
+        }
+        std::memcpy(&value, m_at, sizeof value);
+        m_at += sizeof value;
+        return value;
+    }
+    std::string text()
+    {
+        const quint32 size = number<quint32>();
+        if (failed || size_t(m_end - m_at) < size) {
+            failed = true;
+            return {};
+        }
+        std::string value(m_at, size);
+        m_at += size;
+        return value;
+    }
+    // A count of items that each take at least `least` bytes: never more than the rest holds.
+    quint32 count(size_t least)
+    {
+        const quint32 n = number<quint32>();
+        if (failed || size_t(m_end - m_at) / least < n) {
+            failed = true;
+            return 0;
+        }
+        return n;
+    }
+    std::vector<std::string> strings()
+    {
+        std::vector<std::string> values(count(4));
+        for (std::string &value : values)
+            value = text();
+        return values;
+    }
+    bool atEnd() const { return m_at == m_end; }
+
+private:
+    const char *m_at;
+    const char *m_end;
+};
+
+void writeIds(Writer &w, const std::vector<uint32_t> &ids)
+{
+    w.number(quint32(ids.size()));
+    w.out.append(reinterpret_cast<const char *>(ids.data()), qsizetype(ids.size() * sizeof(uint32_t)));
+}
+
+// Ids that all name one of `limit` rules.
+bool readIds(Reader &r, std::vector<uint32_t> &ids, size_t limit)
+{
+    ids.resize(r.count(4));
+    for (uint32_t &id : ids) {
+        id = r.number<uint32_t>();
+        if (id >= limit)
+            return false;
+    }
+    return !r.failed;
+}
+
+template <typename Map> void writeNamedIds(Writer &w, const Map &map)
+{
+    w.number(quint32(map.size()));
+    for (const auto &[name, ids] : map) {
+        w.text(name);
+        writeIds(w, ids);
+    }
+}
+
+template <typename Map> bool readNamedIds(Reader &r, Map &map, size_t limit)
+{
+    const quint32 n = r.count(8);
+    map.reserve(n);
+    for (quint32 i = 0; i < n && !r.failed; ++i) {
+        std::string name = r.text();
+        if (!readIds(r, map[std::move(name)], limit))
+            return false;
+    }
+    return !r.failed;
+}
+
+enum NetworkFlags : quint16 {
+    Exception = 1 << 0,
+    Important = 1 << 1,
+    MatchCase = 1 << 2,
+    HostAnchor = 1 << 3,
+    StartAnchor = 1 << 4,
+    EndAnchor = 1 << 5,
+    WholeDocument = 1 << 6,
+    NoHiding = 1 << 7,
+    NoGenericHiding = 1 << 8,
+    BadFilter = 1 << 9,
+    HasRegex = 1 << 10,
+    HasDomains = 1 << 11,
+};
+
+constexpr size_t kHeaderSize = sizeof FilterCache::kMagic + 4 + 8 + 8;
+
+} // namespace
+
+QString FilterCache::defaultPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/sablix/filters.cache");
+}
+
+QByteArray FilterCache::sourcesKey(const QStringList &files, const QString &userRules)
+{
+    Writer key;
+    key.number(quint32(files.size()));
+    for (const QString &path : files) {
+        key.text(path.toStdString());
+        struct stat info{};
+        if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
+            key.number(qint64(-1));
+            continue;
+        }
+        key.number(qint64(info.st_size));
+        key.number(qint64(info.st_mtim.tv_sec));
+        key.number(qint64(info.st_mtim.tv_nsec));
+        key.number(quint64(info.st_ino));
+        key.number(quint64(info.st_dev));
+        // The user's rules are small and edited by hand, maybe twice within a clock tick.
+        if (path == userRules) {
+            QFile file(path);
+            const QByteArray text = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+            key.text(QCryptographicHash::hash(text, QCryptographicHash::Sha256).toStdString());
+        }
+    }
+    return key.out;
+}
+
+quint64 FilterCache::checksum(QByteArrayView bytes)
+{
+    // Eight bytes at a time: cheap beside reading the file, and any damage changes it.
+    quint64 hash = 0x9e3779b97f4a7c15ull ^ quint64(bytes.size());
+    const char *at = bytes.data();
+    qsizetype left = bytes.size();
+    auto mix = [&hash](quint64 word) {
+        hash ^= word;
+        hash *= 0xff51afd7ed558ccdull;
+        hash ^= hash >> 32;
+    };
+    for (; left >= 8; left -= 8, at += 8) {
+        quint64 word;
+        std::memcpy(&word, at, 8);
+        mix(word);
+    }
+    quint64 tail = 0;
+    std::memcpy(&tail, at, size_t(left));
+    mix(tail ^ (quint64(left) << 56));
+    hash ^= hash >> 29;
+    hash *= 0xc4ceb9fe1a85ec53ull;
+    return hash ^ (hash >> 32);
+}
+
+QByteArray FilterCache::encode(const FilterSet &set)
+{
+    Writer w;
+    w.out.reserve(16 << 20);
+    w.number(quint64(set.m_counts.network));
+    w.number(quint64(set.m_counts.hiding));
+    w.number(quint64(set.m_counts.skipped));
+    w.number(quint32(set.m_rules.size()));
+    for (const NetworkRule &rule : set.m_rules) {
+        quint16 flags = 0;
+        flags |= rule.exception ? Exception : 0;
+        flags |= rule.important ? Important : 0;
+        flags |= rule.matchCase ? MatchCase : 0;
+        flags |= rule.hostAnchor ? HostAnchor : 0;
+        flags |= rule.startAnchor ? StartAnchor : 0;
+        flags |= rule.endAnchor ? EndAnchor : 0;
+        flags |= rule.wholeDocument ? WholeDocument : 0;
+        flags |= rule.noHiding ? NoHiding : 0;
+        flags |= rule.noGenericHiding ? NoGenericHiding : 0;
+        flags |= rule.badFilter ? BadFilter : 0;
+        flags |= rule.regex ? HasRegex : 0;
+        flags |= rule.domains ? HasDomains : 0;
+        w.number(flags);
+        w.number(quint32(rule.types));
+        w.number(quint8(rule.party));
+        w.number(quint16(rule.hostLength));
+        w.text(rule.text);
+        w.text(rule.pattern);
+        if (rule.regex) {
+            w.text(rule.regex->expression->expression());
+            w.text(rule.regex->literal);
+        }
+        if (rule.domains) {
+            w.strings(rule.domains->included);
+            w.strings(rule.domains->excluded);
+        }
+    }
+    w.number(quint32(set.m_hiding.size()));
+    for (const HidingRule &rule : set.m_hiding) {
+        w.number(quint8(rule.exception));
+        w.text(rule.text);
+        w.text(rule.selector);
+        w.strings(rule.domains.included);
+        w.strings(rule.domains.excluded);
+    }
+    // What finish() made of them, so that a load does not index again.
+    for (const FilterSet::RuleIndex *index : {&set.m_blocking, &set.m_exceptions, &set.m_pageExceptions}) {
+        w.number(quint32(index->byToken.size()));
+        for (const auto &[hash, ids] : index->byToken) {
+            w.number(quint64(hash));
+            writeIds(w, ids);
+        }
+        writeIds(w, index->untokenized);
+        writeNamedIds(w, index->bySite);
+    }
+    writeIds(w, set.m_important);
+    writeIds(w, set.m_genericHiding);
+    writeNamedIds(w, set.m_hidingByDomain);
+    writeNamedIds(w, set.m_hidingExceptions);
+    w.text(set.m_genericStyleSheet);
+    w.number(quint32(set.m_genericExceptionDomains.size()));
+    for (const std::string &domain : set.m_genericExceptionDomains)
+        w.text(domain);
+    return w.out;
+}
+
+std::shared_ptr<FilterSet> FilterCache::decode(QByteArrayView bytes)
+{
+    Reader r(bytes);
+    auto set = std::make_shared<FilterSet>();
+    set->m_counts.network = r.number<quint64>();
+    set->m_counts.hiding = r.number<quint64>();
+    set->m_counts.skipped = r.number<quint64>();
+    set->m_rules.resize(r.count(17));
+    for (NetworkRule &rule : set->m_rules) {
+        const quint16 flags = r.number<quint16>();
+        rule.types = r.number<quint32>() & kAllTypes;
+        const quint8 party = r.number<quint8>();
+        if (party > quint8(NetworkRule::Party::FirstOnly))
+            return nullptr;
+        rule.party = NetworkRule::Party(party);
+        rule.hostLength = r.number<quint16>();
+        rule.exception = flags & Exception;
+        rule.important = flags & Important;
+        rule.matchCase = flags & MatchCase;
+        rule.hostAnchor = flags & HostAnchor;
+        rule.startAnchor = flags & StartAnchor;
+        rule.endAnchor = flags & EndAnchor;
+        rule.wholeDocument = flags & WholeDocument;
+        rule.noHiding = flags & NoHiding;
+        rule.noGenericHiding = flags & NoGenericHiding;
+        rule.badFilter = flags & BadFilter;
+        rule.text = r.text();
+        rule.pattern = r.text();
+        if (rule.hostLength > rule.pattern.size())
+            return nullptr;
+        if (flags & HasRegex) {
+            const std::string expression = r.text();
+            std::string literal = r.text();
+            std::shared_ptr<const FilterRegex> regex = FilterRegex::compile(expression, rule.matchCase);
+            if (r.failed || !regex)
+                return nullptr;
+            rule.regex = std::make_unique<NetworkRule::Regex>(NetworkRule::Regex{std::move(regex), std::move(literal)});
+        }
+        if (flags & HasDomains) {
+            rule.domains = std::make_unique<DomainList>();
+            rule.domains->included = r.strings();
+            rule.domains->excluded = r.strings();
+        }
+        if (r.failed)
+            return nullptr;
+    }
+    set->m_hiding.resize(r.count(17));
+    for (HidingRule &rule : set->m_hiding) {
+        rule.exception = r.number<quint8>() != 0;
+        rule.text = r.text();
+        rule.selector = r.text();
+        rule.domains.included = r.strings();
+        rule.domains.excluded = r.strings();
+        if (r.failed)
+            return nullptr;
+    }
+    const size_t rules = set->m_rules.size();
+    for (FilterSet::RuleIndex *index : {&set->m_blocking, &set->m_exceptions, &set->m_pageExceptions}) {
+        const quint32 n = r.count(12);
+        index->byToken.reserve(n);
+        for (quint32 i = 0; i < n && !r.failed; ++i) {
+            const quint64 hash = r.number<quint64>();
+            if (!readIds(r, index->byToken[hash], rules))
+                return nullptr;
+        }
+        if (!readIds(r, index->untokenized, rules) || !readNamedIds(r, index->bySite, rules))
+            return nullptr;
+    }
+    const size_t hiding = set->m_hiding.size();
+    if (!readIds(r, set->m_important, rules) || !readIds(r, set->m_genericHiding, hiding) ||
+        !readNamedIds(r, set->m_hidingByDomain, hiding) || !readNamedIds(r, set->m_hidingExceptions, hiding))
+        return nullptr;
+    set->m_genericStyleSheet = r.text();
+    const quint32 domains = r.count(4);
+    for (quint32 i = 0; i < domains && !r.failed; ++i)
+        set->m_genericExceptionDomains.insert(r.text());
+    if (r.failed || !r.atEnd())
+        return nullptr;
+    for (NetworkRule &rule : set->m_rules)
+        if (rule.domains)
+            rule.domains->index();
+    set->indexTokenBits();
+    set->m_finished = true;
+    return set;
+}
+
+std::shared_ptr<FilterSet> FilterCache::load(const QString &path, const QByteArray &key)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return nullptr;
+    const QByteArray bytes = file.readAll();
+    if (size_t(bytes.size()) < kHeaderSize || std::memcmp(bytes.constData(), kMagic, sizeof kMagic) != 0)
+        return nullptr;
+    Reader header(QByteArrayView(bytes).sliced(sizeof kMagic, kHeaderSize - sizeof kMagic));
+    const quint32 version = header.number<quint32>();
+    const quint64 size = header.number<quint64>();
+    const quint64 sum = header.number<quint64>();
+    const QByteArrayView body = QByteArrayView(bytes).sliced(qsizetype(kHeaderSize));
+    if (version != kVersion || size != quint64(body.size()) || sum != checksum(body))
+        return nullptr;
+    Reader r(body);
+    const std::string storedKey = r.text();
+    if (r.failed || storedKey != key.toStdString())
+        return nullptr;
+    return decode(body.sliced(qsizetype(4 + storedKey.size())));
+}
+
+bool FilterCache::save(const QString &path, const QByteArray &key, const FilterSet &set)
+{
+    Writer body;
+    body.text(key.toStdString());
+    body.out += encode(set);
+    Writer header;
+    header.out.append(kMagic, sizeof kMagic);
+    header.number(kVersion);
+    header.number(quint64(body.out.size()));
+    header.number(checksum(body.out));
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QSaveFile out(path);
+    return out.open(QIODevice::WriteOnly) && out.write(header.out) == header.out.size() &&
+           out.write(body.out) == body.out.size() && out.commit();
+}

@@ -1,0 +1,244 @@
+#include "adblock/filtercache.h"
+#include "adblock/filterlists.h"
+#include "adblock/filterset.h"
+#include "adblock/filtersources.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+// The compiled lists kept between runs: what is read back decides as what was parsed; a
+// damaged, cut, foreign or outdated file is never used; and the program's filter answers
+// from the first request on, with or without it.
+class TestFilterCache : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+
+    QString path(const char *name) const { return m_dir.filePath(QLatin1String(name)); }
+
+    static bool write(const QString &file, const QByteArray &bytes)
+    {
+        QFile out(file);
+        return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size();
+    }
+    static QByteArray read(const QString &file)
+    {
+        QFile in(file);
+        return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+    }
+
+    struct Case
+    {
+        std::string url, page;
+        RequestType type;
+    };
+    // The groups of rules and their requests in the filter cases.
+    static QList<QPair<QStringList, QList<Case>>> cases()
+    {
+        QList<QPair<QStringList, QList<Case>>> groups;
+        QFile file(QStringLiteral(SABLIX_TESTS_DIR "/adblock/filtercases.txt"));
+        if (!file.open(QIODevice::ReadOnly))
+            return groups;
+        bool inCases = true;
+        for (const QByteArray &raw : file.readAll().split('\n')) {
+            const QString text = QString::fromUtf8(raw);
+            if (text.startsWith(QLatin1String("rule "))) {
+                if (inCases)
+                    groups.append(QPair<QStringList, QList<Case>>());
+                inCases = false;
+                groups.last().first << text.mid(5);
+            } else if (text.startsWith(QLatin1String("case ")) && !groups.isEmpty()) {
+                inCases = true;
+                const QStringList fields = text.mid(5).split(QLatin1Char('\t'));
+                RequestType type = RequestType::Other;
+                if (fields.size() == 5 && requestTypeFromName(fields[2].toStdString(), type))
+                    groups.last().second.append({fields[0].toStdString(), fields[1].toStdString(), type});
+            }
+        }
+        return groups;
+    }
+
+    static std::shared_ptr<FilterSet> parsed(const QStringList &rules)
+    {
+        auto set = std::make_shared<FilterSet>();
+        for (const QString &rule : rules)
+            set->addLine(rule.toStdString());
+        set->finish();
+        return set;
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
+
+    // Every case of the table, and the hiding of its pages, decided the same after the
+    // set went through the file.
+    void readBackDecidesAsParsed()
+    {
+        const auto groups = cases();
+        QVERIFY(groups.size() >= 8);
+        int compared = 0;
+        for (const auto &[rules, requests] : groups) {
+            const std::shared_ptr<FilterSet> original = parsed(rules);
+            QVERIFY(FilterCache::save(path("cases.cache"), "key", *original));
+            const std::shared_ptr<FilterSet> back = FilterCache::load(path("cases.cache"), "key");
+            QVERIFY2(back, qPrintable(rules.join(QLatin1Char(' '))));
+            QCOMPARE(back->counts().network, original->counts().network);
+            QCOMPARE(back->counts().hiding, original->counts().hiding);
+            for (const Case &request : requests) {
+                const FilterSet::Decision a = original->decide(request.url, request.page, request.type);
+                const FilterSet::Decision b = back->decide(request.url, request.page, request.type);
+                QCOMPARE(b.block, a.block);
+                QCOMPARE(b.rule ? b.rule->text : std::string(), a.rule ? a.rule->text : std::string());
+                QCOMPARE(back->hidingStyleSheet(request.page), original->hidingStyleSheet(request.page));
+                ++compared;
+            }
+        }
+        QVERIFY(compared >= 40);
+    }
+
+    // Damage anywhere, a cut, another version, another program's file, other lists: none
+    // of them is read as a set.
+    void whatDoesNotFitIsNotUsed()
+    {
+        const std::shared_ptr<FilterSet> set = parsed({"||ads.test^", "/banner/*$image,domain=a.test|~b.a.test",
+                                                       "/ad[0-9]+\\.gif/", "@@||ads.test/ok^", "a.test##.ad"});
+        QVERIFY(FilterCache::save(path("good.cache"), "key", *set));
+        const QByteArray good = read(path("good.cache"));
+        QVERIFY(FilterCache::load(path("good.cache"), "key"));
+        QVERIFY(!FilterCache::load(path("good.cache"), "other lists"));
+        QVERIFY(!FilterCache::load(path("missing.cache"), "key"));
+
+        auto refused = [&](const QByteArray &bytes) {
+            return write(path("bad.cache"), bytes) && !FilterCache::load(path("bad.cache"), "key");
+        };
+        for (qsizetype at : {qsizetype(0), qsizetype(9), qsizetype(20), good.size() / 2, good.size() - 1}) {
+            QByteArray damaged = good;
+            damaged[at] = char(damaged[at] ^ 0x20);
+            QVERIFY2(refused(damaged), qPrintable(QString::number(at)));
+        }
+        for (qsizetype size : {qsizetype(0), qsizetype(7), qsizetype(30), good.size() / 2, good.size() - 1})
+            QVERIFY2(refused(good.left(size)), qPrintable(QString::number(size)));
+        QVERIFY(refused(good + "x"));
+        QVERIFY(refused("! Title: EasyList\n||ads.test^\n"));
+        QByteArray version = good;
+        version[8] = char(FilterCache::kVersion + 1);
+        QVERIFY(refused(version));
+
+        // A body that passes its checksum but does not hold a set is refused as well.
+        QByteArray forged = good.left(28) + QByteArray(4, '\0') + QByteArray(64, '\xff');
+        const QByteArray body = forged.mid(28);
+        const quint64 size = quint64(body.size());
+        const quint64 sum = FilterCache::checksum(body);
+        forged.replace(12, 8, QByteArray(reinterpret_cast<const char *>(&size), 8));
+        forged.replace(20, 8, QByteArray(reinterpret_cast<const char *>(&sum), 8));
+        QVERIFY(refused(forged));
+        QVERIFY(!FilterCache::decode(QByteArray(64, '\xff')));
+    }
+
+    // Any change to a list or to the user's rules names other lists.
+    void aChangedListIsAnotherKey()
+    {
+        QVERIFY(write(path("list.txt"), "||ads.test^\n"));
+        QVERIFY(write(path("mine.txt"), "||mine.test^\n"));
+        const QStringList files{path("list.txt"), path("mine.txt")};
+        const QByteArray before = FilterCache::sourcesKey(files, path("mine.txt"));
+        QCOMPARE(FilterCache::sourcesKey(files, path("mine.txt")), before);
+        // The user's rules, rewritten at once with as many bytes.
+        QVERIFY(write(path("mine.txt"), "||ours.test^\n"));
+        const QByteArray mine = FilterCache::sourcesKey(files, path("mine.txt"));
+        QVERIFY(mine != before);
+        QVERIFY(write(path("list.txt"), "||ads.test^\n||more.test^\n"));
+        QVERIFY(FilterCache::sourcesKey(files, path("mine.txt")) != mine);
+        QVERIFY(QFile::remove(path("mine.txt")));
+        QVERIFY(FilterCache::sourcesKey(files, path("mine.txt")) != mine);
+    }
+
+    // The program's filter: a request asked before the lists are in waits for them; the
+    // cache is written, used, and made again when damaged or when a list changed.
+    void theFilterAnswersFromTheFirstRequest()
+    {
+        QVERIFY(write(path("first.txt"), "||ads.test^\n"));
+        const QString cache = path("lists.cache");
+        QFile::remove(cache);
+        const QUrl ad(QStringLiteral("https://ads.test/banner.png"));
+        const QUrl page(QStringLiteral("https://news.test/"));
+        auto startLists = [&](FilterLists &lists) {
+            lists.setSources([this] { return QStringList{path("first.txt")}; });
+            lists.setCachePath(cache);
+            lists.reload();
+        };
+        for (const char *start : {"parsed", "from the cache", "cache damaged", "list changed"}) {
+            if (QByteArray(start) == "cache damaged") {
+                QByteArray bytes = read(cache);
+                bytes[bytes.size() / 2] = char(bytes[bytes.size() / 2] ^ 1);
+                QVERIFY(write(cache, bytes));
+            } else if (QByteArray(start) == "list changed") {
+                QVERIFY(write(path("first.txt"), "||ads.test^\n||other.test^\n"));
+            }
+            FilterLists lists;
+            QSignalSpy loaded(&lists, &FilterLists::loaded);
+            startLists(lists);
+            // At once, before the load could report back to this thread.
+            QVERIFY2(lists.blocksRequest(ad, page, page, ContentFilter::Resource::Image), start);
+            QVERIFY2(!lists.blocksRequest(QUrl(QStringLiteral("https://fine.test/a.png")), page, page,
+                                          ContentFilter::Resource::Image),
+                     start);
+            QVERIFY(loaded.wait(10000));
+            const bool changed = QByteArray(start) == "list changed";
+            QCOMPARE(lists.blocksRequest(QUrl(QStringLiteral("https://other.test/x.js")), page, page,
+                                         ContentFilter::Resource::Script),
+                     changed);
+            // What is kept now is the set of these lists, whole.
+            std::shared_ptr<FilterSet> kept;
+            QVERIFY(QTest::qWaitFor([&] {
+                kept = FilterCache::load(cache, FilterCache::sourcesKey({path("first.txt")}, FilterSources::userRules()));
+                return kept != nullptr;
+            }));
+            QCOMPARE(kept->counts().network, size_t(changed ? 2 : 1));
+        }
+    }
+
+    // A program that never asked for lists does not hold its requests up.
+    void nothingAskedForNothingWaitedFor()
+    {
+        FilterLists lists;
+        lists.setSources([] { return QStringList(); });
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!lists.blocksRequest(QUrl(QStringLiteral("https://ads.test/")), {}, {}, ContentFilter::Resource::Image));
+        QVERIFY(clock.elapsed() < 1000);
+    }
+
+    // Lists come over https only; the others are not even asked for.
+    void subscriptionsAreFetchedOverHttpsOnly()
+    {
+        const QString file = FilterSources::subscriptionsFile();
+        QDir().mkpath(QFileInfo(file).absolutePath());
+        QVERIFY(write(file, "http://127.0.0.1:1/list.txt\r\nftp://127.0.0.1:1/list.txt\r\n"
+                            "https://127.0.0.1:1/list.txt\r\nhttps:///nohost.txt\r\n"));
+        FilterLists lists;
+        lists.setSources([] { return QStringList(); });
+        QCOMPARE(lists.refreshSubscriptions(), 1);
+    }
+
+    void aSubscriptionIsKeptOnlyWhenItParses()
+    {
+        QVERIFY(FilterLists::subscriptionParses("[Adblock Plus 2.0]\n! Title: x\n||ads.test^\n"));
+        QVERIFY(FilterLists::subscriptionParses("! Title: x\n##.ad\n"));
+        QVERIFY(!FilterLists::subscriptionParses("<html><body>Sign in</body></html>"));
+        QVERIFY(!FilterLists::subscriptionParses("! Title: x\n! nothing but comments\n"));
+        QByteArray huge = "! Title: x\n||ads.test^\n";
+        huge += QByteArray(FilterLists::kMaxSubscriptionBytes, '!');
+        QVERIFY(!FilterLists::subscriptionParses(huge));
+    }
+};
+
+QTEST_MAIN(TestFilterCache)
+#include "tst_filtercache.moc"
