@@ -5,7 +5,7 @@
 // BENCH_FORWARDED=1: the addresses arrive as a second instance hands them over, one by one.
 // BENCH_REST=1: then every background page rests, and "pss_rested_mib" follows.
 #include "app/applicationsetup.h"
-#include "app/mainform.h"
+#include "window/mainform.h"
 #include "app/program.h"
 #include "engine/embeddedwb.h"
 #include "engine/engineloader.h"

@@ -1,6 +1,6 @@
 #include "adscrubber.h"
 
-#include "../app/configstore.h"
+#include "../core/configstore.h"
 #include "../engine/embeddedwb.h"
 #include "../navigation/weblinks.h"
 #include "../pages/formwebbrowser.h"

@@ -1,6 +1,6 @@
 #include "filterlists.h"
 
-#include "../app/listfile.h"
+#include "../core/listfile.h"
 #include "filtercache.h"
 #include "filtersources.h"
 #include "registrabledomain.h"

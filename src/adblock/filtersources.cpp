@@ -1,6 +1,6 @@
 #include "filtersources.h"
 
-#include "../app/listfile.h"
+#include "../core/listfile.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "popupfilter.h"
 
-#include "../app/configstore.h"
-#include "../app/runprocess.h"
+#include "../core/configstore.h"
+#include "../core/runprocess.h"
 #include "../engine/embeddedwb.h"
 #include "../pages/formwebbrowser.h"
 #include "adscrubber.h"

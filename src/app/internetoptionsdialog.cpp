@@ -3,8 +3,8 @@
 #include "../adblock/filtersources.h"
 #include "../engine/internetoptions.h"
 #include "../engine/sitepermissions.h"
-#include "listfile.h"
-#include "storageproblems.h"
+#include "../core/listfile.h"
+#include "../core/storageproblems.h"
 
 #include <QAction>
 #include <QCheckBox>

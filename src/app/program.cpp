@@ -28,14 +28,14 @@
 #include "../tabs/sessionrestore.h"
 #include "../tabs/taskmanager.h"
 #include "hotkeys.h"
-#include "instanceprotocol.h"
+#include "../instance/instanceprotocol.h"
 #include "internetoptionsdialog.h"
-#include "listfile.h"
-#include "mainform.h"
+#include "../core/listfile.h"
+#include "../window/mainform.h"
 #include "messagefilter.h"
 #include "rootnotice.h"
-#include "rundata.h"
-#include "storageproblems.h"
+#include "../core/rundata.h"
+#include "../core/storageproblems.h"
 
 #include <QAction>
 #include <QActionGroup>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "configstore.h"
+#include "../core/configstore.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,7 +1,7 @@
 #include "privacycleaner.h"
 
-#include "../app/listfile.h"
-#include "../app/runprocess.h"
+#include "../core/listfile.h"
+#include "../core/runprocess.h"
 #include "../engine/browsingdata.h"
 #include "../engine/sitepermissions.h"
 #include "../navigation/addressbar.h"

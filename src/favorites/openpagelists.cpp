@@ -1,8 +1,8 @@
 #include "openpagelists.h"
 
-#include "../app/configstore.h"
-#include "../app/listfile.h"
-#include "../app/storageproblems.h"
+#include "../core/configstore.h"
+#include "../core/listfile.h"
+#include "../core/storageproblems.h"
 #include "../engine/embeddedwb.h"
 #include "../navigation/addressbox.h"
 #include "../pages/formwebbrowser.h"

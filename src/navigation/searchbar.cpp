@@ -1,6 +1,6 @@
 #include "searchbar.h"
 
-#include "../app/configstore.h"
+#include "../core/configstore.h"
 #include "../engine/embeddedwb.h"
 #include "../pages/formwebbrowser.h"
 #include "addressbox.h"

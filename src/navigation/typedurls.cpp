@@ -1,7 +1,7 @@
 #include "typedurls.h"
 
-#include "../app/listfile.h"
-#include "../app/storageproblems.h"
+#include "../core/listfile.h"
+#include "../core/storageproblems.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "pagecaption.h"
 
-#include "../app/textcodec.h"
+#include "../core/textcodec.h"
 
 namespace PageCaption {
 

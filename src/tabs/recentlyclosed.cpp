@@ -1,7 +1,7 @@
 #include "recentlyclosed.h"
 
-#include "../app/listfile.h"
-#include "../app/storageproblems.h"
+#include "../core/listfile.h"
+#include "../core/storageproblems.h"
 #include "../pages/pagecaption.h"
 
 #include <QAction>

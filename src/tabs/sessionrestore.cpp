@@ -1,6 +1,6 @@
 #include "sessionrestore.h"
 
-#include "../app/listfile.h"
+#include "../core/listfile.h"
 #include "../pages/formwebbrowser.h"
 
 #include <QDir>

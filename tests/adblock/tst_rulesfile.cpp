@@ -1,7 +1,7 @@
 #include "adblock/filterlists.h"
 #include "adblock/filtersources.h"
 #include "adblock/rulesfile.h"
-#include "app/textcodec.h"
+#include "core/textcodec.h"
 #include "appfixture.h"
 #include "filepermissions.h"
 

@@ -1,4 +1,4 @@
-#include "app/listfile.h"
+#include "core/listfile.h"
 #include "appfixture.h"
 #include "app/internetoptionsdialog.h"
 #include "engine/sitepermissions.h"

@@ -1,7 +1,7 @@
 #include "adblock/popupfilter.h"
 #include "app/hotkeys.h"
 #include "app/messagefilter.h"
-#include "app/runprocess.h"
+#include "core/runprocess.h"
 #include "navigation/addressbox.h"
 #include "appfixture.h"
 #include "statusbar/setform.h"

@@ -2,10 +2,10 @@
 
 #include "adblock/filtercache.h"
 #include "adblock/filterset.h"
-#include "app/inidocument.h"
-#include "app/instanceprotocol.h"
-#include "app/listfile.h"
-#include "app/textcodec.h"
+#include "core/inidocument.h"
+#include "instance/instanceprotocol.h"
+#include "core/listfile.h"
+#include "core/textcodec.h"
 #include "navigation/addressnormalizer.h"
 
 #include <algorithm>

@@ -1,8 +1,8 @@
 #include "appfixture.h"
 
 #include "adblock/filterlists.h"
-#include "app/listfile.h"
-#include "app/textcodec.h"
+#include "core/listfile.h"
+#include "core/textcodec.h"
 #include "navigation/addressbar.h"
 #include "statusbar/statusline.h"
 #include "tabs/pagetabs.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/mainform.h"
+#include "window/mainform.h"
 #include "app/program.h"
 #include "engine/scriptedbrowser.h"
 #include "pages/formwebbrowser.h"

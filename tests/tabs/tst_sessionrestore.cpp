@@ -1,5 +1,5 @@
 #include "appfixture.h"
-#include "app/textcodec.h"
+#include "core/textcodec.h"
 #include "favorites/openpagelists.h"
 #include "tabs/recentlyclosed.h"
 #include "tabs/sessionrestore.h"

@@ -1,8 +1,8 @@
 #include "mainform.h"
 
 #include "aboutbox.h"
-#include "configstore.h"
-#include "rundata.h"
+#include "../core/configstore.h"
+#include "../core/rundata.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>

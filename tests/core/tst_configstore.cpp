@@ -1,5 +1,5 @@
-#include "app/configstore.h"
-#include "app/textcodec.h"
+#include "core/configstore.h"
+#include "core/textcodec.h"
 #include "appfixture.h"
 #include "filepermissions.h"
 

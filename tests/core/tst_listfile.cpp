@@ -1,5 +1,5 @@
-#include "app/listfile.h"
-#include "app/textcodec.h"
+#include "core/listfile.h"
+#include "core/textcodec.h"
 #include "appfixture.h"
 
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "app/instanceforwarder.h"
-#include "app/instancelock.h"
-#include "app/instanceprotocol.h"
-#include "app/instanceserver.h"
+#include "instance/instanceforwarder.h"
+#include "instance/instancelock.h"
+#include "instance/instanceprotocol.h"
+#include "instance/instanceserver.h"
 
 #include <QDir>
 #include <QFile>
