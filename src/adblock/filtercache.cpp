@@ -1,12 +1,13 @@
 #include "filtercache.h"
 
+#include "../core/safefile.h"
+
 #include "filterregex.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <cstring>
@@ -387,7 +388,5 @@ bool FilterCache::save(const QString &path, const QByteArray &key, const FilterS
     header.number(quint64(body.out.size()));
     header.number(checksum(body.out));
     QDir().mkpath(QFileInfo(path).absolutePath());
-    QSaveFile out(path);
-    return out.open(QIODevice::WriteOnly) && out.write(header.out) == header.out.size() &&
-           out.write(body.out) == body.out.size() && out.commit();
+    return SafeFile::replace(path, header.out + body.out);
 }

@@ -1,6 +1,7 @@
 #include "filterlists.h"
 
 #include "../core/listfile.h"
+#include "../core/safefile.h"
 #include "filtercache.h"
 #include "filtersources.h"
 #include "registrabledomain.h"
@@ -15,7 +16,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPointer>
-#include <QSaveFile>
 #include <QThread>
 
 namespace {
@@ -259,7 +259,7 @@ bool FilterLists::subscriptionParses(const QByteArray &text)
 bool FilterLists::siteExcepted(const QUrl &page) const
 {
     const QString rule = siteRule(page);
-    return !rule.isEmpty() && RulesFile::containsLine(RulesFile::read(FilterSources::userRules()).value_or(QByteArray()), rule);
+    return !rule.isEmpty() && RulesFile::containsLine(SafeFile::read(FilterSources::userRules()).value_or(QByteArray()), rule);
 }
 
 bool FilterLists::setSiteExcepted(const QUrl &page, bool excepted)
@@ -314,8 +314,7 @@ int FilterLists::refreshSubscriptions()
             if (!subscriptionParses(text))
                 return;
             QDir().mkpath(QFileInfo(copy).absolutePath());
-            QSaveFile out(copy);
-            if (out.open(QIODevice::WriteOnly) && out.write(text) == text.size() && out.commit())
+            if (SafeFile::replace(copy, text))
                 reload();
         });
     }

@@ -1,9 +1,10 @@
 #include "rulesfile.h"
 
+#include "../core/safefile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringList>
 
 namespace RulesFile {
@@ -50,36 +51,11 @@ QByteArray lineEndOf(const QByteArray &bytes)
 bool writeWhole(const QString &path, const QByteArray &bytes, QString *error)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && file.write(bytes) == bytes.size() && file.commit())
-        return true;
-    if (error)
-        *error = file.errorString();
-    file.cancelWriting();
-    return false;
+    return SafeFile::replace(path, bytes, error);
 }
 
 } // namespace
 
-std::optional<QByteArray> read(const QString &path, QString *error)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        const QFileInfo info(path);
-        if (!info.exists() && !info.isSymLink())
-            return QByteArray();
-        if (error)
-            *error = file.errorString();
-        return std::nullopt;
-    }
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        if (error)
-            *error = file.errorString();
-        return std::nullopt;
-    }
-    return bytes;
-}
 
 bool containsLine(const QByteArray &bytes, const QString &rule)
 {
@@ -120,7 +96,7 @@ QByteArray withLine(QByteArray bytes, const QString &rule, bool present)
 
 bool setLine(const QString &path, const QString &rule, bool present, QString *error)
 {
-    const std::optional<QByteArray> bytes = read(path, error);
+    const std::optional<QByteArray> bytes = SafeFile::read(path, error);
     if (!bytes)
         return false;
     // Already as asked: the file stays as the person left it.

@@ -10,9 +10,6 @@
 // other line, comment, blank line and line end stays exactly as it was.
 namespace RulesFile {
 
-// The file's bytes; a missing file is empty, one that cannot be read gives nothing.
-std::optional<QByteArray> read(const QString &path, QString *error = nullptr);
-
 // Whether a line of the bytes is the rule (blanks around a line do not count).
 bool containsLine(const QByteArray &bytes, const QString &rule);
 // The bytes with every line that is the rule removed, and with one such line at the end

@@ -1,7 +1,8 @@
 #include "recentdocuments.h"
 
+#include "../core/safefile.h"
+
 #include <QFile>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <glib.h>
@@ -59,9 +60,7 @@ Result clear()
     if (result.removed > 0) {
         gsize length = 0;
         gchar *data = g_bookmark_file_to_data(bookmarks, &length, nullptr);
-        QSaveFile file(list());
-        result.failed = !data || !file.open(QIODevice::WriteOnly) || file.write(data, qint64(length)) != qint64(length) ||
-                        !file.commit();
+        result.failed = !data || !SafeFile::replace(list(), QByteArray(data, qsizetype(length)));
         g_free(data);
         if (result.failed)
             result.removed = 0;

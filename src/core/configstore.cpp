@@ -1,10 +1,10 @@
 #include "configstore.h"
 
+#include "safefile.h"
 #include "storageproblems.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -22,23 +22,11 @@ IniDocument ConfigStore::read() const
 
 std::optional<IniDocument> ConfigStore::load(QString *error) const
 {
-    QFile file(m_filePath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        // Nothing there (a dangling link included): the first write makes the file.
-        const QFileInfo info(m_filePath);
-        if (!info.exists() && !info.isSymLink())
-            return IniDocument();
-        if (error)
-            *error = file.errorString();
+    // Nothing there (a dangling link included): the first write makes the file.
+    std::optional<QByteArray> bytes = SafeFile::read(m_filePath, error);
+    if (!bytes)
         return std::nullopt;
-    }
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        if (error)
-            *error = file.errorString();
-        return std::nullopt;
-    }
-    return IniDocument(std::move(bytes));
+    return IniDocument(std::move(*bytes));
 }
 
 QString ConfigStore::readString(const QString &section, const QString &key,
@@ -92,19 +80,7 @@ bool ConfigStore::writeValues(const QList<Value> &values)
         if (!changed)
             return true;
 
-        // Unbuffered, so that a full disk fails the write itself (see ListFile::save).
-        QSaveFile file(m_filePath);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
-            file.write(document->bytes()) != document->bytes().size()) {
-            error = file.errorString();
-            file.cancelWriting();
-            return false;
-        }
-        if (!file.commit()) {
-            error = file.errorString();
-            return false;
-        }
-        return true;
+        return SafeFile::replace(m_filePath, document->bytes(), &error);
     }();
 
     if (written) {

@@ -1,9 +1,9 @@
 #include "listfile.h"
 
+#include "safefile.h"
 #include "textcodec.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 namespace ListFile {
 
@@ -22,17 +22,7 @@ QByteArray encode(const QStringList &lines)
 
 bool save(const QString &path, const QStringList &lines, QString *error)
 {
-    const QByteArray bytes = encode(lines);
-    // Unbuffered: a write that fails (a full disk) fails here, where it is seen. A buffered
-    // one fails only in the flush inside commit(), which QSaveFile (Qt 6.4) does not check,
-    // and the old file would be replaced by an empty one.
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && file.write(bytes) == bytes.size() && file.commit())
-        return true;
-    if (error)
-        *error = file.errorString();
-    file.cancelWriting();
-    return false;
+    return SafeFile::replace(path, encode(lines), error);
 }
 
 std::optional<QStringList> load(const QString &path)

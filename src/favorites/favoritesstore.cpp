@@ -1,11 +1,12 @@
 #include "favoritesstore.h"
 
+#include "../core/safefile.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QUrl>
 
@@ -23,8 +24,7 @@ QString shortcutText(const QString &url)
 
 bool writeAtomically(const QString &path, const QByteArray &bytes)
 {
-    QSaveFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && file.write(bytes) == bytes.size() && file.commit();
+    return SafeFile::replace(path, bytes);
 }
 
 // A file that was not there: nothing is replaced, so it needs no temporary file and no

@@ -1,5 +1,7 @@
 #include "pagecommands.h"
 
+#include "../core/safefile.h"
+
 #include "../engine/embeddedwb.h"
 #include "finddialog.h"
 #include "formwebbrowser.h"
@@ -13,7 +15,6 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QProcess>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 namespace {
@@ -192,9 +193,7 @@ void PageCommands::NSendLinkClick()
     QString path = folder + QLatin1Char('/') + name + QStringLiteral(".desktop");
     for (int n = 2; QFileInfo::exists(path); ++n)
         path = folder + QLatin1Char('/') + name + QStringLiteral(" (%1).desktop").arg(n);
-    QSaveFile file(path);
-    const QByteArray link = desktopLink(page->title, address);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && file.write(link) == link.size() && file.commit()) {
+    if (SafeFile::replace(path, desktopLink(page->title, address))) {
         QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner);
         emit statusMessage(QStringLiteral("已在桌面建立快捷方式: ") + QFileInfo(path).fileName());
     } else {
@@ -279,10 +278,7 @@ void PageCommands::NSourceClick()
                                          if (!self)
                                              return;
                                          QDir().mkpath(QFileInfo(path).absolutePath());
-                                         QSaveFile file(path);
-                                         const QByteArray text = html.toString().toUtf8();
-                                         if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(text) != text.size() ||
-                                             !file.commit()) {
+                                         if (!SafeFile::replace(path, html.toString().toUtf8())) {
                                              emit self->statusMessage(QStringLiteral("无法写入源文件: ") + path);
                                              return;
                                          }
