@@ -121,6 +121,8 @@ PagePrompts::PagePrompts(WebEngineBrowser *browser) : QObject(browser), m_browse
         fullScreen(request.toggleOn());
     });
     connect(m_browser->page(), &BrowserPage::mainFrameNavigation, this, &PagePrompts::mainFrameNavigation);
+    // The navigation passed over again is done with, whatever the engine reported.
+    connect(m_page, &QWebEnginePage::loadFinished, this, [this] { m_passingSite.clear(); });
     m_browser->page()->navigationGate = [this](const QUrl &url) { return mayNavigate(url); };
 }
 
@@ -180,6 +182,8 @@ void PagePrompts::certificateError(const QWebEngineCertificateError &error)
 {
     QWebEngineCertificateError held = error;
     const QString key = exceptionKey(error);
+    if (error.isOverridable() && !key.isEmpty() && siteOf(error.url()) == std::exchange(m_passingSite, QString()))
+        acceptedCertificates().insert(key);
     if (error.isOverridable() && !key.isEmpty() && acceptedCertificates().contains(key)) {
         held.acceptCertificate();
         showInsecure(error.url());
@@ -223,6 +227,7 @@ CertificateNotice *PagePrompts::certificateNotice()
                 const QUrl url = std::exchange(m_forgottenUrl, QUrl());
                 forgottenSites().remove(siteOf(url));
                 passedSites().insert(siteOf(url));
+                m_passingSite = siteOf(url);
                 m_browser->showPage();
                 m_page->load(url);
                 return;
@@ -254,6 +259,8 @@ void PagePrompts::showInsecure(const QUrl &url)
 
 void PagePrompts::mainFrameNavigation(const QUrl &url)
 {
+    if (siteOf(url) != m_passingSite)
+        m_passingSite.clear();
     // The warning stays while the page is on the site whose certificate was let through
     // (the engine lets it through again by itself); anywhere else it goes.
     if (isSecureScheme(url) && (siteOf(url) == m_insecureSite || hasException(url))) {

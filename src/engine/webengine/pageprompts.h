@@ -53,4 +53,7 @@ private:
     QPointer<InsecureBar> m_insecure;
     QString m_insecureSite; // host:port the warning is about
     QUrl m_forgottenUrl;    // stopped: its site's exception was forgotten
+    // Passed over again by the user while the certificate was unknown: the error the engine
+    // may still report for that navigation is the one the user let through.
+    QString m_passingSite;
 };
