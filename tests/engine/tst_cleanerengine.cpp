@@ -96,8 +96,14 @@ private slots:
         QVERIFY(waitLoaded(active()));
         QCOMPARE(server.requestsFor("/cached.html"), 1); // from the cache
         app->item("NCleanCache")->trigger();
-        // Said once the engine's cache holds no entry any more, not before.
-        WAIT_COMPARE(app->statusText(0), QStringLiteral("已清除: 输入过的地址、缓存"), 10000);
+        // Named as cleared only once the engine's cache holds no entry any more; on a slow
+        // machine the engine may not be done within the cleaner's bound, and then the status
+        // line says it could not confirm it (the scripted tests hold the wording to that).
+        WAIT_VERIFY(app->statusText(0).contains(QStringLiteral("缓存")), 10000);
+        const QString said = app->statusText(0);
+        QVERIFY2(said == QStringLiteral("已清除: 输入过的地址、缓存") ||
+                     said == QStringLiteral("已清除: 输入过的地址；未能确认已清除: 缓存"),
+                 qPrintable(said));
         // The engine clears its cache in the background and says nothing when done: the page
         // is asked for again until it comes from the server.
         // A page asked for while the engine clears may hang until it is stopped: stopped
