@@ -48,7 +48,11 @@ def write_config(text):
 def wait_for(predicate, timeout=20.0, interval=0.1, what="condition"):
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:
-        value = predicate()
+        try:
+            value = predicate()
+        except FileNotFoundError:
+            # A file the program has not written yet: the state has not come about yet.
+            value = None
         if value:
             return value
         time.sleep(interval)
