@@ -59,7 +59,7 @@ int main(int argc, char *argv[])
                 main->handleInstanceMessage(address);
             else
                 pages->OpenUrlInNewPage(address);
-            TEmbeddedWB *browser = pages->page(pages->newPageIndex())->browser;
+            TEmbeddedWB *browser = pages->page(pages->newPageIndex())->browser();
             QObject::connect(browser, &TEmbeddedWB::DocumentComplete, [&counter, browser, address] {
                 if (browser->property("counted").toBool() || browser->LocationURL() != address)
                     return;

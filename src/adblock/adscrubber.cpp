@@ -43,8 +43,8 @@ AdScrubber::AdScrubber(TFormWebbrowser *pages, ConfigStore *config, QAction *flo
     m_timer->setInterval(500);
     m_timer->setSingleShot(true);
     connect(m_timer, &QTimer::timeout, this, [this] {
-        if (TFormWebbrowser::PageRecord *active = m_pages->activePage())
-            ScrubDocumentOnTimer(active->browser);
+        if (const TFormWebbrowser::PageView *active = m_pages->activePage())
+            ScrubDocumentOnTimer(active->browser());
     });
 }
 
@@ -100,15 +100,15 @@ void AdScrubber::toggled(QAction *item, const char *key, bool &flag)
     // The item has already flipped its check mark when triggered.
     flag = item->isChecked();
     m_config->writeString(kRunData, QLatin1String(key), flag ? QStringLiteral("1") : QStringLiteral("0"));
-    TFormWebbrowser::PageRecord *active = m_pages->activePage();
+    const TFormWebbrowser::PageView *active = m_pages->activePage();
     if (!active)
         return;
     if (flag) {
-        if (active->browser->Document())
-            ScrubDocument(active->browser);
+        if (active->browser()->Document())
+            ScrubDocument(active->browser());
     } else {
         // Reloading brings back what the filter had hidden.
-        active->browser->Refresh();
+        active->browser()->Refresh();
     }
 }
 
@@ -126,6 +126,6 @@ void AdScrubber::NCleanCurrentAdClick()
 {
     // Stray browser windows of another program, which the key also closed elsewhere, do
     // not exist here: the active page's walk is all there is.
-    if (TFormWebbrowser::PageRecord *active = m_pages->activePage())
-        ScrubDocumentNow(active->browser);
+    if (const TFormWebbrowser::PageView *active = m_pages->activePage())
+        ScrubDocumentNow(active->browser());
 }

@@ -33,14 +33,14 @@ void PopupFilter::NStopPopupClick()
     // The item has already flipped its check mark when triggered.
     m_on = m_item->isChecked();
     m_config->writeString(kRunData, QStringLiteral("StopPopup"), m_on ? QStringLiteral("1") : QStringLiteral("0"));
-    TFormWebbrowser::PageRecord *active = m_pages->activePage();
+    const TFormWebbrowser::PageView *active = m_pages->activePage();
     if (!active)
         return;
     if (m_on) {
-        if (active->browser->Document())
-            m_scrubber->ScrubDocument(active->browser);
+        if (active->browser()->Document())
+            m_scrubber->ScrubDocument(active->browser());
     } else {
-        active->browser->Refresh();
+        active->browser()->Refresh();
     }
 }
 

@@ -20,11 +20,11 @@ void MessageFilter::setClickAllowances(int leftMs, int rightMs)
 
 bool MessageFilter::insideActivePage(QObject *watched) const
 {
-    const TFormWebbrowser::PageRecord *active = m_pages->activePage();
+    const TFormWebbrowser::PageView *active = m_pages->activePage();
     if (!active)
         return true;
     auto *widget = qobject_cast<QWidget *>(watched);
-    return widget && (widget == active->browser || active->browser->isAncestorOf(widget));
+    return widget && (widget == active->browser() || active->browser()->isAncestorOf(widget));
 }
 
 void MessageFilter::pageAsksToClose(TEmbeddedWB *page)
@@ -88,8 +88,8 @@ bool MessageFilter::eventFilter(QObject *watched, QEvent *event)
         } else {
             if (m_popups->isOn())
                 m_popups->openAllowance(m_rightClickMs);
-            const TFormWebbrowser::PageRecord *active = m_pages->activePage();
-            m_contextMenuAllowed = !(m_rightPressSeen && active && active->address == QLatin1String("init.htm"));
+            const TFormWebbrowser::PageView *active = m_pages->activePage();
+            m_contextMenuAllowed = !(m_rightPressSeen && active && active->address() == QLatin1String("init.htm"));
         }
         break;
     default:

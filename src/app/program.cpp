@@ -425,20 +425,20 @@ void Program::NStopListAdClick()
     m_config.writeString(kRunData, QStringLiteral("StopListAd"), on ? QStringLiteral("1") : QStringLiteral("0"));
     m_filterLists->setEnabled(on);
     // The page comes again, filtered or not.
-    if (TFormWebbrowser::PageRecord *active = m_pages->activePage(); active && active->browser->Document())
-        active->browser->Refresh();
+    if (const TFormWebbrowser::PageView *active = m_pages->activePage(); active && active->browser()->Document())
+        active->browser()->Refresh();
 }
 
 void Program::NNoFilterHereClick()
 {
     QAction *item = m_main->command(Command::NNoFilterHere);
-    TFormWebbrowser::PageRecord *active = m_pages->activePage();
-    if (!active || !m_filterLists->setSiteExcepted(QUrl(active->browser->LocationURL()), item->isChecked())) {
+    const TFormWebbrowser::PageView *active = m_pages->activePage();
+    if (!active || !m_filterLists->setSiteExcepted(QUrl(active->browser()->LocationURL()), item->isChecked())) {
         showFilterStateOfActivePage();
         return;
     }
     // The page comes again once the lists with the new rule are in.
-    QPointer<TEmbeddedWB> page = active->browser;
+    QPointer<TEmbeddedWB> page = active->browser();
     connect(
         m_filterLists, &FilterLists::loaded, this,
         [page] {
@@ -451,8 +451,8 @@ void Program::NNoFilterHereClick()
 void Program::showFilterStateOfActivePage()
 {
     QAction *item = m_main->command(Command::NNoFilterHere);
-    const TFormWebbrowser::PageRecord *active = m_pages->activePage();
-    const QUrl page = active ? QUrl(active->browser->LocationURL()) : QUrl();
+    const TFormWebbrowser::PageView *active = m_pages->activePage();
+    const QUrl page = active ? QUrl(active->browser()->LocationURL()) : QUrl();
     item->setEnabled(!FilterLists::siteRule(page).isEmpty());
     item->setChecked(m_filterLists->siteExcepted(page));
 }
@@ -460,11 +460,11 @@ void Program::showFilterStateOfActivePage()
 void Program::showTextSizeOfActivePage()
 {
     // The marks follow the engine's answer, not the command: with no document, no change.
-    const TFormWebbrowser::PageRecord *active = m_pages->activePage();
+    const TFormWebbrowser::PageView *active = m_pages->activePage();
     std::optional<int> level;
-    if (active && active->browser->Document()) {
+    if (active && active->browser()->Document()) {
         QVariant answer;
-        active->browser->ExecWB(TEmbeddedWB::ExecZoom, TEmbeddedWB::OptionDontPromptUser, QVariant(), &answer);
+        active->browser()->ExecWB(TEmbeddedWB::ExecZoom, TEmbeddedWB::OptionDontPromptUser, QVariant(), &answer);
         if (answer.isValid())
             level = answer.toInt();
     }
@@ -500,8 +500,8 @@ InternetOptionsDialog *Program::showInternetOptions()
         const QList<QAction *> switches{m_main->command(Command::NStopPopup), m_main->command(Command::NStopFloatAd),
                                         m_main->command(Command::NStopFlashAd), m_main->command(Command::NStopListAd)};
         m_internetOptions = new InternetOptionsDialog(switches, [this] {
-            const TFormWebbrowser::PageRecord *active = m_pages->activePage();
-            return active ? active->browser->LocationURL() : QString();
+            const TFormWebbrowser::PageView *active = m_pages->activePage();
+            return active ? active->browser()->LocationURL() : QString();
         }, m_main);
         // In a window of its own, beside the browser.
         m_internetOptions->setWindowFlag(Qt::Window);
@@ -560,6 +560,6 @@ void Program::NSetBrowserQORClick()
 
 void Program::ActionTestExecute()
 {
-    if (const TFormWebbrowser::PageRecord *page = m_pages->activePage(); page && !page->browser->Document())
+    if (const TFormWebbrowser::PageView *page = m_pages->activePage(); page && !page->browser()->Document())
         QMessageBox::information(m_main, QStringLiteral("sablix 浏览器"), QStringLiteral("Document is nil."));
 }

@@ -21,8 +21,8 @@ void FavoritesMenu::NAddFavoriteClick()
 {
     if (m_pages->count() == 0)
         return;
-    if (const TFormWebbrowser::PageRecord *active = m_pages->activePage(); active && active->browser->Document()) {
-        AddFavoriteDialog dialog(m_store, active->browser->LocationName(), active->browser->LocationURL(), m_window);
+    if (const TFormWebbrowser::PageView *active = m_pages->activePage(); active && active->browser()->Document()) {
+        AddFavoriteDialog dialog(m_store, active->browser()->LocationName(), active->browser()->LocationURL(), m_window);
         if (dialog.exec() == QDialog::Accepted)
             dialog.save();
     }

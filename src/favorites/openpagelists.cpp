@@ -17,15 +17,15 @@ QStringList OpenPageLists::currentLines() const
 {
     QStringList lines;
     for (int i = 0; i < m_pages->count(); ++i) {
-        const TFormWebbrowser::PageRecord *record = m_pages->page(i);
-        QString title = record->title.trimmed();
+        const TFormWebbrowser::PageView *record = m_pages->page(i);
+        QString title = record->title().trimmed();
         // A page that loads when first shown is listed with what it will load.
-        const bool waiting = !record->waitingAddress.isEmpty();
+        const bool waiting = !record->waitingAddress().isEmpty();
         if (!waiting && (title.isEmpty() || title == QLatin1String("about:blank")))
-            title = record->browser->LocationName();
+            title = record->browser()->LocationName();
         if (waiting && title.isEmpty())
-            title = record->waitingAddress;
-        const QString address = waiting ? record->waitingAddress : record->browser->LocationURL();
+            title = record->waitingAddress();
+        const QString address = waiting ? record->waitingAddress() : record->browser()->LocationURL();
         if (title.trimmed().isEmpty() || address.trimmed().isEmpty() ||
             address.trimmed().toLower() == QLatin1String("about:blank"))
             continue;

@@ -79,7 +79,7 @@ void AddressBar::Go()
     const QString text = m_address->text().trimmed();
     const QString address = AddressNormalizer::normalize(text);
     if (m_pages->activePage()) {
-        TFormWebbrowser::PageRecord *target = m_opener->targetPage(true);
+        const TFormWebbrowser::PageView *target = m_opener->targetPage(true);
         if (!target)
             return;
         m_address->show(address);
@@ -124,17 +124,17 @@ void AddressBar::complete(Qt::KeyboardModifiers modifiers)
 
 void AddressBar::SBPClick()
 {
-    if (TFormWebbrowser::PageRecord *active = m_pages->activePage()) {
-        active->browser->GoBack();
-        m_address->show(active->browser->LocationURL());
+    if (const TFormWebbrowser::PageView *active = m_pages->activePage()) {
+        active->browser()->GoBack();
+        m_address->show(active->browser()->LocationURL());
     }
 }
 
 void AddressBar::SBNClick()
 {
-    if (TFormWebbrowser::PageRecord *active = m_pages->activePage()) {
-        active->browser->GoForward();
-        m_address->show(active->browser->LocationURL());
+    if (const TFormWebbrowser::PageView *active = m_pages->activePage()) {
+        active->browser()->GoForward();
+        m_address->show(active->browser()->LocationURL());
     }
 }
 
@@ -142,11 +142,11 @@ void AddressBar::GoHome()
 {
     if (m_pages->count() == 0 && !m_opener->openBlankPage())
         return;
-    if (m_pages->activePage()->caption != PageCaption::kBlankCaption && !m_opener->openBlankPage())
+    if (m_pages->activePage()->caption() != PageCaption::kBlankCaption && !m_opener->openBlankPage())
         return;
-    TFormWebbrowser::PageRecord *active = m_pages->activePage();
-    active->browser->GoHome();
-    const QString location = active->browser->LocationURL().trimmed();
+    const TFormWebbrowser::PageView *active = m_pages->activePage();
+    active->browser()->GoHome();
+    const QString location = active->browser()->LocationURL().trimmed();
     if (!location.isEmpty())
         m_address->show(location);
 }

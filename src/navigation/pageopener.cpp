@@ -20,14 +20,14 @@ bool PageOpener::openBlankPage()
     return true;
 }
 
-TFormWebbrowser::PageRecord *PageOpener::targetPage(bool busyCounts)
+const TFormWebbrowser::PageView *PageOpener::targetPage(bool busyCounts)
 {
-    TFormWebbrowser::PageRecord *active = m_pages->activePage();
+    const TFormWebbrowser::PageView *active = m_pages->activePage();
     if (!active)
         return nullptr;
-    const QString location = active->browser->LocationURL().trimmed();
+    const QString location = active->browser()->LocationURL().trimmed();
     const bool showsSomething = !location.isEmpty() && location != QLatin1String("about:blank");
-    if (!showsSomething && !(busyCounts && active->browser->Busy()))
+    if (!showsSomething && !(busyCounts && active->browser()->Busy()))
         return active;
     if (!openBlankPage())
         return nullptr;

@@ -18,7 +18,7 @@ public:
 
     // The active page while its address is empty or "about:blank" (and, when `busyCounts`,
     // it is not loading); otherwise a new blank page. Nothing when no page could be had.
-    TFormWebbrowser::PageRecord *targetPage(bool busyCounts);
+    const TFormWebbrowser::PageView *targetPage(bool busyCounts);
 
 private:
     TFormWebbrowser *m_pages;

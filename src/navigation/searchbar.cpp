@@ -61,8 +61,8 @@ void SearchBar::Search()
     const QString query = box->currentText().trimmed();
     if (query.isEmpty()) {
         box->setEditText(QString());
-        if (TFormWebbrowser::PageRecord *active = m_pages->activePage())
-            active->browser->focusDocument();
+        if (const TFormWebbrowser::PageView *active = m_pages->activePage())
+            active->browser()->focusDocument();
         return;
     }
     if (m_pages->count() == 0) {
@@ -72,7 +72,7 @@ void SearchBar::Search()
     }
 
     const QString address = queryAddress(query);
-    TFormWebbrowser::PageRecord *target = nullptr;
+    const TFormWebbrowser::PageView *target = nullptr;
     if (m_pages->activePage()) {
         target = m_opener->targetPage(false);
         if (!target)
@@ -88,7 +88,7 @@ void SearchBar::Search()
     }
     box->setEditText(QString());
     if (target)
-        target->browser->focusDocument();
+        target->browser()->focusDocument();
 }
 
 void SearchBar::SBSearchOnClick()

@@ -64,12 +64,12 @@ QString FindDialog::result() const
 void FindDialog::findNext()
 {
     const QString text = m_text->text();
-    TFormWebbrowser::PageRecord *active = m_pages->activePage();
-    if (text.isEmpty() || !active || !active->browser->Document())
+    const TFormWebbrowser::PageView *active = m_pages->activePage();
+    if (text.isEmpty() || !active || !active->browser()->Document())
         return;
     m_result->clear();
     QPointer<FindDialog> self = this;
-    active->browser->findText(text, m_matchCase->isChecked(), m_up->isChecked(), [self, text](int matches) {
+    active->browser()->findText(text, m_matchCase->isChecked(), m_up->isChecked(), [self, text](int matches) {
         if (self)
             self->m_result->setText(matches > 0 ? QString() : QStringLiteral("找不到“%1”").arg(text));
     });

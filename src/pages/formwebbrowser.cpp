@@ -58,7 +58,7 @@ TFormWebbrowser::TFormWebbrowser(QTabWidget *pageControl, QWidget *window, QWidg
     connect(m_pageControl, &QTabWidget::currentChanged, this, [this] {
         // Mid-move the strip and the records disagree on indexes.
         if (!m_moving)
-            loadIfWaiting(activePage());
+            loadIfWaiting(activeRecord());
         if (m_changingPages == 0)
             emit activePageChanged();
     });
@@ -74,7 +74,12 @@ int TFormWebbrowser::activeIndex() const
     return m_pages.empty() ? -1 : m_pageControl->currentIndex();
 }
 
-TFormWebbrowser::PageRecord *TFormWebbrowser::page(int index) const
+const TFormWebbrowser::PageView *TFormWebbrowser::page(int index) const
+{
+    return record(index);
+}
+
+TFormWebbrowser::PageRecord *TFormWebbrowser::record(int index) const
 {
     if (index >= kActivePage)
         index = activeIndex();
@@ -86,15 +91,15 @@ TFormWebbrowser::PageRecord *TFormWebbrowser::page(int index) const
 int TFormWebbrowser::indexOf(const TEmbeddedWB *browser) const
 {
     for (int i = 0; i < count(); ++i)
-        if (m_pages[size_t(i)]->browser == browser)
+        if (m_pages[size_t(i)]->m_browser == browser)
             return i;
     return -1;
 }
 
 bool TFormWebbrowser::isActive(const TEmbeddedWB *browser) const
 {
-    const PageRecord *active = activePage();
-    return active && active->browser == browser;
+    const PageRecord *active = activeRecord();
+    return active && active->m_browser == browser;
 }
 
 void TFormWebbrowser::activatePage(int index)
@@ -137,9 +142,9 @@ bool TFormWebbrowser::NewPage(quint8 mode)
     bindEvents(browser);
 
     auto record = std::make_unique<PageRecord>();
-    record->sheet = sheet;
-    record->browser = browser;
-    record->caption = PageCaption::kBlankCaption;
+    record->m_sheet = sheet;
+    record->m_browser = browser;
+    record->m_caption = PageCaption::kBlankCaption;
     m_pages.push_back(std::move(record));
 
     if (mode != 2)
@@ -194,19 +199,22 @@ void TFormWebbrowser::bindEvents(TEmbeddedWB *browser)
 
 void TFormWebbrowser::addPageBar(TEmbeddedWB *browser, QWidget *bar)
 {
-    const PageRecord *record = page(indexOf(browser));
+    const PageRecord *record = this->record(indexOf(browser));
     if (!record) {
         bar->deleteLater();
         return;
     }
-    auto *layout = static_cast<QVBoxLayout *>(record->sheet->layout());
+    auto *layout = static_cast<QVBoxLayout *>(record->m_sheet->layout());
     layout->insertWidget(layout->indexOf(browser), bar);
 }
 
-void TFormWebbrowser::navigate(PageRecord *record, const QString &address)
+void TFormWebbrowser::navigate(const PageView *page, const QString &address)
 {
-    record->address = address;
-    record->browser->Navigate(address);
+    PageRecord *record = this->record(indexOf(page->browser()));
+    if (!record)
+        return;
+    record->m_address = address;
+    record->m_browser->Navigate(address);
 }
 
 bool TFormWebbrowser::openWaitingPage(const QString &title, const QString &address)
@@ -219,12 +227,12 @@ bool TFormWebbrowser::openWaitingPage(const QString &title, const QString &addre
     }
     if (!added)
         return false;
-    PageRecord *record = page(m_newPageIndex);
-    record->waitingAddress = address;
-    record->address = address;
+    PageRecord *record = this->record(m_newPageIndex);
+    record->m_waitingAddress = address;
+    record->m_address = address;
     if (!title.trimmed().isEmpty()) {
-        record->caption = PageCaption::shortTitle(title);
-        record->title = PageCaption::fullTitle(title);
+        record->m_caption = PageCaption::shortTitle(title);
+        record->m_title = PageCaption::fullTitle(title);
         scheduleCaptions();
     }
     // NewPage puts a page after the active one from the third on; restored pages keep
@@ -235,23 +243,23 @@ bool TFormWebbrowser::openWaitingPage(const QString &title, const QString &addre
     if (active >= 0)
         activatePage(active);
     else
-        loadIfWaiting(activePage());
+        loadIfWaiting(activeRecord());
     return true;
 }
 
 void TFormWebbrowser::loadIfWaiting(PageRecord *record)
 {
-    if (!record || record->waitingAddress.isEmpty())
+    if (!record || record->m_waitingAddress.isEmpty())
         return;
-    const QString address = record->waitingAddress;
-    record->waitingAddress.clear();
+    const QString address = record->m_waitingAddress;
+    record->m_waitingAddress.clear();
     navigate(record, address);
 }
 
 void TFormWebbrowser::OpenUrlInNewPage(const QString &address)
 {
     if (NewPage(2))
-        navigate(page(m_newPageIndex), address);
+        navigate(record(m_newPageIndex), address);
     m_lastPageBlanked = false;
     FocusActiveDocument();
 }
@@ -259,23 +267,23 @@ void TFormWebbrowser::OpenUrlInNewPage(const QString &address)
 TEmbeddedWB *TFormWebbrowser::NewPageDispatch()
 {
     // The page's window is made with its view; it stays in the background.
-    PageRecord *record = page(m_newPageIndex);
-    return record ? record->browser : nullptr;
+    PageRecord *record = this->record(m_newPageIndex);
+    return record ? record->m_browser : nullptr;
 }
 
 void TFormWebbrowser::removePage(int index)
 {
     std::unique_ptr<PageRecord> record = std::move(m_pages[size_t(index)]);
     m_pages.erase(m_pages.begin() + index);
-    record->browser->disconnect(this);
-    record->browser->setContextMenuHandler({});
+    record->m_browser->disconnect(this);
+    record->m_browser->setContextMenuHandler({});
     {
         const QScopedValueRollback<int> ownChange(m_changingPages, m_changingPages + 1);
         m_pageControl->removeTab(index);
     }
-    record->sheet->hide();
+    record->m_sheet->hide();
     // Later, not now: the page may be closing from inside one of its own events.
-    record->sheet->deleteLater();
+    record->m_sheet->deleteLater();
 }
 
 void TFormWebbrowser::ClosePage(int index)
@@ -284,21 +292,21 @@ void TFormWebbrowser::ClosePage(int index)
         return;
     if (index >= kActivePage)
         index = activeIndex();
-    PageRecord *record = page(index);
+    PageRecord *record = this->record(index);
     if (!record)
         return;
 
-    QString title = record->title.trimmed();
+    QString title = record->m_title.trimmed();
     if (title.isEmpty())
-        title = record->browser->LocationName();
-    QString address = record->address;
+        title = record->m_browser->LocationName();
+    QString address = record->m_address;
     if (address.isEmpty() || address.trimmed() == kAboutBlank)
-        address = record->browser->LocationURL();
+        address = record->m_browser->LocationURL();
 
     if (count() == 1) {
         // The only page is never removed: it is blanked and kept.
         m_lastPageBlanked = true;
-        record->browser->Navigate(kAboutBlank);
+        record->m_browser->Navigate(kAboutBlank);
         emit pageClosed(title, address);
         return;
     }
@@ -338,7 +346,7 @@ void TFormWebbrowser::CloseAllPages()
         return;
     }
     if (count() == 1) {
-        m_pages.front()->browser->Navigate(kAboutBlank);
+        m_pages.front()->m_browser->Navigate(kAboutBlank);
         emit addressShown(kAboutBlank);
         emit statusCleared();
         FocusActiveDocument();
@@ -356,30 +364,30 @@ void TFormWebbrowser::CloseAllPages()
 
 void TFormWebbrowser::RefreshPage(int index)
 {
-    if (PageRecord *record = page(index))
-        record->browser->Refresh();
+    if (PageRecord *record = this->record(index))
+        record->m_browser->Refresh();
 }
 
 void TFormWebbrowser::RefreshAllPages()
 {
     for (const auto &record : m_pages)
-        if (record->browser->Document())
-            record->browser->Refresh();
+        if (record->m_browser->Document())
+            record->m_browser->Refresh();
 }
 
 void TFormWebbrowser::StopAllPages()
 {
     for (const auto &record : m_pages)
-        if (record->browser->Document())
-            record->browser->Stop();
+        if (record->m_browser->Document())
+            record->m_browser->Stop();
 }
 
 void TFormWebbrowser::FocusActiveDocument()
 {
-    if (PageRecord *active = activePage()) {
-        active->sheet->setFocus(Qt::OtherFocusReason);
-        if (active->browser->Document())
-            active->browser->focusDocument();
+    if (PageRecord *active = activeRecord()) {
+        active->m_sheet->setFocus(Qt::OtherFocusReason);
+        if (active->m_browser->Document())
+            active->m_browser->focusDocument();
         return;
     }
     if (m_pages.empty()) {
@@ -397,10 +405,10 @@ void TFormWebbrowser::SetPageCaption(const QString &title, const TEmbeddedWB *se
     const QString caption = PageCaption::shortTitle(title);
     for (int i = 0; i < count(); ++i) {
         PageRecord *record = m_pages[size_t(i)].get();
-        if (record->browser != sender)
+        if (record->m_browser != sender)
             continue;
-        record->caption = caption;
-        record->title = full;
+        record->m_caption = caption;
+        record->m_title = full;
         scheduleCaptions();
     }
 }
@@ -420,24 +428,24 @@ void TFormWebbrowser::applyCaptions()
     for (int i = 0; i < count(); ++i) {
         const PageRecord *record = m_pages[size_t(i)].get();
         // A title's "&" is shown as it is and takes no mnemonic (Alt+letter stays the menus').
-        const QString shown = PageCaption::tabText(record->caption);
+        const QString shown = PageCaption::tabText(record->m_caption);
         if (m_pageControl->tabText(i) != shown) {
             m_pageControl->setTabText(i, shown);
-            m_pageControl->setTabToolTip(i, plainToolTip(record->title));
+            m_pageControl->setTabToolTip(i, plainToolTip(record->m_title));
         }
     }
 }
 
 void TFormWebbrowser::ScrollToStart()
 {
-    if (PageRecord *active = activePage(); active && active->browser->Document())
-        active->browser->runDocumentScript(QStringLiteral("window.scroll(0, 0);"));
+    if (PageRecord *active = activeRecord(); active && active->m_browser->Document())
+        active->m_browser->runDocumentScript(QStringLiteral("window.scroll(0, 0);"));
 }
 
 void TFormWebbrowser::ScrollToEnd()
 {
-    if (PageRecord *active = activePage(); active && active->browser->Document())
-        active->browser->runDocumentScript(QStringLiteral(
+    if (PageRecord *active = activeRecord(); active && active->m_browser->Document())
+        active->m_browser->runDocumentScript(QStringLiteral(
             "(function () { var b = document.body; if (!b) return;"
             " window.scroll(b.scrollLeft, b.offsetHeight + b.scrollTop + 10000); })();"));
 }
@@ -448,9 +456,9 @@ void TFormWebbrowser::destroyAllPages()
     while (!m_pages.empty()) {
         std::unique_ptr<PageRecord> record = std::move(m_pages.back());
         m_pages.pop_back();
-        record->browser->disconnect(this);
+        record->m_browser->disconnect(this);
         m_pageControl->removeTab(count());
-        delete record->sheet;
+        delete record->m_sheet;
     }
 }
 
@@ -470,27 +478,27 @@ bool TFormWebbrowser::keyboardInTextField() const
     if (!textField || !m_window->isAncestorOf(focus))
         return false;
     for (const auto &record : m_pages)
-        if (record->browser->isAncestorOf(focus))
+        if (record->m_browser->isAncestorOf(focus))
             return false;
     return true;
 }
 
-void TFormWebbrowser::announceHistoryState(const PageRecord *record)
+void TFormWebbrowser::announceHistoryState(const PageView *record)
 {
-    emit historyStateShown(record && record->backEnabled, record && record->forwardEnabled);
+    emit historyStateShown(record && record->m_backEnabled, record && record->m_forwardEnabled);
 }
 
 void TFormWebbrowser::WebbrowserCommandStateChange(TEmbeddedWB *sender, int command, bool enable)
 {
     // Every page keeps its own flags, so that they are right when it becomes active; the
     // buttons follow the active page only.
-    PageRecord *record = page(indexOf(sender));
+    PageRecord *record = this->record(indexOf(sender));
     if (!record)
         return;
     if (command == TEmbeddedWB::CommandBack)
-        record->backEnabled = enable;
+        record->m_backEnabled = enable;
     else if (command == TEmbeddedWB::CommandForward)
-        record->forwardEnabled = enable;
+        record->m_forwardEnabled = enable;
     else
         return;
     if (isActive(sender))
@@ -501,38 +509,38 @@ void TFormWebbrowser::WebbrowserDownloadBegin(TEmbeddedWB *sender)
 {
     if (!isActive(sender))
         return;
-    PageRecord *record = activePage();
+    PageRecord *record = activeRecord();
     QString address = sender->LocationURL().trimmed();
     if (isBlankAddress(address))
-        address = record->address.trimmed();
+        address = record->m_address.trimmed();
     if (isBlankAddress(address))
         return;
     emit addressShown(address);
     if (address != kStartPage)
         emit connecting(address);
-    record->address = address;
+    record->m_address = address;
 }
 
 void TFormWebbrowser::WebbrowserDownloadComplete(TEmbeddedWB *sender)
 {
     if (!m_pages.empty() && isActive(sender)) {
-        PageRecord *record = activePage();
-        QString title = record->title.trimmed();
+        PageRecord *record = activeRecord();
+        QString title = record->m_title.trimmed();
         if (title.isEmpty() || title == kAboutBlank)
             title = sender->LocationName().trimmed();
         const QString address = sender->LocationURL().trimmed();
         if (!address.isEmpty() && address != kAboutBlank) {
             emit addressShown(address);
             emit completed(title, address);
-            record->address = address;
+            record->m_address = address;
         } else if (count() == 1 && m_lastPageBlanked) {
-            if (record->address == kStartPage) {
+            if (record->m_address == kStartPage) {
                 emit addressShown(kStartPage);
             } else {
                 emit addressShown(kAboutBlank);
                 emit statusCleared();
-                record->title.clear();
-                record->address = kAboutBlank;
+                record->m_title.clear();
+                record->m_address = kAboutBlank;
             }
         }
         emit progressHidden();
@@ -553,10 +561,10 @@ void TFormWebbrowser::WebBrowserNavigateComplete2(TEmbeddedWB *sender)
     if (isActive(sender)) {
         if (!keyboardInside(sender) && !keyboardInTextField() && m_window->isActiveWindow() && sender->Document())
             sender->focusDocument();
-    } else if (PageRecord *active = activePage()) {
-        if (active->address == kStartPage)
+    } else if (PageRecord *active = activeRecord()) {
+        if (active->m_address == kStartPage)
             emit addressShown(kStartPage);
-        if (!keyboardInside(active->browser) && !keyboardInTextField() && m_window->isActiveWindow())
+        if (!keyboardInside(active->m_browser) && !keyboardInTextField() && m_window->isActiveWindow())
             FocusActiveDocument();
     }
     emit progressHidden();

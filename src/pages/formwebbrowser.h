@@ -28,18 +28,30 @@ public:
     static constexpr int kActivePage = 256;
     static constexpr int kCaptionDelayMs = 100;
 
-    struct PageRecord
+    // What others see of a page: read-only; only the collection changes it.
+    class PageView
     {
-        QWidget *sheet = nullptr;
-        TEmbeddedWB *browser = nullptr;
-        QString caption; // the tab's text; the strip shows it at most kCaptionDelayMs later
-        QString title;   // at most 52 characters + "..."
-        QString address; // what the page last reported or was told to open
-        bool backEnabled = false;
-        bool forwardEnabled = false;
+    public:
+        TEmbeddedWB *browser() const { return m_browser; }
+        const QString &caption() const { return m_caption; }
+        const QString &title() const { return m_title; }
+        const QString &address() const { return m_address; }
+        bool backEnabled() const { return m_backEnabled; }
+        bool forwardEnabled() const { return m_forwardEnabled; }
         // A page opened to be loaded when it is first shown (restored pages): the address
         // it will load; empty once it has.
-        QString waitingAddress;
+        const QString &waitingAddress() const { return m_waitingAddress; }
+
+    private:
+        friend class TFormWebbrowser;
+        QWidget *m_sheet = nullptr;
+        TEmbeddedWB *m_browser = nullptr;
+        QString m_caption; // the tab's text; the strip shows it at most kCaptionDelayMs later
+        QString m_title;   // at most 52 characters + "..."
+        QString m_address; // what the page last reported or was told to open
+        bool m_backEnabled = false;
+        bool m_forwardEnabled = false;
+        QString m_waitingAddress;
     };
 
     // The pages live in `pageControl`; `window` is the main window (painting suspension,
@@ -49,8 +61,8 @@ public:
 
     int count() const { return int(m_pages.size()); }
     int activeIndex() const;
-    PageRecord *page(int index) const;
-    PageRecord *activePage() const { return page(kActivePage); }
+    const PageView *page(int index) const;
+    const PageView *activePage() const { return page(kActivePage); }
     int indexOf(const TEmbeddedWB *browser) const;
     bool isActive(const TEmbeddedWB *browser) const;
     int newPageIndex() const { return m_newPageIndex; }
@@ -81,9 +93,9 @@ public:
     // Puts a bar (a notice, a question) above the page, in its tab; it goes with the page.
     void addPageBar(TEmbeddedWB *browser, QWidget *bar);
     // Records the address as the page's own and opens it there.
-    void navigate(PageRecord *record, const QString &address);
+    void navigate(const PageView *page, const QString &address);
     // The back and forward buttons show this page's flags (none: both greyed).
-    void announceHistoryState(const PageRecord *record);
+    void announceHistoryState(const PageView *page);
     // Asked each time a page would show the engine's context menu.
     void setContextMenuPermission(std::function<bool()> allowed) { m_contextMenuAllowed = std::move(allowed); }
     // The keyboard is in a text field of the window outside the pages (the address or the
@@ -118,6 +130,9 @@ signals:
     void closeRequested(TEmbeddedWB *page);
 
 private:
+    using PageRecord = PageView;
+    PageRecord *record(int index) const;
+    PageRecord *activeRecord() const { return record(kActivePage); }
     void bindEvents(TEmbeddedWB *browser);
     void reportEngineFailure();
     void scheduleCaptions();

@@ -61,16 +61,16 @@ PageCommands::PageCommands(TFormWebbrowser *pages, const QString &tempFolder, QW
 {
 }
 
-TFormWebbrowser::PageRecord *PageCommands::documentPage() const
+const TFormWebbrowser::PageView *PageCommands::documentPage() const
 {
-    TFormWebbrowser::PageRecord *active = m_pages->activePage();
-    return active && active->browser->Document() ? active : nullptr;
+    const TFormWebbrowser::PageView *active = m_pages->activePage();
+    return active && active->browser()->Document() ? active : nullptr;
 }
 
 void PageCommands::exec(int command, int option)
 {
-    if (TFormWebbrowser::PageRecord *page = documentPage())
-        page->browser->ExecWB(command, option);
+    if (const TFormWebbrowser::PageView *page = documentPage())
+        page->browser()->ExecWB(command, option);
 }
 
 void PageCommands::NOpenFileClick()
@@ -145,19 +145,19 @@ QUrl PageCommands::mailLink(const QString &title, const QString &address)
 
 void PageCommands::NSendPageClick()
 {
-    if (TFormWebbrowser::PageRecord *page = documentPage())
-        openExternally(mailLink(page->title, page->browser->LocationURL()));
+    if (const TFormWebbrowser::PageView *page = documentPage())
+        openExternally(mailLink(page->title(), page->browser()->LocationURL()));
 }
 
 void PageCommands::NNewMailClick()
 {
     // The page's text goes into a new message, after its address; a mail address has room
     // for the beginning of it only.
-    TFormWebbrowser::PageRecord *page = documentPage();
+    const TFormWebbrowser::PageView *page = documentPage();
     if (!page)
         return;
-    QPointer<TEmbeddedWB> browser = page->browser;
-    const QString title = page->title;
+    QPointer<TEmbeddedWB> browser = page->browser();
+    const QString title = page->title();
     browser->runDocumentScript(QStringLiteral("document.body ? document.body.innerText : ''"),
                                [this, browser, title](const QVariant &text) {
                                    if (!browser)
@@ -181,19 +181,19 @@ QByteArray PageCommands::desktopLink(const QString &title, const QString &addres
 
 void PageCommands::NSendLinkClick()
 {
-    TFormWebbrowser::PageRecord *page = documentPage();
+    const TFormWebbrowser::PageView *page = documentPage();
     if (!page)
         return;
     const QString folder = desktopFolder();
-    const QString address = page->browser->LocationURL();
-    QString name = fileNameFrom(page->title.isEmpty() ? address : page->title, 80);
+    const QString address = page->browser()->LocationURL();
+    QString name = fileNameFrom(page->title().isEmpty() ? address : page->title(), 80);
     if (name.isEmpty())
         name = QStringLiteral("网页");
     QDir().mkpath(folder);
     QString path = folder + QLatin1Char('/') + name + QStringLiteral(".desktop");
     for (int n = 2; QFileInfo::exists(path); ++n)
         path = folder + QLatin1Char('/') + name + QStringLiteral(" (%1).desktop").arg(n);
-    if (SafeFile::replace(path, desktopLink(page->title, address))) {
+    if (SafeFile::replace(path, desktopLink(page->title(), address))) {
         QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner);
         emit statusMessage(QStringLiteral("已在桌面建立快捷方式: ") + QFileInfo(path).fileName());
     } else {
@@ -229,8 +229,8 @@ void PageCommands::NFindClick()
 
 void PageCommands::NEditSourceClick()
 {
-    if (TFormWebbrowser::PageRecord *page = documentPage())
-        page->browser->runDocumentScript(QStringLiteral("(function () {"
+    if (const TFormWebbrowser::PageView *page = documentPage())
+        page->browser()->runDocumentScript(QStringLiteral("(function () {"
                                                         " document.designMode = 'on';"
                                                         " if (document.body) document.body.setAttribute('contentEditable', 'true');"
                                                         " document.execCommand('Underline', false, null);"
@@ -239,15 +239,15 @@ void PageCommands::NEditSourceClick()
 
 void PageCommands::setTextSize(int level)
 {
-    if (TFormWebbrowser::PageRecord *page = documentPage())
-        page->browser->ExecWB(TEmbeddedWB::ExecZoom, TEmbeddedWB::OptionDontPromptUser, qBound(0, level, 4));
+    if (const TFormWebbrowser::PageView *page = documentPage())
+        page->browser()->ExecWB(TEmbeddedWB::ExecZoom, TEmbeddedWB::OptionDontPromptUser, qBound(0, level, 4));
     emit textSizeChanged();
 }
 
 void PageCommands::setZoom(double factor)
 {
-    if (TFormWebbrowser::PageRecord *page = documentPage())
-        page->browser->runDocumentScript(QStringLiteral("if (document.body) document.body.style.zoom = %1;")
+    if (const TFormWebbrowser::PageView *page = documentPage())
+        page->browser()->runDocumentScript(QStringLiteral("if (document.body) document.body.style.zoom = %1;")
                                              .arg(QString::number(factor, 'g', 3)));
 }
 
@@ -266,14 +266,14 @@ QString PageCommands::sourceFile(const QString &address) const
 
 void PageCommands::NSourceClick()
 {
-    TFormWebbrowser::PageRecord *page = m_pages->activePage();
-    if (!page || !page->browser->Document() || page->address == QLatin1String("init.htm"))
+    const TFormWebbrowser::PageView *page = m_pages->activePage();
+    if (!page || !page->browser()->Document() || page->address() == QLatin1String("init.htm"))
         return;
-    const QString path = sourceFile(page->browser->LocationURL());
+    const QString path = sourceFile(page->browser()->LocationURL());
     if (path.isEmpty())
         return;
     QPointer<PageCommands> self = this;
-    page->browser->runDocumentScript(QStringLiteral("document.body ? document.body.outerHTML : ''"),
+    page->browser()->runDocumentScript(QStringLiteral("document.body ? document.body.outerHTML : ''"),
                                      [self, path](const QVariant &html) {
                                          if (!self)
                                              return;

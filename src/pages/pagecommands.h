@@ -71,7 +71,7 @@ signals:
     void statusMessage(const QString &text);
 
 private:
-    TFormWebbrowser::PageRecord *documentPage() const;
+    const TFormWebbrowser::PageView *documentPage() const;
     void exec(int command, int option);
 
     TFormWebbrowser *m_pages;

@@ -25,8 +25,8 @@ PageRest::PageRest(TFormWebbrowser *pages, QObject *parent) : QObject(parent), m
 {
     memoryLow = &PageRest::systemMemoryLow;
     connect(pages, &TFormWebbrowser::activePageChanged, this, [this] {
-        if (const TFormWebbrowser::PageRecord *record = m_pages->activePage())
-            shown(record->browser);
+        if (const TFormWebbrowser::PageView *record = m_pages->activePage())
+            shown(record->browser());
     });
     m_timer.setInterval(kLookMs);
     connect(&m_timer, &QTimer::timeout, this, &PageRest::look);
@@ -41,16 +41,16 @@ void PageRest::shown(TEmbeddedWB *page)
 void PageRest::look()
 {
     const bool pressure = memoryLow && memoryLow();
-    const TFormWebbrowser::PageRecord *active = m_pages->activePage();
+    const TFormWebbrowser::PageView *active = m_pages->activePage();
     QHash<const TEmbeddedWB *, QElapsedTimer> seen;
     for (int i = 0; i < m_pages->count(); ++i) {
-        TEmbeddedWB *page = m_pages->page(i)->browser;
+        TEmbeddedWB *page = m_pages->page(i)->browser();
         QElapsedTimer since = m_lastShown.value(page);
-        if (!since.isValid() || page == active->browser)
+        if (!since.isValid() || page == active->browser())
             since.start();
         seen.insert(page, since);
         // A restored page that has not loaded yet has nothing to give back.
-        if (page == active->browser || !m_pages->page(i)->waitingAddress.isEmpty())
+        if (page == active->browser() || !m_pages->page(i)->waitingAddress().isEmpty())
             continue;
         if (pressure || (m_idleMs > 0 && since.elapsed() >= m_idleMs))
             rest(page, pressure || page->rest() == TEmbeddedWB::Rest::Frozen);
@@ -61,11 +61,11 @@ void PageRest::look()
 
 void PageRest::restNow(TEmbeddedWB *page, std::function<void(bool rested)> done)
 {
-    const TFormWebbrowser::PageRecord *active = m_pages->activePage();
+    const TFormWebbrowser::PageView *active = m_pages->activePage();
     const int index = m_pages->indexOf(page);
-    if (index < 0 || (active && active->browser == page) || !m_pages->page(index)->waitingAddress.isEmpty()) {
+    if (index < 0 || (active && active->browser() == page) || !m_pages->page(index)->waitingAddress().isEmpty()) {
         // A restored page that has not loaded yet already rests.
-        done(index >= 0 && !m_pages->page(index)->waitingAddress.isEmpty());
+        done(index >= 0 && !m_pages->page(index)->waitingAddress().isEmpty());
         return;
     }
     rest(page, true, std::move(done));
@@ -93,8 +93,8 @@ void PageRest::rest(TEmbeddedWB *page, bool deep, std::function<void(bool rested
     page->runDocumentScript(QString::fromLatin1(kTypedText), [this, guard, target, finish](const QVariant &typed) {
         if (!guard || typed.toBool() || m_pages->indexOf(guard) < 0)
             return finish(false);
-        const TFormWebbrowser::PageRecord *active = m_pages->activePage();
-        if ((active && active->browser == guard) || guard->restAllowed() == TEmbeddedWB::Rest::Active)
+        const TFormWebbrowser::PageView *active = m_pages->activePage();
+        if ((active && active->browser() == guard) || guard->restAllowed() == TEmbeddedWB::Rest::Active)
             return finish(false);
         guard->setRest(target);
         finish(guard->rest() == target);

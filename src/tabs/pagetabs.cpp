@@ -110,14 +110,14 @@ void PageTabs::NNextPageClick()
 
 void PageTabs::NStopClick()
 {
-    if (TFormWebbrowser::PageRecord *active = m_pages->activePage(); active && active->browser->Document())
-        active->browser->Stop();
+    if (const TFormWebbrowser::PageView *active = m_pages->activePage(); active && active->browser()->Document())
+        active->browser()->Stop();
 }
 
 void PageTabs::NRefreshClick()
 {
-    if (TFormWebbrowser::PageRecord *active = m_pages->activePage(); active && active->browser->Document())
-        active->browser->Refresh();
+    if (const TFormWebbrowser::PageView *active = m_pages->activePage(); active && active->browser()->Document())
+        active->browser()->Refresh();
 }
 
 void PageTabs::NAllStopClick()
@@ -147,7 +147,7 @@ void PageTabs::NRRefreshClick()
 void PageTabs::PanelMainClientDblClick()
 {
     if (m_pages->count() != 1 && m_pages->count() > 0 &&
-        m_pages->page(m_pages->count() - 1)->caption == QStringLiteral("  空白页  ")) {
+        m_pages->page(m_pages->count() - 1)->caption() == QStringLiteral("  空白页  ")) {
         m_pages->ClosePage(m_pages->count() - 1);
         return;
     }
@@ -161,15 +161,15 @@ void PageTabs::PageControlChange()
 
 void PageTabs::PageChangeRefresh()
 {
-    TFormWebbrowser::PageRecord *record = m_pages->activePage();
+    const TFormWebbrowser::PageView *record = m_pages->activePage();
     if (!record) {
         m_pages->FocusActiveDocument();
     } else {
-        TEmbeddedWB *browser = record->browser;
-        QString title = record->title.trimmed();
+        TEmbeddedWB *browser = record->browser();
+        QString title = record->title().trimmed();
         if (isBlankText(title))
             title = browser->LocationName().trimmed();
-        QString address = record->address.trimmed();
+        QString address = record->address().trimmed();
         if (isBlankText(address))
             address = browser->LocationURL().trimmed();
         if (!isBlankText(address)) {
@@ -193,9 +193,9 @@ void PageTabs::PageChangeRefresh()
     if (!record && m_pages->count() > 0)
         record = m_pages->page(0);
     int level = 0;
-    if (record && record->browser->Document() && record->address != QLatin1String("init.htm")) {
+    if (record && record->browser()->Document() && record->address() != QLatin1String("init.htm")) {
         QVariant answer;
-        record->browser->ExecWB(TEmbeddedWB::ExecZoom, TEmbeddedWB::OptionDontPromptUser, QVariant(), &answer);
+        record->browser()->ExecWB(TEmbeddedWB::ExecZoom, TEmbeddedWB::OptionDontPromptUser, QVariant(), &answer);
         if (answer.isValid())
             level = answer.toInt();
     }

@@ -19,11 +19,11 @@
 
 namespace {
 
-QString stateText(const TFormWebbrowser::PageRecord &record)
+QString stateText(const TFormWebbrowser::PageView &record)
 {
-    if (!record.waitingAddress.isEmpty())
+    if (!record.waitingAddress().isEmpty())
         return QStringLiteral("已休眠");
-    switch (record.browser->rest()) {
+    switch (record.browser()->rest()) {
     case TEmbeddedWB::Rest::Frozen:
         return QStringLiteral("冻结");
     case TEmbeddedWB::Rest::Discarded:
@@ -100,7 +100,7 @@ void TaskManager::refresh()
     }
     QList<qint64> pids;
     for (int i = 0; i < m_pages->count(); ++i) {
-        const qint64 pid = m_pages->page(i)->browser->rendererProcessId();
+        const qint64 pid = m_pages->page(i)->browser()->rendererProcessId();
         if (pid > 0 && !pids.contains(pid))
             pids.append(pid);
     }
@@ -131,7 +131,7 @@ void TaskManager::display(const QHash<qint64, Sample> &samples, qint64 elapsedMs
     // Pages that share a renderer share its figures.
     QHash<qint64, int> sharing;
     for (int i = 0; i < m_pages->count(); ++i)
-        ++sharing[m_pages->page(i)->browser->rendererProcessId()];
+        ++sharing[m_pages->page(i)->browser()->rendererProcessId()];
 
     struct Row
     {
@@ -144,14 +144,14 @@ void TaskManager::display(const QHash<qint64, Sample> &samples, qint64 elapsedMs
     };
     std::vector<Row> rows;
     for (int i = 0; i < m_pages->count(); ++i) {
-        const TFormWebbrowser::PageRecord &record = *m_pages->page(i);
-        const qint64 pid = record.browser->rendererProcessId();
+        const TFormWebbrowser::PageView &record = *m_pages->page(i);
+        const qint64 pid = record.browser()->rendererProcessId();
         const Sample now = samples.value(pid);
         const int shared = qMax(1, sharing.value(pid));
-        QString title = record.browser->LocationName();
+        QString title = record.browser()->LocationName();
         if (title.isEmpty())
-            title = record.title.isEmpty() ? record.address : record.title;
-        Row row{record.browser, title, -1, -1.0, stateText(record), pid > 0 ? shared : 1};
+            title = record.title().isEmpty() ? record.address() : record.title();
+        Row row{record.browser(), title, -1, -1.0, stateText(record), pid > 0 ? shared : 1};
         if (pid > 0 && now.memoryKiB >= 0)
             row.memoryKiB = now.memoryKiB / shared;
         const Sample before = m_last.value(pid);

@@ -58,7 +58,7 @@ private slots:
         QCOMPARE(app.pages->count(), 2);
         // In the background, placed after the active page.
         QCOMPARE(app.pages->activeIndex(), 0);
-        QCOMPARE(first.target, app.pages->page(1)->browser);
+        QCOMPARE(first.target, app.pages->page(1)->browser());
     }
 
     void aRightReleaseInsideThePageOpensTheLongerAllowance()
@@ -107,7 +107,7 @@ private slots:
             QVERIFY(front->requestNewWindow(QStringLiteral("http://b%1.example/").arg(i)).opened);
         }
         QCOMPARE(app.pages->count(), 8);
-        QCOMPARE(app.pages->activePage()->browser, front);
+        QCOMPARE(app.pages->activePage()->browser(), front);
     }
 
     void theSwitchReloadsOrScrubsAndIsStored()
@@ -149,7 +149,7 @@ private slots:
         // "打开" opens the last one in the background, as an allowed window would.
         notice->findChild<QToolButton *>(QStringLiteral("PopupNoticeOpen"))->click();
         QCOMPARE(app.pages->count(), 2);
-        QCOMPARE(app.pages->activePage()->browser, page);
+        QCOMPARE(app.pages->activePage()->browser(), page);
         QCOMPARE(app.browser(1)->LocationURL(), QStringLiteral("http://loop.example/1999"));
         QTRY_VERIFY(!app.popupFilter()->noticeOf(page));
 

@@ -109,10 +109,10 @@ private slots:
             TEmbeddedWB *page = open(url("/first.html"));
             QVERIFY2(page, start);
             // The page and its other resources have loaded, its hiding sheet was in place.
-            QVERIFY2(waitFor([&] { return app->pages->page(0)->title.startsWith(QLatin1String("box ")); }), start);
+            QVERIFY2(waitFor([&] { return app->pages->page(0)->title().startsWith(QLatin1String("box ")); }), start);
             QVERIFY2(waitFor([&] { return requested("/pictures/ok.png"); }), start);
             QVERIFY2(!requested("/banner-ad.png"), start);
-            QCOMPARE(app->pages->page(0)->title, QStringLiteral("box none"));
+            QCOMPARE(app->pages->page(0)->title(), QStringLiteral("box none"));
             // The first start left the compiled lists behind for the next.
             QVERIFY(waitFor([] { return QFileInfo::exists(FilterCache::defaultPath()); }));
             app.reset();
@@ -126,7 +126,7 @@ private slots:
         server.requests.clear();
         TEmbeddedWB *page = open(url("/ads.html"));
         QVERIFY(page);
-        WAIT_COMPARE(app->pages->page(0)->title, QStringLiteral("box none"), 10000);
+        WAIT_COMPARE(app->pages->page(0)->title(), QStringLiteral("box none"), 10000);
         // Loaded: every picture of the page was asked for or turned away.
         QVERIFY(waitFor([&] { return evaluate(page, QStringLiteral("document.readyState")).toString() == QLatin1String("complete"); }));
         QVERIFY(!requested("/banner/ad.png"));
@@ -147,14 +147,14 @@ private slots:
         QVERIFY(!item->isChecked());
         server.requests.clear();
         item->trigger();
-        WAIT_COMPARE(app->pages->page(0)->title, QStringLiteral("box block"), 15000);
+        WAIT_COMPARE(app->pages->page(0)->title(), QStringLiteral("box block"), 15000);
         WAIT_VERIFY(requested("/banner/ad.png"), 5000);
         app->main->NPopup->aboutToShow();
         QVERIFY(item->isChecked());
         // And back.
         server.requests.clear();
         item->trigger();
-        WAIT_COMPARE(app->pages->page(0)->title, QStringLiteral("box none"), 15000);
+        WAIT_COMPARE(app->pages->page(0)->title(), QStringLiteral("box none"), 15000);
         QVERIFY(!requested("/banner/ad.png"));
     }
 

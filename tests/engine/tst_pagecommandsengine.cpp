@@ -48,7 +48,7 @@ private slots:
         WAIT_VERIFY(QFileInfo(file).size() > 0, 20000);
         TEmbeddedWB *saved = open(QUrl::fromLocalFile(file).toString());
         QVERIFY(saved);
-        WAIT_COMPARE(app->pages->activePage()->title, QStringLiteral("Words"), 5000);
+        WAIT_COMPARE(app->pages->activePage()->title(), QStringLiteral("Words"), 5000);
         QCOMPARE(evaluate(saved, QStringLiteral("document.body.innerText.trim().split('\\n')[0]")).toString(),
                  QStringLiteral("The quick brown fox"));
     }

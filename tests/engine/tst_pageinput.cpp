@@ -88,7 +88,7 @@ private slots:
         QCOMPARE(app->pages->count(), 2);
         QCOMPARE(active(), page);
         QCOMPARE(page->LocationURL(), url("/links.html"));
-        WAIT_COMPARE(app->pages->page(1)->title, QStringLiteral("Target"), 10000);
+        WAIT_COMPARE(app->pages->page(1)->title(), QStringLiteral("Target"), 10000);
     }
 
     void aClickLetsOneWindowThroughAndTheNoticeOpensTheOther()
@@ -142,7 +142,7 @@ private slots:
         QVERIFY(clickAt(screenPointOf(page, QStringLiteral("#b"))));
         sinceTick.start();
         ticks.start(20);
-        WAIT_COMPARE(app->pages->page(0)->title, QStringLiteral("done"), 90000);
+        WAIT_COMPARE(app->pages->page(0)->title(), QStringLiteral("done"), 90000);
         ticks.stop();
         qInfo("2000 window requests; longest pause of the interface thread: %lld ms", longestPause);
         QVERIFY2(longestPause < 500, qPrintable(QString::number(longestPause)));

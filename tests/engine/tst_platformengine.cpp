@@ -411,7 +411,7 @@ private slots:
             dialog->accept();
         });
         QVERIFY(open(url("/locked.html")));
-        WAIT_COMPARE(app->pages->activePage()->title, QStringLiteral("Inside"), 5000);
+        WAIT_COMPARE(app->pages->activePage()->title(), QStringLiteral("Inside"), 5000);
         QCOMPARE(caption, QStringLiteral("需要登录"));
         QVERIFY2(said.contains(QStringLiteral("127.0.0.1")) && said.contains(QStringLiteral("测试区域")), qPrintable(said));
     }
@@ -427,7 +427,7 @@ private slots:
         QVERIFY(open(fresh.url("/locked.html").toString()));
         QVERIFY(asked);
         // The server's refusal is what shows.
-        WAIT_COMPARE(app->pages->activePage()->title, QStringLiteral("401"), 5000);
+        WAIT_COMPARE(app->pages->activePage()->title(), QStringLiteral("401"), 5000);
     }
 
     void aCertificateErrorIsExplainedAndMayBePassedOnceForTheRun()
@@ -447,17 +447,17 @@ private slots:
         // Back: nothing from that server shows.
         notice->findChild<QPushButton *>(QStringLiteral("CertificateBack"))->click();
         WAIT_VERIFY(!visible("CertificateNotice"), 5000);
-        QVERIFY(app->pages->activePage()->title != QStringLiteral("Secure"));
+        QVERIFY(app->pages->activePage()->title() != QStringLiteral("Secure"));
 
         app->addressBar()->openAddress(https.url());
         WAIT_VERIFY(visible("CertificateNotice"), 20000);
         visible("CertificateNotice")->findChild<QPushButton *>(QStringLiteral("CertificateProceed"))->click();
-        WAIT_COMPARE(app->pages->activePage()->title, QStringLiteral("Secure"), 20000);
+        WAIT_COMPARE(app->pages->activePage()->title(), QStringLiteral("Secure"), 20000);
         QVERIFY(!visible("CertificateNotice"));
 
         // Remembered for the run: another page of that host opens without the question.
         app->pages->navigate(app->pages->activePage(), https.url() + QStringLiteral("again"));
-        WAIT_COMPARE(app->pages->activePage()->title, QStringLiteral("Secure"), 20000);
+        WAIT_COMPARE(app->pages->activePage()->title(), QStringLiteral("Secure"), 20000);
         QVERIFY(!visible("CertificateNotice"));
     }
 
@@ -469,7 +469,7 @@ private slots:
         const auto proceedWhenAsked = [&] {
             WAIT_VERIFY(visible("CertificateNotice"), 20000);
             visible("CertificateNotice")->findChild<QPushButton *>(QStringLiteral("CertificateProceed"))->click();
-            WAIT_COMPARE(app->pages->activePage()->title, QStringLiteral("Secure"), 20000);
+            WAIT_COMPARE(app->pages->activePage()->title(), QStringLiteral("Secure"), 20000);
         };
         app->addressBar()->openAddress(https.url());
         proceedWhenAsked();
@@ -481,7 +481,7 @@ private slots:
             said += label->text();
         QVERIFY2(said.startsWith(QStringLiteral("不安全")) && said.contains(QStringLiteral("127.0.0.1")), qPrintable(said));
         app->pages->navigate(app->pages->activePage(), https.url() + QStringLiteral("next"));
-        WAIT_COMPARE(app->pages->activePage()->title, QStringLiteral("Secure"), 20000);
+        WAIT_COMPARE(app->pages->activePage()->title(), QStringLiteral("Secure"), 20000);
         QVERIFY(!visible("CertificateNotice"));
         QVERIFY(visible("InsecureBar"));
         // Elsewhere, it goes.
@@ -506,7 +506,7 @@ private slots:
         app->addressBar()->openAddress(https.url());
         WAIT_VERIFY(visible("CertificateNotice"), 20000);
         visible("CertificateNotice")->findChild<QPushButton *>(QStringLiteral("CertificateProceed"))->click();
-        WAIT_COMPARE(app->pages->activePage()->title, QStringLiteral("Secure"), 20000);
+        WAIT_COMPARE(app->pages->activePage()->title(), QStringLiteral("Secure"), 20000);
         app->program->cleaner()->askToForgetPermissions = [] { return false; };
         app->item("NCleanAll")->trigger();
         app->addressBar()->openAddress(https.url() + QStringLiteral("again"));
@@ -514,16 +514,16 @@ private slots:
         // Back: nothing of that site stays on show.
         visible("CertificateNotice")->findChild<QPushButton *>(QStringLiteral("CertificateBack"))->click();
         WAIT_VERIFY(!visible("CertificateNotice"), 5000);
-        WAIT_VERIFY(!active()->LocationURL().startsWith(https.url()) || app->pages->activePage()->title != QLatin1String("Secure"), 5000);
+        WAIT_VERIFY(!active()->LocationURL().startsWith(https.url()) || app->pages->activePage()->title() != QLatin1String("Secure"), 5000);
         // Passed over again, it opens, marked as not secure.
         app->addressBar()->openAddress(https.url() + QStringLiteral("third"));
         WAIT_VERIFY(visible("CertificateNotice"), 20000);
         visible("CertificateNotice")->findChild<QPushButton *>(QStringLiteral("CertificateProceed"))->click();
         // Now and then (about one run in a dozen here) the engine leaves the load that follows
         // its own stopped navigation without an answer; the user's F5 brings the page.
-        if (!waitFor([&] { return app->pages->activePage()->title == QLatin1String("Secure"); }, 10000))
+        if (!waitFor([&] { return app->pages->activePage()->title() == QLatin1String("Secure"); }, 10000))
             active()->Refresh();
-        WAIT_COMPARE(app->pages->activePage()->title, QStringLiteral("Secure"), 20000);
+        WAIT_COMPARE(app->pages->activePage()->title(), QStringLiteral("Secure"), 20000);
         QVERIFY(visible("InsecureBar"));
     }
 
@@ -546,8 +546,8 @@ private slots:
                   "</script></body></html>");
         TEmbeddedWB *page = open(QUrl::fromLocalFile(folder.filePath(QStringLiteral("page.html"))).toString());
         QVERIFY(page);
-        WAIT_VERIFY(app->pages->activePage()->title != QLatin1String("start"), 20000);
-        QCOMPARE(app->pages->activePage()->title, QStringLiteral("frame:refused xhr:refused"));
+        WAIT_VERIFY(app->pages->activePage()->title() != QLatin1String("start"), 20000);
+        QCOMPARE(app->pages->activePage()->title(), QStringLiteral("frame:refused xhr:refused"));
 
         // A web page reaches no local file either.
         const QString secret = QUrl::fromLocalFile(folder.filePath(QStringLiteral("secret.txt"))).toString();
@@ -557,7 +557,7 @@ private slots:
                                       "x.onload = function () { document.title = 'read'; };"
                                       "x.onerror = function () { document.title = 'refused'; }; x.send(); true")
                            .arg(QString::fromUtf8(QJsonDocument(QJsonArray{secret}).toJson(QJsonDocument::Compact)).mid(1).chopped(1)));
-        WAIT_COMPARE(app->pages->activePage()->title, QStringLiteral("refused"), 20000);
+        WAIT_COMPARE(app->pages->activePage()->title(), QStringLiteral("refused"), 20000);
         evaluate(page, QStringLiteral("location.href = %1; true")
                            .arg(QString::fromUtf8(QJsonDocument(QJsonArray{secret}).toJson(QJsonDocument::Compact)).mid(1).chopped(1)));
         // The engine refuses the navigation: the page stays where it was, and answers.
@@ -576,14 +576,14 @@ private slots:
         QVERIFY(open(QUrl::fromLocalFile(folder.filePath(QStringLiteral("one/ask.html"))).toString()));
         WAIT_VERIFY(visible("PermissionBar"), 20000);
         visible("PermissionBar")->findChild<QPushButton *>(QStringLiteral("PermissionDeny"))->click();
-        WAIT_COMPARE(app->pages->activePage()->title, QStringLiteral("denied"), 5000);
+        WAIT_COMPARE(app->pages->activePage()->title(), QStringLiteral("denied"), 5000);
         QCOMPARE(SitePermissions::decision(QUrl::fromLocalFile(folder.filePath(QStringLiteral("one/ask.html"))).toString(),
                                            SitePermissions::Notifications),
                  QStringLiteral("deny"));
         // Another local page is not answered by the first one's answer.
         QVERIFY(open(QUrl::fromLocalFile(folder.filePath(QStringLiteral("two/ask.html"))).toString()));
-        WAIT_VERIFY(visible("PermissionBar") || app->pages->activePage()->title != QLatin1String("asking"), 20000);
-        QVERIFY2(visible("PermissionBar"), qPrintable(app->pages->activePage()->title));
+        WAIT_VERIFY(visible("PermissionBar") || app->pages->activePage()->title() != QLatin1String("asking"), 20000);
+        QVERIFY2(visible("PermissionBar"), qPrintable(app->pages->activePage()->title()));
     }
 
     void aRevokedAnswerIsRefusedAtOnce()
@@ -593,7 +593,7 @@ private slots:
         const QString site = SitePermissions::siteOf(QUrl(other).adjusted(QUrl::RemovePath), QUrl(other));
         SitePermissions::setDecision(site, SitePermissions::Notifications, true);
         QVERIFY(open(other));
-        WAIT_COMPARE(app->pages->activePage()->title, QStringLiteral("granted"), 20000);
+        WAIT_COMPARE(app->pages->activePage()->title(), QStringLiteral("granted"), 20000);
         app->item("NInternetOption")->trigger();
         auto *dialog = app->main->findChild<InternetOptionsDialog *>(QStringLiteral("InternetOptionsDialog"));
         QVERIFY(dialog);
@@ -601,8 +601,8 @@ private slots:
         dialog->close();
         QCOMPARE(SitePermissions::decision(site, SitePermissions::Notifications), QString());
         QVERIFY(open(other));
-        WAIT_VERIFY(visible("PermissionBar") || app->pages->activePage()->title != QLatin1String("asking"), 20000);
-        QVERIFY2(app->pages->activePage()->title != QLatin1String("granted"), "still allowed after it was revoked");
+        WAIT_VERIFY(visible("PermissionBar") || app->pages->activePage()->title() != QLatin1String("asking"), 20000);
+        QVERIFY2(app->pages->activePage()->title() != QLatin1String("granted"), "still allowed after it was revoked");
     }
 
     void permissionsAreAskedOnceAndRememberedBothWays()
@@ -614,9 +614,9 @@ private slots:
         for (QLabel *label : bar->findChildren<QLabel *>())
             text += label->text();
         QVERIFY2(text.contains(QStringLiteral("127.0.0.1")) && text.contains(QStringLiteral("显示通知")), qPrintable(text));
-        QCOMPARE(app->pages->activePage()->title, QStringLiteral("asking"));
+        QCOMPARE(app->pages->activePage()->title(), QStringLiteral("asking"));
         bar->findChild<QPushButton *>(QStringLiteral("PermissionDeny"))->click();
-        WAIT_COMPARE(app->pages->activePage()->title, QStringLiteral("denied"), 5000);
+        WAIT_COMPARE(app->pages->activePage()->title(), QStringLiteral("denied"), 5000);
         WAIT_VERIFY(!visible("PermissionBar"), 5000);
 
         // Another origin, allowed.
@@ -624,15 +624,15 @@ private slots:
         QVERIFY(open(other));
         WAIT_VERIFY(visible("PermissionBar"), 20000);
         visible("PermissionBar")->findChild<QPushButton *>(QStringLiteral("PermissionAllow"))->click();
-        WAIT_COMPARE(app->pages->activePage()->title, QStringLiteral("granted"), 5000);
+        WAIT_COMPARE(app->pages->activePage()->title(), QStringLiteral("granted"), 5000);
 
         // A new run: both answers come from the profile folder, without a bar.
         makeProgram();
         app->main->show();
         QVERIFY(open(url("/notify.html")));
-        WAIT_COMPARE(app->pages->activePage()->title, QStringLiteral("denied"), 20000);
+        WAIT_COMPARE(app->pages->activePage()->title(), QStringLiteral("denied"), 20000);
         QVERIFY(open(other));
-        WAIT_COMPARE(app->pages->activePage()->title, QStringLiteral("granted"), 20000);
+        WAIT_COMPARE(app->pages->activePage()->title(), QStringLiteral("granted"), 20000);
         QVERIFY(!visible("PermissionBar"));
     }
 
@@ -659,7 +659,7 @@ private slots:
             dialog->accept();
         });
         evaluate(page, QStringLiteral("setTimeout(function(){alert('<b>你好</b>');document.title='after';},0);1"));
-        WAIT_COMPARE(app->pages->activePage()->title, QStringLiteral("after"), 20000);
+        WAIT_COMPARE(app->pages->activePage()->title(), QStringLiteral("after"), 20000);
         QCOMPARE(caption, QStringLiteral("来自 127.0.0.1 的网页消息"));
         QCOMPARE(said, QStringLiteral("<b>你好</b>"));
 
@@ -672,7 +672,7 @@ private slots:
         whenDialogShows(answer);
         evaluate(page, QStringLiteral("setTimeout(function(){for(var i=0;i<500;++i)alert(i);"
                                       "document.title='done '+confirm('x');},0);1"));
-        WAIT_COMPARE(app->pages->activePage()->title, QStringLiteral("done false"), 20000);
+        WAIT_COMPARE(app->pages->activePage()->title(), QStringLiteral("done false"), 20000);
         QCOMPARE(shown, 1);
         // A new document may ask again.
         QVERIFY(open(url("/links.html")));
@@ -681,7 +681,7 @@ private slots:
             dialog->accept();
         });
         evaluate(active(), QStringLiteral("setTimeout(function(){alert(1);document.title='again';},0);1"));
-        WAIT_COMPARE(app->pages->activePage()->title, QStringLiteral("again"), 20000);
+        WAIT_COMPARE(app->pages->activePage()->title(), QStringLiteral("again"), 20000);
         QCOMPARE(shown, 2);
     }
 
@@ -763,14 +763,14 @@ private slots:
         QVERIFY(first);
         first->Navigate(url("/page.html"));
         QVERIFY(waitFor([&] { return first->LocationURL() == url("/page.html") && !first->Busy(); }));
-        QVERIFY(waitFor([&] { return app->pages->page(0)->title == QLatin1String("Plain"); }));
+        QVERIFY(waitFor([&] { return app->pages->page(0)->title() == QLatin1String("Plain"); }));
         app->item("NAddNewBlank")->trigger();
         QVERIFY(waitFor([&] { return active() != first && !active()->Busy(); }));
         PageRest *rest = app->program->pageRest();
         rest->memoryLow = [] { return true; };
         rest->look();
         QVERIFY(waitFor([&] { return first->rest() == TEmbeddedWB::Rest::Discarded; }, 10000));
-        QCOMPARE(app->pages->page(0)->title, QStringLiteral("Plain"));
+        QCOMPARE(app->pages->page(0)->title(), QStringLiteral("Plain"));
         QCOMPARE(first->LocationURL(), url("/page.html"));
         QVERIFY(app->openPageLists()->currentLines().contains(QStringLiteral("Plain#") + url("/page.html")));
 
@@ -818,7 +818,7 @@ private slots:
             QMetaObject::invokeMethod(files, "accept");
         });
         QVERIFY(clickAt(screenPointOf(page, QStringLiteral("#f"))));
-        WAIT_COMPARE(app->pages->activePage()->title, QStringLiteral("2:one.txt,two.txt"), 20000);
+        WAIT_COMPARE(app->pages->activePage()->title(), QStringLiteral("2:one.txt,two.txt"), 20000);
         QVERIFY(chooser);
     }
 };

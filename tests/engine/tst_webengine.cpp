@@ -61,7 +61,7 @@ private slots:
         connect(page, &TEmbeddedWB::DownloadBegin, this, [&] { statuses << app->statusText(0); });
         connect(page, &TEmbeddedWB::DownloadComplete, this, [&] { statuses << app->statusText(0); });
         QVERIFY(waitLoaded(page));
-        WAIT_COMPARE(app->pages->page(0)->title, QStringLiteral("Hello 标题"), 5000);
+        WAIT_COMPARE(app->pages->page(0)->title(), QStringLiteral("Hello 标题"), 5000);
         WAIT_COMPARE(app->main->PageControl->tabText(0), QStringLiteral("Hello 标题"), 5000);
         QVERIFY2(statuses.contains(QStringLiteral(">>正在连接地址:<") + url("/title.html") + ">"), qPrintable(statuses.join(" | ")));
         QVERIFY2(statuses.contains(QStringLiteral(">>完成:Hello 标题<") + url("/title.html") + ">"), qPrintable(statuses.join(" | ")));
@@ -102,7 +102,7 @@ private slots:
         // The popup loads in a page of ours, in the background.
         QCOMPARE(app->pages->activeIndex(), 0);
         WAIT_COMPARE(browser(1)->LocationURL(), url("/popup.html"), 20000);
-        WAIT_COMPARE(app->pages->page(1)->title, QStringLiteral("Popup"), 5000);
+        WAIT_COMPARE(app->pages->page(1)->title(), QStringLiteral("Popup"), 5000);
     }
 
     void progressBarShowsAndHides()
@@ -132,7 +132,7 @@ private slots:
         // The other page keeps working.
         second->Navigate(QStringLiteral("http://localhost:%1/two.html").arg(server.url("/").port()));
         QVERIFY(waitLoaded(second));
-        WAIT_COMPARE(app->pages->page(1)->title, QStringLiteral("Two"), 5000);
+        WAIT_COMPARE(app->pages->page(1)->title(), QStringLiteral("Two"), 5000);
 
         // F5 brings the dead one back.
         app->pages->activatePage(0);
@@ -208,7 +208,7 @@ private slots:
         // Back is busy as well, until it has gone back.
         page->Navigate(url("/two.html"));
         QVERIFY(waitLoaded(page));
-        WAIT_VERIFY(app->pages->page(0)->backEnabled, 5000);
+        WAIT_VERIFY(app->pages->page(0)->backEnabled(), 5000);
         page->GoBack();
         QVERIFY(page->Busy());
         WAIT_VERIFY(!page->Busy() && page->LocationURL() == url("/slow.html"), 20000);
@@ -248,7 +248,7 @@ private slots:
         WAIT_VERIFY(
             [&] {
                 for (int i = 0; i < 20; ++i)
-                    if (browser(i)->Busy() || app->pages->page(i)->title != QStringLiteral("Burst %1").arg(i))
+                    if (browser(i)->Busy() || app->pages->page(i)->title() != QStringLiteral("Burst %1").arg(i))
                         return false;
                 return true;
             }(),
@@ -269,8 +269,8 @@ private slots:
         app->addressBar()->dropText(hostAndPath);
         app->addressBar()->dropText(file);
         QCOMPARE(app->pages->count(), 2);
-        WAIT_COMPARE(app->pages->page(0)->title, QStringLiteral("Two"), 20000);
-        WAIT_COMPARE(app->pages->page(1)->title, QStringLiteral("Local"), 20000);
+        WAIT_COMPARE(app->pages->page(0)->title(), QStringLiteral("Two"), 20000);
+        WAIT_COMPARE(app->pages->page(1)->title(), QStringLiteral("Local"), 20000);
     }
 };
 

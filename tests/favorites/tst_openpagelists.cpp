@@ -20,7 +20,8 @@ private slots:
         app.browser(2)->setLocation(QString(), QStringLiteral("nothing"));
         app.browser(3)->setLocation(QStringLiteral("http://c.example/"), QStringLiteral("Engine C"));
         // A recorded title of "about:blank" gives way to the engine's.
-        app.pages->page(3)->title = QStringLiteral("about:blank");
+        app.pages->SetPageCaption(QStringLiteral("about:blank"), app.browser(3));
+        app.pages->applyCaptions();
         QCOMPARE(app.openPageLists()->currentLines(),
                  (QStringList{"A#1#http://a.example/#x", "Engine C#http://c.example/"}));
     }

@@ -93,7 +93,7 @@ private slots:
         AppFixture app;
         QCOMPARE(go(app, QStringLiteral(" abc.com ")), QStringLiteral("http://abc.com"));
         QCOMPARE(app.pages->count(), 1);
-        QCOMPARE(app.pages->page(0)->address, QStringLiteral("http://abc.com"));
+        QCOMPARE(app.pages->page(0)->address(), QStringLiteral("http://abc.com"));
         QCOMPARE(app.addressText(), QStringLiteral("http://abc.com"));
     }
 

@@ -37,7 +37,7 @@ private slots:
         search(app, QStringLiteral(" 天气 "));
         QCOMPARE(app.pages->count(), 1);
         QCOMPARE(app.active()->pendingAddress(), WebLinks::firstEngineQuery() + QStringLiteral("%E5%A4%A9%E6%B0%94"));
-        QCOMPARE(app.pages->page(0)->address, app.active()->pendingAddress());
+        QCOMPARE(app.pages->page(0)->address(), app.active()->pendingAddress());
         QCOMPARE(app.main->ComboBoxSearch->currentText(), QString());
         QCOMPARE(app.searchBar()->history(), QStringList{QStringLiteral("天气")});
     }

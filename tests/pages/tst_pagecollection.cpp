@@ -58,7 +58,7 @@ private slots:
         AppFixture app;
         openPages(app, existing);
         app.pages->activatePage(active);
-        TEmbeddedWB *before = app.pages->activePage()->browser;
+        TEmbeddedWB *before = app.pages->activePage()->browser();
         QVERIFY(app.pages->NewPage(2));
         QCOMPARE(app.pages->newPageIndex(), expected);
         QCOMPARE(app.pages->count(), existing + 1);
@@ -67,7 +67,7 @@ private slots:
         QVERIFY(app.browser(expected)->calls.contains(QStringLiteral("RegisterAsDropTarget 0")));
         // Mode 2 does not navigate; the page stays in the background.
         QVERIFY(!app.browser(expected)->calls.join(' ').contains(QStringLiteral("Navigate")));
-        QCOMPARE(app.pages->activePage()->browser, before);
+        QCOMPARE(app.pages->activePage()->browser(), before);
     }
 
     void modeZeroNavigatesToBlank()
@@ -116,11 +116,11 @@ private slots:
         app.pages->setLastPageBlanked(true);
         app.pages->OpenUrlInNewPage(QStringLiteral("http://bg.example/"));
         QCOMPARE(app.pages->activeIndex(), 0);
-        QCOMPARE(app.pages->page(1)->address, QStringLiteral("http://bg.example/"));
+        QCOMPARE(app.pages->page(1)->address(), QStringLiteral("http://bg.example/"));
         QCOMPARE(app.browser(1)->pendingAddress(), QStringLiteral("http://bg.example/"));
         QVERIFY(!app.pages->lastPageBlanked());
         // It has the active page's size although it was never shown.
-        QCOMPARE(app.pages->page(1)->sheet->size(), app.pages->page(0)->sheet->size());
+        QCOMPARE(app.browser(1)->parentWidget()->size(), app.browser(0)->parentWidget()->size());
     }
 
     void closePageOfTheActivePage()
@@ -161,8 +161,8 @@ private slots:
         emit page->DownloadComplete();
         QCOMPARE(app.addressText(), QStringLiteral("about:blank"));
         QCOMPARE(app.statusText(0), QString());
-        QCOMPARE(app.pages->page(0)->address, QStringLiteral("about:blank"));
-        QCOMPARE(app.pages->page(0)->title, QString());
+        QCOMPARE(app.pages->page(0)->address(), QStringLiteral("about:blank"));
+        QCOMPARE(app.pages->page(0)->title(), QString());
     }
 
     void closeUsesTheEnginesValuesWhenNothingWasRecorded()
@@ -214,7 +214,7 @@ private slots:
         emit page->DownloadBegin();
         QCOMPARE(app.addressText(), QStringLiteral("http://b.example/"));
         QCOMPARE(app.statusText(0), QStringLiteral(">>正在连接地址:<http://b.example/>"));
-        QCOMPARE(app.pages->page(0)->address, QStringLiteral("http://b.example/"));
+        QCOMPARE(app.pages->page(0)->address(), QStringLiteral("http://b.example/"));
         emit page->DownloadComplete();
         QCOMPARE(app.statusText(0), QStringLiteral(">>完成:A<http://b.example/>"));
 
@@ -243,8 +243,8 @@ private slots:
         QCOMPARE(app.statusText(0), QStringLiteral("unchanged"));
         QCOMPARE(app.addressText(), QStringLiteral("typed"));
         QVERIFY(!app.status()->progressBar());
-        QCOMPARE(app.pages->page(1)->caption, QStringLiteral(" Elsewhere"));
-        QCOMPARE(app.pages->page(0)->caption, QStringLiteral("    P0    "));
+        QCOMPARE(app.pages->page(1)->caption(), QStringLiteral(" Elsewhere"));
+        QCOMPARE(app.pages->page(0)->caption(), QStringLiteral("    P0    "));
         QCOMPARE(app.main->SBP->icon().cacheKey(), app.main->SBH1->icon().cacheKey());
         // Its own back flag is kept and shows once it is the active page.
         app.item("NNextPage")->trigger();
@@ -256,16 +256,16 @@ private slots:
         AppFixture app;
         ScriptedBrowser *page = app.openPage(QStringLiteral("a.example"), QStringLiteral("Short"));
         emit page->TitleChange(QString(53, QLatin1Char('x')));
-        QCOMPARE(app.pages->page(0)->title, QString(52, QLatin1Char('x')) + QStringLiteral("..."));
-        QCOMPARE(app.pages->page(0)->caption, QStringLiteral("xxxxxxxx.."));
+        QCOMPARE(app.pages->page(0)->title(), QString(52, QLatin1Char('x')) + QStringLiteral("..."));
+        QCOMPARE(app.pages->page(0)->caption(), QStringLiteral("xxxxxxxx.."));
         // The strip follows within a tenth of a second, all pages at once.
         QTRY_COMPARE_WITH_TIMEOUT(app.main->PageControl->tabText(0), QStringLiteral("xxxxxxxx.."), 1000);
         QCOMPARE(QTextDocumentFragment::fromHtml(app.main->PageControl->tabToolTip(0)).toPlainText(),
-                 app.pages->page(0)->title);
+                 app.pages->page(0)->title());
         emit page->TitleChange(QStringLiteral("   "));
-        QCOMPARE(app.pages->page(0)->caption, QStringLiteral("xxxxxxxx.."));
+        QCOMPARE(app.pages->page(0)->caption(), QStringLiteral("xxxxxxxx.."));
         emit page->TitleChange(QStringLiteral("about:blank"));
-        QCOMPARE(app.pages->page(0)->caption, QStringLiteral("   空白页   "));
+        QCOMPARE(app.pages->page(0)->caption(), QStringLiteral("   空白页   "));
         QTRY_COMPARE_WITH_TIMEOUT(app.main->PageControl->tabText(0), QStringLiteral("   空白页   "), 1000);
     }
 
@@ -315,7 +315,7 @@ private slots:
         QVERIFY(played.opened);
         QCOMPARE(app.pages->count(), 4);
         QCOMPARE(app.pages->activeIndex(), 0);
-        QCOMPARE(played.target, app.pages->page(1)->browser);
+        QCOMPARE(played.target, app.pages->page(1)->browser());
         QVERIFY(app.browser(1)->calls.filter(QStringLiteral("Navigate")).isEmpty());
     }
 
@@ -393,7 +393,7 @@ private slots:
         QTest::mouseRelease(page, Qt::RightButton, Qt::NoModifier, QPoint(5, 5));
         QVERIFY(page->contextMenuWouldShow());
         // The start page never gets one.
-        app.pages->activePage()->address = QStringLiteral("init.htm");
+        page->commitNavigation(QStringLiteral("init.htm"));
         QTest::mousePress(page, Qt::RightButton, Qt::NoModifier, QPoint(5, 5));
         QTest::mouseRelease(page, Qt::RightButton, Qt::NoModifier, QPoint(5, 5));
         QVERIFY(!page->contextMenuWouldShow());
@@ -412,14 +412,14 @@ private slots:
             QCOMPARE(app.status()->panel(i)->textFormat(), Qt::PlainText);
         app.pages->applyCaptions();
         QTabBar *strip = app.main->PageControl->tabBar();
-        QCOMPARE(app.pages->page(0)->caption, QStringLiteral("<b>Q&A</..")); // 10 characters, as counted
+        QCOMPARE(app.pages->page(0)->caption(), QStringLiteral("<b>Q&A</..")); // 10 characters, as counted
         QCOMPARE(strip->tabText(0), QStringLiteral("<b>Q&&A</.."));
         QVERIFY(QKeySequence::mnemonic(strip->tabText(0)).isEmpty());
         QCOMPARE(QTextDocumentFragment::fromHtml(strip->tabToolTip(0)).toPlainText(), title);
 
         app.openPage(QStringLiteral("b.example"), QStringLiteral("Q&A"));
         app.pages->applyCaptions();
-        QCOMPARE(app.pages->activePage()->caption, QStringLiteral("    Q&A   "));
+        QCOMPARE(app.pages->activePage()->caption(), QStringLiteral("    Q&A   "));
         QCOMPARE(strip->tabText(app.pages->activeIndex()), QStringLiteral("    Q&&A   "));
     }
 

@@ -266,7 +266,7 @@ private slots:
         QTRY_COMPARE(external.size(), 2);
         QCOMPARE(app.bytes(QStringLiteral("Temp/www.exampl.txt")), QByteArray("<body>second</body>"));
         // The start page has none.
-        app.pages->activePage()->address = QStringLiteral("init.htm");
+        second->commitNavigation(QStringLiteral("init.htm"));
         app.item("NSource")->trigger();
         QVERIFY(scriptAnswersArrived(app.active()));
         QCOMPARE(external.size(), 2);

@@ -111,8 +111,8 @@ QString AppFixture::configValue(const QString &key) const
 
 ScriptedBrowser *AppFixture::browser(int index) const
 {
-    const TFormWebbrowser::PageRecord *record = pages->page(index);
-    return record ? qobject_cast<ScriptedBrowser *>(record->browser) : nullptr;
+    const TFormWebbrowser::PageView *record = pages->page(index);
+    return record ? qobject_cast<ScriptedBrowser *>(record->browser()) : nullptr;
 }
 
 ScriptedBrowser *AppFixture::active() const
@@ -144,7 +144,7 @@ QStringList AppFixture::captions() const
 {
     QStringList list;
     for (int i = 0; i < pages->count(); ++i)
-        list << pages->page(i)->caption;
+        list << pages->page(i)->caption();
     return list;
 }
 

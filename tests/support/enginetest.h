@@ -26,8 +26,8 @@ protected:
     TestHttpServer server;
     std::unique_ptr<AppFixture> app;
 
-    TEmbeddedWB *browser(int index) const { return app->pages->page(index)->browser; }
-    TEmbeddedWB *active() const { return app->pages->activePage()->browser; }
+    TEmbeddedWB *browser(int index) const { return app->pages->page(index)->browser(); }
+    TEmbeddedWB *active() const { return app->pages->activePage()->browser(); }
     QString url(const char *path) const { return server.url(path).toString(); }
 
     // Makes the program for a test; `config` goes to Config.ini first.

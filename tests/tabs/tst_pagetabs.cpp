@@ -233,12 +233,12 @@ private slots:
         dblClickEmpty(app);
         QCOMPARE(app.pages->count(), 2);
         // A never-navigated blank page has three blanks on each side: another page opens.
-        QCOMPARE(app.pages->page(1)->caption, QStringLiteral("   空白页   "));
+        QCOMPARE(app.pages->page(1)->caption(), QStringLiteral("   空白页   "));
         dblClickEmpty(app);
         QCOMPARE(app.pages->count(), 3);
         // A page titled "空白页" has two: the double-click closes it.
         emit app.browser(2)->TitleChange(QStringLiteral("空白页"));
-        QCOMPARE(app.pages->page(2)->caption, QStringLiteral("  空白页  "));
+        QCOMPARE(app.pages->page(2)->caption(), QStringLiteral("  空白页  "));
         dblClickEmpty(app);
         QCOMPARE(app.pages->count(), 2);
     }
@@ -259,7 +259,7 @@ private slots:
         QCOMPARE(idle.size(), 0);
 
         first->setBusy(false);
-        app.pages->activePage()->address = QStringLiteral("init.htm");
+        first->commitNavigation(QStringLiteral("init.htm"));
         app.tabs()->PageChangeRefresh();
         // The start page is not asked for its text size: the answer counts as 0.
         QVERIFY(app.item("NSmallest")->isChecked());
