@@ -107,7 +107,7 @@ void Program::makeParts(EngineFactory *engine)
     m_searchBar = new SearchBar(m_pages, m_opener.get(), m_addressBox, &m_config,
                                 {w->ComboBoxSearch, w->SBSearch, w->SBSearchOn, w->PopupMenuSearch,
                                  w->command(Command::NBaidu), w->command(Command::NYahoo)});
-    m_tabs = new PageTabs(m_pages, m_opener.get(), m_addressBar, m_addressBox, m_status,
+    m_tabs = new PageTabs(m_pages, m_opener.get(), m_addressBar, m_addressBox,
                           {w->PageControl, w->PanelMainClient, w->PopupMenuPcl});
     m_recentlyClosed = new RecentlyClosedList(dataFolder() + QStringLiteral("NewlyList.lst"), w->PopupMenuNewly,
                                               w->ListBoxNewly);
@@ -150,6 +150,15 @@ void Program::connectParts()
     connect(pages, &TFormWebbrowser::progressChanged, m_status, &StatusLine::progressChange);
     connect(pages, &TFormWebbrowser::progressHidden, m_status, &StatusLine::hideProgress);
     connect(pages, &TFormWebbrowser::historyStateShown, m_addressBar, &AddressBar::showHistoryState);
+    connect(pages, &TFormWebbrowser::activePageShown, m_addressBar, &AddressBar::showActivePage);
+    connect(pages, &TFormWebbrowser::activePageShown, m_status, &StatusLine::showActivePage);
+    connect(pages, &TFormWebbrowser::activePageShown, this, [this](const ActivePageState &state) {
+        if (state.textSize >= 0)
+            showTextSizeMark(state.textSize);
+        // A loaded page switched to gets its ad walk.
+        if (state.idle())
+            m_adScrubber->startTimer();
+    });
 
     // What happened to pages.
     connect(pages, &TFormWebbrowser::pageClosed, m_recentlyClosed, [this](const QString &title, const QString &address) {
@@ -171,7 +180,6 @@ void Program::connectParts()
     connect(pages, &TFormWebbrowser::closeRequested, m_messageFilter, &MessageFilter::pageAsksToClose);
     // The address box and status follow the page that is now active.
     connect(m_messageFilter, &MessageFilter::activePageClosedItself, m_tabs, &PageTabs::PageChangeRefresh);
-    connect(m_tabs, &PageTabs::idlePageShown, m_adScrubber, &AdScrubber::startTimer);
     connect(m_filterLists, &FilterLists::problem, m_status, &StatusLine::showMessage);
     connect(m_storageProblems, &StorageProblems::problem, m_status, &StatusLine::showMessage);
     connect(m_pageCommands, &PageCommands::openFileRequested, m_addressBar, &AddressBar::openAddress);
@@ -192,7 +200,6 @@ void Program::connectParts()
     // Features that hand work to one another.
     connect(m_addressBar, &AddressBar::searchRequested, m_searchBar, &SearchBar::searchText);
     connect(m_recentlyClosed, &RecentlyClosedList::reopenRequested, m_addressBar, &AddressBar::openAddress);
-    connect(m_tabs, &PageTabs::textSizeShown, this, [this](int level) { showTextSizeMark(level); });
 
     // The window.
     connect(m_main, &TQORMainForm::addressForwarded, m_addressBar, &AddressBar::openAddress);

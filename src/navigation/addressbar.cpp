@@ -159,6 +159,15 @@ void AddressBar::dropText(const QString &text)
         emit searchRequested(text);
 }
 
+void AddressBar::showActivePage(const ActivePageState &state)
+{
+    if (!state.exists)
+        return;
+    m_address->show(state.address);
+    if (state.showsNothing() && !state.loading)
+        m_address->focus();
+}
+
 void AddressBar::showHistoryState(bool backEnabled, bool forwardEnabled)
 {
     m_history.back->setIcon(backEnabled ? m_history.backEnabled->icon() : m_history.backGreyed->icon());

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+struct ActivePageState;
 class AddressBox;
 class PageOpener;
 class QCompleter;
@@ -43,6 +44,9 @@ public:
     // Text dropped on the window: an address opens in a new page, anything else is searched.
     void dropText(const QString &text);
     void showHistoryState(bool backEnabled, bool forwardEnabled);
+    // The box shows the page that has become the active one; a page that shows nothing and
+    // is not loading gets the keyboard in the box, for typing.
+    void showActivePage(const ActivePageState &state);
 
     TypedUrls *typedUrls() const { return m_typedUrls; }
     // Forgets the typed addresses (their file too).

@@ -483,6 +483,44 @@ bool TFormWebbrowser::keyboardInTextField() const
     return true;
 }
 
+void TFormWebbrowser::announceActivePage()
+{
+    const PageRecord *record = activeRecord();
+    ActivePageState state;
+    if (!record) {
+        FocusActiveDocument();
+    } else {
+        TEmbeddedWB *browser = record->m_browser;
+        state.exists = true;
+        state.loading = browser->Busy();
+        state.title = record->m_title.trimmed();
+        if (isBlankAddress(state.title))
+            state.title = browser->LocationName().trimmed();
+        state.address = record->m_address.trimmed();
+        if (isBlankAddress(state.address))
+            state.address = browser->LocationURL().trimmed();
+        if (isBlankAddress(state.address))
+            state.address = kAboutBlank;
+    }
+    // A strip whose current tab is not set yet still has a first page to speak for.
+    if (!record && count() > 0)
+        record = m_pages.front().get();
+    // The start page, a page with no document and one that does not answer count as 0.
+    state.textSize = 0;
+    if (record && record->m_browser->Document() && record->m_address != kStartPage) {
+        QVariant answer;
+        record->m_browser->ExecWB(TEmbeddedWB::ExecZoom, TEmbeddedWB::OptionDontPromptUser, QVariant(), &answer);
+        if (answer.isValid())
+            state.textSize = answer.toInt() >= 0 && answer.toInt() <= 4 ? answer.toInt() : -1;
+    }
+    state.backEnabled = record && record->m_backEnabled;
+    state.forwardEnabled = record && record->m_forwardEnabled;
+    emit activePageShown(state);
+    if (state.exists && !state.showsNothing())
+        FocusActiveDocument();
+    announceHistoryState(record);
+}
+
 void TFormWebbrowser::announceHistoryState(const PageView *record)
 {
     emit historyStateShown(record && record->m_backEnabled, record && record->m_forwardEnabled);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "activepagestate.h"
+
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -94,8 +96,9 @@ public:
     void addPageBar(TEmbeddedWB *browser, QWidget *bar);
     // Records the address as the page's own and opens it there.
     void navigate(const PageView *page, const QString &address);
-    // The back and forward buttons show this page's flags (none: both greyed).
-    void announceHistoryState(const PageView *page);
+    // Says what the window shows of the active page now (activePageShown) and gives it the
+    // keyboard; after a change of page, and when asked.
+    void announceActivePage();
     // Asked each time a page would show the engine's context menu.
     void setContextMenuPermission(std::function<bool()> allowed) { m_contextMenuAllowed = std::move(allowed); }
     // The keyboard is in a text field of the window outside the pages (the address or the
@@ -114,6 +117,7 @@ signals:
     void statusCleared();
     void statusMessage(const QString &text);
     void historyStateShown(bool backEnabled, bool forwardEnabled);
+    void activePageShown(const ActivePageState &state);
     void progressChanged(int progress, int maximum);
     void progressHidden();
 
@@ -139,6 +143,8 @@ private:
     void removePage(int index);
     bool keyboardInside(const TEmbeddedWB *browser) const;
     void loadIfWaiting(PageRecord *record);
+    // The back and forward buttons show this page's flags (none: both greyed).
+    void announceHistoryState(const PageView *page);
 
     void WebbrowserCommandStateChange(TEmbeddedWB *sender, int command, bool enable);
     void WebbrowserDownloadBegin(TEmbeddedWB *sender);

@@ -1,5 +1,7 @@
 #include "statusline.h"
 
+#include "../pages/activepagestate.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -175,4 +177,17 @@ void StatusLine::resetProgress()
         return;
     m_progress->setValue(0);
     m_progress->hide();
+}
+
+void StatusLine::showActivePage(const ActivePageState &state)
+{
+    if (state.exists) {
+        if (state.showsNothing())
+            clear();
+        else if (state.loading)
+            showConnecting(state.address);
+        else
+            showPage(state.title, state.address);
+    }
+    resetProgress();
 }

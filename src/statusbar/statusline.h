@@ -6,6 +6,7 @@
 #include <array>
 #include <optional>
 
+struct ActivePageState;
 class QLabel;
 class QProgressBar;
 class QStatusBar;
@@ -31,6 +32,8 @@ public:
     void showPage(const QString &title, const QString &address); // ">>title<address>"
     void showPageMessage(const QString &text);
     void clear();
+    // The page that has become the active one: what it is doing; the progress starts over.
+    void showActivePage(const ActivePageState &state);
     // What the program says; it replaces a held message.
     void showMessage(const QString &text);
     // A message the pages' texts do not cover for `ms`; then the newest of them shows.

@@ -5,7 +5,6 @@
 #include "../navigation/addressbox.h"
 #include "../navigation/pageopener.h"
 #include "../pages/formwebbrowser.h"
-#include "../statusbar/statusline.h"
 
 #include <QMenu>
 #include <QMessageBox>
@@ -18,17 +17,12 @@ namespace {
 
 const QString kAboutBlank = QStringLiteral("about:blank");
 
-bool isBlankText(const QString &text)
-{
-    return text.isEmpty() || text == kAboutBlank;
-}
-
 } // namespace
 
 PageTabs::PageTabs(TFormWebbrowser *pages, PageOpener *opener, AddressBar *addressBar, AddressBox *address,
-                   StatusLine *status, const Widgets &widgets)
+                   const Widgets &widgets)
     : QObject(widgets.pageControl), m_pages(pages), m_opener(opener), m_addressBar(addressBar),
-      m_address(address), m_status(status), m_widgets(widgets)
+      m_address(address), m_widgets(widgets)
 {
     connect(m_pages, &TFormWebbrowser::activePageChanged, this, &PageTabs::PageControlChange);
     m_widgets.pageControl->installEventFilter(this);
@@ -161,48 +155,7 @@ void PageTabs::PageControlChange()
 
 void PageTabs::PageChangeRefresh()
 {
-    const TFormWebbrowser::PageView *record = m_pages->activePage();
-    if (!record) {
-        m_pages->FocusActiveDocument();
-    } else {
-        TEmbeddedWB *browser = record->browser();
-        QString title = record->title().trimmed();
-        if (isBlankText(title))
-            title = browser->LocationName().trimmed();
-        QString address = record->address().trimmed();
-        if (isBlankText(address))
-            address = browser->LocationURL().trimmed();
-        if (!isBlankText(address)) {
-            m_address->show(address);
-            if (browser->Busy()) {
-                m_status->showConnecting(address);
-            } else {
-                m_status->showPage(title, address);
-                emit idlePageShown();
-            }
-            m_pages->FocusActiveDocument();
-        } else {
-            m_address->show(kAboutBlank);
-            m_status->clear();
-            if (!browser->Busy())
-                m_address->focus();
-        }
-    }
-
-    // Whatever happened above: text size marks, history buttons, progress display.
-    if (!record && m_pages->count() > 0)
-        record = m_pages->page(0);
-    int level = 0;
-    if (record && record->browser()->Document() && record->address() != QLatin1String("init.htm")) {
-        QVariant answer;
-        record->browser()->ExecWB(TEmbeddedWB::ExecZoom, TEmbeddedWB::OptionDontPromptUser, QVariant(), &answer);
-        if (answer.isValid())
-            level = answer.toInt();
-    }
-    if (level >= 0 && level <= 4)
-        emit textSizeShown(level);
-    m_pages->announceHistoryState(record);
-    m_status->resetProgress();
+    m_pages->announceActivePage();
 }
 
 void PageTabs::PageControlMouseDown(QMouseEvent *event, int tab)

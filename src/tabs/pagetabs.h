@@ -10,7 +10,6 @@ class PageOpener;
 class QMenu;
 class QMouseEvent;
 class QTabWidget;
-class StatusLine;
 class TFormWebbrowser;
 
 // The tab strip as the user works it: the commands that open, close and switch pages, the
@@ -29,7 +28,7 @@ public:
     };
 
     PageTabs(TFormWebbrowser *pages, PageOpener *opener, AddressBar *addressBar, AddressBox *address,
-             StatusLine *status, const Widgets &widgets);
+             const Widgets &widgets);
 
     // Opens an activated blank page with the address box ready; false when none could open.
     bool NAddNewBlankClick();
@@ -55,12 +54,6 @@ public:
     // The answer of the close-all question; tests replace the dialog.
     std::function<bool()> confirmCloseAll;
 
-signals:
-    // The refresh found the active page loaded and idle: the ad walk of a page switch.
-    void idlePageShown();
-    // The text size of the active page, 0 (smallest) to 4 (largest), for the menu's marks.
-    void textSizeShown(int level);
-
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -72,7 +65,6 @@ private:
     PageOpener *m_opener;
     AddressBar *m_addressBar;
     AddressBox *m_address;
-    StatusLine *m_status;
     Widgets m_widgets;
     int m_rightClickedTab = -1;
 };

@@ -251,19 +251,21 @@ private slots:
         first->setBusy(true);
         first->setTextSize(4);
         app.pages->activatePage(0);
-        QSignalSpy idle(app.tabs(), &PageTabs::idlePageShown);
+        QSignalSpy shown(app.pages, &TFormWebbrowser::activePageShown);
         app.tabs()->PageChangeRefresh();
         QCOMPARE(app.addressText(), QStringLiteral("http://p0.example"));
         QCOMPARE(app.statusText(0), QStringLiteral(">>正在连接地址:<http://p0.example>"));
         QVERIFY(app.item("NLargest")->isChecked());
-        QCOMPARE(idle.size(), 0);
+        QCOMPARE(shown.size(), 1);
+        QVERIFY(!shown.last().at(0).value<ActivePageState>().idle());
 
         first->setBusy(false);
         first->commitNavigation(QStringLiteral("init.htm"));
         app.tabs()->PageChangeRefresh();
         // The start page is not asked for its text size: the answer counts as 0.
         QVERIFY(app.item("NSmallest")->isChecked());
-        QCOMPARE(idle.size(), 1);
+        QCOMPARE(shown.size(), 2);
+        QVERIFY(shown.last().at(0).value<ActivePageState>().idle());
     }
 
     void refreshOfABlankPageReadiesTheAddressBox()
