@@ -33,6 +33,7 @@ int main(int argc, char *argv[])
     QTemporaryDir folder;
     EngineLoader engine;
     auto program = std::make_unique<Program>(folder.path() + QLatin1Char('/'), &engine);
+    program->start();
     TQORMainForm *main = program->mainForm();
     TFormWebbrowser *pages = program->pages();
     main->setWindowState(Qt::WindowNoState);
@@ -80,7 +81,7 @@ int main(int argc, char *argv[])
         };
     }
     const int result = app.exec();
-    program->releasePages();
+    program->shutdown();
     engine.shutdown();
     program.reset();
     return result;

@@ -54,6 +54,7 @@ int main(int argc, char *argv[])
     EngineLoader engine;
 
     auto program = std::make_unique<Program>(programFolder, &engine);
+    program->start();
     TQORMainForm *mainForm = program->mainForm();
 
     InstanceServer server([mainForm](const QString &text) { mainForm->handleInstanceMessage(text); });
@@ -78,7 +79,7 @@ int main(int argc, char *argv[])
     const int result = app.exec();
 
     // Pages go before the engine's profile, the profile before the application.
-    program->releasePages();
+    program->shutdown();
     engine.shutdown();
     program.reset();
     return result;

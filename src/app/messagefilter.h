@@ -21,6 +21,8 @@ public:
     MessageFilter(TFormWebbrowser *pages, QWidget *window, PopupFilter *popups);
 
     void setClickAllowances(int leftMs, int rightMs);
+    int leftClickAllowance() const { return m_leftClickMs; }
+    int rightClickAllowance() const { return m_rightClickMs; }
     bool contextMenuAllowed() const { return m_contextMenuAllowed; }
     bool rightPressSeen() const { return m_rightPressSeen; }
 

@@ -2,6 +2,7 @@
 
 #include "../adblock/adscrubber.h"
 #include "../adblock/filterlists.h"
+#include "../adblock/filtermenu.h"
 #include "../adblock/filtersources.h"
 #include "../adblock/popupfilter.h"
 #include "../adblock/rulesfile.h"
@@ -32,6 +33,7 @@
 #include "internetoptionsdialog.h"
 #include "../core/listfile.h"
 #include "../window/mainform.h"
+#include "../window/textsizemarks.h"
 #include "messagefilter.h"
 #include "rootnotice.h"
 #include "../core/rundata.h"
@@ -55,31 +57,22 @@
 
 #include <malloc.h>
 
-namespace {
-
-// The View menu's text-size items by level, 0 (smallest) to 4 (largest).
-constexpr Command kTextSizeItems[] = {Command::NSmallest, Command::NSmall, Command::NMiddle, Command::NLarger,
-                                      Command::NLargest};
-
-} // namespace
-
 Program::Program(const QString &programFolder, EngineFactory *engine)
     : m_programFolder(programFolder), m_config(programFolder + QStringLiteral("Config.ini"))
 {
     makeParts(engine);
     connectParts();
     bindCommands();
-    FormCreate();
 }
 
 Program::~Program()
 {
     qApp->removeEventFilter(m_messageFilter);
-    releasePages();
+    shutdown();
     delete m_main;
 }
 
-void Program::releasePages()
+void Program::shutdown()
 {
     m_pages->destroyAllPages();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -104,9 +97,11 @@ void Program::makeParts(EngineFactory *engine)
     if (QLineEdit *edit = w->CBURL->lineEdit())
         edit->setMaxLength(InstanceProtocol::kMaxChars);
     m_addressBar->typedUrls()->setStorageProblems(m_storageProblems);
+    m_addressBox->setHistoryFile(dataFolder() + QStringLiteral("Url.lst"), m_storageProblems);
     m_searchBar = new SearchBar(m_pages, m_opener.get(), m_addressBox, &m_config,
                                 {w->ComboBoxSearch, w->SBSearch, w->SBSearchOn, w->PopupMenuSearch,
                                  w->command(Command::NBaidu), w->command(Command::NYahoo)});
+    m_searchBar->setHistoryFile(dataFolder() + QStringLiteral("SearchHistory.lst"), m_storageProblems);
     m_tabs = new PageTabs(m_pages, m_opener.get(), m_addressBar, m_addressBox,
                           {w->PageControl, w->PanelMainClient, w->PopupMenuPcl});
     m_recentlyClosed = new RecentlyClosedList(dataFolder() + QStringLiteral("NewlyList.lst"), w->PopupMenuNewly,
@@ -122,6 +117,13 @@ void Program::makeParts(EngineFactory *engine)
     m_popupFilter = new PopupFilter(m_pages, &m_config, w->command(Command::NStopPopup), m_adScrubber);
     m_filterLists = new FilterLists(this);
     engine->setContentFilter(m_filterLists);
+    m_filterMenu = new FilterMenu(m_pages, m_filterLists, &m_config, w->command(Command::NStopListAd),
+                                  w->command(Command::NNoFilterHere));
+    m_textSizeMarks = new TextSizeMarks(m_pages,
+                                        {w->command(Command::NSmallest), w->command(Command::NSmall),
+                                         w->command(Command::NMiddle), w->command(Command::NLarger),
+                                         w->command(Command::NLargest)},
+                                        this);
     m_messageFilter = new MessageFilter(m_pages, w, m_popupFilter);
     qApp->installEventFilter(m_messageFilter);
     m_pageCommands = new PageCommands(m_pages, tempFolder(), w);
@@ -154,7 +156,7 @@ void Program::connectParts()
     connect(pages, &TFormWebbrowser::activePageShown, m_status, &StatusLine::showActivePage);
     connect(pages, &TFormWebbrowser::activePageShown, this, [this](const ActivePageState &state) {
         if (state.textSize >= 0)
-            showTextSizeMark(state.textSize);
+            m_textSizeMarks->show(state.textSize);
         // A loaded page switched to gets its ad walk.
         if (state.idle())
             m_adScrubber->startTimer();
@@ -184,7 +186,7 @@ void Program::connectParts()
     connect(m_storageProblems, &StorageProblems::problem, m_status, &StatusLine::showMessage);
     connect(m_pageCommands, &PageCommands::openFileRequested, m_addressBar, &AddressBar::openAddress);
     connect(m_pageCommands, &PageCommands::importExportRequested, m_favoritesMenu, &FavoritesMenu::importExport);
-    connect(m_pageCommands, &PageCommands::textSizeChanged, this, &Program::showTextSizeOfActivePage);
+    connect(m_pageCommands, &PageCommands::textSizeChanged, m_textSizeMarks, &TextSizeMarks::showOfActivePage);
     connect(m_pageCommands, &PageCommands::statusMessage, m_status, &StatusLine::showMessage);
     connect(m_favoritesMenu, &FavoritesMenu::openRequested, m_addressBar, &AddressBar::openAddress);
     connect(m_favoritesMenu, &FavoritesMenu::statusMessage, m_status, &StatusLine::showMessage);
@@ -195,7 +197,7 @@ void Program::connectParts()
     connect(m_downloads, &Downloads::activeChanged, m_status, &StatusLine::setDownloadsText);
     // The favorites feed the address box's suggestions.
     connect(m_favorites, &FavoritesStore::changed, this, [this] { m_addressBar->setMoreSuggestions(m_favorites->addresses()); });
-    connect(m_main->NPopup, &QMenu::aboutToShow, this, &Program::showFilterStateOfActivePage);
+    connect(m_main->NPopup, &QMenu::aboutToShow, m_filterMenu, &FilterMenu::showStateOfActivePage);
 
     // Features that hand work to one another.
     connect(m_addressBar, &AddressBar::searchRequested, m_searchBar, &SearchBar::searchText);
@@ -204,136 +206,40 @@ void Program::connectParts()
     // The window.
     connect(m_main, &TQORMainForm::addressForwarded, m_addressBar, &AddressBar::openAddress);
     connect(m_main, &TQORMainForm::textDropped, m_addressBar, &AddressBar::dropText);
-    connect(m_main, &TQORMainForm::closing, this, &Program::FormClose);
+    // The close, in this order: the lists, the histories, the downloads, then the clearing
+    // on exit when asked for.
+    connect(m_main, &TQORMainForm::closing, m_sessionRestore, &SessionRestore::closedInOrder);
+    connect(m_main, &TQORMainForm::closing, m_openPageLists, &OpenPageLists::saveAtClose);
+    connect(m_main, &TQORMainForm::closing, m_addressBox, &AddressBox::saveHistory);
+    connect(m_main, &TQORMainForm::closing, m_searchBar, &SearchBar::saveHistory);
+    // Downloads the user chose to leave behind leave no partial files either.
+    connect(m_main, &TQORMainForm::closing, m_downloads, &Downloads::cancelAllForExit);
+    connect(m_main, &TQORMainForm::closing, m_cleaner, [this] {
+        if (m_main->command(Command::NCleanOnExit)->isChecked())
+            m_cleaner->cleanAllBeforeExit(kCleanOnExitMs);
+        m_config.writeString(kRunData, QStringLiteral("TrueClose"), QStringLiteral("1"));
+    });
     connect(m_main, &TQORMainForm::minimized, m_clock, &TSetForm::stopClock);
     connect(m_main, &TQORMainForm::becameHidden, m_clock, &TSetForm::stopClock);
     connect(m_main, &TQORMainForm::becameVisible, m_clock, &TSetForm::startClock);
     connect(m_main, &TQORMainForm::restored, this, [this] {
         m_clock->startClock();
-        applicationActivated();
+        m_pages->focusDocumentUnlessTyping();
     });
-    connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+    connect(qApp, &QGuiApplication::applicationStateChanged, m_pages, [this](Qt::ApplicationState state) {
         if (state == Qt::ApplicationActive)
-            applicationActivated();
+            m_pages->focusDocumentUnlessTyping();
     });
-    connect(m_hotKeys, &GlobalHotKeys::pressed, this, [this](GlobalHotKeys::Key key) { hotKeyPressed(key); });
+    connect(m_hotKeys, &GlobalHotKeys::pressed, m_main, [this](GlobalHotKeys::Key key) {
+        if (key == GlobalHotKeys::KeyK)
+            m_main->exitByHotKey();
+        else
+            m_main->showOrHideByHotKey();
+    });
     connect(m_hotKeys, &GlobalHotKeys::unavailable, m_status, &StatusLine::showMessage);
 }
 
-void Program::bindCommands()
-{
-    using C = Command;
-    CommandSet &commands = m_main->commands();
-    auto bind = [&commands, this](C id, std::function<void()> handler) { commands.bind(id, this, std::move(handler)); };
-
-    PageTabs *tabs = m_tabs;
-    bind(C::NAddNewBlank, [tabs] { tabs->NAddNewBlankClick(); });
-    bind(C::NAddNewHomePage, [tabs] { tabs->NAddNewHomePageClick(); });
-    bind(C::NCopyCurrentPage, [tabs] { tabs->NCopyCurrentPageClick(); });
-    bind(C::NCloseCurrent, [tabs] { tabs->NCloseCurrentClick(); });
-    bind(C::NAllClose, [tabs] { tabs->NAllCloseClick(); });
-    bind(C::NPreviousPage, [tabs] { tabs->NPreviousPageClick(); });
-    bind(C::NNextPage, [tabs] { tabs->NNextPageClick(); });
-    bind(C::NStop, [tabs] { tabs->NStopClick(); });
-    bind(C::NRefresh, [tabs] { tabs->NRefreshClick(); });
-    bind(C::NAllStop, [tabs] { tabs->NAllStopClick(); });
-    bind(C::NAllRefresh, [tabs] { tabs->NAllRefreshClick(); });
-    bind(C::PopupMenuCloseCurrent, [tabs] { tabs->PopupMenuCloseCurrentClick(); });
-    bind(C::NRRefresh, [tabs] { tabs->NRRefreshClick(); });
-    TQORMainForm *w = m_main;
-    connect(w->SBAddNew, &QAbstractButton::clicked, tabs, [tabs] { tabs->NAddNewBlankClick(); });
-    connect(w->SBCloseCurrentPage, &QAbstractButton::clicked, tabs, &PageTabs::NCloseCurrentClick);
-    connect(w->SBStop, &QAbstractButton::clicked, tabs, &PageTabs::NStopClick);
-    connect(w->SBRefresh, &QAbstractButton::clicked, tabs, &PageTabs::NRefreshClick);
-
-    bind(C::NOpenNewlyOne, [this] { m_recentlyClosed->NOpenNewlyOneClick(); });
-    // The last run's pages while their restore is offered, else the last closed page.
-    bind(C::ActionRestorePages, [this] {
-        if (!m_sessionRestore->restore())
-            m_recentlyClosed->NOpenNewlyOneClick();
-    });
-
-    bind(C::NAddressSetFocus, [this] { m_addressBox->focus(); });
-    // F1 to F4 empty the box; Go then has nothing to open.
-    for (C id : {C::ActionF1, C::ActionF2, C::ActionF3, C::ActionF4})
-        bind(id, [this] { m_addressBar->openAddress(QString()); });
-    for (C id : {C::NHelpOnline, C::NBrowserHomePage, C::NBrowserBBS})
-        bind(id, [this] { m_addressBar->openAddress(WebLinks::productSite()); });
-
-    bind(C::NBaidu, [this] { m_searchBar->NBaiduClick(); });
-    bind(C::NYahoo, [this] { m_searchBar->NYahooClick(); });
-
-    bind(C::NDocmentSetFocus, [this] { m_pages->FocusActiveDocument(); });
-    bind(C::NTOPageHome, [this] { m_pages->ScrollToStart(); });
-    bind(C::NTOPageEnd, [this] { m_pages->ScrollToEnd(); });
-
-    bind(C::NStopPopup, [this] { m_popupFilter->NStopPopupClick(); });
-    bind(C::NStopFloatAd, [this] { m_adScrubber->NStopFloatAdClick(); });
-    bind(C::NStopFlashAd, [this] { m_adScrubber->NStopFlashAdClick(); });
-    bind(C::NCleanCurrentAd, [this] { m_adScrubber->NCleanCurrentAdClick(); });
-    bind(C::NStopListAd, [this] { NStopListAdClick(); });
-    bind(C::NNoFilterHere, [this] { NNoFilterHereClick(); });
-
-    PageCommands *page = m_pageCommands;
-    bind(C::NOpenFile, [page] { page->NOpenFileClick(); });
-    bind(C::NSaveAs, [page] { page->NSaveAsClick(); });
-    bind(C::NPageSetup, [page] { page->NPageSetupClick(); });
-    bind(C::NPrint, [page] { page->NPrintClick(); });
-    bind(C::NPrintView, [page] { page->NPrintViewClick(); });
-    bind(C::NNewMail, [page] { page->NNewMailClick(); });
-    bind(C::NSendPage, [page] { page->NSendPageClick(); });
-    bind(C::NSendLink, [page] { page->NSendLinkClick(); });
-    bind(C::NImport, [page] { page->NImportClick(); });
-    bind(C::NAttribute, [page] { page->NAttributeClick(); });
-    bind(C::NCut, [page] { page->NCutClick(); });
-    bind(C::NCopy, [page] { page->NCopyClick(); });
-    bind(C::NPaste, [page] { page->NPasteClick(); });
-    bind(C::NSelectAll, [page] { page->NSelectAllClick(); });
-    bind(C::NFind, [page] { page->NFindClick(); });
-    bind(C::NEditSource, [page] { page->NEditSourceClick(); });
-    bind(C::NSource, [page] { page->NSourceClick(); });
-    for (int level = 0; level < int(std::size(kTextSizeItems)); ++level)
-        bind(kTextSizeItems[level], [page, level] { page->setTextSize(level); });
-    const std::pair<C, double> zooms[] = {{C::N50, 0.5}, {C::N75, 0.75}, {C::N100, 1.0}, {C::N125, 1.25}, {C::N150, 1.5}, {C::N200, 2.0}};
-    for (const auto &[id, factor] : zooms)
-        bind(id, [page, factor = factor] { page->setZoom(factor); });
-    bind(C::NInternetOption, [this] { showInternetOptions(); });
-    bind(C::NAddFavorite, [this] { m_favoritesMenu->NAddFavoriteClick(); });
-    bind(C::NTrimFavorite, [this] { m_favoritesMenu->NTrimFavoriteClick(); });
-    bind(C::NSetBrowserQOR, [this] { NSetBrowserQORClick(); });
-
-    PrivacyCleaner *cleaner = m_cleaner;
-    bind(C::NCleanAddress, [cleaner] { cleaner->NCleanAddressClick(); });
-    bind(C::NClearSearchHistory, [cleaner] { cleaner->NClearSearchHistoryClick(); });
-    bind(C::NCleanHistory, [cleaner] { cleaner->NCleanHistoryClick(); });
-    bind(C::NCleanCache, [cleaner] { cleaner->NCleanCacheClick(); });
-    bind(C::NCleanCookies, [cleaner] { cleaner->NCleanCookiesClick(); });
-    bind(C::NCleanTempDir, [cleaner] { cleaner->NCleanTempDirClick(); });
-    bind(C::NCleanRecent, [cleaner] { cleaner->NCleanRecentClick(); });
-    bind(C::NCleanAll, [cleaner] { cleaner->NCleanAllClick(); });
-    bind(C::NCleanOnExit, [this] {
-        const bool on = m_main->command(Command::NCleanOnExit)->isChecked();
-        m_config.writeString(kRunData, QStringLiteral("CleanOnExit"), on ? QStringLiteral("1") : QStringLiteral("0"));
-    });
-
-    bind(C::NDownloads, [this] {
-        m_downloads->window()->show();
-        m_downloads->window()->raise();
-    });
-
-    bind(C::NTaskManager, [this] { showTaskManager(); });
-    bind(C::NPlainHotKeys, [this] {
-        const bool on = m_main->command(Command::NPlainHotKeys)->isChecked();
-        m_config.writeString(kRunData, QStringLiteral("PlainHotKeys"), on ? QStringLiteral("1") : QStringLiteral("0"));
-        m_hotKeys->setPlainKeys(on);
-    });
-
-    bind(C::NExit, [w] { w->close(); });
-    bind(C::NAbout, [w] { w->NAboutClick(); });
-    bind(C::ActionTest, [this] { ActionTestExecute(); });
-}
-
-void Program::FormCreate()
+void Program::start()
 {
     // The file exists from the first run on, so that a second start finds its RunOne;
     // one that exists keeps every byte.
@@ -341,18 +247,12 @@ void Program::FormCreate()
         m_config.writeString(kRunData, QStringLiteral("RunOne"), QStringLiteral("1"));
     const RunData data = RunData::load(m_config.read());
     m_main->applyRunData(data);
-    m_leftClickSleepTime = data.leftClickSleepTime;
-    m_rightClickSleepTime = data.rightClickSleepTime;
     m_messageFilter->setClickAllowances(data.leftClickSleepTime, data.rightClickSleepTime);
     if (data.searchOn)
         m_searchBar->applyStartupEngine(*data.searchOn);
     m_popupFilter->applyAtStartup(data.stopPopup);
     m_adScrubber->applyAtStartup(data.stopFloatAd, data.stopFlashAd);
-    // The filter lists are ours, beside the switches above: on unless switched off.
-    const bool listAd = m_config.readString(kRunData, QStringLiteral("StopListAd"), QStringLiteral("1")).trimmed() ==
-                        QLatin1String("1");
-    m_filterLists->setEnabled(listAd);
-    m_main->command(Command::NStopListAd)->setChecked(listAd);
+    m_filterMenu->applyAtStartup();
     m_main->command(Command::NCleanOnExit)
         ->setChecked(m_config.readString(kRunData, QStringLiteral("CleanOnExit"), QStringLiteral("0")).trimmed() ==
                      QLatin1String("1"));
@@ -380,125 +280,6 @@ void Program::FormCreate()
         m_main->addNotice(bar);
     if (QFrame *bar = m_sessionRestore->makeBar())
         m_main->addNotice(bar);
-}
-
-void Program::FormClose()
-{
-    m_sessionRestore->closedInOrder();
-    m_openPageLists->setClosing();
-    m_config.writeString(kRunData, QStringLiteral("TrueClose"), QStringLiteral("1"));
-    if (m_pages->count() > 0) {
-        m_openPageLists->save(2);
-    } else {
-        QFile::remove(dataFolder() + QStringLiteral("OpenURLList.lst"));
-        QFile::remove(dataFolder() + QStringLiteral("OpenURLList2.lst"));
-    }
-    m_storageProblems->saveList(dataFolder() + QStringLiteral("Url.lst"), m_addressBox->history());
-    m_storageProblems->saveList(dataFolder() + QStringLiteral("SearchHistory.lst"), m_searchBar->history());
-    // Downloads the user chose to leave behind leave no partial files either.
-    m_downloads->cancelAllForExit();
-    // Asked for: the traces go before the program does.
-    if (m_main->command(Command::NCleanOnExit)->isChecked())
-        m_cleaner->cleanAllBeforeExit(kCleanOnExitMs);
-    m_config.writeString(kRunData, QStringLiteral("TrueClose"), QStringLiteral("1"));
-}
-
-void Program::applicationActivated()
-{
-    // The active page's document takes the keyboard, unless the user is typing in a text
-    // field of the window (the address box keeps what it was given).
-    if (m_pages->count() > 0 && !m_pages->keyboardInTextField())
-        m_pages->FocusActiveDocument();
-}
-
-void Program::hotKeyPressed(int key)
-{
-    if (key == GlobalHotKeys::KeyK) {
-        // At once and without a question, but the orderly way: lists, settings and the
-        // clearing on exit as at any close. Queued, so that the close does not run inside
-        // the native event filter.
-        m_main->hide();
-        QMetaObject::invokeMethod(m_main, &TQORMainForm::closeWithoutQuestion, Qt::QueuedConnection);
-        return;
-    }
-    m_main->showOrHideByHotKey();
-    // What a hidden or restored program no longer needs goes back to the system.
-    ::malloc_trim(0);
-}
-
-void Program::NStopListAdClick()
-{
-    const bool on = m_main->command(Command::NStopListAd)->isChecked();
-    m_config.writeString(kRunData, QStringLiteral("StopListAd"), on ? QStringLiteral("1") : QStringLiteral("0"));
-    m_filterLists->setEnabled(on);
-    // The page comes again, filtered or not.
-    if (const TFormWebbrowser::PageView *active = m_pages->activePage(); active && active->browser()->Document())
-        active->browser()->Refresh();
-}
-
-void Program::NNoFilterHereClick()
-{
-    QAction *item = m_main->command(Command::NNoFilterHere);
-    const TFormWebbrowser::PageView *active = m_pages->activePage();
-    if (!active || !m_filterLists->setSiteExcepted(QUrl(active->browser()->LocationURL()), item->isChecked())) {
-        showFilterStateOfActivePage();
-        return;
-    }
-    // The page comes again once the lists with the new rule are in.
-    QPointer<TEmbeddedWB> page = active->browser();
-    connect(
-        m_filterLists, &FilterLists::loaded, this,
-        [page] {
-            if (page)
-                page->Refresh();
-        },
-        Qt::SingleShotConnection);
-}
-
-void Program::showFilterStateOfActivePage()
-{
-    QAction *item = m_main->command(Command::NNoFilterHere);
-    const TFormWebbrowser::PageView *active = m_pages->activePage();
-    const QUrl page = active ? QUrl(active->browser()->LocationURL()) : QUrl();
-    item->setEnabled(!FilterLists::siteRule(page).isEmpty());
-    item->setChecked(m_filterLists->siteExcepted(page));
-}
-
-void Program::showTextSizeOfActivePage()
-{
-    // The marks follow the engine's answer, not the command: with no document, no change.
-    const TFormWebbrowser::PageView *active = m_pages->activePage();
-    std::optional<int> level;
-    if (active && active->browser()->Document()) {
-        QVariant answer;
-        active->browser()->ExecWB(TEmbeddedWB::ExecZoom, TEmbeddedWB::OptionDontPromptUser, QVariant(), &answer);
-        if (answer.isValid())
-            level = answer.toInt();
-    }
-    showTextSizeMark(level);
-}
-
-void Program::showTextSizeMark(std::optional<int> level)
-{
-    if (level && *level >= 0 && *level < int(std::size(kTextSizeItems)))
-        m_textSizeMark = level;
-    // The item the user picked checked itself: without an answer the last mark comes back.
-    if (m_textSizeMark) {
-        m_main->command(kTextSizeItems[*m_textSizeMark])->setChecked(true);
-        return;
-    }
-    for (Command id : kTextSizeItems) {
-        QAction *item = m_main->command(id);
-        if (!item->isChecked())
-            continue;
-        QActionGroup *group = item->actionGroup();
-        const auto policy = group ? group->exclusionPolicy() : QActionGroup::ExclusionPolicy::Exclusive;
-        if (group)
-            group->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
-        item->setChecked(false);
-        if (group)
-            group->setExclusionPolicy(policy);
-    }
 }
 
 InternetOptionsDialog *Program::showInternetOptions()
@@ -544,29 +325,4 @@ TaskManager *Program::showTaskManager()
     m_taskManager->raise();
     m_taskManager->activateWindow();
     return m_taskManager;
-}
-
-void Program::NSetBrowserQORClick()
-{
-    // The desktop's own setting, through its own tool; it needs the program's desktop entry.
-    auto *process = new QProcess(this);
-    connect(process, &QProcess::finished, this, [this, process](int code, QProcess::ExitStatus status) {
-        process->deleteLater();
-        m_status->showMessage(status == QProcess::NormalExit && code == 0 ? QStringLiteral("已将 sablix 设为默认浏览器。")
-                                                                          : QStringLiteral("无法设置默认浏览器。"));
-    });
-    connect(process, &QProcess::errorOccurred, this, [this, process](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart) {
-            m_status->showMessage(QStringLiteral("无法设置默认浏览器: 找不到 xdg-settings。"));
-            process->deleteLater();
-        }
-    });
-    process->start(QStringLiteral("xdg-settings"), {QStringLiteral("set"), QStringLiteral("default-web-browser"),
-                                                    QStringLiteral("sablix.desktop")});
-}
-
-void Program::ActionTestExecute()
-{
-    if (const TFormWebbrowser::PageView *page = m_pages->activePage(); page && !page->browser()->Document())
-        QMessageBox::information(m_main, QStringLiteral("sablix 浏览器"), QStringLiteral("Document is nil."));
 }

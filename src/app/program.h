@@ -8,7 +8,6 @@
 
 #include <functional>
 #include <memory>
-#include <optional>
 
 class AdScrubber;
 class AddressBar;
@@ -18,6 +17,8 @@ class EngineFactory;
 class FavoritesMenu;
 class FavoritesStore;
 class FilterLists;
+class FilterMenu;
+class TextSizeMarks;
 class InternetOptionsDialog;
 class GlobalHotKeys;
 class MessageFilter;
@@ -85,34 +86,22 @@ public:
     GlobalHotKeys *hotKeys() const { return m_hotKeys; }
     TSetForm *clock() const { return m_clock; }
 
-    int leftClickSleepTime() const { return m_leftClickSleepTime; }
-    int rightClickSleepTime() const { return m_rightClickSleepTime; }
+    FilterMenu *filterMenu() const { return m_filterMenu; }
+
+    // After making: reads the settings and hands them to the parts, loads the lists, opens
+    // the last run's pages when asked for. Before the window shows.
+    void start();
     // At exit, before the engine goes: every page is destroyed, with what it left behind.
-    void releasePages();
+    void shutdown();
 
 private:
     void makeParts(EngineFactory *engine);
     void connectParts();
     void bindCommands();
-    void FormCreate();
-    void FormClose();
-    void ActionTestExecute();
-    void applicationActivated();
-    void hotKeyPressed(int key);
-    void NStopListAdClick();
-    void NNoFilterHereClick();
-    void showFilterStateOfActivePage();
-    void showTextSizeOfActivePage();
-    // Checks the View menu's text-size item of the level; none puts back the last mark.
-    void showTextSizeMark(std::optional<int> level);
-    void NSetBrowserQORClick();
 
     QString m_programFolder;
     ConfigStore m_config;
     StorageProblems *m_storageProblems = nullptr;
-    int m_leftClickSleepTime = 500;
-    int m_rightClickSleepTime = 3000;
-    std::optional<int> m_textSizeMark;
 
     TQORMainForm *m_main = nullptr;
     TFormWebbrowser *m_pages = nullptr;
@@ -128,6 +117,8 @@ private:
     PageRest *m_pageRest = nullptr;
     AdScrubber *m_adScrubber = nullptr;
     FilterLists *m_filterLists = nullptr;
+    FilterMenu *m_filterMenu = nullptr;
+    TextSizeMarks *m_textSizeMarks = nullptr;
     PageCommands *m_pageCommands = nullptr;
     PrivacyCleaner *m_cleaner = nullptr;
     Downloads *m_downloads = nullptr;

@@ -113,14 +113,13 @@ void PrivacyCleaner::NCleanAddressClick()
 {
     m_parts.addressBox->clearHistory();
     m_parts.addressBox->show(QString());
-    ListFile::save(m_dataFolder + QStringLiteral("Url.lst"), {});
     emit statusMessage(said({QStringLiteral("地址栏历史")}));
 }
 
 void PrivacyCleaner::NClearSearchHistoryClick()
 {
     m_parts.searchBar->clearHistory();
-    QFile::remove(m_dataFolder + QStringLiteral("SearchHistory.lst"));
+    m_parts.searchBar->removeHistoryFile();
     emit statusMessage(said({QStringLiteral("搜索栏历史")}));
 }
 
@@ -199,9 +198,7 @@ void PrivacyCleaner::cleanAll()
 {
     m_parts.addressBox->show(QString());
     m_parts.addressBox->clearHistory();
-    ListFile::save(m_dataFolder + QStringLiteral("Url.lst"), {});
     m_parts.searchBar->clearHistory();
-    ListFile::save(m_dataFolder + QStringLiteral("SearchHistory.lst"), {});
     m_parts.recentlyClosed->clear();
 
     // Then, whatever happened before: everything of the engine's, the session, the cookies

@@ -7,6 +7,8 @@
 #include "../navigation/addressbox.h"
 #include "../pages/formwebbrowser.h"
 
+#include <QFile>
+
 OpenPageLists::OpenPageLists(TFormWebbrowser *pages, const QString &dataFolder, ConfigStore *config,
                              AddressBox *address)
     : QObject(pages), m_pages(pages), m_dataFolder(dataFolder), m_config(config), m_address(address)
@@ -47,10 +49,21 @@ void OpenPageLists::save(int mode)
     if (mode == 2) {
         if (!saveList(m_problems, m_dataFolder + QStringLiteral("OpenURLList2.lst"), lines))
             return;
-        const QStringList history = m_address->history();
-        if (!history.isEmpty() && !saveList(m_problems, m_dataFolder + QStringLiteral("Url.lst"), history))
+        if (!m_address->history().isEmpty() && !m_address->saveHistory())
             return;
     }
     if (mode != 1 && !m_closing)
         m_config->writeString(kRunData, QStringLiteral("TrueClose"), QStringLiteral("0"));
+}
+
+void OpenPageLists::saveAtClose()
+{
+    setClosing();
+    m_config->writeString(kRunData, QStringLiteral("TrueClose"), QStringLiteral("1"));
+    if (m_pages->count() > 0) {
+        save(2);
+    } else {
+        QFile::remove(m_dataFolder + QStringLiteral("OpenURLList.lst"));
+        QFile::remove(m_dataFolder + QStringLiteral("OpenURLList2.lst"));
+    }
 }

@@ -25,6 +25,9 @@ public:
     QStringList currentLines() const;
     // From the window's close on, saving no longer marks the run as unfinished.
     void setClosing() { m_closing = true; }
+    // At the window's close: the lists of the pages still open (both), or none when no page
+    // is; the run counts as closed in order (TrueClose "1").
+    void saveAtClose();
     // Lines of pages not open yet that the lists must not lose (the last run's pages while
     // their restore is offered); written after the open pages.
     std::function<QStringList()> pendingLines;

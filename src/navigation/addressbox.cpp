@@ -1,5 +1,7 @@
 #include "addressbox.h"
 
+#include "../core/storageproblems.h"
+
 #include <QComboBox>
 #include <QLineEdit>
 #include <QStringListModel>
@@ -63,4 +65,16 @@ void AddressBox::appendHistory(const QString &address)
 void AddressBox::clearHistory()
 {
     m_history->setStringList({});
+    saveHistory();
+}
+
+void AddressBox::setHistoryFile(const QString &path, StorageProblems *problems)
+{
+    m_historyFile = path;
+    m_problems = problems;
+}
+
+bool AddressBox::saveHistory()
+{
+    return m_historyFile.isEmpty() || saveList(m_problems, m_historyFile, history());
 }

@@ -4,6 +4,7 @@
 #include <QStringList>
 
 class QComboBox;
+class StorageProblems;
 class QStringListModel;
 
 // The address box CBURL, with one owner: the text it shows, its keyboard focus and the
@@ -28,9 +29,16 @@ public:
     QStringList history() const;
     // Appends an address the history does not hold yet; the text shown stays.
     void appendHistory(const QString &address);
+    // Forgets the history, in its file too.
     void clearHistory();
+    // The history's file (Url.lst); only this box writes it.
+    void setHistoryFile(const QString &path, StorageProblems *problems);
+    // Writes the history to its file; false when it could not be written.
+    bool saveHistory();
 
 private:
+    QString m_historyFile;
+    StorageProblems *m_problems = nullptr;
     QComboBox *m_box;
     QStringListModel *m_history;
 };

@@ -1,5 +1,7 @@
 #include "searchbar.h"
 
+#include "../core/storageproblems.h"
+
 #include "../core/configstore.h"
 #include "../engine/embeddedwb.h"
 #include "../pages/formwebbrowser.h"
@@ -8,6 +10,7 @@
 #include "pageopener.h"
 #include "weblinks.h"
 
+#include <QFile>
 #include <QAction>
 #include <QComboBox>
 #include <QCursor>
@@ -47,6 +50,24 @@ void SearchBar::clearHistory()
 {
     m_history->setStringList({});
     m_widgets.box->setEditText(QString());
+    saveHistory();
+}
+
+void SearchBar::setHistoryFile(const QString &path, StorageProblems *problems)
+{
+    m_historyFile = path;
+    m_problems = problems;
+}
+
+bool SearchBar::saveHistory()
+{
+    return m_historyFile.isEmpty() || saveList(m_problems, m_historyFile, history());
+}
+
+void SearchBar::removeHistoryFile()
+{
+    if (!m_historyFile.isEmpty())
+        QFile::remove(m_historyFile);
 }
 
 void SearchBar::searchText(const QString &text)

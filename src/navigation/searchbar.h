@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QStringList>
 
+class StorageProblems;
 class AddressBox;
 class ConfigStore;
 class PageOpener;
@@ -47,9 +48,16 @@ public:
     QString queryAddress(const QString &query) const;
     QStringList history() const;
     // The box's text and list are emptied.
+    // Forgets the history, in its file too (left empty).
     void clearHistory();
+    // The history's file (SearchHistory.lst); only this bar writes it.
+    void setHistoryFile(const QString &path, StorageProblems *problems);
+    bool saveHistory();
+    void removeHistoryFile();
 
 private:
+    QString m_historyFile;
+    StorageProblems *m_problems = nullptr;
     void chooseEngine(int code);
 
     TFormWebbrowser *m_pages;

@@ -618,3 +618,9 @@ bool TFormWebbrowser::WebbrowserShowContextMenu() const
 {
     return !m_contextMenuAllowed || m_contextMenuAllowed();
 }
+
+void TFormWebbrowser::focusDocumentUnlessTyping()
+{
+    if (count() > 0 && !keyboardInTextField())
+        FocusActiveDocument();
+}

@@ -104,6 +104,9 @@ public:
     // The keyboard is in a text field of the window outside the pages (the address or the
     // search box): the user may be typing there.
     bool keyboardInTextField() const;
+    // The program became active again: the active page's document takes the keyboard,
+    // unless the user is typing in a text field of the window.
+    void focusDocumentUnlessTyping();
     // Brings the strip's captions up to date with the pages' own at once.
     void applyCaptions();
     // At exit: every page goes before the engine's profile does.

@@ -13,6 +13,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPointer>
 #include <QProcess>
 #include <QStandardPaths>
@@ -284,4 +285,10 @@ void PageCommands::NSourceClick()
                                          }
                                          self->openExternally(QUrl::fromLocalFile(path));
                                      });
+}
+
+void PageCommands::ActionTestClick()
+{
+    if (const TFormWebbrowser::PageView *page = m_pages->activePage(); page && !page->browser()->Document())
+        QMessageBox::information(m_window, QStringLiteral("sablix 浏览器"), QStringLiteral("Document is nil."));
 }

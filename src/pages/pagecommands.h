@@ -23,6 +23,8 @@ public:
     PageCommands(TFormWebbrowser *pages, const QString &tempFolder, QWidget *window);
 
     void NOpenFileClick();
+    // The hidden test command: says when the active page has no document.
+    void ActionTestClick();
     void NSaveAsClick();
     void NPageSetupClick();
     void NPrintClick();

@@ -4,6 +4,8 @@
 #include "../core/configstore.h"
 #include "../core/rundata.h"
 
+#include <malloc.h>
+
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QMimeData>
@@ -198,11 +200,21 @@ void TQORMainForm::showOrHideByHotKey()
             closeSubsidiaryWindows();
             hide();
         }
+        // What a hidden or restored program no longer needs goes back to the system.
+        ::malloc_trim(0);
         return;
     }
     show();
     bringUp();
     m_windowState = StateBroughtUp;
+    ::malloc_trim(0);
+}
+
+void TQORMainForm::exitByHotKey()
+{
+    // Queued, so that the close does not run inside the native event filter.
+    hide();
+    QMetaObject::invokeMethod(this, &TQORMainForm::closeWithoutQuestion, Qt::QueuedConnection);
 }
 
 void TQORMainForm::addNotice(QWidget *bar)

@@ -51,6 +51,9 @@ public:
     void handleInstanceMessage(const QString &text);
     // The Y hot key: a minimised window comes back, a shown one hides, a hidden one shows.
     void showOrHideByHotKey();
+    // The exit hot key: at once and without a question, but the orderly way (lists,
+    // settings, the clearing on exit), as at any close.
+    void exitByHotKey();
     // A notice bar across the window under the tool bar; it goes when it is deleted.
     void addNotice(QWidget *bar);
     // Closes the windows that belong to the main window (the about box).

@@ -1,5 +1,6 @@
 #include "adblock/adscrubber.h"
 #include "adblock/popupfilter.h"
+#include "app/messagefilter.h"
 #include "appfixture.h"
 #include "navigation/searchbar.h"
 
@@ -26,8 +27,8 @@ private slots:
         QVERIFY(app.popupFilter()->isOn() && checked(app, "NStopPopup"));
         QVERIFY(app.adScrubber()->floatAdFilter() && checked(app, "NStopFloatAd"));
         QVERIFY(app.adScrubber()->flashAdFilter() && checked(app, "NStopFlashAd"));
-        QCOMPARE(app.program->leftClickSleepTime(), 500);
-        QCOMPARE(app.program->rightClickSleepTime(), 3000);
+        QCOMPARE(app.program->messageFilter()->leftClickAllowance(), 500);
+        QCOMPARE(app.program->messageFilter()->rightClickAllowance(), 3000);
         QVERIFY(app.exists(QStringLiteral("Data")));
         QVERIFY(app.exists(QStringLiteral("Temp")));
         // Written at the first start, so that a second start finds the single-instance rule.
@@ -103,11 +104,11 @@ private slots:
     void clickAllowanceLengths()
     {
         AppFixture hex("[RunData]\r\nLClickSleepTime=0x10\r\nRClickSleepTime=1500\r\n");
-        QCOMPARE(hex.program->leftClickSleepTime(), 16);
-        QCOMPARE(hex.program->rightClickSleepTime(), 1500);
+        QCOMPARE(hex.program->messageFilter()->leftClickAllowance(), 16);
+        QCOMPARE(hex.program->messageFilter()->rightClickAllowance(), 1500);
         AppFixture bad("[RunData]\r\nLClickSleepTime=soon\r\nRClickSleepTime=\r\n");
-        QCOMPARE(bad.program->leftClickSleepTime(), 500);
-        QCOMPARE(bad.program->rightClickSleepTime(), 3000);
+        QCOMPARE(bad.program->messageFilter()->leftClickAllowance(), 500);
+        QCOMPARE(bad.program->messageFilter()->rightClickAllowance(), 3000);
     }
 
     void badTopStopsTheLoadThere()

@@ -41,20 +41,12 @@ void writeFile(const QString &path, const QByteArray &bytes)
 
 bool AppFixture::s_filterListsChosen = false;
 
-AppFixture::AppFixture(const QByteArray &configIni, EngineFactory *engine)
+AppFixture::AppFixture(const QByteArray &configIni, EngineFactory *engine) : AppFixture({}, configIni, engine)
 {
-    if (!configIni.isNull())
-        writeFile(path(QStringLiteral("Config.ini")), configIni);
-    // The ad filter's lists are the filter tests' business (they choose them first, with
-    // FilterLists::defaultSources); elsewhere none is loaded.
-    if (!s_filterListsChosen)
-        FilterLists::defaultSources() = [] { return QStringList(); };
-    program = std::make_unique<Program>(folder(), engine ? engine : &this->engine);
-    main = program->mainForm();
-    pages = program->pages();
 }
 
-AppFixture::AppFixture(const QList<QPair<QString, QByteArray>> &files, const QByteArray &configIni)
+AppFixture::AppFixture(const QList<QPair<QString, QByteArray>> &files, const QByteArray &configIni,
+                       EngineFactory *engine)
 {
     for (const auto &[relative, bytes] : files) {
         QDir().mkpath(QFileInfo(path(relative)).absolutePath());
@@ -62,9 +54,12 @@ AppFixture::AppFixture(const QList<QPair<QString, QByteArray>> &files, const QBy
     }
     if (!configIni.isNull())
         writeFile(path(QStringLiteral("Config.ini")), configIni);
+    // The ad filter's lists are the filter tests' business (they choose them first, with
+    // FilterLists::defaultSources); elsewhere none is loaded.
     if (!s_filterListsChosen)
         FilterLists::defaultSources() = [] { return QStringList(); };
-    program = std::make_unique<Program>(folder(), &engine);
+    program = std::make_unique<Program>(folder(), engine ? engine : &this->engine);
+    program->start();
     main = program->mainForm();
     pages = program->pages();
 }
@@ -74,7 +69,7 @@ AppFixture::~AppFixture()
     for (const QPointer<QTimer> &answer : std::as_const(pendingAnswers()))
         delete answer.data();
     pendingAnswers().clear();
-    program->releasePages();
+    program->shutdown();
     program.reset();
 }
 

@@ -34,7 +34,8 @@ public:
     // scripted engine when none is given.
     explicit AppFixture(const QByteArray &configIni = {}, EngineFactory *engine = nullptr);
     // With files in the program folder before it starts (relative path, bytes).
-    AppFixture(const QList<QPair<QString, QByteArray>> &files, const QByteArray &configIni = {});
+    AppFixture(const QList<QPair<QString, QByteArray>> &files, const QByteArray &configIni = {},
+               EngineFactory *engine = nullptr);
     ~AppFixture();
 
     std::unique_ptr<Program> program;

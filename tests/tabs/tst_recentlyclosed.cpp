@@ -96,6 +96,7 @@ private slots:
         QCOMPARE(saved, QByteArray("\xB1\xEA\xCC\xE2#http://kept/\r\n"));
         // A second program on the same folder sees the entry at start-up.
         Program second(first.folder(), &first.engine);
+        second.start();
         QCOMPARE(second.recentlyClosed()->entries().size(), 1);
         QCOMPARE(second.recentlyClosed()->entries().first().caption, QStringLiteral("标题"));
     }

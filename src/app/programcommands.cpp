@@ -1,0 +1,141 @@
+// The program's commands, each bound to the part that does it.
+#include "program.h"
+
+#include "../adblock/adscrubber.h"
+#include "../adblock/filtermenu.h"
+#include "../adblock/popupfilter.h"
+#include "../cleaner/privacycleaner.h"
+#include "../core/configstore.h"
+#include "../downloads/downloads.h"
+#include "../downloads/downloadswindow.h"
+#include "../favorites/favoritesmenu.h"
+#include "../navigation/addressbar.h"
+#include "../navigation/addressbox.h"
+#include "../navigation/searchbar.h"
+#include "../navigation/weblinks.h"
+#include "../pages/formwebbrowser.h"
+#include "../pages/pagecommands.h"
+#include "../statusbar/statusline.h"
+#include "../tabs/pagetabs.h"
+#include "../tabs/recentlyclosed.h"
+#include "../tabs/sessionrestore.h"
+#include "../window/mainform.h"
+#include "defaultbrowser.h"
+#include "hotkeys.h"
+
+#include <QToolButton>
+#include <QAction>
+
+void Program::bindCommands()
+{
+    using C = Command;
+    CommandSet &commands = m_main->commands();
+    auto bind = [&commands, this](C id, std::function<void()> handler) { commands.bind(id, this, std::move(handler)); };
+
+    PageTabs *tabs = m_tabs;
+    bind(C::NAddNewBlank, [tabs] { tabs->NAddNewBlankClick(); });
+    bind(C::NAddNewHomePage, [tabs] { tabs->NAddNewHomePageClick(); });
+    bind(C::NCopyCurrentPage, [tabs] { tabs->NCopyCurrentPageClick(); });
+    bind(C::NCloseCurrent, [tabs] { tabs->NCloseCurrentClick(); });
+    bind(C::NAllClose, [tabs] { tabs->NAllCloseClick(); });
+    bind(C::NPreviousPage, [tabs] { tabs->NPreviousPageClick(); });
+    bind(C::NNextPage, [tabs] { tabs->NNextPageClick(); });
+    bind(C::NStop, [tabs] { tabs->NStopClick(); });
+    bind(C::NRefresh, [tabs] { tabs->NRefreshClick(); });
+    bind(C::NAllStop, [tabs] { tabs->NAllStopClick(); });
+    bind(C::NAllRefresh, [tabs] { tabs->NAllRefreshClick(); });
+    bind(C::PopupMenuCloseCurrent, [tabs] { tabs->PopupMenuCloseCurrentClick(); });
+    bind(C::NRRefresh, [tabs] { tabs->NRRefreshClick(); });
+    TQORMainForm *w = m_main;
+    connect(w->SBAddNew, &QAbstractButton::clicked, tabs, [tabs] { tabs->NAddNewBlankClick(); });
+    connect(w->SBCloseCurrentPage, &QAbstractButton::clicked, tabs, &PageTabs::NCloseCurrentClick);
+    connect(w->SBStop, &QAbstractButton::clicked, tabs, &PageTabs::NStopClick);
+    connect(w->SBRefresh, &QAbstractButton::clicked, tabs, &PageTabs::NRefreshClick);
+
+    bind(C::NOpenNewlyOne, [this] { m_recentlyClosed->NOpenNewlyOneClick(); });
+    // The last run's pages while their restore is offered, else the last closed page.
+    bind(C::ActionRestorePages, [this] {
+        if (!m_sessionRestore->restore())
+            m_recentlyClosed->NOpenNewlyOneClick();
+    });
+
+    bind(C::NAddressSetFocus, [this] { m_addressBox->focus(); });
+    // F1 to F4 empty the box; Go then has nothing to open.
+    for (C id : {C::ActionF1, C::ActionF2, C::ActionF3, C::ActionF4})
+        bind(id, [this] { m_addressBar->openAddress(QString()); });
+    for (C id : {C::NHelpOnline, C::NBrowserHomePage, C::NBrowserBBS})
+        bind(id, [this] { m_addressBar->openAddress(WebLinks::productSite()); });
+
+    bind(C::NBaidu, [this] { m_searchBar->NBaiduClick(); });
+    bind(C::NYahoo, [this] { m_searchBar->NYahooClick(); });
+
+    bind(C::NDocmentSetFocus, [this] { m_pages->FocusActiveDocument(); });
+    bind(C::NTOPageHome, [this] { m_pages->ScrollToStart(); });
+    bind(C::NTOPageEnd, [this] { m_pages->ScrollToEnd(); });
+
+    bind(C::NStopPopup, [this] { m_popupFilter->NStopPopupClick(); });
+    bind(C::NStopFloatAd, [this] { m_adScrubber->NStopFloatAdClick(); });
+    bind(C::NStopFlashAd, [this] { m_adScrubber->NStopFlashAdClick(); });
+    bind(C::NCleanCurrentAd, [this] { m_adScrubber->NCleanCurrentAdClick(); });
+    bind(C::NStopListAd, [this] { m_filterMenu->stopListAdToggled(); });
+    bind(C::NNoFilterHere, [this] { m_filterMenu->noFilterHereToggled(); });
+
+    PageCommands *page = m_pageCommands;
+    bind(C::NOpenFile, [page] { page->NOpenFileClick(); });
+    bind(C::NSaveAs, [page] { page->NSaveAsClick(); });
+    bind(C::NPageSetup, [page] { page->NPageSetupClick(); });
+    bind(C::NPrint, [page] { page->NPrintClick(); });
+    bind(C::NPrintView, [page] { page->NPrintViewClick(); });
+    bind(C::NNewMail, [page] { page->NNewMailClick(); });
+    bind(C::NSendPage, [page] { page->NSendPageClick(); });
+    bind(C::NSendLink, [page] { page->NSendLinkClick(); });
+    bind(C::NImport, [page] { page->NImportClick(); });
+    bind(C::NAttribute, [page] { page->NAttributeClick(); });
+    bind(C::NCut, [page] { page->NCutClick(); });
+    bind(C::NCopy, [page] { page->NCopyClick(); });
+    bind(C::NPaste, [page] { page->NPasteClick(); });
+    bind(C::NSelectAll, [page] { page->NSelectAllClick(); });
+    bind(C::NFind, [page] { page->NFindClick(); });
+    bind(C::NEditSource, [page] { page->NEditSourceClick(); });
+    bind(C::NSource, [page] { page->NSourceClick(); });
+    const C textSizes[] = {C::NSmallest, C::NSmall, C::NMiddle, C::NLarger, C::NLargest};
+    for (int level = 0; level < int(std::size(textSizes)); ++level)
+        bind(textSizes[level], [page, level] { page->setTextSize(level); });
+    const std::pair<C, double> zooms[] = {{C::N50, 0.5}, {C::N75, 0.75}, {C::N100, 1.0}, {C::N125, 1.25}, {C::N150, 1.5}, {C::N200, 2.0}};
+    for (const auto &[id, factor] : zooms)
+        bind(id, [page, factor = factor] { page->setZoom(factor); });
+    bind(C::NInternetOption, [this] { showInternetOptions(); });
+    bind(C::NAddFavorite, [this] { m_favoritesMenu->NAddFavoriteClick(); });
+    bind(C::NTrimFavorite, [this] { m_favoritesMenu->NTrimFavoriteClick(); });
+    bind(C::NSetBrowserQOR, [this] { setAsDefaultBrowser(this, [this](const QString &text) { m_status->showMessage(text); }); });
+
+    PrivacyCleaner *cleaner = m_cleaner;
+    bind(C::NCleanAddress, [cleaner] { cleaner->NCleanAddressClick(); });
+    bind(C::NClearSearchHistory, [cleaner] { cleaner->NClearSearchHistoryClick(); });
+    bind(C::NCleanHistory, [cleaner] { cleaner->NCleanHistoryClick(); });
+    bind(C::NCleanCache, [cleaner] { cleaner->NCleanCacheClick(); });
+    bind(C::NCleanCookies, [cleaner] { cleaner->NCleanCookiesClick(); });
+    bind(C::NCleanTempDir, [cleaner] { cleaner->NCleanTempDirClick(); });
+    bind(C::NCleanRecent, [cleaner] { cleaner->NCleanRecentClick(); });
+    bind(C::NCleanAll, [cleaner] { cleaner->NCleanAllClick(); });
+    bind(C::NCleanOnExit, [this] {
+        const bool on = m_main->command(Command::NCleanOnExit)->isChecked();
+        m_config.writeString(kRunData, QStringLiteral("CleanOnExit"), on ? QStringLiteral("1") : QStringLiteral("0"));
+    });
+
+    bind(C::NDownloads, [this] {
+        m_downloads->window()->show();
+        m_downloads->window()->raise();
+    });
+
+    bind(C::NTaskManager, [this] { showTaskManager(); });
+    bind(C::NPlainHotKeys, [this] {
+        const bool on = m_main->command(Command::NPlainHotKeys)->isChecked();
+        m_config.writeString(kRunData, QStringLiteral("PlainHotKeys"), on ? QStringLiteral("1") : QStringLiteral("0"));
+        m_hotKeys->setPlainKeys(on);
+    });
+
+    bind(C::NExit, [w] { w->close(); });
+    bind(C::NAbout, [w] { w->NAboutClick(); });
+    bind(C::ActionTest, [page] { page->ActionTestClick(); });
+}
