@@ -1,5 +1,7 @@
 #include "filterlists.h"
 
+#include "adblocklog.h"
+
 #include "../core/listfile.h"
 #include "../core/safefile.h"
 #include "filtercache.h"
@@ -203,6 +205,7 @@ void FilterLists::finishLoad(std::shared_ptr<const FilterSet> set, const QString
         if (m_reported.contains(path))
             continue;
         m_reported << path;
+        qCWarning(lcAdblock).noquote() << "filter list not readable, not used:" << path;
         emit problem(QStringLiteral("广告过滤列表无法读取，未使用: ") + path);
     }
     // A change asked for while this load ran is not in it: "loaded" waits for the load
@@ -211,6 +214,8 @@ void FilterLists::finishLoad(std::shared_ptr<const FilterSet> set, const QString
         startLoad();
         return;
     }
+    qCDebug(lcAdblock) << "lists in:" << set->counts().network << "network rules," << set->counts().hiding
+                       << "hiding rules";
     emit loaded(set->counts());
 }
 

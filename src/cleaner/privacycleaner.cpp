@@ -1,5 +1,7 @@
 #include "privacycleaner.h"
 
+#include "cleanerlog.h"
+
 #include "../core/listfile.h"
 #include "../core/runprocess.h"
 #include "../engine/browsingdata.h"
@@ -105,6 +107,7 @@ void PrivacyCleaner::report(const std::shared_ptr<Task> &task)
     if (!problems.isEmpty())
         text += (text.isEmpty() ? QString() : QStringLiteral("；")) + problems.join(QStringLiteral("；"));
     task->reported = true;
+    qCInfo(lcCleaner).noquote() << text;
     emit statusMessage(text);
     emit finished();
 }

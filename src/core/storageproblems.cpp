@@ -1,5 +1,7 @@
 #include "storageproblems.h"
 
+#include "corelog.h"
+
 #include "listfile.h"
 
 #include <QDir>
@@ -27,6 +29,8 @@ void StorageProblems::report(const QString &path, bool written, const QString &r
         return;
     }
     const bool known = m_pending.contains(path);
+    if (!known)
+        qCWarning(lcCore).noquote() << "cannot write" << path << ":" << reason;
     m_pending.insert(path, {reason, std::move(writeAgain)});
     if (!m_retry.isActive())
         m_retry.start();

@@ -1,5 +1,7 @@
 #include "downloads.h"
 
+#include "downloadslog.h"
+
 #include "downloadnames.h"
 #include "downloadswindow.h"
 #include "partfile.h"
@@ -60,6 +62,7 @@ void Downloads::started(DownloadItem *item)
                 PartFile::hold(item->arrivingPath(), item->partPath());
                 break;
             case DownloadItem::Interrupted:
+                qCWarning(lcDownloads).noquote() << "download interrupted:" << item->partPath();
                 PartFile::restore(item->partPath());
                 PartFile::release(item->partPath());
                 break;

@@ -1,5 +1,7 @@
 #include "engineloader.h"
 
+#include "enginelog.h"
+
 #include <QTimer>
 
 #include <QCoreApplication>
@@ -44,7 +46,7 @@ bool EngineLoader::load()
         if (!m_factory) {
             m_failed = true;
             m_error = m_loader.errorString();
-            qWarning("sablix: the web engine could not be loaded: %s", qPrintable(m_error));
+            qCWarning(lcEngine).noquote() << "the web engine could not be loaded:" << m_error;
         }
     }
     return m_factory != nullptr;

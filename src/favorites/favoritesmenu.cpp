@@ -1,5 +1,7 @@
 #include "favoritesmenu.h"
 
+#include "favoriteslog.h"
+
 #include "../engine/embeddedwb.h"
 #include "../pages/formwebbrowser.h"
 #include "favoritesdialogs.h"
@@ -74,6 +76,8 @@ void FavoritesMenu::importShortcuts(const QString &folder)
 bool FavoritesMenu::exportBookmarks(const QString &file)
 {
     const bool written = m_store->exportBookmarkFile(file);
+    if (!written)
+        qCWarning(lcFavorites).noquote() << "favorites not exported to" << file;
     emit statusMessage(written ? QStringLiteral("收藏夹已导出到 ") + file : QStringLiteral("无法导出收藏夹到 ") + file);
     return written;
 }

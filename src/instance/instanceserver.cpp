@@ -1,5 +1,7 @@
 #include "instanceserver.h"
 
+#include "instancelog.h"
+
 #include "instanceprotocol.h"
 
 #include <QLocalServer>
@@ -59,6 +61,8 @@ void InstanceServer::accept()
 {
     while (QLocalSocket *socket = m_server->nextPendingConnection()) {
         if (m_connections >= kMaxConnections || !sameUser(socket)) {
+            qCWarning(lcInstance) << "a connection was refused:"
+                                  << (m_connections >= kMaxConnections ? "too many at once" : "another user");
             socket->abort();
             socket->deleteLater();
             continue;
@@ -91,6 +95,7 @@ void InstanceServer::readFrom(QLocalSocket *socket)
         const InstanceProtocol::Unframed message =
             InstanceProtocol::unframe(socket->peek(qMin<qint64>(socket->bytesAvailable(), InstanceProtocol::kMaxFrame)));
         if (message.status == InstanceProtocol::Unframed::Bad) {
+            qCWarning(lcInstance) << "a malformed message; the connection is dropped";
             socket->abort();
             return;
         }

@@ -1,5 +1,7 @@
 #include "addressbar.h"
 
+#include "navigationlog.h"
+
 #include "../engine/embeddedwb.h"
 #include "../pages/formwebbrowser.h"
 #include "../pages/pagecaption.h"
@@ -78,6 +80,7 @@ void AddressBar::Go()
 
     const QString text = m_address->text().trimmed();
     const QString address = AddressNormalizer::normalize(text);
+    qCDebug(lcNavigation).noquote() << "go:" << text << "->" << address;
     if (m_pages->activePage()) {
         const TFormWebbrowser::PageView *target = m_opener->targetPage(true);
         if (!target)

@@ -1,5 +1,7 @@
 #include "formwebbrowser.h"
 
+#include "pageslog.h"
+
 #include "../engine/embeddedwb.h"
 #include "pagecaption.h"
 
@@ -168,6 +170,7 @@ void TFormWebbrowser::reportEngineFailure()
     if (m_engineFailureReported)
         return;
     m_engineFailureReported = true;
+    qCWarning(lcPages) << "the web engine could not start; no page can open";
     auto *box = new QMessageBox(QMessageBox::Critical, QStringLiteral("sablix 浏览器"), text, QMessageBox::Ok, m_window);
     box->setObjectName(QStringLiteral("EngineFailure"));
     box->setAttribute(Qt::WA_DeleteOnClose);

@@ -1,5 +1,7 @@
 #include "pagerest.h"
 
+#include "tabslog.h"
+
 #include "../engine/embeddedwb.h"
 #include "../pages/formwebbrowser.h"
 
@@ -97,6 +99,8 @@ void PageRest::rest(TEmbeddedWB *page, bool deep, std::function<void(bool rested
         if ((active && active->browser() == guard) || guard->restAllowed() == TEmbeddedWB::Rest::Active)
             return finish(false);
         guard->setRest(target);
+        qCDebug(lcTabs).noquote() << (target == TEmbeddedWB::Rest::Discarded ? "discarded" : "froze")
+                                  << guard->LocationURL() << (guard->rest() == target ? "" : "(refused)");
         finish(guard->rest() == target);
     });
 }

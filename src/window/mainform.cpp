@@ -1,5 +1,7 @@
 #include "mainform.h"
 
+#include "windowlog.h"
+
 #include "aboutbox.h"
 #include "../core/configstore.h"
 #include "../core/rundata.h"
@@ -155,8 +157,10 @@ void TQORMainForm::bringUp()
 void TQORMainForm::handleInstanceMessage(const QString &text)
 {
     // A window on its way out opens nothing more.
-    if (m_closed)
+    if (m_closed) {
+        qCDebug(lcWindow) << "a forwarded message came while closing; not opened";
         return;
+    }
     // Whole: the protocol bounds its length, and a cut address would be another page.
     const QString &name = text;
     if (name.contains(QLatin1String("0***0"))) {
