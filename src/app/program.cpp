@@ -164,7 +164,7 @@ void Program::connectParts()
         // A middle click on a link comes as the engine's own request for a background page:
         // the link opens once, by the middle-click rule, and the request is not answered.
         if (request->isLinkOpenedInBackground())
-            m_messageFilter->middleClickedLink(request->requestedUrl());
+            m_messageFilter->middleClickedLink(request->requestedUrl(), TFormWebbrowser::isPrivate(page));
         else
             m_popupFilter->WebbrowserNewWindow2(page, request);
     });
@@ -223,6 +223,7 @@ void Program::bindCommands()
     bind(C::NAddNewBlank, [tabs] { tabs->NAddNewBlankClick(); });
     bind(C::NAddNewHomePage, [tabs] { tabs->NAddNewHomePageClick(); });
     bind(C::NCopyCurrentPage, [tabs] { tabs->NCopyCurrentPageClick(); });
+    bind(C::NAddNewPrivate, [this] { m_opener->openBlankPage(true); });
     bind(C::NCloseCurrent, [tabs] { tabs->NCloseCurrentClick(); });
     bind(C::NAllClose, [tabs] { tabs->NAllCloseClick(); });
     bind(C::NPreviousPage, [tabs] { tabs->NPreviousPageClick(); });
