@@ -1,4 +1,5 @@
 #include "enginetest.h"
+#include "adblock/adscrubber.h"
 #include "downloads/downloads.h"
 #include "engine/browsingdata.h"
 
@@ -179,7 +180,12 @@ private slots:
         WAIT_VERIFY(evaluate(page, QStringLiteral("document.contentType")).toString() == QLatin1String("application/pdf"),
                     10000);
         QCOMPARE(evaluate(page, QStringLiteral("document.embeds.length")).toInt(), 1);
+        // The ad scrubbers have been at the document (on its completion, and on their timer)
+        // and left the viewer in sight.
+        app->adScrubber()->ScrubDocumentNow(page);
         QVERIFY(roundTrip(page));
+        QCOMPARE(evaluate(page, QStringLiteral("getComputedStyle(document.embeds[0]).visibility")).toString(),
+                 QStringLiteral("visible"));
         // Nothing was offered for download, nothing was saved.
         QVERIFY2(asked.isEmpty(), qPrintable(asked.join(QLatin1Char(' '))));
         QVERIFY(app->program->downloads()->items().isEmpty());
