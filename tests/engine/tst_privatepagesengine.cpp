@@ -5,6 +5,8 @@
 
 #include <QAction>
 #include <QBuffer>
+#include <QFile>
+#include <QFileInfo>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPointer>
@@ -69,6 +71,14 @@ private slots:
                                       "<a id='link' href='/echo.html' target='_blank'"
                                       " style='display:block;width:300px;height:200px;background:#ccc'>open</a>"
                                       "</body></html>");
+        server.setPage("/links.html", "<html><head><title>Links</title></head><body>links</body></html>");
+        for (const QByteArray name : {QByteArray("one"), QByteArray("two")}) {
+            TestHttpServer::Page file;
+            file.body = name + " file";
+            file.contentType = "application/octet-stream";
+            file.headers = "Content-Disposition: attachment; filename=\"" + name + ".bin\"\r\n";
+            server.setPage("/" + name + ".bin", file);
+        }
         TestHttpServer::Page pdf;
         pdf.body = pdfDocument();
         pdf.contentType = "application/pdf";
@@ -163,6 +173,49 @@ private slots:
         WAIT_VERIFY(requestsWithCookie("/echo.html") == echoesWithCookie + 1, 10000);
         QCOMPARE(lastCookieHeader("/echo.html"), QByteArray("secret=private42"));
         QVERIFY(engine.browsingData()->cookies().isEmpty());
+    }
+
+    void aPrivatePagesDownloadGoesWhereTheUserSays()
+    {
+        QStringList proposed;
+        app->program->downloads()->askWhereTo = [&proposed](const QString &path) {
+            proposed << path;
+            return path;
+        };
+        const auto follow = [this](const char *path) {
+            TEmbeddedWB *page = open(url("/links.html"));
+            return page && evaluate(page, QStringLiteral("var a=document.createElement('a');a.href='%1';"
+                                                         "document.body.appendChild(a);a.click();true")
+                                              .arg(QLatin1String(path)))
+                               .toBool();
+        };
+        const auto items = [this] { return app->program->downloads()->items(); };
+        // The user's download, then a private page's: the engines count downloads each for
+        // itself, and the second is a download of its own, asked for and kept apart.
+        QVERIFY(follow("/one.bin"));
+        WAIT_VERIFY(items().size() == 1 && items()[0] && items()[0]->state() == DownloadItem::Completed, 20000);
+        QVERIFY(openPrivatePage());
+        QVERIFY(follow("/two.bin"));
+        WAIT_VERIFY(items().size() == 2 && items()[1] && items()[1]->state() == DownloadItem::Completed, 20000);
+        QCOMPARE(proposed.size(), 2);
+        QVERIFY(proposed[1].endsWith(QLatin1String("two.bin")));
+        WAIT_VERIFY(QFileInfo(proposed[1]).size() == 8, 5000);
+        QFile two(proposed[1]);
+        QVERIFY(two.open(QIODevice::ReadOnly));
+        QCOMPARE(two.readAll(), QByteArray("two file"));
+        QFile one(proposed[0]);
+        QVERIFY(one.open(QIODevice::ReadOnly));
+        QCOMPARE(one.readAll(), QByteArray("one file"));
+
+        // The private page closes and its profile goes; the window still tells what came of
+        // the download.
+        QPointer<DownloadItem> item = items()[1].data();
+        QPointer<TEmbeddedWB> privatePage = active();
+        app->item("NCloseCurrent")->trigger();
+        WAIT_VERIFY(privatePage.isNull(), 10000);
+        WAIT_VERIFY(!item || item->url().isEmpty(), 10000); // the engine's request went with its profile
+        QVERIFY(item);
+        QCOMPARE(item->state(), DownloadItem::Completed);
     }
 
     void aPdfShowsInThePage()
