@@ -45,6 +45,16 @@ private:
         return active();
     }
 
+    // Starts a download the way a person does, from a link on a page.
+    bool follow(const char *path)
+    {
+        TEmbeddedWB *page = open(url("/links.html"));
+        return page && evaluate(page, QStringLiteral("var a=document.createElement('a');a.href='%1';"
+                                                     "document.body.appendChild(a);a.click();true")
+                                          .arg(QLatin1String(path)))
+                           .toBool();
+    }
+
     static QByteArray pdfDocument()
     {
         QBuffer buffer;
@@ -79,6 +89,12 @@ private slots:
             file.headers = "Content-Disposition: attachment; filename=\"" + name + ".bin\"\r\n";
             server.setPage("/" + name + ".bin", file);
         }
+        TestHttpServer::Page endless;
+        endless.contentType = "application/octet-stream";
+        endless.headers = "Content-Disposition: attachment; filename=\"endless.bin\"\r\n";
+        endless.chunkSize = 16 * 1024;
+        endless.endless = true;
+        server.setPage("/endless.bin", endless);
         TestHttpServer::Page pdf;
         pdf.body = pdfDocument();
         pdf.contentType = "application/pdf";
@@ -182,13 +198,6 @@ private slots:
             proposed << path;
             return path;
         };
-        const auto follow = [this](const char *path) {
-            TEmbeddedWB *page = open(url("/links.html"));
-            return page && evaluate(page, QStringLiteral("var a=document.createElement('a');a.href='%1';"
-                                                         "document.body.appendChild(a);a.click();true")
-                                              .arg(QLatin1String(path)))
-                               .toBool();
-        };
         const auto items = [this] { return app->program->downloads()->items(); };
         // The user's download, then a private page's: the engines count downloads each for
         // itself, and the second is a download of its own, asked for and kept apart.
@@ -216,6 +225,34 @@ private slots:
         WAIT_VERIFY(!item || item->url().isEmpty(), 10000); // the engine's request went with its profile
         QVERIFY(item);
         QCOMPARE(item->state(), DownloadItem::Completed);
+    }
+
+    void aDownloadOutlivesTheLastPrivatePage()
+    {
+        QStringList proposed;
+        app->program->downloads()->askWhereTo = [&proposed](const QString &path) {
+            proposed << path;
+            return path;
+        };
+        QVERIFY(openPrivatePage());
+        QVERIFY(follow("/endless.bin"));
+        const auto items = [this] { return app->program->downloads()->items(); };
+        WAIT_VERIFY(items().size() == 1 && items()[0] && items()[0]->received() > 64 * 1024, 20000);
+        QPointer<DownloadItem> item = items()[0].data();
+
+        // The last private page closes while its download runs: the download goes on.
+        QPointer<TEmbeddedWB> privatePage = active();
+        app->item("NCloseCurrent")->trigger();
+        WAIT_VERIFY(privatePage.isNull(), 10000);
+        const qint64 before = item ? item->received() : 0;
+        WAIT_VERIFY(item && item->received() > before + 256 * 1024, 20000);
+        QCOMPARE(item->state(), DownloadItem::InProgress);
+
+        // Once it ends, the profile goes.
+        item->cancel();
+        WAIT_VERIFY(!item || item->url().isEmpty(), 10000);
+        QVERIFY(item);
+        QCOMPARE(item->state(), DownloadItem::Cancelled);
     }
 
     void aPdfShowsInThePage()

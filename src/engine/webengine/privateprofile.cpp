@@ -47,7 +47,7 @@ void dropWhenIdle(QWebEngineProfile *profile)
         QObject::connect(item, &DownloadItem::changed, profile, [profile] {
             if (!downloadsRunning(profile))
                 drop(profile);
-        }, Qt::UniqueConnection);
+        });
 }
 
 } // namespace

@@ -121,6 +121,7 @@ void configure(QWebEngineProfile *profile)
     auto *blocker = new RequestBlocker(profile);
     blocker->setFilter(g_filter);
     profile->setUrlRequestInterceptor(blocker);
+    g_blockers.removeIf([](const QPointer<RequestBlocker> &gone) { return gone.isNull(); });
     g_blockers.append(blocker);
     WebEngineDownload::watch(profile, [] { return g_downloads; });
 }
