@@ -60,7 +60,6 @@ QWebEngineProfile *acquire()
         // No storage name: off the record.
         g_current = new QWebEngineProfile;
         WebEngineProfile::configure(g_current);
-        g_pages = 0;
     }
     ++g_pages;
     return g_current;
@@ -75,11 +74,6 @@ void pageGone(QWebEngineProfile *profile)
     g_leaving.removeIf([](const QPointer<QWebEngineProfile> &left) { return left.isNull(); });
     g_leaving.append(profile);
     dropWhenIdle(profile);
-}
-
-QWebEngineProfile *current()
-{
-    return g_current;
 }
 
 void releaseAll()

@@ -11,8 +11,6 @@ namespace PrivateProfile {
 QWebEngineProfile *acquire();
 // A page of `profile` is gone.
 void pageGone(QWebEngineProfile *profile);
-// The profile that private pages get now; none while no private page is open.
-QWebEngineProfile *current();
 // At the end: every private profile goes, after the pages.
 void releaseAll();
 
