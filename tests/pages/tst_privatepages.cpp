@@ -79,6 +79,7 @@ private slots:
         ScriptedBrowser *secret = openPrivatePage(app);
         QVERIFY(secret->isPrivate());
         QVERIFY(!normal->isPrivate());
+        QVERIFY(app.pages->activePageIsPrivate());
         QCOMPARE(app.pages->indexOf(secret), 1);
         QVERIFY(stripText(app, 1).startsWith(PrivateTab::kPrefix));
         QVERIFY(!stripText(app, 0).startsWith(PrivateTab::kPrefix));
@@ -239,17 +240,6 @@ private slots:
         QVERIFY(app.engine.privateProfile.expired());
         QCOMPARE(app.pages->count(), 1);
         QVERIFY(!app.active()->isPrivate());
-    }
-
-    void theActivePagesPrivacyIsKnown()
-    {
-        AppFixture app;
-        app.openPage(QStringLiteral("http://normal.example/"));
-        QVERIFY(!app.pages->activePageIsPrivate());
-        openPrivatePage(app);
-        QVERIFY(app.pages->activePageIsPrivate());
-        QVERIFY(TFormWebbrowser::isPrivate(app.active()));
-        QVERIFY(!TFormWebbrowser::isPrivate(nullptr));
     }
 };
 
