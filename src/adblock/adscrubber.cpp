@@ -17,6 +17,8 @@ namespace {
 // tests before them in the same row hold; a hidden element keeps its place.
 const char *const kWalk = R"JS(
 (function (o) {
+  // A PDF document is the engine's own viewer, placed in the page absolutely: no ad.
+  if (document.contentType === 'application/pdf') return 0;
   var all = document.getElementsByTagName('*'), n = all.length, hidden = 0;
   function hide(e) { e.style.visibility = 'hidden'; hidden++; }
   for (var i = 0; i < n; i++) {

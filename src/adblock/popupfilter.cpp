@@ -62,7 +62,8 @@ void PopupFilter::WebbrowserNewWindow2(TEmbeddedWB *sender, NewWindowRequest *re
             return; // unanswered: cancelled
         }
     }
-    if (m_pages->NewPage(2)) {
+    // A private page's windows are private pages too.
+    if (m_pages->NewPage(2, TFormWebbrowser::isPrivate(sender))) {
         if (TEmbeddedWB *target = m_pages->NewPageDispatch())
             request->openIn(target);
     }
@@ -85,10 +86,10 @@ void PopupFilter::blocked(TEmbeddedWB *page, const QString &address)
     if (!notice) {
         notice = new PopupNoticeBar;
         m_notices.insert(page, notice);
-        connect(notice, &PopupNoticeBar::openRequested, this, [this](const QString &url) {
+        connect(notice, &PopupNoticeBar::openRequested, this, [this, fromPrivate = page->isPrivate()](const QString &url) {
             // As an allowed request would: a page in the background.
             if (!url.trimmed().isEmpty())
-                m_pages->OpenUrlInNewPage(url);
+                m_pages->OpenUrlInNewPage(url, fromPrivate);
         });
         connect(notice, &QObject::destroyed, this, [this, page] {
             // A newer notice of the same page stays.

@@ -45,11 +45,11 @@ void MessageFilter::pageAsksToClose(TEmbeddedWB *page)
     emit activePageClosedItself();
 }
 
-void MessageFilter::middleClickedLink(const QString &address)
+void MessageFilter::middleClickedLink(const QString &address, bool fromPrivatePage)
 {
     const QString trimmed = address.trimmed();
     if (!trimmed.isEmpty())
-        m_pages->OpenUrlInNewPage(trimmed);
+        m_pages->OpenUrlInNewPage(trimmed, fromPrivatePage);
 }
 
 bool MessageFilter::eventFilter(QObject *watched, QEvent *event)

@@ -29,8 +29,9 @@ public:
     // A page's own script asked to close it. The active page closes with the click
     // allowance closed before and after, so that a closing page opens no window.
     void pageAsksToClose(TEmbeddedWB *page);
-    // A middle click on a link: the engine asks for the link's page in the background.
-    void middleClickedLink(const QString &address);
+    // A middle click on a link: the engine asks for the link's page in the background (a
+    // private page, from a private page).
+    void middleClickedLink(const QString &address, bool fromPrivatePage = false);
 
 signals:
     // The active page closed itself: the window follows the page now active.

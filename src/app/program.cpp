@@ -175,7 +175,7 @@ void Program::connectParts()
         // A middle click on a link comes as the engine's own request for a background page:
         // the link opens once, by the middle-click rule, and the request is not answered.
         if (request->isLinkOpenedInBackground())
-            m_messageFilter->middleClickedLink(request->requestedUrl());
+            m_messageFilter->middleClickedLink(request->requestedUrl(), TFormWebbrowser::isPrivate(page));
         else
             m_popupFilter->WebbrowserNewWindow2(page, request);
     });

@@ -11,6 +11,7 @@
 #include "../favorites/favoritesmenu.h"
 #include "../navigation/addressbar.h"
 #include "../navigation/addressbox.h"
+#include "../navigation/pageopener.h"
 #include "../navigation/searchbar.h"
 #include "../navigation/weblinks.h"
 #include "../pages/formwebbrowser.h"
@@ -36,6 +37,7 @@ void Program::bindCommands()
     bind(C::NAddNewBlank, [tabs] { tabs->NAddNewBlankClick(); });
     bind(C::NAddNewHomePage, [tabs] { tabs->NAddNewHomePageClick(); });
     bind(C::NCopyCurrentPage, [tabs] { tabs->NCopyCurrentPageClick(); });
+    bind(C::NAddNewPrivate, [this] { m_opener->openBlankPage(true); });
     bind(C::NCloseCurrent, [tabs] { tabs->NCloseCurrentClick(); });
     bind(C::NAllClose, [tabs] { tabs->NAllCloseClick(); });
     bind(C::NPreviousPage, [tabs] { tabs->NPreviousPageClick(); });

@@ -94,6 +94,10 @@ public:
     // playing sound.
     virtual Rest restAllowed() const = 0;
 
+    // A private page: its engine keeps its cookies, cache and visited links in memory only,
+    // and the program writes nothing of it anywhere.
+    virtual bool isPrivate() const = 0;
+
     // Asked each time the engine would show its own context menu; true lets it.
     void setContextMenuHandler(ContextMenuHandler handler) { m_contextMenuHandler = std::move(handler); }
 
@@ -130,6 +134,9 @@ class EngineFactory
 public:
     virtual ~EngineFactory() = default;
     virtual TEmbeddedWB *createBrowser(QWidget *parent) = 0;
+    // A private page. Every private page of the run shares one profile that never touches the
+    // disk; it is dropped once the last of them is gone, and its cookies with it.
+    virtual TEmbeddedWB *createPrivateBrowser(QWidget *parent) = 0;
     // Does now what the first page would otherwise wait for (the engine's start).
     virtual void warmUp() {}
     // Every request of every page is put to this filter from then on (none: no filtering).

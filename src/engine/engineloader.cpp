@@ -61,6 +61,14 @@ TEmbeddedWB *EngineLoader::createBrowser(QWidget *parent)
     return m_factory->createBrowser(parent);
 }
 
+TEmbeddedWB *EngineLoader::createPrivateBrowser(QWidget *parent)
+{
+    if (!load())
+        return nullptr;
+    m_warmed = true;
+    return m_factory->createPrivateBrowser(parent);
+}
+
 void EngineLoader::warmUp()
 {
     if (m_warmed || m_failed)

@@ -14,6 +14,7 @@ public:
     ~EngineLoader() override;
 
     TEmbeddedWB *createBrowser(QWidget *parent) override;
+    TEmbeddedWB *createPrivateBrowser(QWidget *parent) override;
     void setContentFilter(ContentFilter *filter) override;
     BrowsingData *browsingData() override;
     void setDownloadHandler(DownloadHandler *handler) override;

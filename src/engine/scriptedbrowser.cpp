@@ -169,6 +169,21 @@ TEmbeddedWB *ScriptedEngine::createBrowser(QWidget *parent)
     return browser;
 }
 
+TEmbeddedWB *ScriptedEngine::createPrivateBrowser(QWidget *parent)
+{
+    auto *browser = static_cast<ScriptedBrowser *>(createBrowser(parent));
+    if (!browser)
+        return nullptr;
+    std::shared_ptr<ScriptedBrowsingData> profile = privateProfile.lock();
+    if (!profile) {
+        profile = std::make_shared<ScriptedBrowsingData>();
+        privateProfile = profile;
+        ++privateProfilesMade;
+    }
+    browser->privateData = profile;
+    return browser;
+}
+
 void ScriptedBrowsingData::deleteCookie(const Cookie &cookie)
 {
     cookieJar.removeIf([&cookie](const Cookie &held) { return held.raw == cookie.raw; });

@@ -7,6 +7,10 @@
 #include <QPointer>
 #include <QStringList>
 
+#include <memory>
+
+class ScriptedBrowsingData;
+
 // A browser control without an engine, for tests: it records every call made on it and
 // plays whatever sequence of events a test asks for, exactly. Like the real engine, it is
 // busy and knows the address it was sent to from the moment of the call, and reports
@@ -45,6 +49,9 @@ public:
     Rest rest() const override { return m_rest; }
     void setRest(Rest rest) override;
     Rest restAllowed() const override;
+    bool isPrivate() const override { return privateData != nullptr; }
+    // A private page's profile, shared with the other private pages while any is left.
+    std::shared_ptr<ScriptedBrowsingData> privateData;
     // The page plays sound (it never rests then).
     bool audible = false;
     // How many times a discarded page loaded again.
@@ -125,6 +132,7 @@ class ScriptedEngine : public EngineFactory
 {
 public:
     TEmbeddedWB *createBrowser(QWidget *parent) override;
+    TEmbeddedWB *createPrivateBrowser(QWidget *parent) override;
     void setContentFilter(ContentFilter *filter) override { contentFilter = filter; }
     BrowsingData *browsingData() override { return failing ? nullptr : &data; }
     void setDownloadHandler(DownloadHandler *handler) override { downloadHandler = handler; }
@@ -135,6 +143,9 @@ public:
     ContentFilter *contentFilter = nullptr;
 
     QList<QPointer<ScriptedBrowser>> created;
+    // The private pages' profile while one of them is left, and how many were made in all.
+    std::weak_ptr<ScriptedBrowsingData> privateProfile;
+    int privateProfilesMade = 0;
     int shutdowns = 0;
     // Set to make the next createBrowser calls fail, as an engine that cannot start.
     bool failing = false;

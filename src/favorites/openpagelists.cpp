@@ -20,6 +20,9 @@ QStringList OpenPageLists::currentLines() const
     QStringList lines;
     for (int i = 0; i < m_pages->count(); ++i) {
         const TFormWebbrowser::PageView *record = m_pages->page(i);
+        // Neither kept nor offered back after a crash.
+        if (TFormWebbrowser::isPrivate(record->browser()))
+            continue;
         QString title = record->title().trimmed();
         // A page that loads when first shown is listed with what it will load.
         const bool waiting = !record->waitingAddress().isEmpty();

@@ -81,14 +81,19 @@ void AddressBar::Go()
     const QString text = m_address->text().trimmed();
     const QString address = AddressNormalizer::normalize(text);
     qCDebug(lcNavigation).noquote() << "go:" << text << "->" << address;
+    bool toPrivatePage = false;
     if (m_pages->activePage()) {
         const TFormWebbrowser::PageView *target = m_opener->targetPage(true);
         if (!target)
             return;
         m_address->show(address);
         m_pages->navigate(target, address);
+        toPrivatePage = TFormWebbrowser::isPrivate(target->browser());
     }
     m_pages->FocusActiveDocument();
+    // What a private page was sent to is kept in no list.
+    if (toPrivatePage)
+        return;
     m_address->appendHistory(address);
     if (!address.startsWith(WebLinks::firstEngineQuery()) || text.contains(QLatin1Char('.'))) {
         m_typedUrls->add(address);

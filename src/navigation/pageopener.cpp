@@ -9,9 +9,9 @@ PageOpener::PageOpener(TFormWebbrowser *pages, AddressBox *address, StatusLine *
 {
 }
 
-bool PageOpener::openBlankPage()
+bool PageOpener::openBlankPage(bool isPrivate)
 {
-    if (!m_pages->NewPage(0))
+    if (!m_pages->NewPage(0, isPrivate))
         return false;
     m_pages->activatePage(m_pages->newPageIndex());
     m_address->show(QStringLiteral("about:blank"));
@@ -29,7 +29,7 @@ const TFormWebbrowser::PageView *PageOpener::targetPage(bool busyCounts)
     const bool showsSomething = !location.isEmpty() && location != QLatin1String("about:blank");
     if (!showsSomething && !(busyCounts && active->browser()->Busy()))
         return active;
-    if (!openBlankPage())
+    if (!openBlankPage(TFormWebbrowser::isPrivate(active->browser())))
         return nullptr;
     return m_pages->page(m_pages->newPageIndex());
 }

@@ -14,10 +14,11 @@ public:
 
     // A new blank page, made active; the address box shows "about:blank", the status line
     // is emptied and the box takes the keyboard. False when no page could be opened.
-    bool openBlankPage();
+    bool openBlankPage(bool isPrivate = false);
 
     // The active page while its address is empty or "about:blank" (and, when `busyCounts`,
-    // it is not loading); otherwise a new blank page. Nothing when no page could be had.
+    // it is not loading); otherwise a new blank page, private when the active page is.
+    // Nothing when no page could be had.
     const TFormWebbrowser::PageView *targetPage(bool busyCounts);
 
 private:

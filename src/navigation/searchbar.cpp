@@ -102,7 +102,9 @@ void SearchBar::Search()
         m_pages->FocusActiveDocument();
     }
 
-    if (!m_history->stringList().contains(query)) {
+    // What was searched from a private page is kept in no list.
+    const bool fromPrivatePage = target && TFormWebbrowser::isPrivate(target->browser());
+    if (!fromPrivatePage && !m_history->stringList().contains(query)) {
         const int row = m_history->rowCount();
         m_history->insertRows(row, 1);
         m_history->setData(m_history->index(row), query);

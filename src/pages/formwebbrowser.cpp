@@ -4,6 +4,7 @@
 
 #include "../engine/embeddedwb.h"
 #include "pagecaption.h"
+#include "privatetab.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -112,14 +113,27 @@ void TFormWebbrowser::activatePage(int index)
     m_pageControl->setCurrentIndex(index);
 }
 
-bool TFormWebbrowser::NewPage(quint8 mode)
+bool TFormWebbrowser::isPrivate(const TEmbeddedWB *browser)
+{
+    return browser && browser->isPrivate();
+}
+
+bool TFormWebbrowser::activePageIsPrivate() const
+{
+    const PageRecord *active = activeRecord();
+    return active && isPrivate(active->m_browser);
+}
+
+bool TFormWebbrowser::NewPage(quint8 mode, bool isPrivate)
 {
     if (count() >= kMaxPages) {
         emit statusMessage(QStringLiteral("已打开 %1 个页面，不能再打开新页面；请先关闭一些页面。").arg(kMaxPages));
         return false;
     }
     const int n = count();
-    TEmbeddedWB *browser = m_engine ? m_engine->createBrowser(nullptr) : nullptr;
+    TEmbeddedWB *browser = !m_engine ? nullptr
+                           : isPrivate ? m_engine->createPrivateBrowser(nullptr)
+                                       : m_engine->createBrowser(nullptr);
     if (!browser) {
         reportEngineFailure();
         return false;
@@ -133,7 +147,10 @@ bool TFormWebbrowser::NewPage(quint8 mode)
 
     {
         const QScopedValueRollback<int> ownChange(m_changingPages, m_changingPages + 1);
-        m_pageControl->addTab(sheet, PageCaption::kBlankCaption);
+        const int tab = m_pageControl->addTab(sheet, isPrivate ? PrivateTab::caption(PageCaption::kBlankCaption)
+                                                               : PageCaption::kBlankCaption);
+        if (isPrivate)
+            PrivateTab::mark(m_pageControl, tab);
     }
     // A page in the background has no size until it is shown; it gets the active one's.
     if (QWidget *current = m_pageControl->currentWidget(); current && current != sheet)
@@ -259,9 +276,9 @@ void TFormWebbrowser::loadIfWaiting(PageRecord *record)
     navigate(record, address);
 }
 
-void TFormWebbrowser::OpenUrlInNewPage(const QString &address)
+void TFormWebbrowser::OpenUrlInNewPage(const QString &address, bool isPrivate)
 {
-    if (NewPage(2))
+    if (NewPage(2, isPrivate))
         navigate(record(m_newPageIndex), address);
     m_lastPageBlanked = false;
     FocusActiveDocument();
@@ -306,12 +323,20 @@ void TFormWebbrowser::ClosePage(int index)
     if (address.isEmpty() || address.trimmed() == kAboutBlank)
         address = record->m_browser->LocationURL();
 
-    if (count() == 1) {
+    const bool wasPrivate = isPrivate(record->m_browser);
+    if (count() == 1 && !wasPrivate) {
         // The only page is never removed: it is blanked and kept.
         m_lastPageBlanked = true;
         record->m_browser->Navigate(kAboutBlank);
         emit pageClosed(title, address);
         return;
+    }
+    if (count() == 1) {
+        // A private page goes with all it holds: a blank page of the user's takes its place.
+        if (!NewPage(0))
+            return;
+        m_lastPageBlanked = true;
+        index = indexOf(record->m_browser);
     }
 
     {
@@ -322,7 +347,8 @@ void TFormWebbrowser::ClosePage(int index)
             activatePage(count() - 1);
         m_pageControl->update();
     }
-    emit pageClosed(title, address);
+    if (!wasPrivate)
+        emit pageClosed(title, address);
 }
 
 void TFormWebbrowser::MovePage(int from, int to)
@@ -431,7 +457,9 @@ void TFormWebbrowser::applyCaptions()
     for (int i = 0; i < count(); ++i) {
         const PageRecord *record = m_pages[size_t(i)].get();
         // A title's "&" is shown as it is and takes no mnemonic (Alt+letter stays the menus').
-        const QString shown = PageCaption::tabText(record->m_caption);
+        QString shown = PageCaption::tabText(record->m_caption);
+        if (isPrivate(record->m_browser))
+            shown = PrivateTab::caption(shown);
         if (m_pageControl->tabText(i) != shown) {
             m_pageControl->setTabText(i, shown);
             m_pageControl->setTabToolTip(i, plainToolTip(record->m_title));

@@ -74,9 +74,13 @@ public:
     void activatePage(int index);
 
     // Each returns false and opens nothing when no page can be added (256 pages open, or
-    // the engine cannot start); the reason is shown in status panel 0.
-    bool NewPage(quint8 mode);
-    void OpenUrlInNewPage(const QString &address);
+    // the engine cannot start); the reason is shown in status panel 0. A private page
+    // (`isPrivate`) is kept out of every list, file and history.
+    bool NewPage(quint8 mode, bool isPrivate = false);
+    void OpenUrlInNewPage(const QString &address, bool isPrivate = false);
+    // Whether a page is private: what it shows is written nowhere.
+    static bool isPrivate(const TEmbeddedWB *browser);
+    bool activePageIsPrivate() const;
     // A page at the end of the strip that shows `title` and loads `address` only when it is
     // first shown; the active page stays. False when no page could be added.
     bool openWaitingPage(const QString &title, const QString &address);
@@ -126,6 +130,7 @@ signals:
 
     // What happened.
     void activePageChanged(); // the user chose another tab; not the collection's own changes
+    // A page the user may get back closed (a private page leaves nothing to get back).
     void pageClosed(const QString &title, const QString &address);
     // Any page, active or not, began to load a document.
     void pageLoadStarted(TEmbeddedWB *page);

@@ -13,6 +13,7 @@ const CommandInfo kCommands[] = {
     {C::NAddNewBlank, "NAddNewBlank", "空白页", "Ctrl+B", "ActionNAddNewBlank", K::Plain, false},
     {C::NAddNewHomePage, "NAddNewHomePage", "主页", "Ctrl+H", "ActionNAddNewHomePage", K::Plain, false},
     {C::NCopyCurrentPage, "NCopyCurrentPage", "复制当前页", "Ctrl+Alt+N", "ActionNCopyCurrentPage", K::Plain, false},
+    {C::NAddNewPrivate, "NAddNewPrivate", "新建隐私页面", "Ctrl+Shift+N", "ActionNAddNewPrivate", K::Plain, false},
     {C::NOpenFile, "NOpenFile", "打开文件(&O)", "", nullptr, K::Plain, false},
     {C::NSaveAs, "NSaveAs", "另存为(&A)...", "Ctrl+S", "ActionNSaveAs", K::Plain, false},
     {C::NPageSetup, "NPageSetup", "页面设置(&U)", "", nullptr, K::Plain, false},

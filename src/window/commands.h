@@ -13,7 +13,7 @@ class QWidget;
 // one table (commands.cpp); handlers are bound by the program's composition.
 enum class Command {
     // File
-    NAddNewBlank, NAddNewHomePage, NCopyCurrentPage, NOpenFile, NSaveAs, NPageSetup, NPrint,
+    NAddNewBlank, NAddNewHomePage, NCopyCurrentPage, NAddNewPrivate, NOpenFile, NSaveAs, NPageSetup, NPrint,
     NPrintView, NNewMail, NSendPage, NSendLink, NImport, NCloseCurrent, NAllClose, NAttribute,
     NOffline, NExit,
     // Edit

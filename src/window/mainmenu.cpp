@@ -53,6 +53,7 @@ void TQORMainForm::buildMenus()
     const MenuBuilder addNew = file.sub("NAddNew", QStringLiteral("新建..."));
     for (C id : {C::NAddNewBlank, C::NAddNewHomePage, C::NCopyCurrentPage})
         addNew.item(id);
+    file.item(C::NAddNewPrivate);
     file.item(C::NOpenFile);
     file.item(C::NSaveAs);
     file.separator();

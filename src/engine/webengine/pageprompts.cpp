@@ -274,7 +274,10 @@ void PagePrompts::mainFrameNavigation(const QUrl &url)
 void PagePrompts::permissionRequested(const QUrl &origin, QWebEnginePage::Feature feature)
 {
     const QString site = SitePermissions::siteOf(origin, m_page->url());
-    const QString stored = SitePermissions::decision(site, int(feature));
+    // A private page is asked afresh and its answers are not kept: they would tell where it
+    // has been.
+    const bool offTheRecord = m_page->profile()->isOffTheRecord();
+    const QString stored = offTheRecord ? QString() : SitePermissions::decision(site, int(feature));
     if (!stored.isEmpty()) {
         m_page->setFeaturePermission(origin, feature,
                                      stored == QLatin1String("allow") ? QWebEnginePage::PermissionGrantedByUser
@@ -293,7 +296,8 @@ void PagePrompts::permissionRequested(const QUrl &origin, QWebEnginePage::Featur
 
 void PagePrompts::answerPermission(PermissionBar *bar, bool granted)
 {
-    SitePermissions::setDecision(bar->site(), int(bar->feature()), granted);
+    if (!m_page->profile()->isOffTheRecord())
+        SitePermissions::setDecision(bar->site(), int(bar->feature()), granted);
     m_page->setFeaturePermission(bar->origin(), bar->feature(),
                                  granted ? QWebEnginePage::PermissionGrantedByUser : QWebEnginePage::PermissionDeniedByUser);
     m_bars.removeAll(bar);

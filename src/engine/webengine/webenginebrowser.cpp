@@ -432,6 +432,11 @@ TEmbeddedWB::Rest WebEngineBrowser::restAllowed() const
     return Rest::Active;
 }
 
+bool WebEngineBrowser::isPrivate() const
+{
+    return m_page->profile()->isOffTheRecord();
+}
+
 void WebEngineBrowser::applyTextSize(int level)
 {
     m_textSize = qBound(0, level, 4);

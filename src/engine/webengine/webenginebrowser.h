@@ -45,6 +45,7 @@ public:
     Rest rest() const override;
     void setRest(Rest rest) override;
     Rest restAllowed() const override;
+    bool isPrivate() const override;
 
     BrowserPage *page() const { return m_page; }
     BrowserView *view() const { return m_view; }

@@ -68,18 +68,25 @@ qint64 WebEngineDownload::total() const
 
 DownloadItem::State WebEngineDownload::state() const
 {
+    // A request that went with its profile (a private one, dropped after its last page)
+    // leaves the state it last had.
     if (!m_request)
-        return Cancelled;
+        return m_lastState;
     switch (m_request->state()) {
     case QWebEngineDownloadRequest::DownloadCompleted:
-        return Completed;
+        m_lastState = Completed;
+        break;
     case QWebEngineDownloadRequest::DownloadCancelled:
-        return Cancelled;
+        m_lastState = Cancelled;
+        break;
     case QWebEngineDownloadRequest::DownloadInterrupted:
-        return Interrupted;
+        m_lastState = Interrupted;
+        break;
     default:
-        return m_request->isPaused() ? Paused : InProgress;
+        m_lastState = m_request->isPaused() ? Paused : InProgress;
+        break;
     }
+    return m_lastState;
 }
 
 QString WebEngineDownload::error() const
@@ -116,8 +123,11 @@ void WebEngineDownload::watch(QWebEngineProfile *profile, DownloadHandler *(*han
         DownloadHandler *program = handler();
         // After a break the engine tries again by itself and asks once more for the same
         // download: it goes on into its file and its row, without asking the user again.
-        static QHash<quint32, QPointer<WebEngineDownload>> known;
-        if (const QPointer<WebEngineDownload> earlier = known.value(request->id());
+        // Ids are counted per profile: the private profile's first download has the same
+        // id as the user's first.
+        static QHash<QPair<const void *, quint32>, QPointer<WebEngineDownload>> known;
+        const QPair<const void *, quint32> key(profile, request->id());
+        if (const QPointer<WebEngineDownload> earlier = known.value(key);
             earlier && request->state() == QWebEngineDownloadRequest::DownloadRequested && earlier->m_request != request) {
             const QFileInfo part(earlier->partPath());
             request->setDownloadDirectory(part.absolutePath());
@@ -144,7 +154,7 @@ void WebEngineDownload::watch(QWebEngineProfile *profile, DownloadHandler *(*han
         request->setDownloadFileName(QFileInfo(program->partFileFor(target.absoluteFilePath())).fileName());
         request->accept();
         auto *download = new WebEngineDownload(request, target.absoluteFilePath(), profile);
-        known.insert(request->id(), download);
+        known.insert(key, download);
         program->started(download);
     });
 }

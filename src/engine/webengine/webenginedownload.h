@@ -39,5 +39,6 @@ private:
 
     QPointer<QWebEngineDownloadRequest> m_request;
     QString m_finalPath;
+    mutable State m_lastState = Cancelled;
     QTimer m_progress;
 };

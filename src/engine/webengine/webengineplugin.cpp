@@ -1,5 +1,7 @@
 #include "webengineplugin.h"
 
+#include "browserpage.h"
+#include "privateprofile.h"
 #include "webenginebrowser.h"
 #include "webenginebrowsingdata.h"
 #include "webengineprofile.h"
@@ -9,6 +11,15 @@
 TEmbeddedWB *WebEnginePlugin::createBrowser(QWidget *parent)
 {
     return new WebEngineBrowser(WebEngineProfile::instance(), parent);
+}
+
+TEmbeddedWB *WebEnginePlugin::createPrivateBrowser(QWidget *parent)
+{
+    QWebEngineProfile *profile = PrivateProfile::acquire();
+    auto *browser = new WebEngineBrowser(profile, parent);
+    // Once the engine's page has gone, the profile may go with the last of them.
+    QObject::connect(browser->page(), &QObject::destroyed, [profile] { PrivateProfile::pageGone(profile); });
+    return browser;
 }
 
 void WebEnginePlugin::warmUp()
@@ -34,5 +45,6 @@ void WebEnginePlugin::setDownloadHandler(DownloadHandler *handler)
 
 void WebEnginePlugin::shutdown()
 {
+    PrivateProfile::releaseAll();
     WebEngineProfile::release();
 }

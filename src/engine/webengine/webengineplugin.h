@@ -12,6 +12,7 @@ class WebEnginePlugin : public QObject, public EngineFactory
 
 public:
     TEmbeddedWB *createBrowser(QWidget *parent) override;
+    TEmbeddedWB *createPrivateBrowser(QWidget *parent) override;
     void warmUp() override;
     void setContentFilter(ContentFilter *filter) override;
     BrowsingData *browsingData() override;

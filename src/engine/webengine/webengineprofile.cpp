@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QPointer>
 #include <QQuickWindow>
 #include <QStandardPaths>
 #include <QTranslator>
@@ -26,7 +27,8 @@ namespace WebEngineProfile {
 namespace {
 
 QWebEngineProfile *g_profile = nullptr;
-RequestBlocker *g_blocker = nullptr;
+// The request blockers of every profile of ours (each goes with its profile).
+QList<QPointer<RequestBlocker>> g_blockers;
 WebEngineBrowsingData *g_data = nullptr;
 DownloadHandler *g_downloads = nullptr;
 ContentFilter *g_filter = nullptr;
@@ -89,6 +91,41 @@ void installEngineTranslations()
 
 } // namespace
 
+void configure(QWebEngineProfile *profile)
+{
+    profile->setHttpAcceptLanguage(QStringLiteral("zh-CN,zh;q=0.9"));
+
+    QWebEngineSettings *settings = profile->settings();
+    // Every new-window request has to reach the popup decision; with this off, the engine
+    // drops script requests before we see them.
+    settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
+    // A page may not read or write the clipboard by itself; the menus copy and paste through
+    // the engine's own actions.
+    settings->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, false);
+    // A local page reads no other local file, and no page reaches remote content from a
+    // local one: a saved page or a downloaded document cannot send the user's files away.
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    // Content over plain HTTP inside a secure page stays out, and an insecure page does not
+    // get the user's location.
+    settings->setAttribute(QWebEngineSettings::AllowRunningInsecureContent, false);
+    settings->setAttribute(QWebEngineSettings::AllowGeolocationOnInsecureOrigins, false);
+    // A video may fill the screen; Esc brings it back.
+    settings->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
+    // A PDF shows in the page, in the engine's own viewer, and is saved only when the user
+    // asks. The viewer is the only plugin this engine has; it needs both switches.
+    settings->setAttribute(QWebEngineSettings::PluginsEnabled, true);
+    settings->setAttribute(QWebEngineSettings::PdfViewerEnabled, true);
+    settings->setDefaultTextEncoding(QStringLiteral("GBK"));
+
+    auto *blocker = new RequestBlocker(profile);
+    blocker->setFilter(g_filter);
+    profile->setUrlRequestInterceptor(blocker);
+    g_blockers.removeIf([](const QPointer<RequestBlocker> &gone) { return gone.isNull(); });
+    g_blockers.append(blocker);
+    WebEngineDownload::watch(profile, [] { return g_downloads; });
+}
+
 QWebEngineProfile *instance()
 {
     if (g_profile)
@@ -109,30 +146,7 @@ QWebEngineProfile *instance()
     g_profile->setCachePath(cache);
     g_profile->setHttpCacheType(QWebEngineProfile::DiskHttpCache);
     g_profile->setPersistentCookiesPolicy(QWebEngineProfile::AllowPersistentCookies);
-    g_profile->setHttpAcceptLanguage(QStringLiteral("zh-CN,zh;q=0.9"));
-
-    QWebEngineSettings *settings = g_profile->settings();
-    // Every new-window request has to reach the popup decision; with this off, the engine
-    // drops script requests before we see them.
-    settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
-    // A page may not read or write the clipboard by itself; the menus copy and paste through
-    // the engine's own actions.
-    settings->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, false);
-    // A local page reads no other local file, and no page reaches remote content from a
-    // local one: a saved page or a downloaded document cannot send the user's files away.
-    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
-    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
-    // Content over plain HTTP inside a secure page stays out, and an insecure page does not
-    // get the user's location.
-    settings->setAttribute(QWebEngineSettings::AllowRunningInsecureContent, false);
-    settings->setAttribute(QWebEngineSettings::AllowGeolocationOnInsecureOrigins, false);
-    // A video may fill the screen; Esc brings it back.
-    settings->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
-    settings->setDefaultTextEncoding(QStringLiteral("GBK"));
-
-    g_blocker = new RequestBlocker(g_profile);
-    g_blocker->setFilter(g_filter);
-    g_profile->setUrlRequestInterceptor(g_blocker);
+    configure(g_profile);
     g_data = new WebEngineBrowsingData(g_profile);
     // The engine keeps some answers itself for the run (notifications, location): a revoked
     // one is refused from now on, and asked again from the next start.
@@ -145,7 +159,6 @@ QWebEngineProfile *instance()
         page.load(QUrl(QStringLiteral("about:blank")));
         page.setFeaturePermission(origin, QWebEnginePage::Feature(feature), QWebEnginePage::PermissionDeniedByUser);
     });
-    WebEngineDownload::watch(g_profile, [] { return g_downloads; });
     return g_profile;
 }
 
@@ -158,8 +171,9 @@ WebEngineBrowsingData *browsingData()
 void setContentFilter(ContentFilter *filter)
 {
     g_filter = filter;
-    if (g_blocker)
-        g_blocker->setFilter(filter);
+    for (const QPointer<RequestBlocker> &blocker : std::as_const(g_blockers))
+        if (blocker)
+            blocker->setFilter(filter);
 }
 
 ContentFilter *contentFilter()
@@ -199,7 +213,7 @@ void release()
         g_profile->setUrlRequestInterceptor(nullptr);
     delete g_profile;
     g_profile = nullptr;
-    g_blocker = nullptr;
+    g_blockers.removeIf([](const QPointer<RequestBlocker> &blocker) { return blocker.isNull(); });
     g_data = nullptr;
     SitePermissions::setRevokedHook({});
     if (std::exchange(g_eraseAtRelease, false))

@@ -13,6 +13,10 @@ namespace WebEngineProfile {
 QWebEngineProfile *instance();
 void release();
 
+// What every profile of ours has, the private one too: the settings, the content filter and
+// the download handling.
+void configure(QWebEngineProfile *profile);
+
 // Every request of the profile goes to this filter; pages take their hiding style sheets
 // from it.
 void setContentFilter(ContentFilter *filter);
