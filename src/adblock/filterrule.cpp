@@ -51,15 +51,6 @@ std::string_view trimmed(std::string_view text)
     return text;
 }
 
-std::string lowered(std::string_view text)
-{
-    std::string out(text);
-    for (char &c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    return out;
-}
-
 bool asciiOnly(std::string_view text)
 {
     return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
@@ -240,6 +231,15 @@ bool applyOption(std::string_view option, NetworkRule &rule, uint32_t &included,
 }
 
 } // namespace
+
+std::string lowered(std::string_view text)
+{
+    std::string out(text);
+    for (char &c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+    return out;
+}
 
 bool requestTypeFromName(std::string_view name, RequestType &type)
 {

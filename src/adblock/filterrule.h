@@ -35,6 +35,8 @@ constexpr uint32_t kAllTypes = (1u << uint32_t(RequestType::Count)) - 1;
 constexpr uint32_t kDefaultTypes = kAllTypes & ~typeBit(RequestType::Document);
 
 // The type named as the lists name it ("script", "xmlhttprequest", ...); false when unknown.
+// ASCII letters in lower case; other bytes (UTF-8 too) as they are.
+std::string lowered(std::string_view text);
 bool requestTypeFromName(std::string_view name, RequestType &type);
 const char *requestTypeName(RequestType type);
 

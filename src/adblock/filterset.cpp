@@ -28,7 +28,8 @@ uint64_t tokenHash(std::string_view token)
     return hash;
 }
 
-template <typename Visit> void forEachToken(std::string_view text, Visit visit)
+// Each run of token characters, with where it starts and ends.
+template <typename Visit> void forEachRun(std::string_view text, Visit visit)
 {
     size_t i = 0;
     while (i < text.size()) {
@@ -38,8 +39,13 @@ template <typename Visit> void forEachToken(std::string_view text, Visit visit)
         while (i < text.size() && tokenChar(text[i]))
             ++i;
         if (i > start)
-            visit(text.substr(start, i - start));
+            visit(start, i);
     }
+}
+
+template <typename Visit> void forEachToken(std::string_view text, Visit visit)
+{
+    forEachRun(text, [&](size_t start, size_t end) { visit(text.substr(start, end - start)); });
 }
 
 // The runs of a rule's pattern that an address matching it must hold whole.
@@ -49,20 +55,12 @@ std::vector<std::string_view> ruleTokens(const NetworkRule &rule)
     if (rule.regex)
         return tokens;
     const std::string_view pattern = rule.pattern;
-    size_t i = 0;
-    while (i < pattern.size()) {
-        while (i < pattern.size() && !tokenChar(pattern[i]))
-            ++i;
-        const size_t start = i;
-        while (i < pattern.size() && tokenChar(pattern[i]))
-            ++i;
-        if (i == start)
-            continue;
+    forEachRun(pattern, [&](size_t start, size_t end) {
         const bool leftBound = start > 0 ? pattern[start - 1] != '*' : (rule.hostAnchor || rule.startAnchor);
-        const bool rightBound = i < pattern.size() ? pattern[i] != '*' : rule.endAnchor;
-        if (leftBound && rightBound && i - start >= 2)
-            tokens.push_back(pattern.substr(start, i - start));
-    }
+        const bool rightBound = end < pattern.size() ? pattern[end] != '*' : rule.endAnchor;
+        if (leftBound && rightBound && end - start >= 2)
+            tokens.push_back(pattern.substr(start, end - start));
+    });
     return tokens;
 }
 
@@ -182,15 +180,6 @@ std::pair<size_t, size_t> hostBounds(std::string_view url)
     if (const size_t colon = url.substr(begin, end - begin).find(':'); colon != std::string_view::npos)
         end = begin + colon;
     return {begin, end};
-}
-
-std::string lowered(std::string_view text)
-{
-    std::string out(text);
-    for (char &c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    return out;
 }
 
 std::string hostOf(std::string_view url)

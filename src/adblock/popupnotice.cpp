@@ -1,7 +1,6 @@
 #include "popupnotice.h"
 
 #include <QGuiApplication>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QTimer>
 #include <QToolButton>
@@ -12,40 +11,14 @@ namespace {
 constexpr int kRefreshMs = 100;
 constexpr int kButtonPollMs = 50;
 
-QToolButton *makeButton(const QString &text, QWidget *parent)
-{
-    auto *button = new QToolButton(parent);
-    button->setText(text);
-    button->setAutoRaise(true);
-    button->setFocusPolicy(Qt::NoFocus);
-    return button;
-}
-
 } // namespace
 
-PopupNoticeBar::PopupNoticeBar(QWidget *parent) : QFrame(parent)
+PopupNoticeBar::PopupNoticeBar(QWidget *parent)
+    : NoticeBar(QStringLiteral("PopupNoticeBar"), QColor(0xff, 0xf6, 0xd5), QString(), true, parent)
 {
-    setObjectName(QStringLiteral("PopupNoticeBar"));
-    setFocusPolicy(Qt::NoFocus);
-    setFrameShape(QFrame::StyledPanel);
-    setAutoFillBackground(true);
-    QPalette shade = palette();
-    shade.setColor(QPalette::Window, QColor(0xff, 0xf6, 0xd5));
-    setPalette(shade);
-
-    m_text = new QLabel(this);
-    m_text->setTextFormat(Qt::PlainText);
-    m_text->setObjectName(QStringLiteral("PopupNoticeText"));
-    QToolButton *open = makeButton(QStringLiteral("打开"), this);
-    open->setObjectName(QStringLiteral("PopupNoticeOpen"));
-    QToolButton *close = makeButton(QStringLiteral("×"), this);
-    close->setObjectName(QStringLiteral("PopupNoticeClose"));
-
-    auto *layout = new QHBoxLayout(this);
-    layout->setContentsMargins(6, 1, 2, 1);
-    layout->addWidget(m_text, 1);
-    layout->addWidget(open);
-    layout->addWidget(close);
+    text()->setObjectName(QStringLiteral("PopupNoticeText"));
+    QToolButton *open = addButton(QStringLiteral("PopupNoticeOpen"), QStringLiteral("打开"));
+    QToolButton *close = addCloseButton(QStringLiteral("PopupNoticeClose"));
 
     m_refresh = new QTimer(this);
     m_refresh->setSingleShot(true);
@@ -76,7 +49,7 @@ void PopupNoticeBar::refresh()
     QString text = QStringLiteral("已拦截弹出窗口: ") + m_address;
     if (m_count > 1)
         text += QStringLiteral("  (共 %1 个)").arg(m_count);
-    m_text->setText(text);
+    this->text()->setText(text);
 }
 
 void PopupNoticeBar::appearWhenNoButtonIsHeld()

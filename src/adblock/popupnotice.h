@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QFrame>
+#include "../pages/noticebar.h"
 
 class QLabel;
 class QTimer;
@@ -8,7 +8,7 @@ class QTimer;
 // The slim bar above a page that says a window it asked for was blocked: the last blocked
 // address, how many there were, "打开" and "×". It never takes the keyboard, and it does
 // not appear while a mouse button is held (the page must not move under a click).
-class PopupNoticeBar : public QFrame
+class PopupNoticeBar : public NoticeBar
 {
     Q_OBJECT
 
@@ -27,7 +27,6 @@ private:
     void refresh();
     void appearWhenNoButtonIsHeld();
 
-    QLabel *m_text;
     QTimer *m_refresh;
     QString m_address;
     int m_count = 0;

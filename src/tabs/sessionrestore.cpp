@@ -2,12 +2,11 @@
 
 #include "../core/listfile.h"
 #include "../pages/formwebbrowser.h"
+#include "../pages/noticebar.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QFrame>
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QToolButton>
 #include <QUrl>
 
@@ -108,31 +107,11 @@ QFrame *SessionRestore::makeBar()
 {
     if (m_offer.isEmpty())
         return nullptr;
-    auto *bar = new QFrame;
-    bar->setObjectName(QStringLiteral("RestoreBar"));
-    bar->setFocusPolicy(Qt::NoFocus);
-    bar->setFrameShape(QFrame::StyledPanel);
-    bar->setAutoFillBackground(true);
-    QPalette shade = bar->palette();
-    shade.setColor(QPalette::Window, QColor(0xe8, 0xf1, 0xfc));
-    bar->setPalette(shade);
-    auto *text = new QLabel(QStringLiteral("上次没有正常退出。"), bar);
-    text->setTextFormat(Qt::PlainText);
-    auto *restore = new QToolButton(bar);
-    restore->setObjectName(QStringLiteral("RestorePages"));
-    restore->setText(QStringLiteral("恢复上次的 %1 个页面").arg(m_offer.size()));
-    restore->setFocusPolicy(Qt::NoFocus);
-    auto *close = new QToolButton(bar);
-    close->setObjectName(QStringLiteral("RestoreDismiss"));
-    close->setText(QStringLiteral("×"));
-    close->setAutoRaise(true);
-    close->setFocusPolicy(Qt::NoFocus);
-    auto *layout = new QHBoxLayout(bar);
-    layout->setContentsMargins(6, 1, 2, 1);
-    layout->addWidget(text);
-    layout->addWidget(restore);
-    layout->addStretch(1);
-    layout->addWidget(close);
+    auto *bar = new NoticeBar(QStringLiteral("RestoreBar"), QColor(0xe8, 0xf1, 0xfc), QStringLiteral("上次没有正常退出。"),
+                              false);
+    QToolButton *restore = bar->addButton(QStringLiteral("RestorePages"),
+                                          QStringLiteral("恢复上次的 %1 个页面").arg(m_offer.size()), false);
+    QToolButton *close = bar->addCloseButton(QStringLiteral("RestoreDismiss"));
     connect(restore, &QToolButton::clicked, this, &SessionRestore::restore);
     connect(close, &QToolButton::clicked, this, &SessionRestore::dismiss);
     m_bar = bar;
