@@ -12,6 +12,10 @@
 #include "../favorites/favoritesmenu.h"
 #include "../favorites/favoritesstore.h"
 #include "../favorites/openpagelists.h"
+#include "../history/history.h"
+#include "../history/historyrecorder.h"
+#include "../history/historysuggestions.h"
+#include "../history/historywindow.h"
 #include "../navigation/addressbar.h"
 #include "../navigation/addressbox.h"
 #include "../navigation/pageopener.h"
@@ -60,6 +64,14 @@ namespace {
 // The View menu's text-size items by level, 0 (smallest) to 4 (largest).
 constexpr Command kTextSizeItems[] = {Command::NSmallest, Command::NSmall, Command::NMiddle, Command::NLarger,
                                       Command::NLargest};
+
+// How many days the history keeps (HistoryDays in RunData); anything unusable is the default.
+int historyDays(const ConfigStore &config)
+{
+    bool ok = false;
+    const int days = config.readString(kRunData, QStringLiteral("HistoryDays"), QString()).trimmed().toInt(&ok);
+    return ok && days >= 1 && days <= HistoryDatabase::kMaxDays ? days : HistoryDatabase::kDefaultDays;
+}
 
 } // namespace
 
@@ -135,6 +147,15 @@ void Program::makeParts(EngineFactory *engine)
     m_favoritesMenu = new FavoritesMenu(m_pages, m_favorites, w);
     m_hotKeys = new GlobalHotKeys(this);
     m_pages->setContextMenuPermission([this] { return m_messageFilter->contextMenuAllowed(); });
+
+    // The browsing history: recorded from every page, suggested under the address box,
+    // emptied with the cleaner's history.
+    m_history = new History(HistoryDatabase::defaultPath(), historyDays(m_config), this);
+    m_historyRecorder = new HistoryRecorder(m_pages, m_history, m_history);
+    m_historySuggestions = new HistorySuggestions(m_history, w->CBURL, m_history);
+    connect(m_historySuggestions, &HistorySuggestions::chosen, m_addressBar, &AddressBar::openAddress);
+    connect(m_history, &History::notice, m_status, &StatusLine::showMessage);
+    m_cleaner->clearHistoryFile = [this](std::function<void(bool)> done) { m_history->clear(std::move(done)); };
 }
 
 void Program::connectParts()
@@ -315,6 +336,7 @@ void Program::bindCommands()
     });
 
     bind(C::NTaskManager, [this] { showTaskManager(); });
+    bind(C::NHistory, [this] { showHistoryWindow(); });
     bind(C::NPlainHotKeys, [this] {
         const bool on = m_main->command(Command::NPlainHotKeys)->isChecked();
         m_config.writeString(kRunData, QStringLiteral("PlainHotKeys"), on ? QStringLiteral("1") : QStringLiteral("0"));
@@ -506,6 +528,11 @@ InternetOptionsDialog *Program::showInternetOptions()
         // In a window of its own, beside the browser.
         m_internetOptions->setWindowFlag(Qt::Window);
         m_internetOptions->setStorageProblems(m_storageProblems);
+        m_internetOptions->setHistoryDays(m_history->retentionDays());
+        connect(m_internetOptions, &InternetOptionsDialog::historyDaysChanged, this, [this](int days) {
+            m_config.writeString(kRunData, QStringLiteral("HistoryDays"), QString::number(days));
+            m_history->setRetentionDays(days);
+        });
         connect(m_internetOptions, &InternetOptionsDialog::subscriptionsChanged, m_filterLists, [this] {
             m_filterLists->refreshSubscriptions();
             m_filterLists->reload();
@@ -537,6 +564,18 @@ TaskManager *Program::showTaskManager()
     m_taskManager->raise();
     m_taskManager->activateWindow();
     return m_taskManager;
+}
+
+HistoryWindow *Program::showHistoryWindow()
+{
+    if (!m_historyWindow) {
+        m_historyWindow = new HistoryWindow(m_history, m_main);
+        connect(m_historyWindow, &HistoryWindow::openRequested, m_addressBar, &AddressBar::openAddress);
+    }
+    m_historyWindow->show();
+    m_historyWindow->raise();
+    m_historyWindow->activateWindow();
+    return m_historyWindow;
 }
 
 void Program::NSetBrowserQORClick()
