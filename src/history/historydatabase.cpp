@@ -15,9 +15,13 @@ namespace {
 QAtomicInteger<quint64> s_connections;
 
 const char *const kSchema[] = {
+    // rank: log2(visits) + last_visit in weeks. Visits that count half for every week since
+    // the last one, compared in logarithms, order the same at any later time: the order can
+    // be kept in an index.
     "CREATE TABLE pages(id INTEGER PRIMARY KEY, address TEXT NOT NULL UNIQUE, title TEXT NOT NULL DEFAULT '',"
-    " visits INTEGER NOT NULL DEFAULT 0, last_visit INTEGER NOT NULL)",
+    " visits INTEGER NOT NULL DEFAULT 0, last_visit INTEGER NOT NULL, rank REAL NOT NULL DEFAULT 0)",
     "CREATE INDEX pages_by_last_visit ON pages(last_visit)",
+    "CREATE INDEX pages_by_rank ON pages(rank)",
     // Title and address as text the trigram tokenizer indexes: any substring of three
     // characters or more, Chinese included, is found without a word splitter.
     "CREATE VIRTUAL TABLE pages_text USING fts5(title, address, content='pages', content_rowid='id',"
@@ -296,14 +300,16 @@ bool HistoryDatabase::addVisits(const QList<HistoryVisit> &visits)
     QSqlQuery query(db);
     // A visit counts up the address's row; the title stays unless the visit brings one.
     query.prepare(QStringLiteral(
-        "INSERT INTO pages(address, title, visits, last_visit) VALUES (?, ?, 1, ?)"
+        "INSERT INTO pages(address, title, visits, last_visit, rank) VALUES (?, ?, 1, ?, ? / 604800000.0)"
         " ON CONFLICT(address) DO UPDATE SET visits = visits + 1, last_visit = max(last_visit, excluded.last_visit),"
+        " rank = log2(visits + 1) + max(last_visit, excluded.last_visit) / 604800000.0,"
         " title = CASE WHEN excluded.title <> '' THEN excluded.title ELSE title END"));
     for (const HistoryVisit &visit : visits) {
         if (visit.address.isEmpty() || visit.address.size() > kMaxAddress)
             continue;
         query.addBindValue(cleanAddress(visit.address));
         query.addBindValue(cleanTitle(visit.title));
+        query.addBindValue(visit.time);
         query.addBindValue(visit.time);
         if (!query.exec()) {
             m_lastError = query.lastError().text();
@@ -397,15 +403,15 @@ int HistoryDatabase::count()
 }
 
 QList<HistoryEntry> HistoryDatabase::select(const QString &where, const QVariantList &values, const QString &order,
-                                            int limit, int offset)
+                                            int limit, int offset, const QString &from)
 {
     QList<HistoryEntry> entries;
     if (!isOpen())
         return entries;
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT %1 FROM pages%2 ORDER BY %3 LIMIT ? OFFSET ?")
-                      .arg(kColumns, where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where, order));
+    query.prepare(QStringLiteral("SELECT %1 FROM %4%2 ORDER BY %3 LIMIT ? OFFSET ?")
+                      .arg(kColumns, where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where, order, from));
     for (const QVariant &value : values)
         query.addBindValue(value);
     query.addBindValue(limit);
@@ -446,18 +452,21 @@ QList<HistoryEntry> HistoryDatabase::search(const QString &text, int limit, int 
                   {likePattern(wanted), likePattern(wanted)}, QStringLiteral("last_visit DESC, id DESC"), limit, offset);
 }
 
-QList<HistoryEntry> HistoryDatabase::suggest(const QString &text, int limit, qint64 now)
+QList<HistoryEntry> HistoryDatabase::suggest(const QString &text, int limit)
 {
     const QString wanted = cleanAddress(text.trimmed());
     if (wanted.isEmpty())
         return {};
-    // Visits count, and count less the longer ago the address was last seen: a week halves
-    // them.
-    const QString rank = QStringLiteral("visits / (1.0 + max(0, %1 - last_visit) / 604800000.0) DESC, last_visit DESC")
-                             .arg(now);
-    if (useIndex(wanted))
-        return select(QStringLiteral("id IN (SELECT rowid FROM pages_text WHERE pages_text MATCH ?)"),
-                      {phrase(wanted)}, rank, limit);
-    return select(QStringLiteral("(title LIKE ? ESCAPE '\\' OR address LIKE ? ESCAPE '\\')"),
-                  {likePattern(wanted), likePattern(wanted)}, rank, limit);
+    const QString rank = QStringLiteral("rank DESC, id DESC");
+    const QString like = QStringLiteral("(title LIKE ? ESCAPE '\\' OR address LIKE ? ESCAPE '\\')");
+    // First among the best ranked: what matches there outranks any match further down, and
+    // text that matches everywhere ("http") is answered without reading everything.
+    const QList<HistoryEntry> best =
+        select(like, {likePattern(wanted), likePattern(wanted)}, rank, limit, 0,
+               QStringLiteral("(SELECT * FROM pages ORDER BY rank DESC LIMIT %1)").arg(kSuggestFirst));
+    // One or two characters suggest only from there; longer text is looked up in the index.
+    if (best.size() >= limit || !useIndex(wanted))
+        return best;
+    return select(QStringLiteral("id IN (SELECT rowid FROM pages_text WHERE pages_text MATCH ?)"), {phrase(wanted)},
+                  rank, limit);
 }

@@ -78,8 +78,11 @@ public:
     // Title or address containing `text` (any case for letters of the Latin script): the
     // full-text index from three characters on, a plain scan below. Newest first.
     QList<HistoryEntry> search(const QString &text, int limit, int offset = 0);
-    // The same matches, most visited and most recent first: what to suggest.
-    QList<HistoryEntry> suggest(const QString &text, int limit, qint64 now);
+    // The same matches, most visited and most recent first (visits count half for every
+    // week since the last): what to suggest. One or two characters are looked for among the
+    // kSuggestFirst best ranked only.
+    QList<HistoryEntry> suggest(const QString &text, int limit);
+    static constexpr int kSuggestFirst = 2000;
 
     // Text made safe to keep: lone halves of surrogate pairs replaced; for a title, control
     // characters become spaces and the length is capped.
@@ -95,7 +98,7 @@ private:
     bool configure();
     bool exec(const QString &sql);
     QList<HistoryEntry> select(const QString &where, const QVariantList &values, const QString &order, int limit,
-                               int offset = 0);
+                               int offset = 0, const QString &from = QStringLiteral("pages"));
 
     QString m_connection;
     QString m_path;

@@ -36,8 +36,15 @@ HistorySuggestions::HistorySuggestions(History *history, QComboBox *box, QObject
     m_edit->installEventFilter(this);
     m_box->view()->installEventFilter(this);
     m_box->installEventFilter(this);
-    if (QCompleter *typed = m_edit->completer())
-        typed->popup()->installEventFilter(this);
+    if (QAbstractItemView *typed = typedList())
+        typed->installEventFilter(this);
+}
+
+QAbstractItemView *HistorySuggestions::typedList() const
+{
+    // A completer that completes in the line has no list (and makes none when asked).
+    const QCompleter *typed = m_edit->completer();
+    return typed && typed->completionMode() != QCompleter::InlineCompletion ? typed->popup() : nullptr;
 }
 
 HistorySuggestions::~HistorySuggestions()
@@ -67,7 +74,7 @@ void HistorySuggestions::update(const QString &text)
         hide();
         return;
     }
-    const QList<HistoryEntry> entries = m_history->reader().suggest(wanted, kRows, QDateTime::currentMSecsSinceEpoch());
+    const QList<HistoryEntry> entries = m_history->reader().suggest(wanted, kRows);
     m_model->clear();
     for (const HistoryEntry &entry : entries) {
         // Plain text: a page's title is never markup here.
@@ -91,8 +98,8 @@ void HistorySuggestions::place()
 {
     // Under the box, or under the typed addresses' list while that is open.
     QWidget *above = m_box;
-    if (QCompleter *typed = m_edit->completer(); typed && typed->popup()->isVisible())
-        above = typed->popup();
+    if (QAbstractItemView *typed = typedList(); typed && typed->isVisible())
+        above = typed;
     const QPoint topLeft = above->mapToGlobal(QPoint(0, above->height()));
     const int width = qMax(m_box->width(), 400);
     m_popup->header()->resizeSection(0, width / 2);
@@ -103,8 +110,8 @@ void HistorySuggestions::place()
 
 bool HistorySuggestions::otherListOpen() const
 {
-    const QCompleter *typed = m_edit->completer();
-    return m_box->view()->isVisible() || (typed && typed->popup()->isVisible());
+    const QAbstractItemView *typed = typedList();
+    return m_box->view()->isVisible() || (typed && typed->isVisible());
 }
 
 void HistorySuggestions::walk(int step)

@@ -5,6 +5,7 @@
 #include <functional>
 
 class History;
+class QAbstractItemView;
 class QComboBox;
 class QLineEdit;
 class QStandardItemModel;
@@ -45,6 +46,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    QAbstractItemView *typedList() const;
     bool otherListOpen() const;
     void place();
     void choose(int row);

@@ -150,12 +150,36 @@ private slots:
             visits.append({"http://daily.shop.test/", "Daily", t - 2000});
         visits.append({"http://other.test/", "Other", t});
         QVERIFY(db.addVisits(visits));
-        const QStringList expected{"http://daily.shop.test/", "http://new.shop.test/", "http://old.shop.test/",
-                                   "http://once.shop.test/"};
-        QCOMPARE(addresses(db.suggest(QStringLiteral("shop"), 8, t)), expected);
-        QCOMPARE(addresses(db.suggest(QStringLiteral("sh"), 8, t)), expected);
-        QCOMPARE(addresses(db.suggest(QStringLiteral("shop"), 2, t)), expected.mid(0, 2));
-        QVERIFY(db.suggest(QStringLiteral("  "), 8, t).isEmpty());
+        // Visits count half for every week since the last: ten a month ago count less than one today.
+        const QStringList expected{"http://daily.shop.test/", "http://new.shop.test/", "http://once.shop.test/",
+                                   "http://old.shop.test/"};
+        QCOMPARE(addresses(db.suggest(QStringLiteral("shop"), 8)), expected);
+        QCOMPARE(addresses(db.suggest(QStringLiteral("sh"), 8)), expected);
+        QCOMPARE(addresses(db.suggest(QStringLiteral("shop"), 2)), expected.mid(0, 2));
+        QVERIFY(db.suggest(QStringLiteral("  "), 8).isEmpty());
+        // An order that holds at any later time: another visit today puts "once" above "new".
+        QVERIFY(db.addVisits({{"http://once.shop.test/", "Once", t}, {"http://once.shop.test/", "Once", t},
+                              {"http://once.shop.test/", "Once", t}}));
+        QCOMPARE(addresses(db.suggest(QStringLiteral("shop"), 2)),
+                 (QStringList{"http://daily.shop.test/", "http://once.shop.test/"}));
+    }
+
+    void suggestionsReachBeyondTheBestRanked()
+    {
+        HistoryDatabase db;
+        QVERIFY(db.open(path()));
+        const qint64 t = now();
+        QList<HistoryVisit> visits;
+        for (int i = 0; i < HistoryDatabase::kSuggestFirst + 10; ++i)
+            visits.append({QStringLiteral("http://f%1.test/").arg(i), QStringLiteral("Filler"), t - i});
+        visits.append({"http://rare.test/", "Seldom", t - 60 * kDay});
+        visits.append({"http://fresh-rare.test/", "Seldom too", t - kDay});
+        QVERIFY(db.addVisits(visits));
+        // Not among the best ranked: found through the index, still in rank order.
+        QCOMPARE(addresses(db.suggest(QStringLiteral("seldom"), 8)),
+                 (QStringList{"http://fresh-rare.test/", "http://rare.test/"}));
+        // Matches among the best ranked come first and alone when there are enough.
+        QCOMPARE(addresses(db.suggest(QStringLiteral("filler"), 2)), (QStringList{"http://f0.test/", "http://f1.test/"}));
     }
 
     void retentionForgetsOnlyWhatIsOlder()
