@@ -79,6 +79,8 @@ HistoryWindow::HistoryWindow(History *history, QWidget *parent)
             m_stale = true;
     });
     connect(history, &History::ready, m_model, &HistoryListModel::reload);
+    // Opened to find something: the keyboard starts in the search box.
+    m_search->setFocus();
 }
 
 void HistoryWindow::showEvent(QShowEvent *event)
@@ -88,6 +90,15 @@ void HistoryWindow::showEvent(QShowEvent *event)
         m_model->reload();
     }
     QWidget::showEvent(event);
+}
+
+void HistoryWindow::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 bool HistoryWindow::eventFilter(QObject *watched, QEvent *event)

@@ -12,7 +12,7 @@ class QTreeView;
 
 // "历史记录": the history by day, newest first, with a search box that filters as the user
 // types. Enter or a double click opens the entry (as Go does), Delete removes the chosen
-// entries, "清除全部历史记录" empties the history after asking.
+// entries, "清除全部历史记录" empties the history after asking. Esc puts it away.
 class HistoryWindow : public QWidget
 {
     Q_OBJECT
@@ -37,6 +37,7 @@ signals:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     History *m_history;

@@ -5,6 +5,9 @@
 #include "history/historywindow.h"
 
 #include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -138,6 +141,25 @@ private slots:
         view->setCurrentIndex(window->model()->index(0, 0));
         QTest::keyClick(view, Qt::Key_Return);
         QCOMPARE(app.pages->count(), 3);
+        // Esc puts the window away.
+        QTest::keyClick(view, Qt::Key_Escape);
+        QVERIFY(!window->isVisible());
+    }
+
+    void aFileMovedAsideIsSaidInTheStatusLine()
+    {
+        const QString file = HistoryDatabase::defaultPath();
+        QDir().mkpath(QFileInfo(file).absolutePath());
+        QFile::remove(file + QStringLiteral("-wal"));
+        QFile::remove(file + QStringLiteral("-shm"));
+        QFile garbage(file);
+        QVERIFY(garbage.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        garbage.write(QByteArray("no database here\n").repeated(100));
+        garbage.close();
+        AppFixture app;
+        QVERIFY(waitReady(app.program->history()));
+        QTRY_VERIFY(app.statusText(0).contains(QStringLiteral("已移到")));
+        QVERIFY(app.statusText(0).contains(QStringLiteral("已损坏")));
     }
 
     void deleteRemovesTheChosenEntries()
