@@ -109,6 +109,21 @@ private slots:
         QCOMPARE(app.pages->count(), 1);
     }
 
+    void aClickOpensTheEntry()
+    {
+        AppFixture app;
+        QLineEdit *edit = typingWithHistory(app);
+        QVERIFY(edit);
+        HistorySuggestions *suggestions = app.program->historySuggestions();
+        QTest::keyClicks(edit, QStringLiteral("once"));
+        QVERIFY(suggestions->popup()->isVisible());
+        QTreeView *list = suggestions->popup();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          list->visualRect(suggestions->model()->index(0, 1)).center());
+        QVERIFY(!list->isVisible());
+        QCOMPARE(navigationsTo(app, QStringLiteral("http://once.shop.test/")), 1);
+    }
+
     void theBoxKeysStayTheBoxs()
     {
         AppFixture app;
