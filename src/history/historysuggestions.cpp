@@ -14,7 +14,7 @@
 
 HistorySuggestions::HistorySuggestions(History *history, QComboBox *box, QObject *parent)
     : QObject(parent), m_history(history), m_box(box), m_edit(box->lineEdit()), m_popup(new QTreeView),
-      m_model(new QStandardItemModel(this))
+      m_model(new QStandardItemModel(this)), m_boxList(box->view())
 {
     // A tool window: shown without taking the focus or grabbing the keyboard.
     m_popup->setWindowFlags(Qt::ToolTip | Qt::FramelessWindowHint);
@@ -34,7 +34,7 @@ HistorySuggestions::HistorySuggestions(History *history, QComboBox *box, QObject
 
     connect(m_edit, &QLineEdit::textEdited, this, &HistorySuggestions::update);
     m_edit->installEventFilter(this);
-    m_box->view()->installEventFilter(this);
+    m_boxList->installEventFilter(this);
     m_box->installEventFilter(this);
     if (QAbstractItemView *typed = typedList())
         typed->installEventFilter(this);
@@ -111,7 +111,7 @@ void HistorySuggestions::place()
 bool HistorySuggestions::otherListOpen() const
 {
     const QAbstractItemView *typed = typedList();
-    return m_box->view()->isVisible() || (typed && typed->isVisible());
+    return (m_boxList && m_boxList->isVisible()) || (typed && typed->isVisible());
 }
 
 void HistorySuggestions::walk(int step)
@@ -138,7 +138,8 @@ void HistorySuggestions::choose(int row)
 bool HistorySuggestions::eventFilter(QObject *watched, QEvent *event)
 {
     const QEvent::Type type = event->type();
-    if (watched == m_box->view()) {
+    // Compared with what was kept: asking the box goes wrong while the window is destroyed.
+    if (watched == m_boxList) {
         // The box's own list opens: it has the keys, ours goes.
         if (type == QEvent::Show)
             hide();

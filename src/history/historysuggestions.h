@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 
 #include <functional>
 
@@ -57,6 +58,7 @@ private:
     QLineEdit *m_edit;
     QTreeView *m_popup;
     QStandardItemModel *m_model;
+    QPointer<QAbstractItemView> m_boxList; // the box's own drop-down list
     bool m_enabled = true;
     std::function<bool()> m_allowed;
 };

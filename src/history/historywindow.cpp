@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -74,13 +75,31 @@ HistoryWindow::HistoryWindow(History *history, QWidget *parent)
     // The list follows the file while it is in view; out of view, when it comes back.
     connect(history, &History::changed, this, [this] {
         if (isVisible())
-            m_model->reload();
+            reloadKeepingPlace();
         else
             m_stale = true;
     });
     connect(history, &History::ready, m_model, &HistoryListModel::reload);
     // Opened to find something: the keyboard starts in the search box.
     m_search->setFocus();
+}
+
+void HistoryWindow::reloadKeepingPlace()
+{
+    // Pages visited while the list is read must not take the user's place in it.
+    const QModelIndex current = m_view->currentIndex();
+    const QString address = current.isValid() ? m_model->address(current.row()) : QString();
+    const int scrolled = m_view->verticalScrollBar()->value();
+    m_model->reload();
+    if (!address.isEmpty()) {
+        for (int row = 0; row < m_model->rowCount(); ++row) {
+            if (m_model->address(row) == address) {
+                m_view->setCurrentIndex(m_model->index(row, 0));
+                break;
+            }
+        }
+    }
+    m_view->verticalScrollBar()->setValue(scrolled);
 }
 
 void HistoryWindow::showEvent(QShowEvent *event)

@@ -40,6 +40,8 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    void reloadKeepingPlace();
+
     History *m_history;
     HistoryListModel *m_model;
     QLineEdit *m_search;

@@ -87,11 +87,13 @@ private slots:
                  QStringLiteral("http://older2.test/"));
         // Headings cannot be chosen.
         QVERIFY(!(model->flags(model->index(0, 0)) & Qt::ItemIsSelectable));
-        // A visit while the window is open shows at the top.
+        // A visit while the window is open shows at the top; the entry the user is on stays.
+        window->view()->setCurrentIndex(model->index(rowOf(window, "http://yesterday.test/"), 0));
         app.program->history()->record(QStringLiteral("http://new.test/"), QStringLiteral("New"),
                                        QDateTime::currentMSecsSinceEpoch());
         QVERIFY(writeNow(app.program->history()));
         QTRY_COMPARE(rows(window).mid(0, 2), (QStringList{"# 今天", "http://new.test/"}));
+        QCOMPARE(model->address(window->view()->currentIndex().row()), QStringLiteral("http://yesterday.test/"));
     }
 
     void theSearchBoxFiltersAsTheUserTypes()
