@@ -155,6 +155,8 @@ void Program::makeParts(EngineFactory *engine)
     m_historySuggestions = new HistorySuggestions(m_history, w->CBURL, m_history);
     connect(m_historySuggestions, &HistorySuggestions::chosen, m_addressBar, &AddressBar::openAddress);
     connect(m_history, &History::notice, m_status, &StatusLine::showMessage);
+    // Before the close's own work (clearing on exit among it): nothing is recorded after.
+    connect(m_main, &TQORMainForm::closing, m_history, &History::stopRecording);
     m_cleaner->clearHistoryFile = [this](std::function<void(bool)> done) { m_history->clear(std::move(done)); };
 }
 

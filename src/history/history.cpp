@@ -66,7 +66,7 @@ template <typename F> void History::post(F &&work)
 
 void History::record(const QString &address, const QString &title, qint64 time)
 {
-    if (address.isEmpty() || address.size() > HistoryDatabase::kMaxAddress)
+    if (!m_recording || address.isEmpty() || address.size() > HistoryDatabase::kMaxAddress)
         return;
     m_pending.append({address, title, time});
     if (m_pending.size() >= kBatchVisits)
@@ -77,6 +77,8 @@ void History::record(const QString &address, const QString &title, qint64 time)
 
 void History::updateTitle(const QString &address, const QString &title)
 {
+    if (!m_recording)
+        return;
     // A visit still gathered takes the title with it; the write after it would find nothing.
     for (auto it = m_pending.rbegin(); it != m_pending.rend(); ++it) {
         if (it->address == address) {

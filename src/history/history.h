@@ -33,6 +33,9 @@ public:
     // The interface thread's view of the file (nothing before ready()).
     HistoryDatabase &reader() { return m_reader; }
 
+    // Nothing is recorded from now on (the program is closing: a page that finishes while
+    // the close clears the history must not come back into it).
+    void stopRecording() { m_recording = false; }
     void record(const QString &address, const QString &title, qint64 time);
     void updateTitle(const QString &address, const QString &title);
     // Sends what is gathered to the writer now.
@@ -62,6 +65,7 @@ private:
     HistoryDatabase m_reader;
     QList<HistoryVisit> m_pending;
     quint64 m_nextBatch = 1;
+    bool m_recording = true;
     QTimer m_batchTimer;
     QTimer m_pruneTimer;
     std::deque<std::function<void(bool)>> m_clearing;

@@ -424,6 +424,7 @@ private slots:
             app.item("NCleanOnExit")->trigger();
             QCOMPARE(app.configValue(QStringLiteral("CleanOnExit")), QStringLiteral("1"));
         }
+        {
         AppFixture app("[RunData]\r\nCleanOnExit=1\r\n");
         QVERIFY(app.item("NCleanOnExit")->isChecked());
         QVERIFY(HistoryTesting::waitReady(app.program->history()));
@@ -444,6 +445,12 @@ private slots:
         QCOMPARE(app.engine.data.erasuresAtEnd, 1);
         // The close asks nothing.
         QVERIFY(!QApplication::activeModalWidget());
+        // A page that finishes after the clearing (the close lets events run) stays out.
+        app.active()->commitNavigation(QStringLiteral("http://late.example/"), QStringLiteral("Late"));
+        }
+        HistoryDatabase file;
+        QVERIFY(file.openToRead(HistoryDatabase::defaultPath()));
+        QCOMPARE(file.count(), 0);
     }
 };
 
