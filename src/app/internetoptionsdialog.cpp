@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -116,6 +117,16 @@ InternetOptionsDialog::InternetOptionsDialog(const QList<QAction *> &switches, s
     sitesLayout->addLayout(revokeRow);
     showPermissions();
 
+    auto *kept = new QGroupBox(QStringLiteral("历史记录"), this);
+    m_historyDays = new QSpinBox(kept);
+    m_historyDays->setObjectName(QStringLiteral("HistoryDays"));
+    m_historyDays->setRange(1, 3650);
+    m_historyDays->setValue(90);
+    auto *keptLayout = new QHBoxLayout(kept);
+    keptLayout->addWidget(new QLabel(QStringLiteral("网页保存在历史记录中的天数(&K):"), kept));
+    keptLayout->addWidget(m_historyDays);
+    keptLayout->addStretch();
+
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, [this] {
         apply();
@@ -128,6 +139,7 @@ InternetOptionsDialog::InternetOptionsDialog(const QList<QAction *> &switches, s
     layout->addWidget(blocking);
     layout->addWidget(lists);
     layout->addWidget(sites);
+    layout->addWidget(kept);
     layout->addWidget(buttons);
     resize(520, sizeHint().height());
 }
@@ -166,8 +178,18 @@ void InternetOptionsDialog::addSubscription()
     m_newSubscription->clear();
 }
 
+void InternetOptionsDialog::setHistoryDays(int days)
+{
+    m_historyDays->setValue(days);
+    m_shownHistoryDays = m_historyDays->value();
+}
+
 void InternetOptionsDialog::apply()
 {
+    if (m_historyDays->value() != m_shownHistoryDays) {
+        m_shownHistoryDays = m_historyDays->value();
+        emit historyDaysChanged(m_shownHistoryDays);
+    }
     const QString home = m_homePage->text().trimmed();
     InternetOptions::setHomePage(home.isEmpty() ? QStringLiteral("about:blank") : home);
     QStringList addresses;

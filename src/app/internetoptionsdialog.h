@@ -7,11 +7,12 @@
 class QAction;
 class QLineEdit;
 class QListWidget;
+class QSpinBox;
 class StorageProblems;
 
 // "Internet选项", in a window of its own: the home page that Go Home opens, the switches of
 // the ad-blocking menu, the filter lists the user subscribes to, and the answers given to
-// sites that asked to use a feature.
+// sites that asked to use a feature, and how long the browsing history is kept.
 class InternetOptionsDialog : public QDialog
 {
     Q_OBJECT
@@ -25,6 +26,9 @@ public:
     QListWidget *subscriptions() const { return m_subscriptions; }
     // The sites' permissions, as kept: one line each.
     QListWidget *permissions() const { return m_permissions; }
+    // How many days the browsing history keeps.
+    QSpinBox *historyDays() const { return m_historyDays; }
+    void setHistoryDays(int days);
     // Stores what the dialog shows.
     void apply();
     // Where a failed write of the subscriptions is reported.
@@ -34,6 +38,8 @@ signals:
     void subscriptionsChanged();
     // The user's own rules, to be opened in an editor.
     void editRulesRequested();
+    // Applied with another number of days to keep the history.
+    void historyDaysChanged(int days);
 
 private:
     void addSubscription();
@@ -46,4 +52,6 @@ private:
     QLineEdit *m_newSubscription;
     StorageProblems *m_problems = nullptr;
     QListWidget *m_permissions;
+    QSpinBox *m_historyDays;
+    int m_shownHistoryDays = 0;
 };

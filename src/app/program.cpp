@@ -13,6 +13,10 @@
 #include "../favorites/favoritesmenu.h"
 #include "../favorites/favoritesstore.h"
 #include "../favorites/openpagelists.h"
+#include "../history/history.h"
+#include "../history/historyrecorder.h"
+#include "../history/historysuggestions.h"
+#include "../history/historywindow.h"
 #include "../navigation/addressbar.h"
 #include "../navigation/addressbox.h"
 #include "../navigation/pageopener.h"
@@ -56,6 +60,18 @@
 #include <QToolButton>
 
 #include <malloc.h>
+
+namespace {
+
+// How many days the history keeps (HistoryDays in RunData); anything unusable is the default.
+int historyDays(const ConfigStore &config)
+{
+    bool ok = false;
+    const int days = config.readString(kRunData, QStringLiteral("HistoryDays"), QString()).trimmed().toInt(&ok);
+    return ok && days >= 1 && days <= HistoryDatabase::kMaxDays ? days : HistoryDatabase::kDefaultDays;
+}
+
+} // namespace
 
 Program::Program(const QString &programFolder, EngineFactory *engine)
     : m_programFolder(programFolder), m_config(programFolder + QStringLiteral("Config.ini"))
@@ -137,6 +153,20 @@ void Program::makeParts(EngineFactory *engine)
     m_favoritesMenu = new FavoritesMenu(m_pages, m_favorites, w);
     m_hotKeys = new GlobalHotKeys(this);
     m_pages->setContextMenuPermission([this] { return m_messageFilter->contextMenuAllowed(); });
+
+    // The browsing history: recorded from every page, suggested under the address box,
+    // emptied with the cleaner's history.
+    m_history = new History(HistoryDatabase::defaultPath(), historyDays(m_config), this);
+    m_historyRecorder = new HistoryRecorder(m_pages, m_history, m_history);
+    m_historySuggestions = new HistorySuggestions(m_history, w->CBURL, m_history);
+    // A private page leaves no history and is offered none.
+    m_historyRecorder->setPrivatePage([](const TEmbeddedWB *page) { return TFormWebbrowser::isPrivate(page); });
+    m_historySuggestions->setAllowed([this] { return !m_pages->activePageIsPrivate(); });
+    connect(m_historySuggestions, &HistorySuggestions::chosen, m_addressBar, &AddressBar::openAddress);
+    connect(m_history, &History::notice, m_status, &StatusLine::showMessage);
+    // Before the close's own work (clearing on exit among it): nothing is recorded after.
+    connect(m_main, &TQORMainForm::closing, m_history, &History::stopRecording);
+    m_cleaner->clearHistoryFile = [this](std::function<void(bool)> done) { m_history->clear(std::move(done)); };
 }
 
 void Program::connectParts()
@@ -294,6 +324,11 @@ InternetOptionsDialog *Program::showInternetOptions()
         // In a window of its own, beside the browser.
         m_internetOptions->setWindowFlag(Qt::Window);
         m_internetOptions->setStorageProblems(m_storageProblems);
+        m_internetOptions->setHistoryDays(m_history->retentionDays());
+        connect(m_internetOptions, &InternetOptionsDialog::historyDaysChanged, this, [this](int days) {
+            m_config.writeString(kRunData, QStringLiteral("HistoryDays"), QString::number(days));
+            m_history->setRetentionDays(days);
+        });
         connect(m_internetOptions, &InternetOptionsDialog::subscriptionsChanged, m_filterLists, [this] {
             m_filterLists->refreshSubscriptions();
             m_filterLists->reload();
@@ -325,4 +360,16 @@ TaskManager *Program::showTaskManager()
     m_taskManager->raise();
     m_taskManager->activateWindow();
     return m_taskManager;
+}
+
+HistoryWindow *Program::showHistoryWindow()
+{
+    if (!m_historyWindow) {
+        m_historyWindow = new HistoryWindow(m_history, m_main);
+        connect(m_historyWindow, &HistoryWindow::openRequested, m_addressBar, &AddressBar::openAddress);
+    }
+    m_historyWindow->show();
+    m_historyWindow->raise();
+    m_historyWindow->activateWindow();
+    return m_historyWindow;
 }

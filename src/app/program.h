@@ -21,6 +21,10 @@ class FilterMenu;
 class TextSizeMarks;
 class InternetOptionsDialog;
 class GlobalHotKeys;
+class History;
+class HistoryRecorder;
+class HistorySuggestions;
+class HistoryWindow;
 class MessageFilter;
 class OpenPageLists;
 class PageCommands;
@@ -82,6 +86,11 @@ public:
     InternetOptionsDialog *showInternetOptions();
     // The task manager window, made when first asked for.
     TaskManager *showTaskManager();
+    History *history() const { return m_history; }
+    HistoryRecorder *historyRecorder() const { return m_historyRecorder; }
+    HistorySuggestions *historySuggestions() const { return m_historySuggestions; }
+    // The history window, made when first asked for.
+    HistoryWindow *showHistoryWindow();
     MessageFilter *messageFilter() const { return m_messageFilter; }
     GlobalHotKeys *hotKeys() const { return m_hotKeys; }
     TSetForm *clock() const { return m_clock; }
@@ -126,6 +135,10 @@ private:
     FavoritesMenu *m_favoritesMenu = nullptr;
     QPointer<InternetOptionsDialog> m_internetOptions;
     QPointer<TaskManager> m_taskManager;
+    History *m_history = nullptr;
+    HistoryRecorder *m_historyRecorder = nullptr;
+    HistorySuggestions *m_historySuggestions = nullptr;
+    QPointer<HistoryWindow> m_historyWindow;
     PopupFilter *m_popupFilter = nullptr;
     MessageFilter *m_messageFilter = nullptr;
     GlobalHotKeys *m_hotKeys = nullptr;

@@ -131,6 +131,7 @@ void Program::bindCommands()
     });
 
     bind(C::NTaskManager, [this] { showTaskManager(); });
+    bind(C::NHistory, [this] { showHistoryWindow(); });
     bind(C::NPlainHotKeys, [this] {
         const bool on = m_main->command(Command::NPlainHotKeys)->isChecked();
         m_config.writeString(kRunData, QStringLiteral("PlainHotKeys"), on ? QStringLiteral("1") : QStringLiteral("0"));

@@ -36,8 +36,10 @@ struct PrivacyCleaner::Task
     QStringList engineParts;
     QStringList problems;
     bool temp = false;
+    bool historyFile = false;
+    bool historyFileCleared = false;
     FolderFiles::Result tempResult; // written by the worker, read after it finished
-    int waiting = 0;                // worker and engine still to finish
+    int waiting = 0;                // worker, engine and history file still to finish
     bool engineConfirmed = false;
     bool reported = false;
 };
@@ -55,14 +57,24 @@ void PrivacyCleaner::clearCache(TIECache::TSearchPattern pattern)
     m_cache.deleteAll();
 }
 
-std::shared_ptr<PrivacyCleaner::Task> PrivacyCleaner::finish(char code, QStringList cleared, bool temp, QStringList engineParts, QStringList problems)
+std::shared_ptr<PrivacyCleaner::Task> PrivacyCleaner::finish(char code, QStringList cleared, bool temp, QStringList engineParts, QStringList problems,
+                                                             bool historyFile)
 {
     auto task = std::make_shared<Task>();
     task->cleared = std::move(cleared);
     task->engineParts = std::move(engineParts);
     task->problems = std::move(problems);
     task->temp = temp;
-    task->waiting = 2;
+    task->historyFile = historyFile && clearHistoryFile;
+    task->waiting = task->historyFile ? 3 : 2;
+    if (task->historyFile) {
+        QPointer<PrivacyCleaner> self = this;
+        clearHistoryFile([self, task](bool ok) {
+            task->historyFileCleared = ok;
+            if (self && --task->waiting == 0)
+                self->report(task);
+        });
+    }
     const QString folder = m_tempFolder;
     RunProcess *worker = RunProcess::start(code, [task, temp, folder] {
         if (temp)
@@ -94,6 +106,9 @@ void PrivacyCleaner::report(const std::shared_ptr<Task> &task)
         cleared << task->engineParts;
     else if (!task->engineParts.isEmpty())
         problems << QStringLiteral("未能确认已清除: ") + task->engineParts.join(QStringLiteral("、"));
+    if (task->historyFile)
+        (task->historyFileCleared ? cleared : problems) << (task->historyFileCleared ? QStringLiteral("历史记录")
+                                                                                     : QStringLiteral("历史记录未能清除"));
     if (task->temp) {
         const FolderFiles::Result &temp = task->tempResult;
         if (temp.refused)
@@ -130,7 +145,7 @@ void PrivacyCleaner::NCleanHistoryClick()
 {
     clearCache(TIECache::spHistory);
     m_parts.recentlyClosed->clear();
-    finish('G', {QStringLiteral("最近关闭的页面")}, false, {QStringLiteral("浏览历史")});
+    finish('G', {QStringLiteral("最近关闭的页面")}, false, {QStringLiteral("浏览历史")}, {}, true);
 }
 
 void PrivacyCleaner::NCleanCacheClick()
@@ -218,7 +233,7 @@ void PrivacyCleaner::cleanAll()
     QStringList problems;
     clearRecent(cleared, problems);
     m_lastAll = finish('O', cleared, true, {QStringLiteral("浏览历史"), QStringLiteral("缓存"), QStringLiteral("Cookies")},
-                       problems);
+                       problems, true);
 }
 
 void PrivacyCleaner::cleanAllBeforeExit(int ms)

@@ -46,6 +46,9 @@ public:
     // Asked by "全部清除" when there are any: the answers given to sites that asked to use a
     // feature. The question's answer; tests put one here.
     std::function<bool()> askToForgetPermissions;
+    // Empties the browsing history's file and calls back, with whether it did, once it is
+    // done; none when there is no such history.
+    std::function<void(std::function<void(bool ok)> done)> clearHistoryFile;
     // "全部清除" at the close: waits for it, at most `ms`; what the engine keeps on disk goes
     // with the engine.
     void cleanAllBeforeExit(int ms);
@@ -69,7 +72,8 @@ private:
     struct Task;
     // Runs a command's slow parts: the temp folder on a worker (`temp`), the engine's
     // clearing already asked for (`engineParts`); says what was cleared once both are over.
-    std::shared_ptr<Task> finish(char code, QStringList cleared, bool temp, QStringList engineParts, QStringList problems = {});
+    std::shared_ptr<Task> finish(char code, QStringList cleared, bool temp, QStringList engineParts, QStringList problems = {},
+                                 bool historyFile = false);
     void report(const std::shared_ptr<Task> &task);
 
     Parts m_parts;

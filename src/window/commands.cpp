@@ -60,6 +60,7 @@ const CommandInfo kCommands[] = {
     {C::NTOPageHome, "NTOPageHome", "到网页文档头", "", nullptr, K::Plain, false},
     {C::NTOPageEnd, "NTOPageEnd", "到网页文档尾", "", nullptr, K::Plain, false},
     {C::NSource, "NSource", "源文件(&C)", "", nullptr, K::Plain, false},
+    {C::NHistory, "NHistory", "历史记录", "Ctrl+Shift+H", "ActionNHistory", K::Plain, false},
 
     {C::NAddFavorite, "NAddFavorite", "添加到收藏夹(&F)", "Ctrl+D", "ActionNAddFavorite", K::Plain, false},
     {C::NTrimFavorite, "NTrimFavorite", "整理收藏夹(&O)...", "", nullptr, K::Plain, false},

@@ -22,6 +22,7 @@ enum class Command {
     // View
     NLargest, NLarger, NMiddle, NSmall, NSmallest, N50, N75, N100, N125, N150, N200, NStop,
     NRefresh, NAllStop, NAllRefresh, NPreviousPage, NNextPage, NTOPageHome, NTOPageEnd, NSource,
+    NHistory,
     // Favorites
     NAddFavorite, NTrimFavorite,
     // Settings

@@ -106,6 +106,8 @@ void TQORMainForm::buildMenus()
     view.item(C::NTOPageEnd);
     view.separator();
     view.item(C::NSource);
+    view.separator();
+    view.item(C::NHistory);
 
     const MenuBuilder favorites = top("NFavorit", QStringLiteral("收藏(&A)"));
     favorites.item(C::NAddFavorite);

@@ -2,6 +2,8 @@
 #include "appfixture.h"
 #include "app/internetoptionsdialog.h"
 #include "engine/sitepermissions.h"
+#include "../history/historytesting.h"
+#include "history/history.h"
 #include "navigation/searchbar.h"
 #include "tabs/pagetabs.h"
 #include "statusbar/setform.h"
@@ -10,6 +12,7 @@
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QPushButton>
+#include <QSpinBox>
 #include "engine/internetoptions.h"
 #include <QComboBox>
 #include <QDialog>
@@ -146,6 +149,49 @@ private slots:
         dialog->findChild<QPushButton *>(QStringLiteral("UseBlankPage"))->click();
         dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
         QCOMPARE(InternetOptions::homePage(), QStringLiteral("about:blank"));
+    }
+
+    // How long the browsing history keeps visits: HistoryDays in RunData, set in the options,
+    // and what is older goes at the start and when the setting shrinks.
+    void theHistoryDaysAreAnOption()
+    {
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        const qint64 day = 24 * 3600 * 1000LL;
+        {
+            // Unusable values are the default.
+            AppFixture app("[RunData]\r\nHistoryDays=many\r\n");
+            History *history = app.program->history();
+            QCOMPARE(history->retentionDays(), 90);
+            QVERIFY(HistoryTesting::waitReady(history));
+            QVERIFY(HistoryTesting::emptyHistory(history));
+            history->record(QStringLiteral("http://month.test/"), QString(), now - 30 * day);
+            history->record(QStringLiteral("http://week.test/"), QString(), now - 7 * day);
+            history->record(QStringLiteral("http://today.test/"), QString(), now);
+            QVERIFY(HistoryTesting::writeNow(history));
+            QCOMPARE(history->reader().count(), 3);
+        }
+        {
+            AppFixture app("[RunData]\r\nHistoryDays=10\r\n");
+            History *history = app.program->history();
+            QCOMPARE(history->retentionDays(), 10);
+            QVERIFY(HistoryTesting::waitReady(history));
+            QCOMPARE(history->reader().count(), 2);
+            QVERIFY(!history->reader().entry(QStringLiteral("http://month.test/")));
+
+            app.item("NInternetOption")->trigger();
+            auto *dialog = app.main->findChild<InternetOptionsDialog *>(QStringLiteral("InternetOptionsDialog"));
+            QVERIFY(dialog);
+            QCOMPARE(dialog->historyDays()->value(), 10);
+            dialog->historyDays()->setValue(3);
+            dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+            QCOMPARE(app.configValue(QStringLiteral("HistoryDays")), QStringLiteral("3"));
+            QCOMPARE(history->retentionDays(), 3);
+            // A visit written after the setting is the sign that the writer has applied it.
+            history->record(QStringLiteral("http://now.test/"), QString(), now);
+            QVERIFY(HistoryTesting::writeNow(history));
+            QVERIFY(!history->reader().entry(QStringLiteral("http://week.test/")));
+            QCOMPARE(history->reader().count(), 2);
+        }
     }
 
     void sitePermissionsAreShownAndRevokedInTheOptions()

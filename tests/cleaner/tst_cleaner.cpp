@@ -1,10 +1,12 @@
 #include "core/listfile.h"
 #include "appfixture.h"
+#include "../history/historytesting.h"
 #include "cleaner/folderfiles.h"
 #include "cleaner/iecache.h"
 #include "cleaner/privacycleaner.h"
 #include "cleaner/recentdocuments.h"
 #include "engine/sitepermissions.h"
+#include "history/history.h"
 #include "navigation/addressbar.h"
 #include "navigation/addressbox.h"
 #include "navigation/searchbar.h"
@@ -383,6 +385,38 @@ private slots:
         QCOMPARE(none.deleteAll(), 0);
     }
 
+    // The history's file is emptied on its writer's thread: the line names it only once it is.
+    void theHistoryFileIsNamedOnlyOnceItIsEmpty()
+    {
+        AppFixture app;
+        History *history = app.program->history();
+        QVERIFY(HistoryTesting::waitReady(history));
+        QVERIFY(HistoryTesting::emptyHistory(history));
+        int entriesWhenSaid = -1;
+        QString said;
+        connect(app.program->cleaner(), &PrivacyCleaner::statusMessage, this, [&](const QString &text) {
+            said = text;
+            entriesWhenSaid = history->reader().count();
+        });
+        for (const char *command : {"NCleanHistory", "NCleanAll"}) {
+            leaveTraces(app);
+            QVERIFY(HistoryTesting::writeNow(history));
+            QCOMPARE(history->reader().count(), 2);
+            said.clear();
+            app.item(command)->trigger();
+            QTRY_VERIFY(!said.isEmpty());
+            QVERIFY2(said.contains(QStringLiteral("历史记录")), qPrintable(said));
+            QCOMPARE(entriesWhenSaid, 0);
+        }
+        // A history that could not be emptied is not claimed.
+        app.program->cleaner()->clearHistoryFile = [](std::function<void(bool)> done) { done(false); };
+        said.clear();
+        app.item("NCleanHistory")->trigger();
+        QTRY_VERIFY(!said.isEmpty());
+        QVERIFY2(said.contains(QStringLiteral("历史记录未能清除")), qPrintable(said));
+        QVERIFY(!said.contains(QStringLiteral("、历史记录")));
+    }
+
     void clearingOnExitIsStoredAndRunsAtTheClose()
     {
         {
@@ -390,9 +424,13 @@ private slots:
             app.item("NCleanOnExit")->trigger();
             QCOMPARE(app.configValue(QStringLiteral("CleanOnExit")), QStringLiteral("1"));
         }
+        {
         AppFixture app("[RunData]\r\nCleanOnExit=1\r\n");
         QVERIFY(app.item("NCleanOnExit")->isChecked());
+        QVERIFY(HistoryTesting::waitReady(app.program->history()));
         leaveTraces(app);
+        QVERIFY(HistoryTesting::writeNow(app.program->history()));
+        QVERIFY(app.program->history()->reader().count() > 0);
         QElapsedTimer clock;
         clock.start();
         app.main->close();
@@ -400,11 +438,19 @@ private slots:
         QCOMPARE(app.bytes(QStringLiteral("Data/Url.lst")), QByteArray());
         QVERIFY(app.engine.data.cookieJar.isEmpty());
         QVERIFY(!app.exists(QStringLiteral("Temp/page.txt")));
+        // The browsing history's file was emptied before the close went on.
+        QCOMPARE(app.program->history()->reader().count(), 0);
         QCOMPARE(app.configValue(QStringLiteral("TrueClose")), QStringLiteral("1"));
         // What the engine keeps on disk goes with the engine.
         QCOMPARE(app.engine.data.erasuresAtEnd, 1);
         // The close asks nothing.
         QVERIFY(!QApplication::activeModalWidget());
+        // A page that finishes after the clearing (the close lets events run) stays out.
+        app.active()->commitNavigation(QStringLiteral("http://late.example/"), QStringLiteral("Late"));
+        }
+        HistoryDatabase file;
+        QVERIFY(file.openToRead(HistoryDatabase::defaultPath()));
+        QCOMPARE(file.count(), 0);
     }
 };
 

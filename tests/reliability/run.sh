@@ -17,6 +17,8 @@ for target in ini list address instance filters; do
 done
 echo "== kill -9 soak"
 "$support/run-isolated.sh" "$support/with-xvfb.sh" python3 "$here/soak.py" "$build/bin/sablix" "${SOAK_RUNS:-1000}" || status=1
+echo "== kill -9 soak of the history file"
+"$support/run-isolated.sh" python3 "$here/history_soak.py" "$build/bin/history-soak-writer" "${SOAK_RUNS:-1000}" || status=1
 echo "== sandbox and foreign users"
 "$here/sandbox.sh" "$build/bin/sablix" || status=1
 echo "== instance socket under load"

@@ -1,12 +1,13 @@
 """kill -9 soak: starts sablix on a scratch program folder, makes it write (pages finishing,
-the address history, the closed list, window moves), kills it at a random moment, checks
-every file it keeps, and starts it again.
+the address history, the closed list, window moves, the browsing history), kills it at a
+random moment, checks every file it keeps, and starts it again.
     soak.py SABLIX RUNS [SEED]
 Prints the runs, the starts that failed and the files found corrupt or truncated; exits
 non-zero when there is any. Runs under run-isolated.sh and with-xvfb.sh."""
 
 import os
 import random
+import sqlite3
 import subprocess
 import sys
 import time
@@ -56,8 +57,32 @@ def check_config(path):
     return None
 
 
+def check_history(addresses):
+    """The history file: it passes SQLite's checks, holds only pages that were visited, and
+    was never found damaged (moved aside)."""
+    folder = os.path.join(os.environ["XDG_DATA_HOME"], "sablix")
+    problems = ["%s: moved aside" % name for name in os.listdir(folder) if name.startswith("History-")] \
+        if os.path.isdir(folder) else []
+    path = os.path.join(folder, "History.sqlite")
+    if not os.path.exists(path):
+        return problems
+    db = sqlite3.connect(path)
+    try:
+        result = db.execute("PRAGMA integrity_check").fetchone()[0]
+        if result != "ok":
+            problems.append("History.sqlite: %s" % result)
+        for (address,) in db.execute("SELECT address FROM pages"):
+            if address not in addresses:
+                problems.append("History.sqlite: an entry that was never visited: %r" % address)
+    except sqlite3.DatabaseError as error:
+        problems.append("History.sqlite: %s" % error)
+    finally:
+        db.close()
+    return problems
+
+
 def check_files(addresses):
-    problems = []
+    problems = check_history(addresses)
     for folder, _, names in os.walk(PROGRAM):
         for name in names:
             path = os.path.join(folder, name)

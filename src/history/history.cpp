@@ -1,0 +1,120 @@
+#include "history.h"
+
+#include "historywriter.h"
+
+#include <QThread>
+
+History::History(const QString &path, int retentionDays, QObject *parent)
+    : QObject(parent), m_path(path), m_retentionDays(retentionDays), m_thread(new QThread(this)),
+      m_writer(new HistoryWriter(path))
+{
+    m_thread->setObjectName(QStringLiteral("history writer"));
+    m_writer->moveToThread(m_thread);
+    m_thread->start(QThread::LowPriority);
+
+    connect(m_writer, &HistoryWriter::opened, this, [this](bool ok, const QString &text) {
+        if (!text.isEmpty())
+            emit notice(text);
+        if (ok && m_reader.openToRead(m_path))
+            emit ready();
+    });
+    connect(m_writer, &HistoryWriter::committed, this, [this](quint64 batch, int visits) {
+        emit batchCommitted(batch, visits);
+        emit changed();
+    });
+    connect(m_writer, &HistoryWriter::removed, this, &History::changed);
+    connect(m_writer, &HistoryWriter::failed, this, &History::notice);
+    connect(m_writer, &HistoryWriter::cleared, this, [this](bool ok) {
+        if (!m_clearing.empty()) {
+            const auto done = std::move(m_clearing.front());
+            m_clearing.pop_front();
+            if (done)
+                done(ok);
+        }
+        emit changed();
+    });
+
+    m_batchTimer.setSingleShot(true);
+    m_batchTimer.setInterval(kBatchMs);
+    connect(&m_batchTimer, &QTimer::timeout, this, &History::flush);
+    // A program left running for days still forgets what is older than it keeps.
+    m_pruneTimer.setInterval(6 * 3600 * 1000);
+    connect(&m_pruneTimer, &QTimer::timeout, this, [this] {
+        const int days = m_retentionDays;
+        post([days](HistoryWriter *writer) { writer->prune(days); });
+    });
+    m_pruneTimer.start();
+
+    const int days = m_retentionDays;
+    post([days](HistoryWriter *writer) { writer->open(days); });
+}
+
+History::~History()
+{
+    flush();
+    QMetaObject::invokeMethod(m_writer, &HistoryWriter::close, Qt::BlockingQueuedConnection);
+    m_thread->quit();
+    m_thread->wait();
+    delete m_writer;
+}
+
+template <typename F> void History::post(F &&work)
+{
+    HistoryWriter *writer = m_writer;
+    QMetaObject::invokeMethod(m_writer, [writer, work = std::forward<F>(work)] { work(writer); }, Qt::QueuedConnection);
+}
+
+void History::record(const QString &address, const QString &title, qint64 time)
+{
+    if (!m_recording || address.isEmpty() || address.size() > HistoryDatabase::kMaxAddress)
+        return;
+    m_pending.append({address, title, time});
+    if (m_pending.size() >= kBatchVisits)
+        flush();
+    else if (!m_batchTimer.isActive())
+        m_batchTimer.start();
+}
+
+void History::updateTitle(const QString &address, const QString &title)
+{
+    if (!m_recording)
+        return;
+    // A visit still gathered takes the title with it; the write after it would find nothing.
+    for (auto it = m_pending.rbegin(); it != m_pending.rend(); ++it) {
+        if (it->address == address) {
+            it->title = title;
+            return;
+        }
+    }
+    post([address, title](HistoryWriter *writer) { writer->retitle(address, title); });
+}
+
+void History::flush()
+{
+    m_batchTimer.stop();
+    if (m_pending.isEmpty())
+        return;
+    const quint64 batch = m_nextBatch++;
+    const QList<HistoryVisit> visits = std::exchange(m_pending, {});
+    post([batch, visits](HistoryWriter *writer) { writer->write(batch, visits); });
+}
+
+void History::remove(const QStringList &addresses)
+{
+    flush();
+    post([addresses](HistoryWriter *writer) { writer->remove(addresses); });
+}
+
+void History::clear(std::function<void(bool)> done)
+{
+    m_batchTimer.stop();
+    m_pending.clear();
+    m_clearing.push_back(std::move(done));
+    post([](HistoryWriter *writer) { writer->clear(); });
+}
+
+void History::setRetentionDays(int days)
+{
+    m_retentionDays = days;
+    post([days](HistoryWriter *writer) { writer->prune(days); });
+}

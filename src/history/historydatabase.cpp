@@ -1,0 +1,472 @@
+#include "historydatabase.h"
+
+#include <QAtomicInteger>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStandardPaths>
+
+namespace {
+
+QAtomicInteger<quint64> s_connections;
+
+const char *const kSchema[] = {
+    // rank: log2(visits) + last_visit in weeks. Visits that count half for every week since
+    // the last one, compared in logarithms, order the same at any later time: the order can
+    // be kept in an index.
+    "CREATE TABLE pages(id INTEGER PRIMARY KEY, address TEXT NOT NULL UNIQUE, title TEXT NOT NULL DEFAULT '',"
+    " visits INTEGER NOT NULL DEFAULT 0, last_visit INTEGER NOT NULL, rank REAL NOT NULL DEFAULT 0)",
+    "CREATE INDEX pages_by_last_visit ON pages(last_visit)",
+    "CREATE INDEX pages_by_rank ON pages(rank)",
+    // Title and address as text the trigram tokenizer indexes: any substring of three
+    // characters or more, Chinese included, is found without a word splitter.
+    "CREATE VIRTUAL TABLE pages_text USING fts5(title, address, content='pages', content_rowid='id',"
+    " tokenize='trigram')",
+    "CREATE TRIGGER pages_added AFTER INSERT ON pages BEGIN"
+    " INSERT INTO pages_text(rowid, title, address) VALUES (new.id, new.title, new.address); END",
+    "CREATE TRIGGER pages_removed AFTER DELETE ON pages BEGIN"
+    " INSERT INTO pages_text(pages_text, rowid, title, address) VALUES ('delete', old.id, old.title, old.address); END",
+    // Only a changed title touches the index: a visit that counts up does not.
+    "CREATE TRIGGER pages_retitled AFTER UPDATE OF title, address ON pages"
+    " WHEN old.title IS NOT new.title OR old.address IS NOT new.address BEGIN"
+    " INSERT INTO pages_text(pages_text, rowid, title, address) VALUES ('delete', old.id, old.title, old.address);"
+    " INSERT INTO pages_text(rowid, title, address) VALUES (new.id, new.title, new.address); END",
+};
+
+const QString kColumns = QStringLiteral("address, title, visits, last_visit");
+
+// Lone halves of surrogate pairs cannot be kept as UTF-8; they become U+FFFD.
+QString withoutLoneSurrogates(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            out += c;
+            out += text.at(++i);
+        } else if (c.isSurrogate()) {
+            out += QChar(QChar::ReplacementCharacter);
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+QString likePattern(const QString &text)
+{
+    QString escaped = text;
+    escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    escaped.replace(QLatin1Char('%'), QLatin1String("\\%"));
+    escaped.replace(QLatin1Char('_'), QLatin1String("\\_"));
+    return QLatin1Char('%') + escaped + QLatin1Char('%');
+}
+
+// The full-text index finds a phrase of three characters or more; shorter text is scanned.
+bool useIndex(const QString &text)
+{
+    return text.toUcs4().size() >= 3;
+}
+
+QString phrase(const QString &text)
+{
+    QString quoted = text;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+QString movedAsideName(const QString &path, const QString &why)
+{
+    const QFileInfo info(path);
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString base = info.absolutePath() + QLatin1Char('/') + info.completeBaseName() + QLatin1Char('-') + why +
+                         QLatin1Char('-') + stamp;
+    QString name = base + QStringLiteral(".sqlite");
+    for (int n = 2; QFileInfo::exists(name) || QFileInfo::exists(name + QStringLiteral("-wal")); ++n)
+        name = base + QStringLiteral("-%1.sqlite").arg(n);
+    return name;
+}
+
+} // namespace
+
+HistoryDatabase::HistoryDatabase()
+    : m_connection(QStringLiteral("sablix-history-%1").arg(s_connections.fetchAndAddRelaxed(1)))
+{
+}
+
+HistoryDatabase::~HistoryDatabase()
+{
+    closeConnection();
+}
+
+QString HistoryDatabase::defaultPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/sablix/History.sqlite");
+}
+
+bool HistoryDatabase::openConnection(const QString &path, bool readOnly)
+{
+    closeConnection();
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+    db.setDatabaseName(path);
+    db.setConnectOptions(readOnly ? QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=5000")
+                                  : QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    if (!db.open()) {
+        m_lastError = db.lastError().text();
+        return false;
+    }
+    return true;
+}
+
+void HistoryDatabase::closeConnection()
+{
+    if (!QSqlDatabase::contains(m_connection))
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(m_connection);
+    m_state = OpenState::Closed;
+}
+
+bool HistoryDatabase::exec(const QString &sql)
+{
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    if (query.exec(sql))
+        return true;
+    m_lastError = query.lastError().text();
+    return false;
+}
+
+HistoryDatabase::FileState HistoryDatabase::inspect()
+{
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    auto number = [&query](const QString &sql, bool *ok) {
+        *ok = query.exec(sql) && query.next();
+        return *ok ? query.value(0).toLongLong() : 0;
+    };
+    bool ok = false;
+    // A file that is not SQLite at all fails on its first read.
+    const qint64 tables = number(QStringLiteral("SELECT count(*) FROM sqlite_master"), &ok);
+    if (!ok)
+        return FileState::Damaged;
+    const qint64 application = number(QStringLiteral("PRAGMA application_id"), &ok);
+    if (!ok)
+        return FileState::Damaged;
+    const qint64 version = number(QStringLiteral("PRAGMA user_version"), &ok);
+    if (!ok)
+        return FileState::Damaged;
+    if (application != kApplicationId)
+        return tables == 0 && application == 0 && version == 0 ? FileState::Empty : FileState::Foreign;
+    if (version > kSchemaVersion)
+        return FileState::Newer;
+    if (version < 1)
+        return FileState::Damaged;
+    // A file cut short or with broken pages.
+    if (!query.exec(QStringLiteral("PRAGMA quick_check")) || !query.next() ||
+        query.value(0).toString() != QLatin1String("ok"))
+        return FileState::Damaged;
+    number(QStringLiteral("SELECT count(*) FROM pages_text"), &ok);
+    return ok ? FileState::Ours : FileState::Damaged;
+}
+
+bool HistoryDatabase::configure()
+{
+    // WAL: readers never wait for the writer; NORMAL: a commit survives the process being
+    // killed (what is lost to a power cut is the last commits, never the file).
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    if (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !query.next() ||
+        query.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0) {
+        m_lastError = query.lastError().text();
+        return false;
+    }
+    return exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+}
+
+bool HistoryDatabase::createSchema()
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!db.transaction())
+        return false;
+    for (const char *statement : kSchema) {
+        if (!exec(QString::fromLatin1(statement))) {
+            db.rollback();
+            return false;
+        }
+    }
+    if (!exec(QStringLiteral("PRAGMA application_id=%1").arg(kApplicationId)) ||
+        !exec(QStringLiteral("PRAGMA user_version=%1").arg(kSchemaVersion))) {
+        db.rollback();
+        return false;
+    }
+    return db.commit();
+}
+
+bool HistoryDatabase::open(const QString &path, QString *notice)
+{
+    m_path = path;
+    m_state = OpenState::Unusable;
+    if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
+        m_lastError = QStringLiteral("cannot make the folder");
+        return false;
+    }
+    FileState state = FileState::Missing;
+    if (QFileInfo::exists(path)) {
+        // Looked at read-only: a file that is not ours is left exactly as it was.
+        state = openConnection(path, true) ? inspect() : FileState::Damaged;
+        closeConnection();
+        m_state = OpenState::Unusable;
+    }
+    if (state == FileState::Damaged || state == FileState::Foreign || state == FileState::Newer) {
+        const QString why = state == FileState::Damaged   ? QStringLiteral("damaged")
+                            : state == FileState::Foreign ? QStringLiteral("foreign")
+                                                          : QStringLiteral("newer");
+        const QString aside = movedAsideName(path, why);
+        if (!QFile::rename(path, aside)) {
+            m_lastError = QStringLiteral("cannot move the file aside");
+            if (notice)
+                *notice = QStringLiteral("历史记录文件 %1 无法使用，也无法移开；本次运行不记录历史。").arg(path);
+            return false;
+        }
+        // Its journal belongs to it: it goes along, under the same new name.
+        for (const QString &suffix : {QStringLiteral("-wal"), QStringLiteral("-shm")})
+            if (QFileInfo::exists(path + suffix))
+                QFile::rename(path + suffix, aside + suffix);
+        if (notice) {
+            const QString reason = state == FileState::Damaged   ? QStringLiteral("已损坏")
+                                   : state == FileState::Foreign ? QStringLiteral("不是 sablix 的历史记录")
+                                                                 : QStringLiteral("来自更新的版本");
+            *notice = QStringLiteral("历史记录文件%1，已移到 %2，并新建了历史记录。").arg(reason, aside);
+        }
+        state = FileState::Missing;
+    }
+    if (!openConnection(path, false) || !configure())
+        return false;
+    if (state != FileState::Ours && !createSchema())
+        return false;
+    m_state = OpenState::Opened;
+    return true;
+}
+
+bool HistoryDatabase::openToRead(const QString &path)
+{
+    m_path = path;
+    m_state = OpenState::Unusable;
+    if (!QFileInfo::exists(path))
+        return false;
+    if (!openConnection(path, true))
+        return false;
+    m_state = OpenState::Opened;
+    return true;
+}
+
+QString HistoryDatabase::cleanTitle(const QString &title)
+{
+    QString clean = withoutLoneSurrogates(title.left(kMaxTitle + 1));
+    for (QChar &c : clean)
+        if (c.category() == QChar::Other_Control)
+            c = QLatin1Char(' ');
+    clean = clean.trimmed();
+    if (clean.size() > kMaxTitle) {
+        clean.truncate(kMaxTitle);
+        // Never half a pair at the cut.
+        if (clean.back().isHighSurrogate())
+            clean.chop(1);
+    }
+    return clean;
+}
+
+QString HistoryDatabase::cleanAddress(const QString &address)
+{
+    return withoutLoneSurrogates(address);
+}
+
+bool HistoryDatabase::addVisits(const QList<HistoryVisit> &visits)
+{
+    if (!isOpen())
+        return false;
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!db.transaction()) {
+        m_lastError = db.lastError().text();
+        return false;
+    }
+    QSqlQuery query(db);
+    // A visit counts up the address's row; the title stays unless the visit brings one.
+    query.prepare(QStringLiteral(
+        "INSERT INTO pages(address, title, visits, last_visit, rank) VALUES (?, ?, 1, ?, ? / 604800000.0)"
+        " ON CONFLICT(address) DO UPDATE SET visits = visits + 1, last_visit = max(last_visit, excluded.last_visit),"
+        " rank = log2(visits + 1) + max(last_visit, excluded.last_visit) / 604800000.0,"
+        " title = CASE WHEN excluded.title <> '' THEN excluded.title ELSE title END"));
+    for (const HistoryVisit &visit : visits) {
+        if (visit.address.isEmpty() || visit.address.size() > kMaxAddress)
+            continue;
+        query.addBindValue(cleanAddress(visit.address));
+        query.addBindValue(cleanTitle(visit.title));
+        query.addBindValue(visit.time);
+        query.addBindValue(visit.time);
+        if (!query.exec()) {
+            m_lastError = query.lastError().text();
+            db.rollback();
+            return false;
+        }
+    }
+    if (!db.commit()) {
+        m_lastError = db.lastError().text();
+        db.rollback();
+        return false;
+    }
+    return true;
+}
+
+bool HistoryDatabase::setTitle(const QString &address, const QString &title)
+{
+    if (!isOpen())
+        return false;
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.prepare(QStringLiteral("UPDATE pages SET title = ? WHERE address = ?"));
+    query.addBindValue(cleanTitle(title));
+    query.addBindValue(cleanAddress(address));
+    if (query.exec())
+        return true;
+    m_lastError = query.lastError().text();
+    return false;
+}
+
+bool HistoryDatabase::remove(const QStringList &addresses)
+{
+    if (!isOpen())
+        return false;
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!db.transaction())
+        return false;
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("DELETE FROM pages WHERE address = ?"));
+    for (const QString &address : addresses) {
+        query.addBindValue(cleanAddress(address));
+        if (!query.exec()) {
+            m_lastError = query.lastError().text();
+            db.rollback();
+            return false;
+        }
+    }
+    return db.commit();
+}
+
+bool HistoryDatabase::clear()
+{
+    if (!isOpen())
+        return false;
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!db.transaction())
+        return false;
+    // The index is emptied whole rather than row by row.
+    if (!exec(QStringLiteral("DELETE FROM pages")) ||
+        !exec(QStringLiteral("INSERT INTO pages_text(pages_text) VALUES ('delete-all')"))) {
+        db.rollback();
+        return false;
+    }
+    if (!db.commit())
+        return false;
+    // What was cleared is not left readable in the log or the free pages.
+    exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+    exec(QStringLiteral("VACUUM"));
+    return true;
+}
+
+int HistoryDatabase::removeOlderThan(qint64 cutoff)
+{
+    if (!isOpen())
+        return 0;
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.prepare(QStringLiteral("DELETE FROM pages WHERE last_visit < ?"));
+    query.addBindValue(cutoff);
+    if (!query.exec()) {
+        m_lastError = query.lastError().text();
+        return 0;
+    }
+    return query.numRowsAffected();
+}
+
+int HistoryDatabase::count()
+{
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    if (!isOpen() || !query.exec(QStringLiteral("SELECT count(*) FROM pages")) || !query.next())
+        return 0;
+    return query.value(0).toInt();
+}
+
+QList<HistoryEntry> HistoryDatabase::select(const QString &where, const QVariantList &values, const QString &order,
+                                            int limit, int offset, const QString &from)
+{
+    QList<HistoryEntry> entries;
+    if (!isOpen())
+        return entries;
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT %1 FROM %4%2 ORDER BY %3 LIMIT ? OFFSET ?")
+                      .arg(kColumns, where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where, order, from));
+    for (const QVariant &value : values)
+        query.addBindValue(value);
+    query.addBindValue(limit);
+    query.addBindValue(offset);
+    if (!query.exec()) {
+        m_lastError = query.lastError().text();
+        return entries;
+    }
+    while (query.next())
+        entries.append({query.value(0).toString(), query.value(1).toString(), query.value(2).toInt(),
+                        query.value(3).toLongLong()});
+    return entries;
+}
+
+std::optional<HistoryEntry> HistoryDatabase::entry(const QString &address)
+{
+    const QList<HistoryEntry> found =
+        select(QStringLiteral("address = ?"), {cleanAddress(address)}, QStringLiteral("id"), 1);
+    if (found.isEmpty())
+        return std::nullopt;
+    return found.first();
+}
+
+QList<HistoryEntry> HistoryDatabase::recent(int limit, int offset)
+{
+    return select(QString(), {}, QStringLiteral("last_visit DESC, id DESC"), limit, offset);
+}
+
+QList<HistoryEntry> HistoryDatabase::search(const QString &text, int limit, int offset)
+{
+    const QString wanted = cleanAddress(text.trimmed());
+    if (wanted.isEmpty())
+        return recent(limit, offset);
+    if (useIndex(wanted))
+        return select(QStringLiteral("id IN (SELECT rowid FROM pages_text WHERE pages_text MATCH ?)"), {phrase(wanted)},
+                      QStringLiteral("last_visit DESC, id DESC"), limit, offset);
+    return select(QStringLiteral("(title LIKE ? ESCAPE '\\' OR address LIKE ? ESCAPE '\\')"),
+                  {likePattern(wanted), likePattern(wanted)}, QStringLiteral("last_visit DESC, id DESC"), limit, offset);
+}
+
+QList<HistoryEntry> HistoryDatabase::suggest(const QString &text, int limit)
+{
+    const QString wanted = cleanAddress(text.trimmed());
+    if (wanted.isEmpty())
+        return {};
+    const QString rank = QStringLiteral("rank DESC, id DESC");
+    const QString like = QStringLiteral("(title LIKE ? ESCAPE '\\' OR address LIKE ? ESCAPE '\\')");
+    // First among the best ranked: what matches there outranks any match further down, and
+    // text that matches everywhere ("http") is answered without reading everything.
+    const QList<HistoryEntry> best =
+        select(like, {likePattern(wanted), likePattern(wanted)}, rank, limit, 0,
+               QStringLiteral("(SELECT * FROM pages ORDER BY rank DESC LIMIT %1)").arg(kSuggestFirst));
+    // One or two characters suggest only from there; longer text is looked up in the index.
+    if (best.size() >= limit || !useIndex(wanted))
+        return best;
+    return select(QStringLiteral("id IN (SELECT rowid FROM pages_text WHERE pages_text MATCH ?)"), {phrase(wanted)},
+                  rank, limit);
+}

@@ -1,0 +1,107 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariantList>
+
+#include <optional>
+
+// One visited address as the history keeps it: the latest title, how often and when it was
+// last visited (milliseconds since the epoch, UTC).
+struct HistoryEntry
+{
+    QString address;
+    QString title;
+    int visits = 0;
+    qint64 lastVisit = 0;
+};
+
+// One visit to record.
+struct HistoryVisit
+{
+    QString address;
+    QString title;
+    qint64 time = 0;
+};
+
+// The history file, History.sqlite, through one connection of Qt's SQLite driver: its
+// schema, visits written in batches, titles, removal and retention, and the queries. One
+// address is one row counting its visits; a full-text table with the trigram tokenizer
+// follows it, kept in step by triggers. A connection belongs to the thread that opened it.
+class HistoryDatabase
+{
+public:
+    static constexpr int kSchemaVersion = 1;
+    // Written into the file's header: a file with another id is some other program's.
+    static constexpr int kApplicationId = 0x53424c58;
+    static constexpr int kMaxTitle = 1000;
+    // Longer addresses (pages made of data) are not kept.
+    static constexpr int kMaxAddress = 65536;
+    static constexpr int kDefaultDays = 90;
+    static constexpr int kMaxDays = 3650;
+
+    enum class OpenState { Closed, Opened, Unusable };
+
+    HistoryDatabase();
+    ~HistoryDatabase();
+    HistoryDatabase(const HistoryDatabase &) = delete;
+    HistoryDatabase &operator=(const HistoryDatabase &) = delete;
+
+    // The usual place: $XDG_DATA_HOME/sablix/History.sqlite.
+    static QString defaultPath();
+
+    // Opens the file, or starts a new one. A damaged file, some other program's, or one of a
+    // newer schema is moved aside first (renamed with the date, never deleted) and `notice`
+    // says so; a file that can be neither used nor moved leaves the history off for the run.
+    bool open(const QString &path, QString *notice = nullptr);
+    // Opens an existing history only to read (another thread's view of it).
+    bool openToRead(const QString &path);
+    void close() { closeConnection(); }
+    bool isOpen() const { return m_state == OpenState::Opened; }
+    QString path() const { return m_path; }
+    QString lastError() const { return m_lastError; }
+
+    // All in one transaction: either every visit of the batch is in, or none is.
+    bool addVisits(const QList<HistoryVisit> &visits);
+    bool setTitle(const QString &address, const QString &title);
+    bool remove(const QStringList &addresses);
+    bool clear();
+    // Forgets what was last visited before `cutoff` (ms since the epoch); how many went.
+    int removeOlderThan(qint64 cutoff);
+
+    int count();
+    std::optional<HistoryEntry> entry(const QString &address);
+    // Newest first, at most `limit`, after skipping the first `offset`.
+    QList<HistoryEntry> recent(int limit, int offset = 0);
+    // Title or address containing `text` (any case for letters of the Latin script): the
+    // full-text index from three characters on, a plain scan below. Newest first.
+    QList<HistoryEntry> search(const QString &text, int limit, int offset = 0);
+    // The same matches, most visited and most recent first (visits count half for every
+    // week since the last): what to suggest. One or two characters are looked for among the
+    // kSuggestFirst best ranked only.
+    QList<HistoryEntry> suggest(const QString &text, int limit);
+    static constexpr int kSuggestFirst = 2000;
+
+    // Text made safe to keep: lone halves of surrogate pairs replaced; for a title, control
+    // characters become spaces and the length is capped.
+    static QString cleanTitle(const QString &title);
+    static QString cleanAddress(const QString &address);
+
+private:
+    enum class FileState { Missing, Ours, Empty, Damaged, Foreign, Newer };
+    bool openConnection(const QString &path, bool readOnly);
+    void closeConnection();
+    FileState inspect();
+    bool createSchema();
+    bool configure();
+    bool exec(const QString &sql);
+    QList<HistoryEntry> select(const QString &where, const QVariantList &values, const QString &order, int limit,
+                               int offset = 0, const QString &from = QStringLiteral("pages"));
+
+    QString m_connection;
+    QString m_path;
+    QString m_lastError;
+    OpenState m_state = OpenState::Closed;
+};

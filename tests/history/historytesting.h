@@ -1,0 +1,44 @@
+#pragma once
+
+#include "history/history.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+// Helpers of the history tests: waiting for the program's history (never for time).
+namespace HistoryTesting {
+
+// The history has its file open for reading.
+inline bool waitReady(History *history)
+{
+    if (history->isReady())
+        return true;
+    QSignalSpy ready(history, &History::ready);
+    return ready.wait(10000) || history->isReady();
+}
+
+// Sends what is gathered and waits until the writer has it in the file.
+inline bool writeNow(History *history)
+{
+    QSignalSpy committed(history, &History::batchCommitted);
+    history->flush();
+    return committed.wait(10000);
+}
+
+// Empties the program's history (tests share the per-user folder) and waits for it.
+inline bool emptyHistory(History *history)
+{
+    bool done = false;
+    bool ok = false;
+    history->clear([&](bool cleared) {
+        done = true;
+        ok = cleared;
+    });
+    QSignalSpy changed(history, &History::changed);
+    while (!done)
+        if (!changed.wait(10000))
+            return false;
+    return ok;
+}
+
+} // namespace HistoryTesting

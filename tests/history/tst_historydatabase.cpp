@@ -1,0 +1,354 @@
+#include "history/history.h"
+#include "history/historydatabase.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+constexpr qint64 kDay = 24 * 3600 * 1000LL;
+
+qint64 now()
+{
+    return QDateTime::currentMSecsSinceEpoch();
+}
+
+QStringList addresses(const QList<HistoryEntry> &entries)
+{
+    QStringList list;
+    for (const HistoryEntry &entry : entries)
+        list << entry.address;
+    return list;
+}
+
+QByteArray bytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void write(const QString &path, const QByteArray &data)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(data);
+}
+
+// Runs SQL on a file through a connection of its own (making files the history must refuse).
+void runSql(const QString &path, const QStringList &statements)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("maker"));
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+        QSqlQuery query(db);
+        for (const QString &sql : statements)
+            QVERIFY2(query.exec(sql), qPrintable(sql));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("maker"));
+}
+
+} // namespace
+
+// The history file: visits counted, titles, removal and retention, the search (Chinese
+// substrings through the trigram index, one or two characters by scanning), files that are
+// not a usable history moved aside, any text kept safely, and the writer thread's batches.
+class TestHistoryDatabase : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString path(const QString &name = QStringLiteral("History.sqlite")) const { return m_dir.filePath(name); }
+
+private slots:
+    void init()
+    {
+        for (const QString &name : QDir(m_dir.path()).entryList(QDir::Files))
+            QFile::remove(m_dir.filePath(name));
+    }
+
+    void visitsAreCountedAndTitlesFollow()
+    {
+        HistoryDatabase db;
+        QVERIFY(db.open(path()));
+        const qint64 t = now();
+        QVERIFY(db.addVisits({{"http://a.test/", "First", t - 3000},
+                              {"http://b.test/", "B", t - 2000},
+                              {"http://a.test/", "", t - 1000},
+                              {"http://a.test/", "Second", t - 5000}}));
+        QCOMPARE(db.count(), 2);
+        const auto a = db.entry(QStringLiteral("http://a.test/"));
+        QVERIFY(a);
+        QCOMPARE(a->visits, 3);
+        // The latest time stays, even when a late batch brings an older visit; a visit without
+        // a title keeps the one known.
+        QCOMPARE(a->lastVisit, t - 1000);
+        QCOMPARE(a->title, QStringLiteral("Second"));
+        QVERIFY(db.setTitle(QStringLiteral("http://a.test/"), QStringLiteral("Renamed")));
+        QCOMPARE(db.entry(QStringLiteral("http://a.test/"))->title, QStringLiteral("Renamed"));
+        // The index follows the title: the old one is not found any more.
+        QCOMPARE(addresses(db.search(QStringLiteral("Renamed"), 10)), QStringList{"http://a.test/"});
+        QVERIFY(db.search(QStringLiteral("Second"), 10).isEmpty());
+        QCOMPARE(addresses(db.recent(10)), (QStringList{"http://a.test/", "http://b.test/"}));
+
+        QVERIFY(db.remove({QStringLiteral("http://a.test/")}));
+        QCOMPARE(db.count(), 1);
+        QVERIFY(db.search(QStringLiteral("Renamed"), 10).isEmpty());
+        QVERIFY(db.clear());
+        QCOMPARE(db.count(), 0);
+        QVERIFY(db.search(QStringLiteral("b.test"), 10).isEmpty());
+    }
+
+    void searchFindsSubstringsOfAnyLength()
+    {
+        HistoryDatabase db;
+        QVERIFY(db.open(path()));
+        const qint64 t = now();
+        QVERIFY(db.addVisits({{"http://news.example/today", "今日新闻头条", t - 1000},
+                              {"http://shop.example/", "Shopping 50% off_now", t - 2000},
+                              {"http://plain.example/", "新的一天", t - 3000}}));
+        QCOMPARE(addresses(db.search(QStringLiteral("新闻头"), 10)), QStringList{"http://news.example/today"});
+        QVERIFY(db.search(QStringLiteral("头条新"), 10).isEmpty());
+        // Below three characters the index cannot answer: the scan does.
+        QCOMPARE(addresses(db.search(QStringLiteral("新闻"), 10)), QStringList{"http://news.example/today"});
+        QCOMPARE(addresses(db.search(QStringLiteral("新"), 10)),
+                 (QStringList{"http://news.example/today", "http://plain.example/"}));
+        // Addresses too, any case of Latin letters, both ways.
+        QCOMPARE(addresses(db.search(QStringLiteral("SHOP.EX"), 10)), QStringList{"http://shop.example/"});
+        QCOMPARE(addresses(db.search(QStringLiteral("Sh"), 10)), QStringList{"http://shop.example/"});
+        // The scan's wildcards and the index's syntax are only text here.
+        QCOMPARE(addresses(db.search(QStringLiteral("0%"), 10)), QStringList{"http://shop.example/"});
+        QVERIFY(db.search(QStringLiteral("%"), 10).size() == 1);
+        QVERIFY(db.search(QStringLiteral("_x"), 10).isEmpty());
+        QVERIFY(db.search(QStringLiteral("\"新闻 OR"), 10).isEmpty());
+        QVERIFY(db.search(QStringLiteral("a\" OR \"b"), 10).isEmpty());
+        // Paged, newest first.
+        QCOMPARE(addresses(db.search(QStringLiteral("example"), 1, 1)), QStringList{"http://shop.example/"});
+    }
+
+    void suggestionsRankByVisitsAndRecency()
+    {
+        HistoryDatabase db;
+        QVERIFY(db.open(path()));
+        const qint64 t = now();
+        QList<HistoryVisit> visits;
+        // Often, but a month ago; a few times today; once today; often and today.
+        for (int i = 0; i < 10; ++i)
+            visits.append({"http://old.shop.test/", "Old shop", t - 30 * kDay});
+        for (int i = 0; i < 3; ++i)
+            visits.append({"http://new.shop.test/", "New shop", t - 1000});
+        visits.append({"http://once.shop.test/", "Once", t - 500});
+        for (int i = 0; i < 6; ++i)
+            visits.append({"http://daily.shop.test/", "Daily", t - 2000});
+        visits.append({"http://other.test/", "Other", t});
+        QVERIFY(db.addVisits(visits));
+        // Visits count half for every week since the last: ten a month ago count less than one today.
+        const QStringList expected{"http://daily.shop.test/", "http://new.shop.test/", "http://once.shop.test/",
+                                   "http://old.shop.test/"};
+        QCOMPARE(addresses(db.suggest(QStringLiteral("shop"), 8)), expected);
+        QCOMPARE(addresses(db.suggest(QStringLiteral("sh"), 8)), expected);
+        QCOMPARE(addresses(db.suggest(QStringLiteral("shop"), 2)), expected.mid(0, 2));
+        QVERIFY(db.suggest(QStringLiteral("  "), 8).isEmpty());
+        // An order that holds at any later time: another visit today puts "once" above "new".
+        QVERIFY(db.addVisits({{"http://once.shop.test/", "Once", t}, {"http://once.shop.test/", "Once", t},
+                              {"http://once.shop.test/", "Once", t}}));
+        QCOMPARE(addresses(db.suggest(QStringLiteral("shop"), 2)),
+                 (QStringList{"http://daily.shop.test/", "http://once.shop.test/"}));
+    }
+
+    void suggestionsReachBeyondTheBestRanked()
+    {
+        HistoryDatabase db;
+        QVERIFY(db.open(path()));
+        const qint64 t = now();
+        QList<HistoryVisit> visits;
+        for (int i = 0; i < HistoryDatabase::kSuggestFirst + 10; ++i)
+            visits.append({QStringLiteral("http://f%1.test/").arg(i), QStringLiteral("Filler"), t - i});
+        visits.append({"http://rare.test/", "Seldom", t - 60 * kDay});
+        visits.append({"http://fresh-rare.test/", "Seldom too", t - kDay});
+        QVERIFY(db.addVisits(visits));
+        // Not among the best ranked: found through the index, still in rank order.
+        QCOMPARE(addresses(db.suggest(QStringLiteral("seldom"), 8)),
+                 (QStringList{"http://fresh-rare.test/", "http://rare.test/"}));
+        // Matches among the best ranked come first and alone when there are enough.
+        QCOMPARE(addresses(db.suggest(QStringLiteral("filler"), 2)), (QStringList{"http://f0.test/", "http://f1.test/"}));
+    }
+
+    void retentionForgetsOnlyWhatIsOlder()
+    {
+        HistoryDatabase db;
+        QVERIFY(db.open(path()));
+        const qint64 t = now();
+        QVERIFY(db.addVisits({{"http://old.test/", "Old", t - 91 * kDay},
+                              {"http://recent.test/", "Recent", t - 89 * kDay},
+                              {"http://revisited.test/", "Revisited", t - 120 * kDay},
+                              {"http://revisited.test/", "Revisited", t - kDay}}));
+        QCOMPARE(db.removeOlderThan(t - 90 * kDay), 1);
+        QCOMPARE(addresses(db.recent(10)), (QStringList{"http://revisited.test/", "http://recent.test/"}));
+        QVERIFY(db.search(QStringLiteral("Old"), 10).isEmpty());
+    }
+
+    void badFilesAreMovedAsideAndKept_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("not SQLite") << "garbage";
+        QTest::newRow("truncated") << "truncated";
+        QTest::newRow("another program's") << "foreign";
+        QTest::newRow("a newer schema") << "newer";
+    }
+
+    void badFilesAreMovedAsideAndKept()
+    {
+        QFETCH(QString, kind);
+        const QString file = path();
+        if (kind == QLatin1String("garbage")) {
+            write(file, QByteArray("this is no database\n").repeated(300));
+        } else if (kind == QLatin1String("truncated")) {
+            {
+                HistoryDatabase db;
+                QVERIFY(db.open(file));
+                QList<HistoryVisit> visits;
+                for (int i = 0; i < 2000; ++i)
+                    visits.append({QStringLiteral("http://site%1.test/").arg(i), QString(200, QLatin1Char('t')), now()});
+                QVERIFY(db.addVisits(visits));
+            }
+            const QByteArray whole = bytes(file);
+            QVERIFY(whole.size() > 100000);
+            write(file, whole.left(whole.size() / 2));
+        } else if (kind == QLatin1String("foreign")) {
+            runSql(file, {"CREATE TABLE pages(id INTEGER PRIMARY KEY, address TEXT)",
+                          "INSERT INTO pages(address) VALUES ('theirs')"});
+        } else {
+            {
+                HistoryDatabase db;
+                QVERIFY(db.open(file));
+            }
+            runSql(file, {QStringLiteral("PRAGMA user_version=%1").arg(HistoryDatabase::kSchemaVersion + 1)});
+        }
+        const QByteArray before = bytes(file);
+        QVERIFY(!before.isEmpty());
+
+        HistoryDatabase db;
+        QString notice;
+        QVERIFY(db.open(file, &notice));
+        QVERIFY2(notice.contains(QStringLiteral("已移到")), qPrintable(notice));
+        const QStringList aside = QDir(m_dir.path()).entryList({QStringLiteral("History-*-*.sqlite")}, QDir::Files);
+        QCOMPARE(aside.size(), 1);
+        QVERIFY(aside.first().contains(QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))));
+        QVERIFY(notice.contains(aside.first()));
+        QCOMPARE(bytes(m_dir.filePath(aside.first())), before);
+        // A new history in its place, working.
+        QCOMPARE(db.count(), 0);
+        QVERIFY(db.addVisits({{"http://new.test/", "New", now()}}));
+        QCOMPARE(db.count(), 1);
+        db.close();
+        // Ours now: opened again as it is.
+        HistoryDatabase again;
+        notice.clear();
+        QVERIFY(again.open(file, &notice));
+        QCOMPARE(notice, QString());
+        QCOMPARE(again.count(), 1);
+    }
+
+    void anyTextIsKeptSafely()
+    {
+        HistoryDatabase db;
+        QVERIFY(db.open(path()));
+        const QString controls = QStringLiteral("a\x01\x1b[31mb\tc") + QChar(0) + QStringLiteral("d\x7f");
+        const QString huge = QString(100 * 1024, QChar(0x4e2d));
+        QString loneHigh = QStringLiteral("x");
+        loneHigh += QChar(0xd800);
+        loneHigh += QStringLiteral("y");
+        QString loneLow = QStringLiteral("http://surrogate.test/");
+        loneLow += QChar(0xdc00);
+        const QString pair = QStringLiteral("emoji \U0001F600 ok");
+        const QString injection = QStringLiteral("'); DROP TABLE pages; --");
+        const QString tooLong = QStringLiteral("data:text/plain,") + QString(HistoryDatabase::kMaxAddress, QLatin1Char('a'));
+        QVERIFY(db.addVisits({{"http://controls.test/", controls, now()},
+                              {"http://huge.test/", huge, now()},
+                              {"http://lone.test/", loneHigh, now()},
+                              {loneLow, pair, now()},
+                              {"http://inject.test/?q=" + injection, injection, now()},
+                              {tooLong, "dropped", now()}}));
+        QCOMPARE(db.count(), 5);
+        QCOMPARE(db.entry(QStringLiteral("http://controls.test/"))->title, QStringLiteral("a  [31mb c d"));
+        QCOMPARE(db.entry(QStringLiteral("http://huge.test/"))->title.size(), HistoryDatabase::kMaxTitle);
+        QCOMPARE(db.entry(QStringLiteral("http://lone.test/"))->title, QStringLiteral("x\uFFFDy"));
+        // The address is looked up the way it was kept.
+        QVERIFY(db.entry(loneLow));
+        QCOMPARE(db.entry(loneLow)->title, pair);
+        QCOMPARE(addresses(db.search(QStringLiteral("\U0001F600 o"), 10)), QStringList{db.entry(loneLow)->address});
+        QCOMPARE(db.entry("http://inject.test/?q=" + injection)->title, injection);
+        QCOMPARE(addresses(db.search(injection, 10)), QStringList{"http://inject.test/?q=" + injection});
+        QVERIFY(!db.entry(tooLong));
+        // A title cut at its cap never leaves half a pair.
+        QString pairs;
+        for (int i = 0; i < HistoryDatabase::kMaxTitle; ++i)
+            pairs += QStringLiteral("\U0001F600");
+        QVERIFY(db.setTitle(QStringLiteral("http://huge.test/"), QStringLiteral("a") + pairs));
+        const QString cut = db.entry(QStringLiteral("http://huge.test/"))->title;
+        QVERIFY(cut.size() <= HistoryDatabase::kMaxTitle);
+        QVERIFY(!cut.back().isHighSurrogate());
+    }
+
+    // The program's history: batches written on the writer's thread, read on this one.
+    void visitsAreWrittenInBatchesOffThisThread()
+    {
+        History history(path(), 90);
+        QSignalSpy ready(&history, &History::ready);
+        QSignalSpy committed(&history, &History::batchCommitted);
+        QVERIFY(ready.wait());
+        const qint64 t = now();
+        for (int i = 0; i < History::kBatchVisits + 20; ++i)
+            history.record(QStringLiteral("http://batch.test/%1").arg(i), QStringLiteral("Page %1").arg(i), t + i);
+        // A full batch goes at once; the rest when the batch time is up.
+        QVERIFY(committed.wait());
+        QCOMPARE(committed.first().at(1).toInt(), History::kBatchVisits);
+        QCOMPARE(history.reader().count(), History::kBatchVisits);
+        // A title that comes while its visit is still gathered goes with the visit.
+        history.updateTitle(QStringLiteral("http://batch.test/110"), QStringLiteral("新闻头条"));
+        QVERIFY(committed.size() == 2 || committed.wait());
+        QCOMPARE(history.reader().count(), History::kBatchVisits + 20);
+        QCOMPARE(history.reader().entry(QStringLiteral("http://batch.test/110"))->title, QStringLiteral("新闻头条"));
+        // One that comes later reaches the file.
+        history.updateTitle(QStringLiteral("http://batch.test/3"), QStringLiteral("Later"));
+        bool cleared = false;
+        QSignalSpy changed(&history, &History::changed);
+        history.record(QStringLiteral("http://gathered.test/"), QString(), t);
+        history.clear([&cleared](bool ok) { cleared = ok; });
+        QVERIFY(changed.wait());
+        QVERIFY(cleared);
+        QCOMPARE(history.reader().count(), 0);
+        // What was still gathered went with the rest; nothing comes after.
+        history.record(QStringLiteral("http://after.test/"), QStringLiteral("After"), t);
+        history.flush();
+        QVERIFY(committed.wait());
+        QCOMPARE(addresses(history.reader().recent(10)), QStringList{"http://after.test/"});
+    }
+
+    void aHistoryThatCannotBeKeptSaysSoOnce()
+    {
+        // The folder the file should be in is a file: nothing can be made there.
+        write(path(QStringLiteral("blocker")), "x");
+        History history(path(QStringLiteral("blocker/History.sqlite")), 90);
+        QSignalSpy notice(&history, &History::notice);
+        QVERIFY(notice.wait());
+        QVERIFY(notice.first().first().toString().contains(QStringLiteral("不记录历史")));
+        QVERIFY(!history.isReady());
+        history.record(QStringLiteral("http://a.test/"), QString(), now());
+        history.flush();
+        QCOMPARE(history.reader().count(), 0);
+        QCOMPARE(bytes(path(QStringLiteral("blocker"))), QByteArray("x"));
+    }
+};
+
+QTEST_MAIN(TestHistoryDatabase)
+#include "tst_historydatabase.moc"

@@ -1,0 +1,228 @@
+#include "appfixture.h"
+#include "historytesting.h"
+#include "history/history.h"
+#include "history/historysuggestions.h"
+#include "navigation/addressbar.h"
+#include "navigation/addressbox.h"
+#include "navigation/typedurls.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QCompleter>
+#include <QFile>
+#include <QLineEdit>
+#include <QStandardItemModel>
+#include <QTest>
+#include <QTreeView>
+
+using namespace HistoryTesting;
+
+// Suggestions from the history under the address box: what they offer and in which order,
+// and that the box's own keys and its typed addresses' list keep working beside them.
+class TestHistorySuggestions : public QObject
+{
+    Q_OBJECT
+
+private:
+    static QStringList offered(const HistorySuggestions *suggestions)
+    {
+        QStringList list;
+        for (int row = 0; row < suggestions->model()->rowCount(); ++row)
+            list << suggestions->model()->index(row, 0).data(Qt::UserRole).toString();
+        return list;
+    }
+    static int navigationsTo(AppFixture &app, const QString &address)
+    {
+        int count = 0;
+        for (int i = 0; i < app.pages->count(); ++i)
+            count += app.browser(i)->calls.count(QStringLiteral("Navigate ") + address);
+        return count;
+    }
+    // The window up with the keyboard in the address box, a history of shops behind it.
+    static QLineEdit *typingWithHistory(AppFixture &app)
+    {
+        QFile::remove(TypedUrls::filePath());
+        History *history = app.program->history();
+        if (!waitReady(history) || !emptyHistory(history))
+            return nullptr;
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        for (int i = 0; i < 5; ++i)
+            history->record(QStringLiteral("http://often.shop.test/"), QStringLiteral("Often"), now - 3 * 24 * 3600 * 1000LL);
+        history->record(QStringLiteral("http://today.shop.test/"), QStringLiteral("Today"), now - 1000);
+        history->record(QStringLiteral("http://today.shop.test/"), QStringLiteral("Today"), now - 1000);
+        history->record(QStringLiteral("http://once.shop.test/"), QStringLiteral("Once"), now - 10 * 24 * 3600 * 1000LL);
+        history->record(QStringLiteral("http://unrelated.test/"), QStringLiteral("Other"), now);
+        if (!writeNow(history))
+            return nullptr;
+        app.main->show();
+        app.main->activateWindow();
+        if (!QTest::qWaitForWindowActive(app.main))
+            return nullptr;
+        app.openBlankPage();
+        // The typed addresses' list stays shut unless a test fills it.
+        app.addressBar()->clearTypedUrls();
+        QLineEdit *edit = app.main->CBURL->lineEdit();
+        app.main->CBURL->setFocus();
+        edit->clear();
+        return edit;
+    }
+
+private slots:
+    void matchesAreOfferedMostVisitedAndRecentFirst()
+    {
+        AppFixture app;
+        QLineEdit *edit = typingWithHistory(app);
+        QVERIFY(edit);
+        HistorySuggestions *suggestions = app.program->historySuggestions();
+        QTest::keyClicks(edit, QStringLiteral("sh"));
+        QVERIFY(suggestions->popup()->isVisible());
+        // 5 visits three days ago, 2 today, 1 ten days ago.
+        QCOMPARE(offered(suggestions),
+                 (QStringList{"http://often.shop.test/", "http://today.shop.test/", "http://once.shop.test/"}));
+        QTest::keyClicks(edit, QStringLiteral("op.te"));
+        QCOMPARE(offered(suggestions).size(), 3);
+        QTest::keyClicks(edit, QStringLiteral("zzz"));
+        QVERIFY(!suggestions->popup()->isVisible());
+        // Only typing asks: an address a page reports does not.
+        app.program->addressBox()->show(QStringLiteral("http://often.shop.test/"));
+        QVERIFY(!suggestions->popup()->isVisible());
+    }
+
+    void walkingTheListAndEnter()
+    {
+        AppFixture app;
+        QLineEdit *edit = typingWithHistory(app);
+        QVERIFY(edit);
+        HistorySuggestions *suggestions = app.program->historySuggestions();
+        QTest::keyClicks(edit, QStringLiteral("shop"));
+        QVERIFY(suggestions->popup()->isVisible());
+        QTest::keyClick(edit, Qt::Key_Down);
+        QTest::keyClick(edit, Qt::Key_Down);
+        QTest::keyClick(edit, Qt::Key_Up);
+        QTest::keyClick(edit, Qt::Key_Down);
+        QCOMPARE(suggestions->popup()->currentIndex().row(), 1);
+        // The box keeps what was typed while the list is walked.
+        QCOMPARE(edit->text(), QStringLiteral("shop"));
+        QTest::keyClick(edit, Qt::Key_Return);
+        QVERIFY(!suggestions->popup()->isVisible());
+        QCOMPARE(navigationsTo(app, QStringLiteral("http://today.shop.test/")), 1);
+        QCOMPARE(app.pages->count(), 1);
+    }
+
+    void aClickOpensTheEntry()
+    {
+        AppFixture app;
+        QLineEdit *edit = typingWithHistory(app);
+        QVERIFY(edit);
+        HistorySuggestions *suggestions = app.program->historySuggestions();
+        QTest::keyClicks(edit, QStringLiteral("once"));
+        QVERIFY(suggestions->popup()->isVisible());
+        QTreeView *list = suggestions->popup();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          list->visualRect(suggestions->model()->index(0, 1)).center());
+        QVERIFY(!list->isVisible());
+        QCOMPARE(navigationsTo(app, QStringLiteral("http://once.shop.test/")), 1);
+    }
+
+    void theBoxKeysStayTheBoxs()
+    {
+        AppFixture app;
+        QLineEdit *edit = typingWithHistory(app);
+        QVERIFY(edit);
+        HistorySuggestions *suggestions = app.program->historySuggestions();
+        // Plain Enter with nothing walked to: Go with what was typed.
+        QTest::keyClicks(edit, QStringLiteral("shop"));
+        QVERIFY(suggestions->popup()->isVisible());
+        QTest::keyClick(edit, Qt::Key_Return);
+        QVERIFY(!suggestions->popup()->isVisible());
+        QCOMPARE(app.active()->pendingAddress().contains(QStringLiteral("shop")), true);
+        QCOMPARE(navigationsTo(app, QStringLiteral("http://today.shop.test/")) +
+                     navigationsTo(app, QStringLiteral("http://often.shop.test/")),
+                 0);
+        // Esc closes the list and nothing else.
+        app.openBlankPage();
+        app.main->CBURL->setFocus();
+        edit->clear();
+        QTest::keyClicks(edit, QStringLiteral("shop"));
+        QVERIFY(suggestions->popup()->isVisible());
+        const int pages = app.pages->count();
+        QTest::keyClick(edit, Qt::Key_Escape);
+        QVERIFY(!suggestions->popup()->isVisible());
+        QCOMPARE(edit->text(), QStringLiteral("shop"));
+        QCOMPARE(app.pages->count(), pages);
+        // The completion keys, even with a suggestion walked to.
+        app.openBlankPage();
+        app.main->CBURL->setFocus();
+        edit->clear();
+        QTest::keyClicks(edit, QStringLiteral("shop"));
+        QTest::keyClick(edit, Qt::Key_Down);
+        QTest::keyClick(edit, Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(app.active()->pendingAddress(), QStringLiteral("http://www.shop.com/"));
+        QCOMPARE(navigationsTo(app, QStringLiteral("http://often.shop.test/")), 0);
+    }
+
+    void theTypedAddressesListKeepsItsKeys()
+    {
+        AppFixture app;
+        QLineEdit *edit = typingWithHistory(app);
+        QVERIFY(edit);
+        const QString typed = QStringLiteral("http://shopping.typed.test/");
+        app.addressBar()->typedUrls()->add(typed);
+        app.addressBar()->setMoreSuggestions({});
+        QTest::keyClicks(edit, QStringLiteral("shop"));
+        QAbstractItemView *typedList = edit->completer()->popup();
+        QTRY_VERIFY(typedList->isVisible());
+        HistorySuggestions *suggestions = app.program->historySuggestions();
+        // Both lists are there; ours lies under the typed one, not over it.
+        QVERIFY(suggestions->popup()->isVisible());
+        QVERIFY(suggestions->popup()->geometry().top() >= typedList->mapToGlobal(QPoint(0, typedList->height())).y());
+        // Down and Enter are the typed list's: its entry opens, once.
+        QTest::keyClick(typedList, Qt::Key_Down);
+        QTest::keyClick(typedList, Qt::Key_Return);
+        QCoreApplication::processEvents();
+        QCOMPARE(navigationsTo(app, typed), 1);
+        QVERIFY(!suggestions->popup()->currentIndex().isValid());
+        QCOMPARE(navigationsTo(app, QStringLiteral("http://often.shop.test/")), 0);
+        QCOMPARE(app.pages->count(), 1);
+    }
+
+    void theBoxsOwnListTakesOver()
+    {
+        AppFixture app;
+        QLineEdit *edit = typingWithHistory(app);
+        QVERIFY(edit);
+        app.program->addressBox()->appendHistory(QStringLiteral("http://listed.test/"));
+        QTest::keyClicks(edit, QStringLiteral("shop"));
+        HistorySuggestions *suggestions = app.program->historySuggestions();
+        QVERIFY(suggestions->popup()->isVisible());
+        app.main->CBURL->showPopup();
+        QTRY_VERIFY(app.main->CBURL->view()->isVisible());
+        QVERIFY(!suggestions->popup()->isVisible());
+        app.main->CBURL->hidePopup();
+    }
+
+    void offForABoxOrAPageThatAsks()
+    {
+        AppFixture app;
+        QLineEdit *edit = typingWithHistory(app);
+        QVERIFY(edit);
+        HistorySuggestions *suggestions = app.program->historySuggestions();
+        suggestions->setEnabled(false);
+        QTest::keyClicks(edit, QStringLiteral("shop"));
+        QVERIFY(!suggestions->popup()->isVisible());
+        suggestions->setEnabled(true);
+        bool allowed = false;
+        suggestions->setAllowed([&allowed] { return allowed; });
+        QTest::keyClicks(edit, QStringLiteral("."));
+        QVERIFY(!suggestions->popup()->isVisible());
+        allowed = true;
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        QVERIFY(suggestions->popup()->isVisible());
+        // Leaving the box closes the list.
+        app.main->ComboBoxSearch->setFocus();
+        QVERIFY(!suggestions->popup()->isVisible());
+    }
+};
+
+QTEST_MAIN(TestHistorySuggestions)
+#include "tst_historysuggestions.moc"
