@@ -78,6 +78,23 @@ private slots:
         QVERIFY(!history->reader().entry(QStringLiteral("http://secret.example")));
         QVERIFY(history->reader().search(QStringLiteral("Secret"), 10).isEmpty());
     }
+
+    void pagesOpenedPrivateByTheUserLeaveNothing()
+    {
+        AppFixture app;
+        History *history = app.program->history();
+        QVERIFY(waitReady(history));
+        QVERIFY(emptyHistory(history));
+        ScriptedBrowser *open = app.openPage(QStringLiteral("open.example"), QStringLiteral("Open"));
+        app.item("NAddNewPrivate")->trigger();
+        QVERIFY(app.active()->isPrivate());
+        app.addressBar()->openAddress(QStringLiteral("secret.example"));
+        app.active()->commitNavigation(QString(), QStringLiteral("Secret"));
+        open->commitNavigation(QStringLiteral("http://open.example/next"), QStringLiteral("Next"));
+        QVERIFY(writeNow(history));
+        QCOMPARE(history->reader().count(), 2);
+        QVERIFY(!history->reader().entry(QStringLiteral("http://secret.example")));
+    }
 };
 
 QTEST_MAIN(TestHistoryRecorder)

@@ -118,7 +118,7 @@ def main():
         app = Sablix()
         try:
             # No settling: the soak does not need the keyboard at once.
-            app.wait_window(timeout=30, settle=0)
+            app.wait_window(timeout=30)
         except AssertionError:
             failed_starts += 1
             app.proc.kill()
