@@ -126,7 +126,7 @@ void Program::makeParts(EngineFactory *engine)
     m_openPageLists = new OpenPageLists(m_pages, dataFolder(), &m_config, m_addressBox);
     m_openPageLists->setStorageProblems(m_storageProblems);
     m_sessionRestore = new SessionRestore(m_pages, dataFolder(), tempFolder(), this);
-    m_openPageLists->pendingLines = [this] { return m_sessionRestore->pendingLines(); };
+    m_openPageLists->setPendingPages(m_sessionRestore);
     m_pageRest = new PageRest(m_pages, this);
     m_adScrubber = new AdScrubber(m_pages, &m_config, w->command(Command::NStopFloatAd),
                                   w->command(Command::NStopFlashAd));
@@ -143,7 +143,7 @@ void Program::makeParts(EngineFactory *engine)
     m_messageFilter = new MessageFilter(m_pages, w, m_popupFilter);
     qApp->installEventFilter(m_messageFilter);
     m_pageCommands = new PageCommands(m_pages, tempFolder(), w);
-    m_pageCommands->openBlankPage = [this] { return m_opener->openBlankPage(); };
+    m_pageCommands->setBlankPageOpener(m_opener.get());
     m_cleaner = new PrivacyCleaner({m_addressBox, m_addressBar, m_searchBar, m_recentlyClosed}, dataFolder(), tempFolder(),
                                    [engine] { return engine->browsingData(); }, this);
     m_downloads = new Downloads(w);
@@ -166,7 +166,7 @@ void Program::makeParts(EngineFactory *engine)
     connect(m_history, &History::notice, m_status, &StatusLine::showMessage);
     // Before the close's own work (clearing on exit among it): nothing is recorded after.
     connect(m_main, &TQORMainForm::closing, m_history, &History::stopRecording);
-    m_cleaner->clearHistoryFile = [this](std::function<void(bool)> done) { m_history->clear(std::move(done)); };
+    m_cleaner->setHistory(m_history);
 }
 
 void Program::connectParts()

@@ -65,11 +65,11 @@ std::shared_ptr<PrivacyCleaner::Task> PrivacyCleaner::finish(char code, QStringL
     task->engineParts = std::move(engineParts);
     task->problems = std::move(problems);
     task->temp = temp;
-    task->historyFile = historyFile && clearHistoryFile;
+    task->historyFile = historyFile && m_history;
     task->waiting = task->historyFile ? 3 : 2;
     if (task->historyFile) {
         QPointer<PrivacyCleaner> self = this;
-        clearHistoryFile([self, task](bool ok) {
+        m_history->clearStore([self, task](bool ok) {
             task->historyFileCleared = ok;
             if (self && --task->waiting == 0)
                 self->report(task);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "clearablestore.h"
+
 #include "iecache.h"
 
 #include <QObject>
@@ -48,7 +50,8 @@ public:
     std::function<bool()> askToForgetPermissions;
     // Empties the browsing history's file and calls back, with whether it did, once it is
     // done; none when there is no such history.
-    std::function<void(std::function<void(bool ok)> done)> clearHistoryFile;
+    // The history database, emptied with the browsing history.
+    void setHistory(ClearableStore *history) { m_history = history; }
     // "全部清除" at the close: waits for it, at most `ms`; what the engine keeps on disk goes
     // with the engine.
     void cleanAllBeforeExit(int ms);
@@ -66,6 +69,7 @@ signals:
     void finished();
 
 private:
+    ClearableStore *m_history = nullptr;
     // The cache component over one pattern: find, then delete.
     void clearCache(TIECache::TSearchPattern pattern);
     void cleanAll();

@@ -36,8 +36,8 @@ QStringList OpenPageLists::currentLines() const
             continue;
         lines << ListFile::join(title, address);
     }
-    if (pendingLines)
-        lines << pendingLines();
+    if (m_pending)
+        lines << m_pending->pendingLines();
     return lines;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pendingpages.h"
+
 #include <QObject>
 #include <QStringList>
 
@@ -30,7 +32,7 @@ public:
     void saveAtClose();
     // Lines of pages not open yet that the lists must not lose (the last run's pages while
     // their restore is offered); written after the open pages.
-    std::function<QStringList()> pendingLines;
+    void setPendingPages(const PendingPages *pending) { m_pending = pending; }
     // Where failed writes of the lists are reported.
     void setStorageProblems(StorageProblems *problems) { m_problems = problems; }
 
@@ -40,5 +42,6 @@ private:
     ConfigStore *m_config;
     AddressBox *m_address;
     bool m_closing = false;
+    const PendingPages *m_pending = nullptr;
     StorageProblems *m_problems = nullptr;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "../cleaner/clearablestore.h"
+
 #include "historydatabase.h"
 
 #include <QObject>
@@ -14,7 +16,7 @@ class HistoryWriter;
 // The browsing history of the program: visits are gathered into batches here and written
 // by a writer on a thread of its own; the interface thread reads through a connection of
 // its own, opened once the writer has the file (after moving a bad one aside).
-class History : public QObject
+class History : public QObject, public ClearableStore
 {
     Q_OBJECT
 
@@ -44,6 +46,7 @@ public:
     // Empties the history, what is still gathered too; `done` hears whether it worked, once
     // the file is empty.
     void clear(std::function<void(bool ok)> done = {});
+    void clearStore(std::function<void(bool ok)> done) override { clear(std::move(done)); }
     int retentionDays() const { return m_retentionDays; }
     void setRetentionDays(int days);
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "../pages/blankpageopener.h"
+
 #include "../pages/formwebbrowser.h"
 
 class AddressBox;
@@ -7,14 +9,14 @@ class StatusLine;
 
 // Where new addresses go: a new blank page as the blank-page command makes it, or the
 // active page while it shows nothing. One owner for the rule that Go and Search share.
-class PageOpener
+class PageOpener : public BlankPageOpener
 {
 public:
     PageOpener(TFormWebbrowser *pages, AddressBox *address, StatusLine *status);
 
     // A new blank page, made active; the address box shows "about:blank", the status line
     // is emptied and the box takes the keyboard. False when no page could be opened.
-    bool openBlankPage(bool isPrivate = false);
+    bool openBlankPage(bool isPrivate = false) override;
 
     // The active page while its address is empty or "about:blank" (and, when `busyCounts`,
     // it is not loading); otherwise a new blank page, private when the active page is.

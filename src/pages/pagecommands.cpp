@@ -207,10 +207,10 @@ void PageCommands::NImportClick()
     // Works on an empty page: one is made first when there is none with a document. A page
     // made here is loading its blank document already; it does not need another beside it.
     if (m_pages->count() == 0) {
-        if (!openBlankPage || !openBlankPage())
+        if (!m_blankPages || !m_blankPages->openBlankPage())
             return;
-    } else if (!documentPage() && openBlankPage) {
-        openBlankPage();
+    } else if (!documentPage() && m_blankPages) {
+        m_blankPages->openBlankPage();
     }
     emit importExportRequested();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "blankpageopener.h"
+
 #include "formwebbrowser.h"
 
 #include <QObject>
@@ -61,7 +63,8 @@ public:
     // The desktop folder (xdg-user-dir DESKTOP).
     std::function<QString()> desktopFolder;
     // Opens a new blank page as the blank-page command does.
-    std::function<bool()> openBlankPage;
+    // Where Ctrl+O and the like get a page when none is there to take the document.
+    void setBlankPageOpener(BlankPageOpener *opener) { m_blankPages = opener; }
 
 signals:
     // A web file chosen to open: into the address box and Go.
@@ -79,5 +82,6 @@ private:
     TFormWebbrowser *m_pages;
     QString m_tempFolder;
     QWidget *m_window;
+    BlankPageOpener *m_blankPages = nullptr;
     QPointer<FindDialog> m_find;
 };

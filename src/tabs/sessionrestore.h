@@ -1,5 +1,7 @@
 #pragma once
 
+#include "../favorites/pendingpages.h"
+
 #include <QLockFile>
 #include <QObject>
 #include <QPointer>
@@ -14,7 +16,7 @@ class TFormWebbrowser;
 // crashed, power lost). A lock file in Temp is held for the run; finding one whose process
 // is gone means that run ended without closing. The last run's open-page list is then
 // offered in a bar; restoring opens its pages in order, each loading when first shown.
-class SessionRestore : public QObject
+class SessionRestore : public QObject, public PendingPages
 {
     Q_OBJECT
 
@@ -35,7 +37,7 @@ public:
     bool offered() const { return !m_offer.isEmpty(); }
     int offeredCount() const { return int(m_offer.size()); }
     // The offered pages as list lines, so that the lists keep them until they are restored.
-    QStringList pendingLines() const;
+    QStringList pendingLines() const override;
     // The bar with "恢复上次的 N 个页面" and "×" (nullptr when nothing is offered); it goes
     // when answered.
     QFrame *makeBar();

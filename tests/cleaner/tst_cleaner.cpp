@@ -409,7 +409,11 @@ private slots:
             QCOMPARE(entriesWhenSaid, 0);
         }
         // A history that could not be emptied is not claimed.
-        app.program->cleaner()->clearHistoryFile = [](std::function<void(bool)> done) { done(false); };
+        struct Unclearable : ClearableStore
+        {
+            void clearStore(std::function<void(bool)> done) override { done(false); }
+        } unclearable;
+        app.program->cleaner()->setHistory(&unclearable);
         said.clear();
         app.item("NCleanHistory")->trigger();
         QTRY_VERIFY(!said.isEmpty());
