@@ -4,6 +4,8 @@
 #include "../engine/embeddedwb.h"
 #include "../pages/formwebbrowser.h"
 #include "filterlists.h"
+#include "filtersources.h"
+#include "rulesfile.h"
 
 #include <QAction>
 #include <QPointer>
@@ -28,9 +30,8 @@ FilterMenu::FilterMenu(TFormWebbrowser *pages, FilterLists *lists, ConfigStore *
 {
 }
 
-void FilterMenu::applyAtStartup()
+void FilterMenu::applyAtStartup(bool on)
 {
-    const bool on = m_config->readString(kRunData, kStopListAd, QStringLiteral("1")).trimmed() == QLatin1String("1");
     m_lists->setEnabled(on);
     m_stopListAd->setChecked(on);
 }
@@ -60,6 +61,18 @@ void FilterMenu::noFilterHereToggled()
                 page->Refresh();
         },
         Qt::SingleShotConnection);
+}
+
+void FilterMenu::editUserRules()
+{
+    // A file people edit by hand: UTF-8, made once, never rewritten here.
+    const QString rules = FilterSources::userRules();
+    QString error;
+    if (!RulesFile::create(rules, {QStringLiteral("! sablix 浏览器: 我的广告过滤规则，每行一条")}, &error)) {
+        emit statusMessage(QStringLiteral("无法保存过滤规则: %1：%2").arg(rules, error));
+        return;
+    }
+    emit openRequested(QUrl::fromLocalFile(rules));
 }
 
 void FilterMenu::showStateOfActivePage()

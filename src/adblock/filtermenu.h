@@ -5,6 +5,7 @@
 class ConfigStore;
 class FilterLists;
 class QAction;
+class QUrl;
 class TFormWebbrowser;
 
 // The list-filter switches of the ad menu: list filtering on or off for every page
@@ -18,12 +19,19 @@ public:
     FilterMenu(TFormWebbrowser *pages, FilterLists *lists, ConfigStore *config, QAction *stopListAd,
                QAction *noFilterHere);
 
-    // Reads the switch and hands it to the lists.
-    void applyAtStartup();
+    // The stored switch, handed to the lists.
+    void applyAtStartup(bool on);
+    // Opens the user's own rules in the desktop's editor, made first when missing.
+    void editUserRules();
+
     void stopListAdToggled();
     void noFilterHereToggled();
     // The "not here" item for the active page's site: greyed where there is no site.
     void showStateOfActivePage();
+
+signals:
+    void openRequested(const QUrl &file);
+    void statusMessage(const QString &text);
 
 private:
     TFormWebbrowser *m_pages;

@@ -3,9 +3,7 @@
 #include "../adblock/adscrubber.h"
 #include "../adblock/filterlists.h"
 #include "../adblock/filtermenu.h"
-#include "../adblock/filtersources.h"
 #include "../adblock/popupfilter.h"
-#include "../adblock/rulesfile.h"
 #include "../cleaner/privacycleaner.h"
 #include "../downloads/downloads.h"
 #include "../downloads/downloadswindow.h"
@@ -228,6 +226,8 @@ void Program::connectParts()
     // The favorites feed the address box's suggestions.
     connect(m_favorites, &FavoritesStore::changed, this, [this] { m_addressBar->setMoreSuggestions(m_favorites->addresses()); });
     connect(m_main->NPopup, &QMenu::aboutToShow, m_filterMenu, &FilterMenu::showStateOfActivePage);
+    connect(m_filterMenu, &FilterMenu::statusMessage, m_status, &StatusLine::showMessage);
+    connect(m_filterMenu, &FilterMenu::openRequested, m_pageCommands, [this](const QUrl &file) { m_pageCommands->openExternally(file); });
 
     // Features that hand work to one another.
     connect(m_addressBar, &AddressBar::searchRequested, m_searchBar, &SearchBar::searchText);
@@ -282,10 +282,8 @@ void Program::start()
         m_searchBar->applyStartupEngine(*data.searchOn);
     m_popupFilter->applyAtStartup(data.stopPopup);
     m_adScrubber->applyAtStartup(data.stopFloatAd, data.stopFlashAd);
-    m_filterMenu->applyAtStartup();
-    m_main->command(Command::NCleanOnExit)
-        ->setChecked(m_config.readString(kRunData, QStringLiteral("CleanOnExit"), QStringLiteral("0")).trimmed() ==
-                     QLatin1String("1"));
+    m_filterMenu->applyAtStartup(data.stopListAd);
+    m_main->command(Command::NCleanOnExit)->setChecked(data.cleanOnExit);
     // The lists load in the background from now on (from their compiled cache when it
     // fits); a page's requests that come before they are in wait for them.
     m_filterLists->reload();
@@ -293,18 +291,13 @@ void Program::start()
         m_filterLists->refreshSubscriptions();
         m_addressBar->setMoreSuggestions(m_favorites->addresses());
     });
-    const bool plainHotKeys =
-        m_config.readString(kRunData, QStringLiteral("PlainHotKeys"), QStringLiteral("0")).trimmed() == QLatin1String("1");
-    m_main->command(Command::NPlainHotKeys)->setChecked(plainHotKeys);
-    m_hotKeys->registerAll(plainHotKeys);
+    m_main->command(Command::NPlainHotKeys)->setChecked(data.plainHotKeys);
+    m_hotKeys->registerAll(data.plainHotKeys);
 
     QDir().mkpath(dataFolder());
     m_recentlyClosed->load();
     QDir().mkpath(tempFolder());
-    m_pageRest->setIdleMinutes(
-        m_config.readString(kRunData, QStringLiteral("IdlePageMinutes"), QString::number(PageRest::kDefaultMinutes))
-            .trimmed()
-            .toInt());
+    m_pageRest->setIdleMinutes(data.idlePageMinutes.value_or(PageRest::kDefaultMinutes));
     m_sessionRestore->start();
     if (QWidget *bar = RootNotice::make())
         m_main->addNotice(bar);
@@ -312,9 +305,24 @@ void Program::start()
         m_main->addNotice(bar);
 }
 
+namespace {
+
+// A window of its own, made when first asked for and brought up each time.
+template <typename Window, typename Make> Window *bringUp(QPointer<Window> &window, Make make)
+{
+    if (!window)
+        window = make();
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return window;
+}
+
+} // namespace
+
 InternetOptionsDialog *Program::showInternetOptions()
 {
-    if (!m_internetOptions) {
+    return bringUp(m_internetOptions, [this] {
         const QList<QAction *> switches{m_main->command(Command::NStopPopup), m_main->command(Command::NStopFloatAd),
                                         m_main->command(Command::NStopFlashAd), m_main->command(Command::NStopListAd)};
         m_internetOptions = new InternetOptionsDialog(switches, [this] {
@@ -333,43 +341,25 @@ InternetOptionsDialog *Program::showInternetOptions()
             m_filterLists->refreshSubscriptions();
             m_filterLists->reload();
         });
-        connect(m_internetOptions, &InternetOptionsDialog::editRulesRequested, this, [this] {
-            // A file people edit by hand: UTF-8, made once, never rewritten here.
-            const QString rules = FilterSources::userRules();
-            QString error;
-            if (!RulesFile::create(rules, {QStringLiteral("! sablix 浏览器: 我的广告过滤规则，每行一条")}, &error)) {
-                m_status->showMessage(QStringLiteral("无法保存过滤规则: %1：%2").arg(rules, error));
-                return;
-            }
-            m_pageCommands->openExternally(QUrl::fromLocalFile(rules));
-        });
-    }
-    m_internetOptions->show();
-    m_internetOptions->raise();
-    m_internetOptions->activateWindow();
-    return m_internetOptions;
+        connect(m_internetOptions, &InternetOptionsDialog::editRulesRequested, m_filterMenu, &FilterMenu::editUserRules);
+        return m_internetOptions.data();
+    });
 }
 
 TaskManager *Program::showTaskManager()
 {
-    if (!m_taskManager) {
-        m_taskManager = new TaskManager(m_pages, m_pageRest, m_main);
-        connect(m_taskManager, &TaskManager::statusMessage, m_status, &StatusLine::showMessage);
-    }
-    m_taskManager->show();
-    m_taskManager->raise();
-    m_taskManager->activateWindow();
-    return m_taskManager;
+    return bringUp(m_taskManager, [this] {
+        auto *manager = new TaskManager(m_pages, m_pageRest, m_main);
+        connect(manager, &TaskManager::statusMessage, m_status, &StatusLine::showMessage);
+        return manager;
+    });
 }
 
 HistoryWindow *Program::showHistoryWindow()
 {
-    if (!m_historyWindow) {
-        m_historyWindow = new HistoryWindow(m_history, m_main);
-        connect(m_historyWindow, &HistoryWindow::openRequested, m_addressBar, &AddressBar::openAddress);
-    }
-    m_historyWindow->show();
-    m_historyWindow->raise();
-    m_historyWindow->activateWindow();
-    return m_historyWindow;
+    return bringUp(m_historyWindow, [this] {
+        auto *window = new HistoryWindow(m_history, m_main);
+        connect(window, &HistoryWindow::openRequested, m_addressBar, &AddressBar::openAddress);
+        return window;
+    });
 }

@@ -11,6 +11,12 @@ RunData RunData::load(const IniDocument &ini)
     auto on = [](const QString &value) { return value.trimmed() == QLatin1String("1"); };
 
     RunData data;
+    data.stopListAd = on(read("StopListAd", QStringLiteral("1")));
+    data.cleanOnExit = on(read("CleanOnExit", QStringLiteral("0")));
+    data.plainHotKeys = on(read("PlainHotKeys", QStringLiteral("0")));
+    // Written by hand only: what is not a number counts as 0 (never rest).
+    if (const std::optional<QString> minutes = ini.value(kRunData, QStringLiteral("IdlePageMinutes")))
+        data.idlePageMinutes = minutes->trimmed().toInt();
     const QString windowMax = read("WindowMax", QStringLiteral("1"));
     const QString searchOn = read("SearchOn", QStringLiteral("1"));
 

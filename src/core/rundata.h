@@ -23,5 +23,11 @@ struct RunData
     bool stopFloatAd = false;
     bool stopFlashAd = false;
 
+    // sablix's own keys, read whatever happened above.
+    bool stopListAd = true;
+    bool cleanOnExit = false;
+    bool plainHotKeys = false;
+    std::optional<int> idlePageMinutes;
+
     static RunData load(const IniDocument &ini);
 };

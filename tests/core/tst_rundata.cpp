@@ -2,6 +2,8 @@
 #include "adblock/popupfilter.h"
 #include "app/messagefilter.h"
 #include "appfixture.h"
+#include "core/inidocument.h"
+#include "core/rundata.h"
 #include "navigation/searchbar.h"
 
 #include <QAction>
@@ -145,6 +147,20 @@ private slots:
         QVERIFY(!checked(app, "NStopPopup"));
         app.main->showAsConfigured();
         QVERIFY(!(app.main->windowState() & Qt::WindowMaximized));
+    }
+
+    void ownSwitchesAreReadWhereverTheLoadStopped()
+    {
+        // sablix's own keys stand beside the others, not in their order: a bad bound does
+        // not switch the list filter back on or clear-on-exit off.
+        AppFixture app("[RunData]\r\nMainFormTop=abc\r\nStopListAd=0\r\nCleanOnExit= 1 \r\nIdlePageMinutes=x\r\n");
+        QVERIFY(!checked(app, "NStopListAd"));
+        QVERIFY(checked(app, "NCleanOnExit"));
+        QVERIFY(!checked(app, "NPlainHotKeys"));
+        const RunData data = RunData::load(app.program->config().read());
+        QCOMPARE(data.idlePageMinutes, std::optional<int>(0));
+        QVERIFY(!RunData::load(IniDocument()).idlePageMinutes);
+        QVERIFY(RunData::load(IniDocument()).stopListAd);
     }
 };
 
