@@ -146,7 +146,7 @@ void Program::makeParts(EngineFactory *engine)
                                    [engine] { return engine->browsingData(); }, this);
     m_downloads = new Downloads(w);
     engine->setDownloadHandler(m_downloads);
-    w->mayClose = [this] { return m_downloads->mayClose(); };
+    w->setCloseGuard(m_downloads);
     m_favorites = new FavoritesStore(FavoritesStore::defaultRoot(), this);
     m_favoritesMenu = new FavoritesMenu(m_pages, m_favorites, w);
     m_hotKeys = new GlobalHotKeys(this);

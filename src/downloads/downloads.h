@@ -1,5 +1,7 @@
 #pragma once
 
+#include "../core/closeguard.h"
+
 #include "../engine/downloaditem.h"
 
 #include <QList>
@@ -15,7 +17,7 @@ class QWidget;
 // the window that lists them, the count in the status line, and the question at the close
 // while some still run. A file arrives as NAME.part and takes its name when complete; a
 // file that is there already is never replaced without the user saying so.
-class Downloads : public QObject, public DownloadHandler
+class Downloads : public QObject, public DownloadHandler, public CloseGuard
 {
     Q_OBJECT
 
@@ -31,7 +33,7 @@ public:
     int activeCount() const;
     DownloadsWindow *window();
     // At the close: true when no download runs, or the user wants to leave all the same.
-    bool mayClose();
+    bool mayClose() override;
     // The program ends: downloads still running are cancelled and what they wrote goes.
     void cancelAllForExit();
 

@@ -259,7 +259,7 @@ void TQORMainForm::finishClose()
 void TQORMainForm::closeEvent(QCloseEvent *event)
 {
     // The boss key may end the program while the question is still open.
-    if (!m_closed && mayClose && !mayClose() && !m_closed) {
+    if (!m_closed && m_closeGuard && !m_closeGuard->mayClose() && !m_closed) {
         event->ignore();
         return;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "../core/closeguard.h"
+
 #include "commands.h"
 
 #include <QMainWindow>
@@ -62,9 +64,8 @@ public:
     // The orderly close without asking anything (the boss key): what is kept is saved and
     // the window goes, whatever runs.
     void closeWithoutQuestion();
-    // Asked when the window is about to close, unless closed without question; false keeps
-    // it open.
-    std::function<bool()> mayClose;
+    // Asked when the window is about to close, unless closed without question.
+    void setCloseGuard(CloseGuard *guard) { m_closeGuard = guard; }
 
     // The tool bar and its panels.
     QToolBar *ToolBarAddress = nullptr;
@@ -126,6 +127,7 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
+    CloseGuard *m_closeGuard = nullptr;
     void buildWidgets();
     void buildMenus();
     void saveWindowBounds();

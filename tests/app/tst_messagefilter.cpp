@@ -16,6 +16,18 @@
 
 // Application messages: Enter in pages, pages closing themselves, middle clicks, the hot
 // keys' commands, and the workers.
+namespace {
+
+// The question at close, answered by the test.
+struct Guard : CloseGuard
+{
+    explicit Guard(std::function<bool()> answer) : answer(std::move(answer)) {}
+    bool mayClose() override { return answer(); }
+    std::function<bool()> answer;
+};
+
+} // namespace
+
 class TestMessageFilter : public QObject
 {
     Q_OBJECT
@@ -121,10 +133,11 @@ private slots:
     {
         AppFixture app("[RunData]\r\nWindowMax=0\r\nTrueClose=0\r\n");
         int asked = 0;
-        app.main->mayClose = [&asked] {
+        Guard guard([&asked] {
             ++asked;
             return false;
-        };
+        });
+        app.main->setCloseGuard(&guard);
         app.main->showAsConfigured();
         QVERIFY(QTest::qWaitForWindowExposed(app.main));
         app.openPage(QStringLiteral("http://one.example/"), QStringLiteral("One"));
@@ -151,12 +164,13 @@ private slots:
         QSignalSpy closing(app.main, &TQORMainForm::closing);
         QSignalSpy closed(app.main, &TQORMainForm::closed);
         bool answered = false;
-        app.main->mayClose = [&] {
+        Guard guard([&] {
             // The question is open: the key comes in its event loop.
             emit app.program->hotKeys()->pressed(GlobalHotKeys::KeyK);
             answered = QTest::qWaitFor([&] { return !closed.isEmpty(); }, 2000);
             return false; // "keep running", said too late
-        };
+        });
+        app.main->setCloseGuard(&guard);
         app.main->showAsConfigured();
         QVERIFY(QTest::qWaitForWindowExposed(app.main));
         app.main->close();
