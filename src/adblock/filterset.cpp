@@ -478,18 +478,12 @@ bool FilterSet::partyMatches(const NetworkRule &rule, const Request &request)
     return true;
 }
 
-const NetworkRule *FilterSet::firstMatch(const RuleIndex &index, const Request &request) const
+template <typename Pick> const NetworkRule *FilterSet::firstInBuckets(const RuleIndex &index, const Request &request,
+                                                                     Pick pick) const
 {
+    // The buckets the address's rules may stand in: by the address's tokens, the rules with
+    // no token, then by the page's site and every domain above it.
     const NetworkRule *found = nullptr;
-    auto test = [&](const Bucket &bucket) {
-        for (uint32_t id : bucket) {
-            if (ruleMatches(m_rules[id], request)) {
-                found = &m_rules[id];
-                return true;
-            }
-        }
-        return false;
-    };
     forEachToken(request.lower, [&](std::string_view token) {
         if (found)
             return;
@@ -497,15 +491,15 @@ const NetworkRule *FilterSet::firstMatch(const RuleIndex &index, const Request &
         if (!mayHold(hash))
             return;
         if (const auto it = index.byToken.find(hash); it != index.byToken.end())
-            test(it->second);
+            found = pick(it->second);
     });
-    if (found || test(index.untokenized))
+    if (found || (found = pick(index.untokenized)))
         return found;
-    // The rules of the page's site: its host and every domain above it.
     const std::string_view site = request.pageHost;
     for (size_t dot = 0; !site.empty() && dot != std::string_view::npos;) {
-        if (const auto it = index.bySite.find(std::string(site.substr(dot))); it != index.bySite.end() && test(it->second))
-            return found;
+        if (const auto it = index.bySite.find(std::string(site.substr(dot))); it != index.bySite.end())
+            if ((found = pick(it->second)))
+                return found;
         dot = site.find('.', dot);
         if (dot != std::string_view::npos)
             ++dot;
@@ -513,40 +507,26 @@ const NetworkRule *FilterSet::firstMatch(const RuleIndex &index, const Request &
     return nullptr;
 }
 
+const NetworkRule *FilterSet::firstMatch(const RuleIndex &index, const Request &request) const
+{
+    return firstInBuckets(index, request, [&](const Bucket &bucket) -> const NetworkRule * {
+        for (uint32_t id : bucket)
+            if (ruleMatches(m_rules[id], request))
+                return &m_rules[id];
+        return nullptr;
+    });
+}
+
 const NetworkRule *FilterSet::pageException(const Request &page, bool NetworkRule::*what) const
 {
-    auto wanted = [&](const Bucket &bucket) -> const NetworkRule * {
+    return firstInBuckets(m_pageExceptions, page, [&](const Bucket &bucket) -> const NetworkRule * {
         for (uint32_t id : bucket) {
             const NetworkRule &rule = m_rules[id];
             if (rule.*what && domainsMatch(rule, page) && patternMatches(rule, page) && partyMatches(rule, page))
                 return &rule;
         }
         return nullptr;
-    };
-    const NetworkRule *found = nullptr;
-    forEachToken(page.lower, [&](std::string_view token) {
-        if (found)
-            return;
-        const uint64_t hash = tokenHash(token);
-        if (!mayHold(hash))
-            return;
-        if (const auto it = m_pageExceptions.byToken.find(hash); it != m_pageExceptions.byToken.end())
-            found = wanted(it->second);
     });
-    if (found)
-        return found;
-    if ((found = wanted(m_pageExceptions.untokenized)))
-        return found;
-    const std::string_view site = page.pageHost;
-    for (size_t dot = 0; !site.empty() && dot != std::string_view::npos;) {
-        if (const auto it = m_pageExceptions.bySite.find(std::string(site.substr(dot))); it != m_pageExceptions.bySite.end())
-            if ((found = wanted(it->second)))
-                return found;
-        dot = site.find('.', dot);
-        if (dot != std::string_view::npos)
-            ++dot;
-    }
-    return nullptr;
 }
 
 bool FilterSet::pageExcepted(std::string_view pageUrl) const

@@ -74,6 +74,9 @@ private:
         std::unordered_map<std::string, Bucket> bySite;
     };
     const NetworkRule *firstMatch(const RuleIndex &index, const Request &request) const;
+    // The first rule `pick` takes from the buckets the request's rules may stand in.
+    template <typename Pick>
+    const NetworkRule *firstInBuckets(const RuleIndex &index, const Request &request, Pick pick) const;
     const NetworkRule *pageException(const Request &page, bool NetworkRule::*what) const;
     void indexRules(std::vector<uint32_t> ids, RuleIndex &index);
     void indexTokenBits();
