@@ -1,4 +1,4 @@
-// The program's commands, each bound to the part that does it.
+// The program's commands, each bound to the part that does it, and the windows they bring up.
 #include "program.h"
 
 #include "../adblock/adscrubber.h"
@@ -21,6 +21,14 @@
 #include "../tabs/recentlyclosed.h"
 #include "../tabs/sessionrestore.h"
 #include "../window/mainform.h"
+#include "../adblock/filterlists.h"
+#include "../history/history.h"
+#include "../history/historywindow.h"
+#include "../tabs/taskmanager.h"
+#include "internetoptionsdialog.h"
+#include "../core/storageproblems.h"
+#include "../engine/embeddedwb.h"
+#include "../tabs/pagerest.h"
 #include "defaultbrowser.h"
 #include "hotkeys.h"
 
@@ -141,4 +149,63 @@ void Program::bindCommands()
     bind(C::NExit, [w] { w->close(); });
     bind(C::NAbout, [w] { w->NAboutClick(); });
     bind(C::ActionTest, [page] { page->ActionTestClick(); });
+}
+
+namespace {
+
+// A window of its own, made when first asked for and brought up each time.
+template <typename Window, typename Make> Window *bringUp(QPointer<Window> &window, Make make)
+{
+    if (!window)
+        window = make();
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return window;
+}
+
+} // namespace
+
+InternetOptionsDialog *Program::showInternetOptions()
+{
+    return bringUp(m_internetOptions, [this] {
+        const QList<QAction *> switches{m_main->command(Command::NStopPopup), m_main->command(Command::NStopFloatAd),
+                                        m_main->command(Command::NStopFlashAd), m_main->command(Command::NStopListAd)};
+        m_internetOptions = new InternetOptionsDialog(switches, [this] {
+            const TFormWebbrowser::PageView *active = m_pages->activePage();
+            return active ? active->browser()->LocationURL() : QString();
+        }, m_main);
+        // In a window of its own, beside the browser.
+        m_internetOptions->setWindowFlag(Qt::Window);
+        m_internetOptions->setStorageProblems(m_storageProblems);
+        m_internetOptions->setHistoryDays(m_history->retentionDays());
+        connect(m_internetOptions, &InternetOptionsDialog::historyDaysChanged, this, [this](int days) {
+            m_config.writeString(kRunData, QStringLiteral("HistoryDays"), QString::number(days));
+            m_history->setRetentionDays(days);
+        });
+        connect(m_internetOptions, &InternetOptionsDialog::subscriptionsChanged, m_filterLists, [this] {
+            m_filterLists->refreshSubscriptions();
+            m_filterLists->reload();
+        });
+        connect(m_internetOptions, &InternetOptionsDialog::editRulesRequested, m_filterMenu, &FilterMenu::editUserRules);
+        return m_internetOptions.data();
+    });
+}
+
+TaskManager *Program::showTaskManager()
+{
+    return bringUp(m_taskManager, [this] {
+        auto *manager = new TaskManager(m_pages, m_pageRest, m_main);
+        connect(manager, &TaskManager::statusMessage, m_status, &StatusLine::showMessage);
+        return manager;
+    });
+}
+
+HistoryWindow *Program::showHistoryWindow()
+{
+    return bringUp(m_historyWindow, [this] {
+        auto *window = new HistoryWindow(m_history, m_main);
+        connect(window, &HistoryWindow::openRequested, m_addressBar, &AddressBar::openAddress);
+        return window;
+    });
 }

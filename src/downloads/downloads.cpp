@@ -51,7 +51,7 @@ QString Downloads::partFileFor(const QString &finalPath)
     return DownloadNames::partPath(finalPath);
 }
 
-void Downloads::started(DownloadItem *item)
+void Downloads::downloadStarted(DownloadItem *item)
 {
     m_items << item;
     connect(item, &DownloadItem::changed, this, [this, item] {

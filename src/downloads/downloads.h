@@ -27,7 +27,7 @@ public:
 
     QString chooseFile(const QString &suggestedName, const QUrl &url) override;
     QString partFileFor(const QString &finalPath) override;
-    void started(DownloadItem *item) override;
+    void downloadStarted(DownloadItem *item) override;
 
     const QList<QPointer<DownloadItem>> &items() const { return m_items; }
     int activeCount() const;

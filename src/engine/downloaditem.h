@@ -47,5 +47,5 @@ public:
     // Where the chosen file arrives until it is complete (a name no file has).
     virtual QString partFileFor(const QString &finalPath) { return finalPath + QStringLiteral(".part"); }
     // A download began, asked for or a page being saved; the program follows it from now on.
-    virtual void started(DownloadItem *item) = 0;
+    virtual void downloadStarted(DownloadItem *item) = 0;
 };

@@ -225,7 +225,7 @@ void OrganizeFavoritesDialog::moveSelected()
     const QString chosen = QInputDialog::getItem(this, QStringLiteral("移至文件夹"), QStringLiteral("目标文件夹:"), names, 0,
                                                  false, &ok);
     if (ok && names.contains(chosen))
-        m_store->move(path, paths.at(names.indexOf(chosen)));
+        m_store->moveInto(path, paths.at(names.indexOf(chosen)));
 }
 
 void OrganizeFavoritesDialog::removeSelected()

@@ -228,7 +228,7 @@ QString FavoritesStore::rename(const QString &path, const QString &newName)
     return target;
 }
 
-QString FavoritesStore::move(const QString &path, const QString &toFolder)
+QString FavoritesStore::moveInto(const QString &path, const QString &toFolder)
 {
     const QFileInfo info(path);
     const QString into = toFolder.isEmpty() ? m_root : toFolder;

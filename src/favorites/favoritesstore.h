@@ -66,7 +66,7 @@ public:
     QString add(const QString &folder, const QString &name, const QString &url);
     QString createFolder(const QString &parent, const QString &name);
     QString rename(const QString &path, const QString &newName);
-    QString move(const QString &path, const QString &toFolder);
+    QString moveInto(const QString &path, const QString &toFolder);
     bool remove(const QString &path);
 
     // The Netscape bookmark format, both ways.

@@ -148,7 +148,7 @@ private slots:
         connect(&downloads, &Downloads::activeChanged, &downloads, [&](const QString &text) { shown << text; });
         const QString target = dir.filePath(QStringLiteral("file.bin"));
         auto *item = new FakeDownload(target, &downloads);
-        downloads.started(item);
+        downloads.downloadStarted(item);
         item->arrive("first half ", 20);
         QCOMPARE(shown.last(), QStringLiteral("下载: 1"));
         QVERIFY(QFileInfo::exists(item->partPath()));
@@ -181,7 +181,7 @@ private slots:
         downloads.askWhereTo = [&](const QString &) { return target; }; // the dialog asked and the user said yes
         QCOMPARE(downloads.chooseFile(QStringLiteral("keep.txt"), QUrl()), target);
         auto *item = new FakeDownload(target, &downloads);
-        downloads.started(item);
+        downloads.downloadStarted(item);
         item->arrive("new", 3);
         item->set(DownloadItem::Completed);
         QCOMPARE(contents(target), QByteArray("new"));
@@ -194,7 +194,7 @@ private slots:
         QWidget window;
         Downloads downloads(&window);
         auto *item = new FakeDownload(dir.filePath(QStringLiteral("big.iso")), &downloads);
-        downloads.started(item);
+        downloads.downloadStarted(item);
         item->arrive("some", 1000);
         DownloadRow *row = downloads.window()->rows().value(0);
         auto *pause = row->findChild<QPushButton *>(QStringLiteral("DownloadPause"));
@@ -218,7 +218,7 @@ private slots:
 
         // A break after which the engine left its file: still one name, no hidden one.
         auto *left = new FakeDownload(dir.filePath(QStringLiteral("small.iso")), &downloads);
-        downloads.started(left);
+        downloads.downloadStarted(left);
         left->arrive("abc", 10);
         left->set(DownloadItem::Interrupted);
         QCOMPARE(contents(left->partPath()), QByteArray("abc"));
@@ -241,7 +241,7 @@ private slots:
 
         // One that comes back while the download runs is not taken for its own either.
         auto *item = new FakeDownload(target, &downloads);
-        downloads.started(item);
+        downloads.downloadStarted(item);
         writeFile(stale, "an earlier run's bytes");
         item->arrive("this run's", 100);
         QVERIFY(QFile::remove(item->partPath())); // the engine drops what it cannot resume
@@ -263,7 +263,7 @@ private slots:
         QCOMPARE(downloads.partFileFor(target), target + QStringLiteral(".3.part"));
 
         auto *item = new FakeDownload(target, &downloads, downloads.partFileFor(target));
-        downloads.started(item);
+        downloads.downloadStarted(item);
         item->arrive("downloaded", 10);
         item->set(DownloadItem::Completed);
         QCOMPARE(contents(target), QByteArray("downloaded"));
@@ -279,7 +279,7 @@ private slots:
         auto *paused = new FakeDownload(dir.filePath(QStringLiteral("paused.bin")), downloads);
         auto *broken = new FakeDownload(dir.filePath(QStringLiteral("broken.bin")), downloads);
         for (FakeDownload *item : {running, paused, broken}) {
-            downloads->started(item);
+            downloads->downloadStarted(item);
             item->arrive("some", 100);
         }
         QVERIFY(QFileInfo::exists(PartFile::keptPath(running->partPath())));
@@ -308,8 +308,8 @@ private slots:
         QVERIFY(downloads.mayClose());
         auto *one = new FakeDownload(dir.filePath(QStringLiteral("1")), &downloads);
         auto *two = new FakeDownload(dir.filePath(QStringLiteral("2")), &downloads);
-        downloads.started(one);
-        downloads.started(two);
+        downloads.downloadStarted(one);
+        downloads.downloadStarted(two);
         two->pause();
         QVERIFY(!downloads.mayClose());
         answer = true;
@@ -327,7 +327,7 @@ private slots:
         Downloads *downloads = app.program->downloads();
         QTemporaryDir dir;
         auto *item = new FakeDownload(dir.filePath(QStringLiteral("f")), downloads);
-        downloads->started(item);
+        downloads->downloadStarted(item);
         QCOMPARE(app.statusText(2), QStringLiteral("下载: 1"));
         int asked = 0;
         downloads->askToCloseWhileRunning = [&](int) {

@@ -84,13 +84,13 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("[InternetShortcut]\r\nURL=http://a.test/\r\n"));
         const QString folder = store.createFolder(QString(), QStringLiteral("新闻"));
-        const QString moved = store.move(second, folder);
+        const QString moved = store.moveInto(second, folder);
         QCOMPARE(moved, folder + QStringLiteral("/页面 (2).url"));
         const QString renamed = store.rename(moved, QStringLiteral("乙"));
         QCOMPARE(flat(store.tree()), (QStringList{"新闻/", "新闻/乙=http://b.test/", "页面=http://a.test/"}));
         // Nothing leaves the folder, a folder does not go into itself, and the root stays.
         QVERIFY(store.add(root.path() + QStringLiteral("/../elsewhere"), QStringLiteral("x"), QStringLiteral("http://x/")).isEmpty());
-        QVERIFY(store.move(folder, folder).isEmpty());
+        QVERIFY(store.moveInto(folder, folder).isEmpty());
         QVERIFY(!store.remove(root.path()));
         QVERIFY(store.add(QString(), QStringLiteral("x"), QStringLiteral("http://x/\n[Other]")).isEmpty());
         QVERIFY(store.remove(folder));

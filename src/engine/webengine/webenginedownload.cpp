@@ -140,7 +140,7 @@ void WebEngineDownload::watch(QWebEngineProfile *profile, DownloadHandler *(*han
         // A page saved by the program arrives accepted already: followed, never cancelled.
         if (request->state() != QWebEngineDownloadRequest::DownloadRequested) {
             if (program)
-                program->started(new WebEngineDownload(request, QDir(request->downloadDirectory()).filePath(request->downloadFileName()), profile));
+                program->downloadStarted(new WebEngineDownload(request, QDir(request->downloadDirectory()).filePath(request->downloadFileName()), profile));
             return;
         }
         // Unanswered, the engine cancels the request when this returns.
@@ -155,6 +155,6 @@ void WebEngineDownload::watch(QWebEngineProfile *profile, DownloadHandler *(*han
         request->accept();
         auto *download = new WebEngineDownload(request, target.absoluteFilePath(), profile);
         known.insert(key, download);
-        program->started(download);
+        program->downloadStarted(download);
     });
 }
