@@ -3,6 +3,7 @@
 #include "historywriter.h"
 
 #include <QThread>
+#include <QTimer>
 
 History::History(const QString &path, int retentionDays, QObject *parent)
     : QObject(parent), m_path(path), m_retentionDays(retentionDays), m_thread(new QThread(this)),
@@ -10,7 +11,10 @@ History::History(const QString &path, int retentionDays, QObject *parent)
 {
     m_thread->setObjectName(QStringLiteral("history writer"));
     m_writer->moveToThread(m_thread);
-    m_thread->start(QThread::LowPriority);
+    // The writer (and SQLite with it) starts once the event loop turns, so that start-up
+    // does not share the processor or the library loader with it; what is posted before
+    // waits in its queue, in order.
+    QTimer::singleShot(0, this, &History::startWriter);
 
     connect(m_writer, &HistoryWriter::opened, this, [this](bool ok, const QString &text) {
         if (!text.isEmpty())
@@ -49,8 +53,16 @@ History::History(const QString &path, int retentionDays, QObject *parent)
     post([days](HistoryWriter *writer) { writer->open(days); });
 }
 
+void History::startWriter()
+{
+    if (!m_thread->isRunning())
+        m_thread->start(QThread::LowPriority);
+}
+
 History::~History()
 {
+    // A writer that never ran still writes what was posted to it, then closes.
+    startWriter();
     flush();
     QMetaObject::invokeMethod(m_writer, &HistoryWriter::close, Qt::BlockingQueuedConnection);
     m_thread->quit();

@@ -59,6 +59,7 @@ signals:
     void batchCommitted(quint64 batch, int visits);
 
 private:
+    void startWriter();
     template <typename F> void post(F &&work);
 
     QString m_path;
