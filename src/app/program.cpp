@@ -159,7 +159,7 @@ void Program::connectParts()
     });
     connect(pages, &TFormWebbrowser::downloadCompleted, m_adScrubber, &AdScrubber::ScrubDocument);
     connect(pages, &TFormWebbrowser::documentCompleted, m_openPageLists,
-            [this] { m_openPageLists->save(m_pages->count() > 2 ? 2 : 1); });
+            [this] { m_openPageLists->saveSoon(m_pages->count() > 2 ? 2 : 1); });
     connect(pages, &TFormWebbrowser::newWindowRequested, this, [this](TEmbeddedWB *page, NewWindowRequest *request) {
         // A middle click on a link comes as the engine's own request for a background page:
         // the link opens once, by the middle-click rule, and the request is not answered.
