@@ -86,6 +86,26 @@ private slots:
         QVERIFY2(watch.paints.isEmpty(), qPrintable(QString::number(watch.paints.size()) + " other widgets painted"));
     }
 
+    void eachTickComesJustAfterItsSecondBegins()
+    {
+        AppFixture app;
+        TSetForm *clock = app.clock();
+        clock->stopClock();
+        QCOMPARE(clock->msToNextTick(), -1);
+        clock->clock = fixed(QDateTime(QDate(2006, 3, 7), QTime(9, 5, 31, 700)));
+        clock->startClock();
+        // 300 ms to the next second, then the margin (a coarse timer may move it by 5 %); not
+        // a whole second from now, and not before the second changes.
+        const int wait = clock->msToNextTick();
+        QVERIFY2(wait >= 300 && wait <= (300 + TSetForm::kAfterSecondMs) * 105 / 100 + 1, qPrintable(QString::number(wait)));
+
+        // A tick that fired a little early (still in the old second) waits only for the rest of it.
+        clock->stopClock();
+        clock->clock = fixed(QDateTime(QDate(2006, 3, 7), QTime(9, 5, 31, 995)));
+        clock->startClock();
+        QVERIFY(clock->msToNextTick() <= (5 + TSetForm::kAfterSecondMs) * 105 / 100 + 1);
+    }
+
     void panelThreeFollowsTheClockWhileShown()
     {
         AppFixture app;
