@@ -17,6 +17,7 @@
 #include <QNetworkReply>
 #include <QPointer>
 #include <QThread>
+#include <QTimer>
 
 namespace {
 
@@ -124,7 +125,7 @@ std::shared_ptr<const FilterSet> FilterLists::answeringSet() const
     std::unique_lock<std::mutex> lock(shared->mutex);
     // The loading thread hands the set over itself: waiting here needs no other thread
     // than that one, whichever thread the engine asks on.
-    shared->ready.wait_for(lock, std::chrono::milliseconds(kFirstSetWaitMs),
+    shared->ready.wait_for(lock, std::chrono::milliseconds(m_firstSetWaitMs),
                            [&] { return shared->set || !shared->loading || shared->closing; });
     return shared->set;
 }
@@ -136,6 +137,21 @@ void FilterLists::reload()
         return;
     }
     startLoad();
+}
+
+void FilterLists::reloadOnceIdle()
+{
+    if (m_loading) {
+        m_loadAgain = true;
+        return;
+    }
+    // Loading from now on: whatever asks before the thread starts waits, never passes.
+    m_loading = true;
+    {
+        const std::lock_guard<std::mutex> lock(m_shared->mutex);
+        m_shared->loading = true;
+    }
+    QTimer::singleShot(0, this, [this] { startLoad(); });
 }
 
 void FilterLists::startLoad()

@@ -349,9 +349,9 @@ void Program::FormCreate()
     m_main->command(Command::NCleanOnExit)
         ->setChecked(m_config.readString(kRunData, QStringLiteral("CleanOnExit"), QStringLiteral("0")).trimmed() ==
                      QLatin1String("1"));
-    // The lists load in the background from now on (from their compiled cache when it
-    // fits); a page's requests that come before they are in wait for them.
-    m_filterLists->reload();
+    // The lists load in the background once the window is up (from their compiled cache
+    // when it fits); a page's requests that come before they are in wait for them.
+    m_filterLists->reloadOnceIdle();
     QTimer::singleShot(0, m_filterLists, [this] {
         m_filterLists->refreshSubscriptions();
         m_addressBar->setMoreSuggestions(m_favorites->addresses());

@@ -160,6 +160,32 @@ private slots:
         QVERIFY(FilterCache::sourcesKey(files, path("mine.txt")) != mine);
     }
 
+    // The program starts its load once the window is up: a request that comes before the
+    // loading thread even started waits for the lists all the same.
+    void aLoadStartedOnceIdleHoldsRequestsFromTheStart()
+    {
+        QVERIFY(write(path("idle.txt"), "||ads.test^\n"));
+        FilterLists lists;
+        lists.setSources([this] { return QStringList{path("idle.txt")}; });
+        lists.setCachePath(path("idle.cache"));
+        QSignalSpy loaded(&lists, &FilterLists::loaded);
+        lists.reloadOnceIdle();
+        QVERIFY(!lists.current());
+        // Asked (here, on this thread, before its event loop turned: the load cannot have
+        // begun) with a short wait: the request is held back, then blocked, never let through.
+        lists.setFirstSetWaitMs(50);
+        const QUrl page(QStringLiteral("https://news.test/"));
+        QVERIFY(lists.blocksRequest(QUrl(QStringLiteral("https://fine.test/a.png")), page, page,
+                                    ContentFilter::Resource::Image));
+        QVERIFY(!lists.current());
+        // Once the event loop turns, the load runs and the answers are the lists' own.
+        QVERIFY(loaded.wait(10000));
+        QVERIFY(!lists.blocksRequest(QUrl(QStringLiteral("https://fine.test/a.png")), page, page,
+                                     ContentFilter::Resource::Image));
+        QVERIFY(lists.blocksRequest(QUrl(QStringLiteral("https://ads.test/banner.png")), page, page,
+                                    ContentFilter::Resource::Image));
+    }
+
     // The program's filter: a request asked before the lists are in waits for them; the
     // cache is written, used, and made again when damaged or when a list changed.
     void theFilterAnswersFromTheFirstRequest()
