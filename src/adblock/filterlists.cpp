@@ -121,6 +121,10 @@ std::shared_ptr<const FilterSet> FilterLists::current() const
 
 std::shared_ptr<const FilterSet> FilterLists::answeringSet() const
 {
+    // Asked on this object's own thread (the engine asks on the window's) before the load
+    // it waits for began: waiting for the event loop to begin it would wait in vain.
+    if (QThread::currentThread() == thread() && m_startPending)
+        const_cast<FilterLists *>(this)->startLoad();
     const std::shared_ptr<Shared> shared = m_shared;
     std::unique_lock<std::mutex> lock(shared->mutex);
     // The loading thread hands the set over itself: waiting here needs no other thread
@@ -151,11 +155,16 @@ void FilterLists::reloadOnceIdle()
         const std::lock_guard<std::mutex> lock(m_shared->mutex);
         m_shared->loading = true;
     }
-    QTimer::singleShot(0, this, [this] { startLoad(); });
+    m_startPending = true;
+    QTimer::singleShot(0, this, [this] {
+        if (m_startPending)
+            startLoad();
+    });
 }
 
 void FilterLists::startLoad()
 {
+    m_startPending = false;
     m_loading = true;
     m_loadAgain = false;
     const QStringList files = m_sources();
