@@ -1,10 +1,13 @@
 // Floor of the pages benchmark: bare QWebEngineViews in tabs, one shown, opening the same
 // page N times. Says when all have loaded and the PSS of the process tree.
 //   pages_floor N URL
+// BENCH_NUMBERED=1: page i loads URL followed by i. Ctrl+Q and Ctrl+M go to the previous and
+// the next page, as in sablix.
 #include "processmemory.h"
 
 #include <QApplication>
 #include <QMainWindow>
+#include <QShortcut>
 #include <QTabWidget>
 #include <QThread>
 #include <QTimer>
@@ -27,6 +30,13 @@ int main(int argc, char *argv[])
     window.resize(1024, 768);
     window.show();
 
+    QObject::connect(new QShortcut(QKeySequence(QStringLiteral("Ctrl+Q")), &window), &QShortcut::activated, [tabs] {
+        tabs->setCurrentIndex((tabs->currentIndex() + tabs->count() - 1) % tabs->count());
+    });
+    QObject::connect(new QShortcut(QKeySequence(QStringLiteral("Ctrl+M")), &window), &QShortcut::activated,
+                     [tabs] { tabs->setCurrentIndex((tabs->currentIndex() + 1) % tabs->count()); });
+    const bool numbered = qEnvironmentVariableIsSet("BENCH_NUMBERED");
+
     LoadCounter counter(count);
     QTimer::singleShot(qEnvironmentVariableIntValue("BENCH_OPEN_AFTER_MS"), [&] {
         counter.opened.start();
@@ -37,7 +47,7 @@ int main(int argc, char *argv[])
             tabs->addTab(view, QStringLiteral("page"));
             if (QWidget *current = tabs->currentWidget(); current != view)
                 view->setGeometry(current->geometry());
-            view->load(url);
+            view->load(numbered ? QUrl(url.toString() + QString::number(i)) : url);
         }
     });
     const int result = app.exec();

@@ -19,6 +19,7 @@
 #include <QNetworkReply>
 #include <QPointer>
 #include <QThread>
+#include <QTimer>
 
 namespace {
 
@@ -122,11 +123,15 @@ std::shared_ptr<const FilterSet> FilterLists::current() const
 
 std::shared_ptr<const FilterSet> FilterLists::answeringSet() const
 {
+    // Asked on this object's own thread (the engine asks on the window's) before the load
+    // it waits for began: waiting for the event loop to begin it would wait in vain.
+    if (QThread::currentThread() == thread() && m_startPending)
+        const_cast<FilterLists *>(this)->startLoad();
     const std::shared_ptr<Shared> shared = m_shared;
     std::unique_lock<std::mutex> lock(shared->mutex);
     // The loading thread hands the set over itself: waiting here needs no other thread
     // than that one, whichever thread the engine asks on.
-    shared->ready.wait_for(lock, std::chrono::milliseconds(kFirstSetWaitMs),
+    shared->ready.wait_for(lock, std::chrono::milliseconds(m_firstSetWaitMs),
                            [&] { return shared->set || !shared->loading || shared->closing; });
     return shared->set;
 }
@@ -140,8 +145,28 @@ void FilterLists::reload()
     startLoad();
 }
 
+void FilterLists::reloadOnceIdle()
+{
+    if (m_loading) {
+        m_loadAgain = true;
+        return;
+    }
+    // Loading from now on: whatever asks before the thread starts waits, never passes.
+    m_loading = true;
+    {
+        const std::lock_guard<std::mutex> lock(m_shared->mutex);
+        m_shared->loading = true;
+    }
+    m_startPending = true;
+    QTimer::singleShot(0, this, [this] {
+        if (m_startPending)
+            startLoad();
+    });
+}
+
 void FilterLists::startLoad()
 {
+    m_startPending = false;
     m_loading = true;
     m_loadAgain = false;
     const QStringList files = m_sources();

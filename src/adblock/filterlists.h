@@ -36,9 +36,15 @@ public:
 
     // The longest a request waits for the first set; past it, the request is blocked.
     static constexpr int kFirstSetWaitMs = 10000;
+    // Tests wait less.
+    void setFirstSetWaitMs(int ms) { m_firstSetWaitMs = ms; }
 
     // Loads the lists in the background; a load asked for while one runs follows it.
     void reload();
+    // The same, its thread started once the event loop turns (the window is up by then and
+    // the start-up does not share the processor with it); requests wait from now on, and
+    // one asked on this object's thread before then begins the load itself.
+    void reloadOnceIdle();
     // Where the compiled lists are kept (FilterCache::defaultPath() unless tests say).
     void setCachePath(const QString &path) { m_cachePath = path; }
     // The files a load reads; tests and the tool name their own.
@@ -75,6 +81,9 @@ signals:
 private:
     void startLoad();
     void finishLoad(std::shared_ptr<const FilterSet> set, const QStringList &unreadable);
+    int m_firstSetWaitMs = kFirstSetWaitMs;
+    // reloadOnceIdle's load is still to begin (touched on this object's thread only).
+    bool m_startPending = false;
     void watchUserRules();
 
     // What the loading thread and the engine's threads share; it outlives this object while

@@ -44,8 +44,10 @@ int main(int argc, char *argv[])
     ApplicationSetup::beforeApplication();
     QApplication app(argc, argv);
     ApplicationSetup::afterApplication(app);
+    // The window goes up with the small icons; the large one (a quarter of a megabyte for
+    // the X server once decoded) follows once the window is on screen.
     QIcon icon;
-    for (const char *size : {"16", "32", "48", "256"})
+    for (const char *size : {"16", "32", "48"})
         icon.addFile(QStringLiteral(":/icons/sablix-%1.png").arg(QLatin1String(size)));
     QApplication::setWindowIcon(icon);
     QGuiApplication::setDesktopFileName(QStringLiteral("sablix"));
@@ -70,6 +72,10 @@ int main(int argc, char *argv[])
         for (const QString &argument : own)
             mainForm->handleInstanceMessage(InstanceForwarder::resolveArgument(argument));
         server.listen();
+    });
+    QTimer::singleShot(0, &app, [icon]() mutable {
+        icon.addFile(QStringLiteral(":/icons/sablix-256.png"));
+        QApplication::setWindowIcon(icon);
     });
     QTimer::singleShot(kStartupSettleMs, mainForm, &TQORMainForm::finishStartup);
     // Once the window is on screen and idle, the engine starts, so that the first page

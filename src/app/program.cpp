@@ -198,7 +198,7 @@ void Program::connectParts()
     });
     connect(pages, &TFormWebbrowser::downloadCompleted, m_adScrubber, &AdScrubber::ScrubDocument);
     connect(pages, &TFormWebbrowser::documentCompleted, m_openPageLists,
-            [this] { m_openPageLists->save(m_pages->count() > 2 ? 2 : 1); });
+            [this] { m_openPageLists->saveSoon(m_pages->count() > 2 ? 2 : 1); });
     connect(pages, &TFormWebbrowser::newWindowRequested, this, [this](TEmbeddedWB *page, NewWindowRequest *request) {
         // A middle click on a link comes as the engine's own request for a background page:
         // the link opens once, by the middle-click rule, and the request is not answered.
@@ -284,9 +284,9 @@ void Program::start()
     m_adScrubber->applyAtStartup(data.stopFloatAd, data.stopFlashAd);
     m_filterMenu->applyAtStartup(data.stopListAd);
     m_main->command(Command::NCleanOnExit)->setChecked(data.cleanOnExit);
-    // The lists load in the background from now on (from their compiled cache when it
-    // fits); a page's requests that come before they are in wait for them.
-    m_filterLists->reload();
+    // The lists load in the background once the window is up (from their compiled cache
+    // when it fits); a page's requests that come before they are in wait for them.
+    m_filterLists->reloadOnceIdle();
     QTimer::singleShot(0, m_filterLists, [this] {
         m_filterLists->refreshSubscriptions();
         m_addressBar->setMoreSuggestions(m_favorites->addresses());

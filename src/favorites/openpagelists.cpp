@@ -13,6 +13,8 @@ OpenPageLists::OpenPageLists(TFormWebbrowser *pages, const QString &dataFolder, 
                              AddressBox *address)
     : QObject(pages), m_pages(pages), m_dataFolder(dataFolder), m_config(config), m_address(address)
 {
+    m_batch.setSingleShot(true);
+    connect(&m_batch, &QTimer::timeout, this, [this] { save(m_waitingMode); });
 }
 
 QStringList OpenPageLists::currentLines() const
@@ -41,10 +43,31 @@ QStringList OpenPageLists::currentLines() const
     return lines;
 }
 
+void OpenPageLists::saveSoon(int mode)
+{
+    // After the close's own save the lists are final: a page finishing while the clearing
+    // on exit runs must not write them back.
+    if (m_closing)
+        return;
+    m_waitingMode = qMax(m_waitingMode, mode);
+    if (m_batch.isActive())
+        return;
+    const qint64 since = m_lastSave.isValid() ? m_lastSave.elapsed() : kBatchMs;
+    if (since >= kBatchMs)
+        save(m_waitingMode);
+    else
+        m_batch.start(int(kBatchMs - since));
+}
+
 void OpenPageLists::save(int mode)
 {
+    // This save covers whatever was waiting for the batch to end.
+    mode = qMax(mode, std::exchange(m_waitingMode, 0));
+    m_batch.stop();
     if (m_pages->count() == 0)
         return;
+    ++m_saves;
+    m_lastSave.start();
     const QStringList lines = currentLines();
     // A failed write ends the save; the next finished document tries again.
     if (!saveList(m_problems, m_dataFolder + QStringLiteral("OpenURLList.lst"), lines))
@@ -62,6 +85,7 @@ void OpenPageLists::save(int mode)
 void OpenPageLists::saveAtClose()
 {
     setClosing();
+    m_batch.stop();
     m_config->writeString(kRunData, QStringLiteral("TrueClose"), QStringLiteral("1"));
     if (m_pages->count() > 0) {
         save(2);

@@ -2,8 +2,10 @@
 
 #include "pendingpages.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QStringList>
+#include <QTimer>
 
 #include <functional>
 
@@ -23,6 +25,14 @@ public:
     OpenPageLists(TFormWebbrowser *pages, const QString &dataFolder, ConfigStore *config, AddressBox *address);
 
     void save(int mode);
+    // A save for a page that finished: at once when the lists were not written in the last
+    // kBatchMs, otherwise once that time is up, for every page finished meanwhile. Many pages
+    // loading together cost a few writes, not three synced files each.
+    void saveSoon(int mode);
+    static constexpr int kBatchMs = 500;
+    // Saves made so far (each one writes the lists it names).
+    int saves() const { return m_saves; }
+    bool saveWaiting() const { return m_batch.isActive(); }
     // One line per listed page: title + "#" + address, in tab order.
     QStringList currentLines() const;
     // From the window's close on, saving no longer marks the run as unfinished.
@@ -44,4 +54,8 @@ private:
     bool m_closing = false;
     const PendingPages *m_pending = nullptr;
     StorageProblems *m_problems = nullptr;
+    QTimer m_batch;
+    QElapsedTimer m_lastSave;
+    int m_waitingMode = 0; // the mode of the save kept for the batch's end; 0 for none
+    int m_saves = 0;
 };

@@ -6,9 +6,21 @@
 TSetForm::TSetForm(StatusLine *status) : QObject(status), m_status(status)
 {
     setObjectName(QStringLiteral("TSetForm"));
-    m_timer.setInterval(1000);
-    connect(&m_timer, &QTimer::timeout, this, &TSetForm::tick);
-    m_timer.start();
+    // Coarse: the system may fold the wake-up in with others; the margin after the second
+    // keeps it from landing before the second has changed.
+    m_timer.setSingleShot(true);
+    m_timer.setTimerType(Qt::CoarseTimer);
+    connect(&m_timer, &QTimer::timeout, this, [this] {
+        tick();
+        armTick();
+    });
+    armTick();
+}
+
+void TSetForm::armTick()
+{
+    const int intoSecond = clock().time().msec();
+    m_timer.start(1000 - qMax(0, intoSecond) + kAfterSecondMs);
 }
 
 void TSetForm::startClock()
@@ -16,7 +28,7 @@ void TSetForm::startClock()
     if (m_timer.isActive())
         return;
     tick();
-    m_timer.start();
+    armTick();
 }
 
 void TSetForm::stopClock()

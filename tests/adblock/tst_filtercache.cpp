@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <thread>
+
 // The compiled lists kept between runs: what is read back decides as what was parsed; a
 // damaged, cut, foreign or outdated file is never used; and the program's filter answers
 // from the first request on, with or without it.
@@ -160,8 +162,38 @@ private slots:
         QVERIFY(FilterCache::sourcesKey(files, path("mine.txt")) != mine);
     }
 
-    // The program's filter: a request asked before the lists are in waits for them; the
-    // cache is written, used, and made again when damaged or when a list changed.
+    // The program starts its load once the window is up: a request that comes before the
+    // loading thread even started waits for the lists all the same.
+    void aLoadStartedOnceIdleHoldsRequestsFromTheStart()
+    {
+        QVERIFY(write(path("idle.txt"), "||ads.test^\n"));
+        FilterLists lists;
+        lists.setSources([this] { return QStringList{path("idle.txt")}; });
+        lists.setCachePath(path("idle.cache"));
+        QSignalSpy loaded(&lists, &FilterLists::loaded);
+        lists.reloadOnceIdle();
+        QVERIFY(!lists.current());
+        // Asked from another thread meanwhile, a request waits: held back (here for a short
+        // while, then blocked), never let through.
+        lists.setFirstSetWaitMs(50);
+        const QUrl page(QStringLiteral("https://news.test/"));
+        const QUrl fine(QStringLiteral("https://fine.test/a.png"));
+        const QUrl ad(QStringLiteral("https://ads.test/banner.png"));
+        bool heldBack = false;
+        std::thread asker([&] { heldBack = lists.blocksRequest(fine, page, page, ContentFilter::Resource::Image); });
+        asker.join();
+        QVERIFY(heldBack);
+        QVERIFY(!lists.current());
+        // Asked on this thread (the engine asks on the window's) before its event loop turned:
+        // waiting for the loop would be waiting in vain, so the request begins the load and
+        // gets the lists' own answer.
+        lists.setFirstSetWaitMs(FilterLists::kFirstSetWaitMs);
+        QVERIFY(!lists.blocksRequest(fine, page, page, ContentFilter::Resource::Image));
+        QVERIFY(lists.blocksRequest(ad, page, page, ContentFilter::Resource::Image));
+        QVERIFY(loaded.wait(10000));
+        QCOMPARE(loaded.size(), 1);
+    }
+
     void theFilterAnswersFromTheFirstRequest()
     {
         QVERIFY(write(path("first.txt"), "||ads.test^\n"));

@@ -67,6 +67,39 @@ private slots:
         QCOMPARE(app.configValue(QStringLiteral("TrueClose")), QStringLiteral("<missing>"));
     }
 
+    void pagesFinishingTogetherAreWrittenInABatch()
+    {
+        AppFixture app;
+        app.openPage(QStringLiteral("http://p0.example/"), QStringLiteral("P0"));
+        QTRY_COMPARE(app.lines("Data/OpenURLList.lst"), QStringList{QStringLiteral("P0#http://p0.example/")});
+        const int first = app.openPageLists()->saves();
+        QStringList expected{QStringLiteral("P0#http://p0.example/")};
+        for (int i = 1; i < 20; ++i) {
+            const QString address = QStringLiteral("http://p%1.example/").arg(i);
+            app.openPage(address, QStringLiteral("P%1").arg(i));
+            expected << QStringLiteral("P%1#").arg(i) + address;
+        }
+        QVERIFY(app.openPageLists()->saveWaiting());
+        // The rest come together, once the batch's time is up.
+        QTRY_COMPARE(app.lines("Data/OpenURLList.lst"), expected);
+        QCOMPARE(app.lines("Data/OpenURLList2.lst"), expected);
+        QVERIFY2(app.openPageLists()->saves() - first <= 2, qPrintable(QString::number(app.openPageLists()->saves())));
+        QCOMPARE(app.configValue(QStringLiteral("TrueClose")), QStringLiteral("0"));
+    }
+
+    void aSaveNowTakesWhatWaitedForTheBatch()
+    {
+        AppFixture app;
+        app.openPage(QStringLiteral("http://a.example/"), QStringLiteral("A"));
+        app.openPage(QStringLiteral("http://b.example/"), QStringLiteral("B"));
+        app.openPage(QStringLiteral("http://c.example/"), QStringLiteral("C"));
+        // Three pages wait for the batch, which would write the second list too.
+        app.openPageLists()->save(1);
+        QCOMPARE(app.lines("Data/OpenURLList2.lst").size(), 3);
+        // Nothing is left waiting: no second write follows.
+        QVERIFY(!app.openPageLists()->saveWaiting());
+    }
+
     void aReadOnlyDataFolderFailsQuietly()
     {
         if (::geteuid() == 0)

@@ -372,11 +372,12 @@ private slots:
     {
         AppFixture app;
         openPages(app, 2);
-        QCOMPARE(app.lines("Data/OpenURLList.lst"), (QStringList{"P0#http://p0.example", "P1#http://p1.example"}));
+        // Pages finishing close together are written in one batch, within its time.
+        QTRY_COMPARE(app.lines("Data/OpenURLList.lst"), (QStringList{"P0#http://p0.example", "P1#http://p1.example"}));
         QVERIFY(!app.exists("Data/OpenURLList2.lst"));
         QCOMPARE(app.configValue(QStringLiteral("TrueClose")), QStringLiteral("<missing>"));
         openPages(app, 1);
-        QCOMPARE(app.lines("Data/OpenURLList2.lst").size(), 3);
+        QTRY_COMPARE(app.lines("Data/OpenURLList2.lst").size(), 3);
         QCOMPARE(app.configValue(QStringLiteral("TrueClose")), QStringLiteral("0"));
     }
 

@@ -1,4 +1,5 @@
 #include "appfixture.h"
+#include "history/history.h"
 #include "statusbar/clockformat.h"
 #include "statusbar/setform.h"
 
@@ -61,6 +62,8 @@ private slots:
                 return false;
             }
         } watch;
+        // What start-up puts off to the event loop (the history opening) is done first.
+        QTRY_VERIFY(app.program->history()->isReady());
         TSetForm *clock = app.clock();
         QWidget *text = app.main->findChild<QWidget *>(QStringLiteral("ClockText"));
         clock->stopClock();
@@ -69,6 +72,8 @@ private slots:
         clock->tick();
         // Counted from the first text's paint on (it may lay out once: a new width).
         QTRY_VERIFY(watch.paints.value(text) > 0);
+        // Layouts asked for before this point (the first text, start-up) are done first.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
         watch.paints.clear();
         watch.layouts = 0;
         for (int second = 32; second < 35; ++second) {
@@ -84,6 +89,26 @@ private slots:
         QVERIFY(watch.paints.value(text) > 0);
         watch.paints.remove(text);
         QVERIFY2(watch.paints.isEmpty(), qPrintable(QString::number(watch.paints.size()) + " other widgets painted"));
+    }
+
+    void eachTickComesJustAfterItsSecondBegins()
+    {
+        AppFixture app;
+        TSetForm *clock = app.clock();
+        clock->stopClock();
+        QCOMPARE(clock->msToNextTick(), -1);
+        clock->clock = fixed(QDateTime(QDate(2006, 3, 7), QTime(9, 5, 31, 700)));
+        clock->startClock();
+        // 300 ms to the next second, then the margin (a coarse timer may move it by 5 %); not
+        // a whole second from now, and not before the second changes.
+        const int wait = clock->msToNextTick();
+        QVERIFY2(wait >= 300 && wait <= (300 + TSetForm::kAfterSecondMs) * 105 / 100 + 1, qPrintable(QString::number(wait)));
+
+        // A tick that fired a little early (still in the old second) waits only for the rest of it.
+        clock->stopClock();
+        clock->clock = fixed(QDateTime(QDate(2006, 3, 7), QTime(9, 5, 31, 995)));
+        clock->startClock();
+        QVERIFY(clock->msToNextTick() <= (5 + TSetForm::kAfterSecondMs) * 105 / 100 + 1);
     }
 
     void panelThreeFollowsTheClockWhileShown()
