@@ -55,3 +55,13 @@ private:
 
 // A list file saved through the channel when there is one, else as it is.
 bool saveList(StorageProblems *problems, const QString &path, const QStringList &lines);
+
+// The file a list of one owner goes to, with the channel its outcomes go to; none set: the
+// list is kept in memory only.
+struct OwnedListFile
+{
+    QString path;
+    StorageProblems *problems = nullptr;
+
+    bool save(const QStringList &lines) const { return path.isEmpty() || saveList(problems, path, lines); }
+};

@@ -70,11 +70,10 @@ void AddressBox::clearHistory()
 
 void AddressBox::setHistoryFile(const QString &path, StorageProblems *problems)
 {
-    m_historyFile = path;
-    m_problems = problems;
+    m_historyFile = {path, problems};
 }
 
 bool AddressBox::saveHistory()
 {
-    return m_historyFile.isEmpty() || saveList(m_problems, m_historyFile, history());
+    return m_historyFile.save(history());
 }

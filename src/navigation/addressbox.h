@@ -1,5 +1,7 @@
 #pragma once
 
+#include "../core/storageproblems.h"
+
 #include <QObject>
 #include <QStringList>
 
@@ -37,8 +39,7 @@ public:
     bool saveHistory();
 
 private:
-    QString m_historyFile;
-    StorageProblems *m_problems = nullptr;
+    OwnedListFile m_historyFile;
     QComboBox *m_box;
     QStringListModel *m_history;
 };

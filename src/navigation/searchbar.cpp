@@ -55,19 +55,18 @@ void SearchBar::clearHistory()
 
 void SearchBar::setHistoryFile(const QString &path, StorageProblems *problems)
 {
-    m_historyFile = path;
-    m_problems = problems;
+    m_historyFile = {path, problems};
 }
 
 bool SearchBar::saveHistory()
 {
-    return m_historyFile.isEmpty() || saveList(m_problems, m_historyFile, history());
+    return m_historyFile.save(history());
 }
 
 void SearchBar::removeHistoryFile()
 {
-    if (!m_historyFile.isEmpty())
-        QFile::remove(m_historyFile);
+    if (!m_historyFile.path.isEmpty())
+        QFile::remove(m_historyFile.path);
 }
 
 void SearchBar::searchText(const QString &text)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "../core/storageproblems.h"
+
 #include <QObject>
 #include <QStringList>
 
@@ -56,8 +58,7 @@ public:
     void removeHistoryFile();
 
 private:
-    QString m_historyFile;
-    StorageProblems *m_problems = nullptr;
+    OwnedListFile m_historyFile;
     void chooseEngine(int code);
 
     TFormWebbrowser *m_pages;
