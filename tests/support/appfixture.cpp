@@ -115,6 +115,13 @@ ScriptedBrowser *AppFixture::active() const
     return browser(TFormWebbrowser::kActivePage);
 }
 
+bool AppFixture::showActive()
+{
+    main->show();
+    main->activateWindow();
+    return QTest::qWaitForWindowActive(main);
+}
+
 ScriptedBrowser *AppFixture::openBlankPage()
 {
     if (!tabs()->NAddNewBlankClick())

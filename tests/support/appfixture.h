@@ -73,6 +73,8 @@ public:
     ScriptedBrowser *openBlankPage();
     // Opens a page showing `url`; it becomes the active page.
     ScriptedBrowser *openPage(const QString &url, const QString &title = {});
+    // Shows the window and waits until it is the active one; false when it never became so.
+    bool showActive();
     // The pages' captions, as the strip shows them once it caught up.
     QStringList captions() const;
     QString addressText() const;
