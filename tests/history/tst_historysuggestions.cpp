@@ -43,7 +43,7 @@ private:
     {
         QFile::remove(TypedUrls::filePath());
         History *history = app.program->history();
-        if (!waitReady(history) || !emptyHistory(history))
+        if (!readyAndEmpty(history))
             return nullptr;
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
         for (int i = 0; i < 5; ++i)
@@ -54,13 +54,22 @@ private:
         history->record(QStringLiteral("http://unrelated.test/"), QStringLiteral("Other"), now);
         if (!writeNow(history))
             return nullptr;
-        app.main->show();
-        app.main->activateWindow();
-        if (!QTest::qWaitForWindowActive(app.main))
+        if (!app.showActive())
             return nullptr;
-        app.openBlankPage();
         // The typed addresses' list stays shut unless a test fills it.
         app.addressBar()->clearTypedUrls();
+        return freshBox(app);
+    }
+    // Types into the box; true when our list is up after it.
+    static bool typedWithList(QLineEdit *edit, const HistorySuggestions *suggestions, const QString &text)
+    {
+        QTest::keyClicks(edit, text);
+        return suggestions->popup()->isVisible();
+    }
+    // A new blank page with the keyboard in its empty address box.
+    static QLineEdit *freshBox(AppFixture &app)
+    {
+        app.openBlankPage();
         QLineEdit *edit = app.main->CBURL->lineEdit();
         app.main->CBURL->setFocus();
         edit->clear();
@@ -74,8 +83,7 @@ private slots:
         QLineEdit *edit = typingWithHistory(app);
         QVERIFY(edit);
         HistorySuggestions *suggestions = app.program->historySuggestions();
-        QTest::keyClicks(edit, QStringLiteral("sh"));
-        QVERIFY(suggestions->popup()->isVisible());
+        QVERIFY(typedWithList(edit, suggestions, QStringLiteral("sh")));
         // 5 visits three days ago, 2 today, 1 ten days ago.
         QCOMPARE(offered(suggestions),
                  (QStringList{"http://often.shop.test/", "http://today.shop.test/", "http://once.shop.test/"}));
@@ -94,8 +102,7 @@ private slots:
         QLineEdit *edit = typingWithHistory(app);
         QVERIFY(edit);
         HistorySuggestions *suggestions = app.program->historySuggestions();
-        QTest::keyClicks(edit, QStringLiteral("shop"));
-        QVERIFY(suggestions->popup()->isVisible());
+        QVERIFY(typedWithList(edit, suggestions, QStringLiteral("shop")));
         QTest::keyClick(edit, Qt::Key_Down);
         QTest::keyClick(edit, Qt::Key_Down);
         QTest::keyClick(edit, Qt::Key_Up);
@@ -115,8 +122,7 @@ private slots:
         QLineEdit *edit = typingWithHistory(app);
         QVERIFY(edit);
         HistorySuggestions *suggestions = app.program->historySuggestions();
-        QTest::keyClicks(edit, QStringLiteral("once"));
-        QVERIFY(suggestions->popup()->isVisible());
+        QVERIFY(typedWithList(edit, suggestions, QStringLiteral("once")));
         QTreeView *list = suggestions->popup();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
                           list->visualRect(suggestions->model()->index(0, 1)).center());
@@ -131,8 +137,7 @@ private slots:
         QVERIFY(edit);
         HistorySuggestions *suggestions = app.program->historySuggestions();
         // Plain Enter with nothing walked to: Go with what was typed.
-        QTest::keyClicks(edit, QStringLiteral("shop"));
-        QVERIFY(suggestions->popup()->isVisible());
+        QVERIFY(typedWithList(edit, suggestions, QStringLiteral("shop")));
         QTest::keyClick(edit, Qt::Key_Return);
         QVERIFY(!suggestions->popup()->isVisible());
         QCOMPARE(app.active()->pendingAddress().contains(QStringLiteral("shop")), true);
@@ -140,20 +145,15 @@ private slots:
                      navigationsTo(app, QStringLiteral("http://often.shop.test/")),
                  0);
         // Esc closes the list and nothing else.
-        app.openBlankPage();
-        app.main->CBURL->setFocus();
-        edit->clear();
-        QTest::keyClicks(edit, QStringLiteral("shop"));
-        QVERIFY(suggestions->popup()->isVisible());
+        QCOMPARE(freshBox(app), edit);
+        QVERIFY(typedWithList(edit, suggestions, QStringLiteral("shop")));
         const int pages = app.pages->count();
         QTest::keyClick(edit, Qt::Key_Escape);
         QVERIFY(!suggestions->popup()->isVisible());
         QCOMPARE(edit->text(), QStringLiteral("shop"));
         QCOMPARE(app.pages->count(), pages);
         // The completion keys, even with a suggestion walked to.
-        app.openBlankPage();
-        app.main->CBURL->setFocus();
-        edit->clear();
+        QCOMPARE(freshBox(app), edit);
         QTest::keyClicks(edit, QStringLiteral("shop"));
         QTest::keyClick(edit, Qt::Key_Down);
         QTest::keyClick(edit, Qt::Key_Return, Qt::ControlModifier);
