@@ -17,12 +17,6 @@ class TestPopupFilter : public QObject
     Q_OBJECT
 
 private:
-    static void showActive(AppFixture &app)
-    {
-        app.main->show();
-        app.main->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(app.main));
-    }
     static void click(QWidget *page, Qt::MouseButton button = Qt::LeftButton)
     {
         QTest::mousePress(page, button, Qt::NoModifier, QPoint(5, 5));
@@ -33,7 +27,7 @@ private slots:
     void aBackgroundPageNeverOpensAWindow()
     {
         AppFixture app;
-        showActive(app);
+        QVERIFY(app.showActive());
         ScriptedBrowser *background = app.openPage(QStringLiteral("bg.example"));
         ScriptedBrowser *front = app.openPage(QStringLiteral("front.example"));
         click(front);
@@ -48,7 +42,7 @@ private slots:
     void noWindowBeforeTheFirstClickAndOneWindowPerClick()
     {
         AppFixture app;
-        showActive(app);
+        QVERIFY(app.showActive());
         ScriptedBrowser *page = app.openPage(QStringLiteral("a.example"));
         QVERIFY(!page->requestNewWindow(QStringLiteral("http://early.example/")).opened);
         click(page);
@@ -64,7 +58,7 @@ private slots:
     void aRightReleaseInsideThePageOpensTheLongerAllowance()
     {
         AppFixture app("[RunData]\r\nRClickSleepTime=400\r\nLClickSleepTime=100\r\n");
-        showActive(app);
+        QVERIFY(app.showActive());
         ScriptedBrowser *page = app.openPage(QStringLiteral("a.example"));
         // Outside the page: nothing.
         QTest::mouseRelease(static_cast<QWidget *>(app.main->CBURL), Qt::RightButton, Qt::NoModifier, QPoint(5, 5));
@@ -84,7 +78,7 @@ private slots:
     void theFirstClicksAllowanceEndsIt()
     {
         AppFixture app("[RunData]\r\nLClickSleepTime=1000\r\n");
-        showActive(app);
+        QVERIFY(app.showActive());
         ScriptedBrowser *page = app.openPage(QStringLiteral("a.example"));
         QElapsedTimer clock;
         clock.start();
@@ -129,7 +123,7 @@ private slots:
     void aDroppedWindowLeavesOneNoticeThatCounts()
     {
         AppFixture app;
-        showActive(app);
+        QVERIFY(app.showActive());
         ScriptedBrowser *page = app.openPage(QStringLiteral("a.example"));
         // A page that asks in a loop.
         for (int i = 0; i < 2000; ++i)
@@ -167,7 +161,7 @@ private slots:
     void aNoticeWaitsForTheMouseButton()
     {
         AppFixture app;
-        showActive(app);
+        QVERIFY(app.showActive());
         ScriptedBrowser *page = app.openPage(QStringLiteral("a.example"));
         QTest::mousePress(page, Qt::RightButton, Qt::NoModifier, QPoint(5, 5));
         page->requestNewWindow(QStringLiteral("http://pop.example/"));

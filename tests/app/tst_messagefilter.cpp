@@ -32,14 +32,6 @@ class TestMessageFilter : public QObject
 {
     Q_OBJECT
 
-private:
-    static void showActive(AppFixture &app)
-    {
-        app.main->show();
-        app.main->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(app.main));
-    }
-
 private slots:
     void enterInsideThePageIsNeverAShortcut()
     {
@@ -62,7 +54,7 @@ private slots:
     void theActivePageClosingItselfClosesTheAllowanceAndGoes()
     {
         AppFixture app;
-        showActive(app);
+        QVERIFY(app.showActive());
         app.openPage(QStringLiteral("a.example"), QStringLiteral("A"));
         ScriptedBrowser *closer = app.openPage(QStringLiteral("closer.example"), QStringLiteral("Closer"));
         app.popupFilter()->openAllowance(5000);
@@ -201,7 +193,7 @@ private slots:
     void comingBackToTheProgramFocusesThePageUnlessTheUserTypes()
     {
         AppFixture app;
-        showActive(app);
+        QVERIFY(app.showActive());
         ScriptedBrowser *page = app.openPage(QStringLiteral("a.example"));
         app.main->CBURL->setFocus();
         QTRY_VERIFY(app.main->CBURL->hasFocus());

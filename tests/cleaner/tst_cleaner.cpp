@@ -34,13 +34,7 @@ class TestCleaner : public QObject
     Q_OBJECT
 
 private:
-    static void touch(const QString &path)
-    {
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("x");
-    }
+    static void touch(const QString &path) { QVERIFY(writeFile(path, "x")); }
     static BrowsingData::Cookie cookie(const char *name, bool session)
     {
         return {name, QStringLiteral("a.test"), QStringLiteral("/"),

@@ -72,18 +72,27 @@ def visible_windows():
 
 
 class PageServer:
-    """Serves fixed pages on 127.0.0.1 from a thread."""
+    """Serves fixed pages on 127.0.0.1 from a thread.
 
-    def __init__(self, pages):
+    `headers` gives pages headers of their own ({path: [(name, value)]}, a cookie to set);
+    with `no_store` no page may be kept in a cache, so every visit reaches the server."""
+
+    def __init__(self, pages, headers=None, no_store=False):
         self.pages = pages
+        self.headers = headers or {}
+        self.no_store = no_store
         # Every path asked for, query included, in the order the requests came.
         self.requests = []
+        # The same with the Cookie header each request sent ("" for none).
+        self.cookies = []
         server = self
 
         class Handler(http.server.BaseHTTPRequestHandler):
             def do_GET(self):
                 server.requests.append(self.path)
-                body = server.pages.get(self.path.split("?")[0])
+                server.cookies.append((self.path, self.headers.get("Cookie", "")))
+                path = self.path.split("?")[0]
+                body = server.pages.get(path)
                 if body is None:
                     self.send_error(404)
                     return
@@ -91,6 +100,10 @@ class PageServer:
                 self.send_response(200)
                 self.send_header("Content-Type", "text/html; charset=utf-8")
                 self.send_header("Content-Length", str(len(data)))
+                if server.no_store:
+                    self.send_header("Cache-Control", "no-store")
+                for name, value in server.headers.get(path, []):
+                    self.send_header(name, value)
                 self.end_headers()
                 self.wfile.write(data)
 
@@ -103,6 +116,11 @@ class PageServer:
 
     def url(self, path):
         return "http://127.0.0.1:%d%s" % (self.port, path)
+
+    def cookies_sent(self, path):
+        """The Cookie headers of the requests for `path`, in order: with its query when it has
+        one, with any query when it has none."""
+        return [cookie for asked, cookie in self.cookies if asked == path or asked.split("?")[0] == path]
 
     def close(self):
         self.httpd.shutdown()
@@ -204,6 +222,29 @@ class Sablix:
             except subprocess.TimeoutExpired:
                 self.proc.kill()
                 self.proc.wait()
+
+
+class SablixTestCase(unittest.TestCase):
+    """A test that starts as a first run, with the programs it started stopped at its end and
+    its page server (self.server, made by the test's setUp) closed."""
+
+    def setUp(self):
+        reset_folders()
+        self.server = None
+        self.apps = []
+
+    def tearDown(self):
+        for app in self.apps:
+            app.stop()
+        if self.server:
+            self.server.close()
+
+    def start(self, *args, cwd=None):
+        """Starts sablix and waits for its window to have the keyboard."""
+        app = Sablix(*args, cwd=cwd)
+        self.apps.append(app)
+        app.wait_window()
+        return app
 
 
 def open_page_lines():

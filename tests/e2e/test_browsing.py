@@ -3,31 +3,24 @@ shutdown on SIGTERM."""
 
 import os
 import signal
-import unittest
 
-from sablixtest import (PROGRAM, PageServer, Sablix, data_file, open_page_lines, page, read_config,
-                        read_lines, reset_folders, wait_for, main)
+from sablixtest import (PROGRAM, PageServer, SablixTestCase, data_file, open_page_lines, page, read_config,
+                        read_lines, wait_for, main)
 
 FIRST_ENGINE = "https://www.baidu.com/baidu?tn=sablix_dg&ie=utf-8&word="
 
 
-class Browsing(unittest.TestCase):
+class Browsing(SablixTestCase):
     def setUp(self):
-        reset_folders()
+        super().setUp()
         self.server = PageServer({
             "/a.html": page("页面甲", "<p>甲</p>"),
             "/b.html": page("Page B"),
         })
-        self.app = None
-
-    def tearDown(self):
-        if self.app:
-            self.app.stop()
-        self.server.close()
 
     def test_typical_request(self):
-        self.app = Sablix()
-        window = self.app.wait_window()
+        self.app = self.start()
+        window = self.app.window
         # The engine starts by itself once the window is up, before any page is asked for.
         wait_for(lambda: "libQt6WebEngineCore" in self.app.maps(), what="the engine to start ahead of the first page")
         self.assertEqual(open_page_lines(), [])
@@ -68,8 +61,7 @@ class Browsing(unittest.TestCase):
         self.assertIn("页面甲#" + self.server.url("/a.html"), lines)
 
     def test_sigterm_runs_the_orderly_shutdown(self):
-        self.app = Sablix()
-        self.app.wait_window()
+        self.app = self.start()
         self.app.go(self.server.url("/b.html"))
         wait_for(lambda: open_page_lines(), what="the page to load")
         self.app.proc.send_signal(signal.SIGTERM)
@@ -80,8 +72,7 @@ class Browsing(unittest.TestCase):
 
     def test_an_address_on_a_first_command_line_opens(self):
         # A link clicked in another program while sablix is not running.
-        self.app = Sablix(self.server.url("/b.html"))
-        self.app.wait_window()
+        self.app = self.start(self.server.url("/b.html"))
         wait_for(lambda: open_page_lines() == ["Page B#" + self.server.url("/b.html")], what="the page to load")
         self.assertEqual(self.app.exit(), 0)
         self.assertEqual(read_lines(data_file("Url.lst")), [self.server.url("/b.html")])

@@ -3,10 +3,9 @@ starts one after another, and typed as fast as the keyboard goes. Each opens its
 in order; none is lost."""
 
 import subprocess
-import unittest
 
-from sablixtest import (BIN, PageServer, Sablix, data_file, open_page_lines, page, read_lines, reset_folders,
-                        wait_for, write_config, xdotool, main)
+from sablixtest import (BIN, PageServer, SablixTestCase, data_file, open_page_lines, page, read_lines, wait_for,
+                        write_config, xdotool, main)
 
 COUNT = 20
 
@@ -15,18 +14,13 @@ def second_start(*args):
     return subprocess.run([BIN, *args], capture_output=True, text=True, timeout=120)
 
 
-class Bursts(unittest.TestCase):
+class Bursts(SablixTestCase):
     def setUp(self):
-        reset_folders()
+        super().setUp()
         write_config("[RunData]\nRunOne=1\nWindowMax=0\n")
         self.server = PageServer({"/p%d.html" % i: page("Page %d" % i) for i in range(COUNT)})
         self.expected = ["Page %d#%s" % (i, self.server.url("/p%d.html" % i)) for i in range(COUNT)]
-        self.app = Sablix()
-        self.app.wait_window()
-
-    def tearDown(self):
-        self.app.stop()
-        self.server.close()
+        self.app = self.start()
 
     def assert_pages_opened(self, expected):
         # The open-page list is rewritten at every finished page: all of them, in tab order.

@@ -2,56 +2,17 @@
 the program closes about three seconds after it started, and neither the cookie file nor the
 next run has the cookie. Without clearing on exit the same steps keep it (the check can see one)."""
 
-import http.server
 import os
 import sqlite3
-import threading
 import time
-import unittest
 
-from sablixtest import Sablix, open_page_lines, reset_folders, wait_for, write_config, main
+from sablixtest import PageServer, SablixTestCase, open_page_lines, page, wait_for, write_config, main
 
 
-class CookieServer:
-    """/set.html sets a lasting cookie; every request's Cookie header is kept."""
-
-    def __init__(self):
-        self.cookies = []
-        server = self
-
-        class Handler(http.server.BaseHTTPRequestHandler):
-            def do_GET(self):
-                path = self.path.split("?")[0]
-                server.cookies.append((path, self.headers.get("Cookie", "")))
-                title = {"/set.html": "Set", "/echo.html": "Echo"}.get(path)
-                if title is None:
-                    self.send_error(404)
-                    return
-                body = ("<html><head><title>%s</title></head><body>%s</body></html>" % (title, title)).encode()
-                self.send_response(200)
-                self.send_header("Content-Type", "text/html; charset=utf-8")
-                self.send_header("Content-Length", str(len(body)))
-                self.send_header("Cache-Control", "no-store")
-                if path == "/set.html":
-                    self.send_header("Set-Cookie", "kept=1; Max-Age=86400; Path=/")
-                self.end_headers()
-                self.wfile.write(body)
-
-            def log_message(self, *args):
-                pass
-
-        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
-        self.port = self.httpd.server_address[1]
-        threading.Thread(target=self.httpd.serve_forever, daemon=True).start()
-
-    def url(self, path):
-        return "http://127.0.0.1:%d%s" % (self.port, path)
-
-    def sent_to(self, path):
-        return [cookie for p, cookie in self.cookies if p == path]
-
-    def close(self):
-        self.httpd.shutdown()
+def cookie_server():
+    """/set.html sets a cookie that lasts a day; /echo.html shows what comes back."""
+    return PageServer({"/set.html": page("Set", "Set"), "/echo.html": page("Echo", "Echo")},
+                      headers={"/set.html": [("Set-Cookie", "kept=1; Max-Age=86400; Path=/")]}, no_store=True)
 
 
 def cookies_on_disk():
@@ -68,22 +29,10 @@ def cookies_on_disk():
         db.close()
 
 
-class ClearOnExit(unittest.TestCase):
+class ClearOnExit(SablixTestCase):
     def setUp(self):
-        reset_folders()
-        self.server = CookieServer()
-        self.apps = []
-
-    def tearDown(self):
-        for app in self.apps:
-            app.stop()
-        self.server.close()
-
-    def start(self):
-        app = Sablix()
-        self.apps.append(app)
-        app.wait_window()
-        return app
+        super().setUp()
+        self.server = cookie_server()
 
     def run_that_sets_the_cookie(self, clean_on_exit):
         write_config("[RunData]\nCleanOnExit=%d\n" % clean_on_exit)
@@ -97,8 +46,8 @@ class ClearOnExit(unittest.TestCase):
     def next_run_sends(self):
         app = self.start()
         app.go(self.server.url("/echo.html"))
-        wait_for(lambda: self.server.sent_to("/echo.html"), what="the next run's request")
-        sent = self.server.sent_to("/echo.html")[-1]
+        wait_for(lambda: self.server.cookies_sent("/echo.html"), what="the next run's request")
+        sent = self.server.cookies_sent("/echo.html")[-1]
         self.assertEqual(app.exit(), 0)
         return sent
 

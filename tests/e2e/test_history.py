@@ -5,9 +5,8 @@ file that is no database is moved aside, kept, and a new one is started."""
 import os
 import shutil
 import sqlite3
-import unittest
 
-from sablixtest import PageServer, Sablix, main, open_page_lines, page, reset_folders, wait_for, xdotool
+from sablixtest import PageServer, SablixTestCase, open_page_lines, page, wait_for, xdotool, main
 
 HISTORY = os.path.join(os.environ["XDG_DATA_HOME"], "sablix", "History.sqlite")
 
@@ -33,22 +32,15 @@ def shot(name):
         os.system("import -window root %s" % os.path.join(folder, name))
 
 
-class History(unittest.TestCase):
+class History(SablixTestCase):
     def setUp(self):
-        reset_folders()
+        super().setUp()
         self.server = PageServer({"/news.html": page("今日新闻头条", "<p>news</p>"),
                                   "/mail.html": page("&lt;b&gt;Mail&lt;/b&gt;", "<p>mail</p>")})
-        self.app = None
-
-    def tearDown(self):
-        if self.app:
-            self.app.stop()
-        self.server.close()
 
     def test_visits_are_kept_and_the_window_opens_them(self):
         news, mail = self.server.url("/news.html"), self.server.url("/mail.html")
-        self.app = Sablix()
-        self.app.wait_window()
+        self.app = self.start()
         self.app.go(news)
         wait_for(lambda: "今日新闻头条#" + news in open_page_lines(), what="the news page")
         self.app.go(mail)
@@ -83,8 +75,7 @@ class History(unittest.TestCase):
         with open(HISTORY, "wb") as f:
             f.write(garbage)
         news = self.server.url("/news.html")
-        self.app = Sablix()
-        self.app.wait_window()
+        self.app = self.start()
         folder = os.path.dirname(HISTORY)
         aside = wait_for(lambda: [n for n in os.listdir(folder) if n.startswith("History-damaged-")],
                          what="the damaged file moved aside")

@@ -8,9 +8,8 @@ import re
 import subprocess
 import sys
 import time
-import unittest
 
-from sablixtest import (PageServer, Sablix, data_file, open_page_lines, page, read_config, read_lines, reset_folders,
+from sablixtest import (PageServer, SablixTestCase, data_file, open_page_lines, page, read_config, read_lines,
                         visible_windows, wait_for, write_config, xdotool, main)
 
 
@@ -51,22 +50,10 @@ def press(keys):
     xdotool("key", "--clearmodifiers", keys)
 
 
-class HotKeys(unittest.TestCase):
+class HotKeys(SablixTestCase):
     def setUp(self):
-        reset_folders()
+        super().setUp()
         self.server = PageServer({"/a.html": page("Page A"), "/b.html": page("Page B")})
-        self.apps = []
-
-    def tearDown(self):
-        for app in self.apps:
-            app.stop()
-        self.server.close()
-
-    def start(self):
-        app = Sablix()
-        self.apps.append(app)
-        app.wait_window()
-        return app
 
     def test_y_hides_and_shows(self):
         write_config("[RunData]\nWindowMax=0\nPlainHotKeys=1\n")

@@ -8,7 +8,6 @@ import shlex
 import struct
 import subprocess
 import sys
-import unittest
 
 PREFIX = os.path.join(os.environ["SABLIX_TEST_ROOT"], "prefix")
 subprocess.run(["cmake", "--install", os.environ["SABLIX_BUILD_DIR"], "--prefix", PREFIX],
@@ -16,7 +15,7 @@ subprocess.run(["cmake", "--install", os.environ["SABLIX_BUILD_DIR"], "--prefix"
 # The helpers start whatever SABLIX_BIN names: the installed program.
 os.environ["SABLIX_BIN"] = os.path.join(PREFIX, "bin", "sablix")
 
-from sablixtest import PageServer, Sablix, data_file, open_page_lines, page, read_lines, reset_folders, wait_for, \
+from sablixtest import PageServer, SablixTestCase, data_file, open_page_lines, page, read_lines, wait_for, \
     write_config, main  # noqa: E402
 
 
@@ -27,16 +26,10 @@ def png_size(path):
     return struct.unpack(">II", head[16:24])
 
 
-class Installed(unittest.TestCase):
+class Installed(SablixTestCase):
     def setUp(self):
-        reset_folders()
+        super().setUp()
         self.server = PageServer({"/one.html": page("Installed one"), "/two.html": page("Installed two")})
-        self.app = None
-
-    def tearDown(self):
-        if self.app:
-            self.app.stop()
-        self.server.close()
 
     def test_the_tree_has_what_a_desktop_needs(self):
         entry = configparser.ConfigParser(interpolation=None)
@@ -67,8 +60,7 @@ class Installed(unittest.TestCase):
 
     def test_the_installed_program_opens_pages_and_takes_addresses_from_the_desktop(self):
         write_config("[RunData]\nRunOne=1\n")
-        self.app = Sablix()
-        self.app.wait_window()
+        self.app = self.start()
         self.app.go(self.server.url("/one.html"))
         wait_for(lambda: "Installed one#" + self.server.url("/one.html") in open_page_lines(),
                  what="the first page: " + self.app.log(), timeout=40)

@@ -4,60 +4,21 @@ page of the user's and no later private page; after it closed and the program en
 the address nor the cookie is anywhere in the program folder, the home or the XDG folders.
 A page of the user's visited in the same run is found there (the search can find things)."""
 
-import http.server
 import os
-import threading
-import unittest
 import uuid
 
-from sablixtest import PROGRAM, Sablix, data_file, open_page_lines, read_lines, reset_folders, wait_for, main
+from sablixtest import PROGRAM, PageServer, SablixTestCase, data_file, open_page_lines, page, read_lines, wait_for, main
 
 SECRET = "secret-" + uuid.uuid4().hex
 COOKIE_VALUE = "crumb" + uuid.uuid4().hex
 KEPT = "kept-" + uuid.uuid4().hex
 
 
-class Server:
-    """/SECRET.html sets the cookie; every request's path and Cookie header are kept."""
-
-    def __init__(self):
-        self.requests = []
-        server = self
-
-        class Handler(http.server.BaseHTTPRequestHandler):
-            def do_GET(self):
-                server.requests.append((self.path, self.headers.get("Cookie", "")))
-                path = self.path.split("?")[0]
-                title = path.strip("/").split(".")[0]
-                body = ("<html><head><title>%s</title></head><body>%s</body></html>" % (title, title)).encode()
-                self.send_response(200)
-                self.send_header("Content-Type", "text/html; charset=utf-8")
-                self.send_header("Content-Length", str(len(body)))
-                self.send_header("Cache-Control", "no-store")
-                if path == "/%s.html" % SECRET:
-                    self.send_header("Set-Cookie", "private=%s; Max-Age=86400; Path=/" % COOKIE_VALUE)
-                self.end_headers()
-                self.wfile.write(body)
-
-            def log_message(self, *args):
-                pass
-
-        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
-        self.port = self.httpd.server_address[1]
-        threading.Thread(target=self.httpd.serve_forever, daemon=True).start()
-
-    def url(self, path):
-        return "http://127.0.0.1:%d%s" % (self.port, path)
-
-    def cookie_sent_for(self, path):
-        """The Cookie header of the request for `path` (query included); None before it came."""
-        for asked, cookie in self.requests:
-            if asked == path:
-                return cookie
-        return None
-
-    def close(self):
-        self.httpd.shutdown()
+def cookie_server():
+    """/SECRET.html sets the cookie; /KEPT.html and /echo.html are plain pages."""
+    cookie = ("Set-Cookie", "private=%s; Max-Age=86400; Path=/" % COOKIE_VALUE)
+    return PageServer({"/%s.html" % name: page(name, name) for name in (SECRET, KEPT, "echo")},
+                      headers={"/%s.html" % SECRET: [cookie]}, no_store=True)
 
 
 def files_holding(needle):
@@ -83,25 +44,18 @@ def files_holding(needle):
     return sorted(set(found))
 
 
-class PrivatePages(unittest.TestCase):
+class PrivatePages(SablixTestCase):
     def setUp(self):
-        reset_folders()
-        self.server = Server()
-        self.app = None
-
-    def tearDown(self):
-        if self.app:
-            self.app.stop()
-        self.server.close()
+        super().setUp()
+        self.server = cookie_server()
 
     def go_and_wait(self, path):
+        """Goes to a page; the Cookie header its request sent."""
         self.app.go(self.server.url(path))
-        wait_for(lambda: self.server.cookie_sent_for(path) is not None, what="the request for " + path)
-        return self.server.cookie_sent_for(path)
+        return wait_for(lambda: self.server.cookies_sent(path), what="the request for " + path)[0]
 
     def test_a_private_page_leaves_nothing_behind(self):
-        self.app = app = Sablix()
-        app.wait_window()
+        self.app = app = self.start()
         kept = "/%s.html" % KEPT
         app.go(self.server.url(kept))
         wait_for(lambda: any(self.server.url(kept) in line for line in open_page_lines()), what="the user's page listed")
@@ -125,7 +79,6 @@ class PrivatePages(unittest.TestCase):
         app.key("ctrl+w")
 
         self.assertEqual(app.exit(), 0)
-        self.app = None
 
         # The user's page is kept where the program keeps pages: the search finds things.
         self.assertTrue(os.path.exists(data_file("Url.lst")))

@@ -4,27 +4,14 @@ with three, none after an orderly close, and a kill in the middle of a restore."
 import os
 import signal
 import time
-import unittest
 
-from sablixtest import PageServer, Sablix, data_file, open_page_lines, page, reset_folders, wait_for, main
+from sablixtest import PageServer, SablixTestCase, data_file, open_page_lines, page, wait_for, main
 
 
-class Restore(unittest.TestCase):
+class Restore(SablixTestCase):
     def setUp(self):
-        reset_folders()
+        super().setUp()
         self.server = PageServer({"/%d.html" % i: page("Page %d" % i) for i in range(1, 4)})
-        self.apps = []
-
-    def tearDown(self):
-        for app in self.apps:
-            app.stop()
-        self.server.close()
-
-    def start(self):
-        app = Sablix()
-        self.apps.append(app)
-        app.wait_window()
-        return app
 
     def line(self, i):
         return "Page %d#%s" % (i, self.server.url("/%d.html" % i))

@@ -2,24 +2,20 @@
 Both engines point at a server on 127.0.0.1 here (SABLIX_SEARCH_ORIGIN)."""
 
 import os
-import unittest
 import urllib.parse
 
-from sablixtest import PageServer, Sablix, data_file, page, read_lines, reset_folders, wait_for, main
+from sablixtest import PageServer, SablixTestCase, data_file, page, read_lines, wait_for, main
 
 
-class Search(unittest.TestCase):
+class Search(SablixTestCase):
     def setUp(self):
-        reset_folders()
+        super().setUp()
         self.server = PageServer({"/baidu": page("结果")})
         os.environ["SABLIX_SEARCH_ORIGIN"] = self.server.url("")
-        self.app = None
 
     def tearDown(self):
         os.environ.pop("SABLIX_SEARCH_ORIGIN", None)
-        if self.app:
-            self.app.stop()
-        self.server.close()
+        super().tearDown()
 
     def searched_words(self, count):
         """The words of the first `count` searches the server saw, decoded as a server does."""
@@ -36,8 +32,7 @@ class Search(unittest.TestCase):
         return words
 
     def test_typed_words_arrive_whole(self):
-        self.app = Sablix()
-        self.app.wait_window()
+        self.app = self.start()
         # The search box (F6, then Tab), and a bare word in the address box.
         self.app.key("F6", "Tab")
         self.app.type("C++ AT&T")

@@ -7,9 +7,8 @@ import os
 import socket
 import subprocess
 import time
-import unittest
 
-from sablixtest import (BIN, PageServer, Sablix, data_file, open_page_lines, page, read_config, read_lines,
+from sablixtest import (BIN, PageServer, SablixTestCase, data_file, open_page_lines, page, read_config, read_lines,
                         reset_folders, visible_windows, wait_for, write_config, main)
 
 
@@ -17,22 +16,10 @@ def second_start(*args, cwd=None, timeout=60):
     return subprocess.run([BIN, *args], cwd=cwd, capture_output=True, text=True, timeout=timeout)
 
 
-class SingleInstance(unittest.TestCase):
+class SingleInstance(SablixTestCase):
     def setUp(self):
-        reset_folders()
+        super().setUp()
         self.server = PageServer({"/one.html": page("One"), "/two.html": page("Two"), "/file.html": page("File")})
-        self.apps = []
-
-    def tearDown(self):
-        for app in self.apps:
-            app.stop()
-        self.server.close()
-
-    def start(self, *args):
-        app = Sablix(*args)
-        self.apps.append(app)
-        app.wait_window()
-        return app
 
     def test_a_first_run_keeps_one_window(self):
         # A fresh program folder: no Config.ini before the first start.
@@ -60,9 +47,7 @@ class SingleInstance(unittest.TestCase):
             with self.subTest(args=args):
                 reset_folders()
                 self.server.requests.clear()
-                app = Sablix(*args, cwd=folder)
-                self.apps.append(app)
-                app.wait_window()
+                app = self.start(*args, cwd=folder)
                 served = [a for a in args if a.startswith("http")]
                 wait_for(lambda: all(any(r == a[a.index("/", 8):] for r in self.server.requests) for a in served),
                          what="the pages of the command line")

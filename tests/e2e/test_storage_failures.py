@@ -6,10 +6,9 @@ so the test needs to be allowed to mount (root); otherwise it is skipped."""
 import errno
 import os
 import subprocess
-import unittest
 
-from sablixtest import (PROGRAM, PageServer, Sablix, data_file, open_page_lines, page, read_lines, reset_folders,
-                        wait_for, main)
+from sablixtest import (PROGRAM, PageServer, SablixTestCase, data_file, open_page_lines, page, read_lines, wait_for,
+                        main)
 
 MESSAGE = "无法保存设置或列表: "
 
@@ -18,9 +17,9 @@ def mount(*args):
     return subprocess.run(["mount", *args], capture_output=True, text=True).returncode == 0
 
 
-class StorageFailures(unittest.TestCase):
+class StorageFailures(SablixTestCase):
     def setUp(self):
-        reset_folders()
+        super().setUp()
         if not mount("-t", "tmpfs", "-o", "size=1m", "tmpfs", PROGRAM):
             self.skipTest("mounting a tmpfs over the program folder is not permitted here")
         self.server = PageServer({
@@ -28,15 +27,12 @@ class StorageFailures(unittest.TestCase):
             "/b.html": page("页面乙"),
             "/c.html": page("页面丙"),
         })
-        self.app = None
         # The status line's texts go to the log, where the test reads them.
         os.environ["QT_LOGGING_RULES"] = "sablix.status.info=true"
 
     def tearDown(self):
         os.environ.pop("QT_LOGGING_RULES", None)
-        if self.app:
-            self.app.stop()
-        self.server.close()
+        super().tearDown()
         subprocess.run(["umount", "-l", PROGRAM], capture_output=True)
 
     def status_lines(self):
@@ -47,8 +43,7 @@ class StorageFailures(unittest.TestCase):
         return [line for line in self.status_lines() if MESSAGE in line]
 
     def start_and_load_one(self):
-        self.app = Sablix()
-        self.app.wait_window()
+        self.app = self.start()
         self.app.go(self.server.url("/a.html"))
         wait_for(lambda: "页面甲#" + self.server.url("/a.html") in open_page_lines(), what="the first page's line")
 

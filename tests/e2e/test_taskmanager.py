@@ -1,27 +1,19 @@
 """The task manager in the real program: Shift+Esc shows it over the pages, the pages chosen
 in it close (into the recently closed list) with its Delete key, and Esc puts it away."""
 
-import unittest
 
-from sablixtest import PageServer, Sablix, data_file, main, open_page_lines, page, read_lines, reset_folders, \
-    wait_for, xdotool
+from sablixtest import (PageServer, SablixTestCase, data_file, open_page_lines, page, read_lines, wait_for, xdotool,
+                        main)
 
 
-class TaskManager(unittest.TestCase):
+class TaskManager(SablixTestCase):
     def setUp(self):
-        reset_folders()
+        super().setUp()
         self.server = PageServer({"/a.html": page("第一页"), "/b.html": page("Second")})
-        self.app = None
-
-    def tearDown(self):
-        if self.app:
-            self.app.stop()
-        self.server.close()
 
     def test_shift_escape_shows_it_and_it_closes_the_chosen_pages(self):
         a, b = self.server.url("/a.html"), self.server.url("/b.html")
-        self.app = Sablix()
-        self.app.wait_window()
+        self.app = self.start()
         self.app.go(a)
         wait_for(lambda: "第一页#" + a in open_page_lines(), what="the first page")
         self.app.go(b)

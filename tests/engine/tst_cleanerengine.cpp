@@ -12,15 +12,6 @@ class TestCleanerEngine : public EngineTest
     Q_OBJECT
 
 private:
-    QByteArray lastCookieHeader(const QByteArray &path) const
-    {
-        QByteArray header;
-        for (const TestHttpServer::Request &request : server.requests)
-            if (request.path.split('?').value(0) == path)
-                header = request.headers.value("cookie");
-        return header;
-    }
-
     // Loads the page that sets two cookies, then the one that shows them.
     bool setCookies()
     {
@@ -32,17 +23,13 @@ private:
     bool cookiesSent()
     {
         TEmbeddedWB *page = open(url("/echo.html"));
-        return page && !lastCookieHeader("/echo.html").isEmpty();
+        return page && !server.lastCookieHeader("/echo.html").isEmpty();
     }
 
 private slots:
     void initTestCase()
     {
-        TestHttpServer::Page cookies;
-        cookies.body = "<html><head><title>Cookies</title></head><body>set</body></html>";
-        cookies.headers = "Set-Cookie: kept=1; Max-Age=3600; Path=/\r\nSet-Cookie: session=1; Path=/\r\n";
-        server.setPage("/setcookie.html", cookies);
-        server.setPage("/echo.html", "<html><head><title>Echo</title></head><body>echo</body></html>");
+        serveCookiePages("Set-Cookie: kept=1; Max-Age=3600; Path=/\r\nSet-Cookie: session=1; Path=/\r\n");
         TestHttpServer::Page cached;
         cached.body = "<html><head><title>Cached</title></head><body>cached</body></html>";
         cached.headers = "Cache-Control: max-age=3600\r\n";
@@ -58,12 +45,12 @@ private slots:
     {
         QVERIFY(setCookies());
         QVERIFY(cookiesSent());
-        QCOMPARE(lastCookieHeader("/echo.html"), QByteArray("kept=1; session=1"));
+        QCOMPARE(server.lastCookieHeader("/echo.html"), QByteArray("kept=1; session=1"));
         app->item("NCleanCookies")->trigger();
         WAIT_VERIFY(engine.browsingData()->cookies().isEmpty(), 5000);
         active()->Refresh();
         QVERIFY(waitLoaded(active()));
-        QCOMPARE(lastCookieHeader("/echo.html"), QByteArray());
+        QCOMPARE(server.lastCookieHeader("/echo.html"), QByteArray());
     }
 
     void theStatusLineNamesTheCookiesOnceTheyAreGone()
@@ -76,7 +63,7 @@ private slots:
         QVERIFY(!cookiesSent());
         // The marker the cleaner waits with is nobody's cookie.
         QVERIFY(engine.browsingData()->cookies().isEmpty());
-        QVERIFY(lastCookieHeader("/echo.html").isEmpty());
+        QVERIFY(server.lastCookieHeader("/echo.html").isEmpty());
     }
 
     void cleanAllTakesTheCookiesToo()

@@ -13,13 +13,6 @@ class TestPageCommandsEngine : public EngineTest
 {
     Q_OBJECT
 
-private:
-    TEmbeddedWB *openShown(const char *path)
-    {
-        TEmbeddedWB *page = open(url(path));
-        return page && readyForInput(page) ? page : nullptr;
-    }
-
 private slots:
     void initTestCase()
     {

@@ -15,12 +15,6 @@ class TestPageInput : public EngineTest
     Q_OBJECT
 
 private:
-    // Opens a page, shows the window, and waits until the page can take input.
-    TEmbeddedWB *openShown(const char *path)
-    {
-        TEmbeddedWB *page = open(url(path));
-        return page && readyForInput(page) ? page : nullptr;
-    }
     // Records on the page the buttons of the clicks that reach it.
     void recordClicks(TEmbeddedWB *page)
     {

@@ -110,14 +110,13 @@ private:
             return path;
         };
     }
-    // Starts a download the way a person does, from a link on a page.
-    bool follow(const char *path)
+    // What a dialog or bar says: the text of all its labels.
+    static QString labelsOf(QWidget *widget)
     {
-        TEmbeddedWB *page = open(url("/links.html"));
-        return page && evaluate(page, QStringLiteral("var a=document.createElement('a');a.href='%1';"
-                                                     "document.body.appendChild(a);a.click();true")
-                                          .arg(QLatin1String(path)))
-                           .toBool();
+        QString said;
+        for (QLabel *label : widget->findChildren<QLabel *>())
+            said += label->text();
+        return said;
     }
     DownloadItem *lastDownload() const
     {
@@ -404,8 +403,7 @@ private slots:
         QString said;
         whenDialogShows([&](QDialog *dialog) {
             caption = dialog->windowTitle();
-            for (QLabel *label : dialog->findChildren<QLabel *>())
-                said += label->text();
+            said += labelsOf(dialog);
             dialog->findChild<QLineEdit *>(QStringLiteral("SignInUser"))->setText(QStringLiteral("user"));
             dialog->findChild<QLineEdit *>(QStringLiteral("SignInPassword"))->setText(QStringLiteral("secret"));
             dialog->accept();
@@ -476,9 +474,7 @@ private slots:
         // The page says it is not secure, and keeps saying it.
         QWidget *bar = visible("InsecureBar");
         QVERIFY(bar);
-        QString said;
-        for (QLabel *label : bar->findChildren<QLabel *>())
-            said += label->text();
+        QString said = labelsOf(bar);
         QVERIFY2(said.startsWith(QStringLiteral("不安全")) && said.contains(QStringLiteral("127.0.0.1")), qPrintable(said));
         app->pages->navigate(app->pages->activePage(), https.url() + QStringLiteral("next"));
         WAIT_COMPARE(app->pages->activePage()->title(), QStringLiteral("Secure"), 20000);
@@ -654,8 +650,7 @@ private slots:
         QString said;
         whenDialogShows([&](QDialog *dialog) {
             caption = dialog->windowTitle();
-            for (QLabel *label : dialog->findChildren<QLabel *>())
-                said += label->text();
+            said += labelsOf(dialog);
             dialog->accept();
         });
         evaluate(page, QStringLiteral("setTimeout(function(){alert('<b>你好</b>');document.title='after';},0);1"));

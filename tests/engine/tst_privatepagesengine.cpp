@@ -18,14 +18,6 @@ class TestPrivatePagesEngine : public EngineTest
     Q_OBJECT
 
 private:
-    QByteArray lastCookieHeader(const QByteArray &path) const
-    {
-        QByteArray header;
-        for (const TestHttpServer::Request &request : server.requests)
-            if (request.path.split('?').value(0) == path)
-                header = request.headers.value("cookie");
-        return header;
-    }
 
     int requestsWithCookie(const QByteArray &path) const
     {
@@ -45,15 +37,6 @@ private:
         return active();
     }
 
-    // Starts a download the way a person does, from a link on a page.
-    bool follow(const char *path)
-    {
-        TEmbeddedWB *page = open(url("/links.html"));
-        return page && evaluate(page, QStringLiteral("var a=document.createElement('a');a.href='%1';"
-                                                     "document.body.appendChild(a);a.click();true")
-                                          .arg(QLatin1String(path)))
-                           .toBool();
-    }
 
     static QByteArray pdfDocument()
     {
@@ -72,11 +55,7 @@ private:
 private slots:
     void initTestCase()
     {
-        TestHttpServer::Page cookie;
-        cookie.body = "<html><head><title>Cookie</title></head><body>set</body></html>";
-        cookie.headers = "Set-Cookie: secret=private42; Max-Age=3600; Path=/\r\n";
-        server.setPage("/setcookie.html", cookie);
-        server.setPage("/echo.html", "<html><head><title>Echo</title></head><body>echo</body></html>");
+        serveCookiePages("Set-Cookie: secret=private42; Max-Age=3600; Path=/\r\n");
         server.setPage("/popup.html", "<html><head><title>Opener</title></head><body>"
                                       "<a id='link' href='/echo.html' target='_blank'"
                                       " style='display:block;width:300px;height:200px;background:#ccc'>open</a>"
@@ -113,7 +92,7 @@ private slots:
         // The private page itself sends it back: the cookie was taken.
         QVERIFY(open(url("/echo.html")));
         QVERIFY(active()->isPrivate());
-        QCOMPARE(lastCookieHeader("/echo.html"), QByteArray("secret=private42"));
+        QCOMPARE(server.lastCookieHeader("/echo.html"), QByteArray("secret=private42"));
 
         // A page of the user's never sees it, and the user's jar never held it.
         const int echoes = server.requestsFor("/echo.html");
@@ -122,7 +101,7 @@ private slots:
         QVERIFY(open(url("/echo.html")));
         QVERIFY(!active()->isPrivate());
         QCOMPARE(server.requestsFor("/echo.html"), echoes + 1);
-        QCOMPARE(lastCookieHeader("/echo.html"), QByteArray());
+        QCOMPARE(server.lastCookieHeader("/echo.html"), QByteArray());
         QVERIFY(engine.browsingData()->cookies().isEmpty());
     }
 
@@ -133,7 +112,7 @@ private slots:
         // A second private page shares the first one's profile while it is open.
         QVERIFY(openPrivatePage());
         QVERIFY(open(url("/echo.html")));
-        QCOMPARE(lastCookieHeader("/echo.html"), QByteArray("secret=private42"));
+        QCOMPARE(server.lastCookieHeader("/echo.html"), QByteArray("secret=private42"));
 
         // Both private pages close; a page of the user's stays.
         QList<QPointer<TEmbeddedWB>> closed;
@@ -150,7 +129,7 @@ private slots:
         QVERIFY(open(url("/echo.html")));
         QVERIFY(active()->isPrivate());
         QCOMPARE(server.requestsFor("/echo.html"), echoes + 1);
-        QCOMPARE(lastCookieHeader("/echo.html"), QByteArray());
+        QCOMPARE(server.lastCookieHeader("/echo.html"), QByteArray());
     }
 
     void theOnlyPageBeingPrivateGoesWhenClosed()
@@ -168,7 +147,7 @@ private slots:
 
         QVERIFY(openPrivatePage());
         QVERIFY(open(url("/echo.html")));
-        QCOMPARE(lastCookieHeader("/echo.html"), QByteArray());
+        QCOMPARE(server.lastCookieHeader("/echo.html"), QByteArray());
     }
 
     void aLinkFromAPrivatePageOpensAPrivatePage()
@@ -187,7 +166,7 @@ private slots:
         QVERIFY(opened->isPrivate());
         // It is the engine's own window, in the opener's profile: it sends the cookie.
         WAIT_VERIFY(requestsWithCookie("/echo.html") == echoesWithCookie + 1, 10000);
-        QCOMPARE(lastCookieHeader("/echo.html"), QByteArray("secret=private42"));
+        QCOMPARE(server.lastCookieHeader("/echo.html"), QByteArray("secret=private42"));
         QVERIFY(engine.browsingData()->cookies().isEmpty());
     }
 

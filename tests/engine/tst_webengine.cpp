@@ -261,10 +261,7 @@ private slots:
     {
         QTemporaryDir folder;
         const QString file = folder.filePath(QStringLiteral("local page.html"));
-        QFile out(file);
-        QVERIFY(out.open(QIODevice::WriteOnly));
-        out.write("<html><head><title>Local</title></head><body>local</body></html>");
-        out.close();
+        QVERIFY(writeFile(file, "<html><head><title>Local</title></head><body>local</body></html>"));
         const QString hostAndPath = url("/two.html").mid(int(qstrlen("http://")));
         app->addressBar()->dropText(hostAndPath);
         app->addressBar()->dropText(file);

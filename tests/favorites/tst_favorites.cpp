@@ -28,13 +28,7 @@ class TestFavorites : public QObject
     Q_OBJECT
 
 private:
-    static void write(const QString &path, const QByteArray &bytes)
-    {
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
+    static void write(const QString &path, const QByteArray &bytes) { QVERIFY(writeFile(path, bytes)); }
     // The tree as "folder/name=url" lines, sorted.
     static QStringList flat(const FavoritesStore::Folder &folder, const QString &prefix = {})
     {

@@ -41,4 +41,10 @@ inline bool emptyHistory(History *history)
     return ok;
 }
 
+// The program's history ready and empty, as a test that writes into it starts.
+inline bool readyAndEmpty(History *history)
+{
+    return waitReady(history) && emptyHistory(history);
+}
+
 } // namespace HistoryTesting

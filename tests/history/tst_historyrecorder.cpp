@@ -19,8 +19,7 @@ private slots:
     {
         AppFixture app;
         History *history = app.program->history();
-        QVERIFY(waitReady(history));
-        QVERIFY(emptyHistory(history));
+        QVERIFY(readyAndEmpty(history));
         ScriptedBrowser *page = app.openPage(QStringLiteral("news.example"), QStringLiteral("今日新闻头条"));
         app.openPage(QStringLiteral("news.example"), QStringLiteral("今日新闻头条"));
         app.openBlankPage();
@@ -61,8 +60,7 @@ private slots:
     {
         AppFixture app;
         History *history = app.program->history();
-        QVERIFY(waitReady(history));
-        QVERIFY(emptyHistory(history));
+        QVERIFY(readyAndEmpty(history));
         ScriptedBrowser *open = app.openPage(QStringLiteral("open.example"), QStringLiteral("Open"));
         const TEmbeddedWB *secret = nullptr;
         app.program->historyRecorder()->setPrivatePage([&secret](const TEmbeddedWB *page) { return page == secret; });
@@ -83,8 +81,7 @@ private slots:
     {
         AppFixture app;
         History *history = app.program->history();
-        QVERIFY(waitReady(history));
-        QVERIFY(emptyHistory(history));
+        QVERIFY(readyAndEmpty(history));
         ScriptedBrowser *open = app.openPage(QStringLiteral("open.example"), QStringLiteral("Open"));
         app.item("NAddNewPrivate")->trigger();
         QVERIFY(app.active()->isPrivate());

@@ -15,6 +15,8 @@
 #include <QTest>
 #include <QTreeView>
 
+#include <memory>
+
 using namespace HistoryTesting;
 
 // Suggestions from the history under the address box: what they offer and in which order,
@@ -24,6 +26,11 @@ class TestHistorySuggestions : public QObject
     Q_OBJECT
 
 private:
+    // Each test's program, its address box and the suggestions under it.
+    std::unique_ptr<AppFixture> app;
+    QLineEdit *edit = nullptr;
+    HistorySuggestions *suggestions = nullptr;
+
     static QStringList offered(const HistorySuggestions *suggestions)
     {
         QStringList list;
@@ -43,7 +50,7 @@ private:
     {
         QFile::remove(TypedUrls::filePath());
         History *history = app.program->history();
-        if (!waitReady(history) || !emptyHistory(history))
+        if (!readyAndEmpty(history))
             return nullptr;
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
         for (int i = 0; i < 5; ++i)
@@ -54,13 +61,22 @@ private:
         history->record(QStringLiteral("http://unrelated.test/"), QStringLiteral("Other"), now);
         if (!writeNow(history))
             return nullptr;
-        app.main->show();
-        app.main->activateWindow();
-        if (!QTest::qWaitForWindowActive(app.main))
+        if (!app.showActive())
             return nullptr;
-        app.openBlankPage();
         // The typed addresses' list stays shut unless a test fills it.
         app.addressBar()->clearTypedUrls();
+        return freshBox(app);
+    }
+    // Types into the box; true when our list is up after it.
+    static bool typedWithList(QLineEdit *edit, const HistorySuggestions *suggestions, const QString &text)
+    {
+        QTest::keyClicks(edit, text);
+        return suggestions->popup()->isVisible();
+    }
+    // A new blank page with the keyboard in its empty address box.
+    static QLineEdit *freshBox(AppFixture &app)
+    {
+        app.openBlankPage();
         QLineEdit *edit = app.main->CBURL->lineEdit();
         app.main->CBURL->setFocus();
         edit->clear();
@@ -68,14 +84,18 @@ private:
     }
 
 private slots:
+    void init()
+    {
+        app = std::make_unique<AppFixture>();
+        edit = typingWithHistory(*app);
+        QVERIFY(edit);
+        suggestions = app->program->historySuggestions();
+    }
+    void cleanup() { app.reset(); }
+
     void matchesAreOfferedMostVisitedAndRecentFirst()
     {
-        AppFixture app;
-        QLineEdit *edit = typingWithHistory(app);
-        QVERIFY(edit);
-        HistorySuggestions *suggestions = app.program->historySuggestions();
-        QTest::keyClicks(edit, QStringLiteral("sh"));
-        QVERIFY(suggestions->popup()->isVisible());
+        QVERIFY(typedWithList(edit, suggestions, QStringLiteral("sh")));
         // 5 visits three days ago, 2 today, 1 ten days ago.
         QCOMPARE(offered(suggestions),
                  (QStringList{"http://often.shop.test/", "http://today.shop.test/", "http://once.shop.test/"}));
@@ -84,18 +104,13 @@ private slots:
         QTest::keyClicks(edit, QStringLiteral("zzz"));
         QVERIFY(!suggestions->popup()->isVisible());
         // Only typing asks: an address a page reports does not.
-        app.program->addressBox()->show(QStringLiteral("http://often.shop.test/"));
+        app->program->addressBox()->show(QStringLiteral("http://often.shop.test/"));
         QVERIFY(!suggestions->popup()->isVisible());
     }
 
     void walkingTheListAndEnter()
     {
-        AppFixture app;
-        QLineEdit *edit = typingWithHistory(app);
-        QVERIFY(edit);
-        HistorySuggestions *suggestions = app.program->historySuggestions();
-        QTest::keyClicks(edit, QStringLiteral("shop"));
-        QVERIFY(suggestions->popup()->isVisible());
+        QVERIFY(typedWithList(edit, suggestions, QStringLiteral("shop")));
         QTest::keyClick(edit, Qt::Key_Down);
         QTest::keyClick(edit, Qt::Key_Down);
         QTest::keyClick(edit, Qt::Key_Up);
@@ -105,74 +120,55 @@ private slots:
         QCOMPARE(edit->text(), QStringLiteral("shop"));
         QTest::keyClick(edit, Qt::Key_Return);
         QVERIFY(!suggestions->popup()->isVisible());
-        QCOMPARE(navigationsTo(app, QStringLiteral("http://today.shop.test/")), 1);
-        QCOMPARE(app.pages->count(), 1);
+        QCOMPARE(navigationsTo(*app, QStringLiteral("http://today.shop.test/")), 1);
+        QCOMPARE(app->pages->count(), 1);
     }
 
     void aClickOpensTheEntry()
     {
-        AppFixture app;
-        QLineEdit *edit = typingWithHistory(app);
-        QVERIFY(edit);
-        HistorySuggestions *suggestions = app.program->historySuggestions();
-        QTest::keyClicks(edit, QStringLiteral("once"));
-        QVERIFY(suggestions->popup()->isVisible());
+        QVERIFY(typedWithList(edit, suggestions, QStringLiteral("once")));
         QTreeView *list = suggestions->popup();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
                           list->visualRect(suggestions->model()->index(0, 1)).center());
         QVERIFY(!list->isVisible());
-        QCOMPARE(navigationsTo(app, QStringLiteral("http://once.shop.test/")), 1);
+        QCOMPARE(navigationsTo(*app, QStringLiteral("http://once.shop.test/")), 1);
     }
 
     void theBoxKeysStayTheBoxs()
     {
-        AppFixture app;
-        QLineEdit *edit = typingWithHistory(app);
-        QVERIFY(edit);
-        HistorySuggestions *suggestions = app.program->historySuggestions();
         // Plain Enter with nothing walked to: Go with what was typed.
-        QTest::keyClicks(edit, QStringLiteral("shop"));
-        QVERIFY(suggestions->popup()->isVisible());
+        QVERIFY(typedWithList(edit, suggestions, QStringLiteral("shop")));
         QTest::keyClick(edit, Qt::Key_Return);
         QVERIFY(!suggestions->popup()->isVisible());
-        QCOMPARE(app.active()->pendingAddress().contains(QStringLiteral("shop")), true);
-        QCOMPARE(navigationsTo(app, QStringLiteral("http://today.shop.test/")) +
-                     navigationsTo(app, QStringLiteral("http://often.shop.test/")),
+        QCOMPARE(app->active()->pendingAddress().contains(QStringLiteral("shop")), true);
+        QCOMPARE(navigationsTo(*app, QStringLiteral("http://today.shop.test/")) +
+                     navigationsTo(*app, QStringLiteral("http://often.shop.test/")),
                  0);
         // Esc closes the list and nothing else.
-        app.openBlankPage();
-        app.main->CBURL->setFocus();
-        edit->clear();
-        QTest::keyClicks(edit, QStringLiteral("shop"));
-        QVERIFY(suggestions->popup()->isVisible());
-        const int pages = app.pages->count();
+        QCOMPARE(freshBox(*app), edit);
+        QVERIFY(typedWithList(edit, suggestions, QStringLiteral("shop")));
+        const int pages = app->pages->count();
         QTest::keyClick(edit, Qt::Key_Escape);
         QVERIFY(!suggestions->popup()->isVisible());
         QCOMPARE(edit->text(), QStringLiteral("shop"));
-        QCOMPARE(app.pages->count(), pages);
+        QCOMPARE(app->pages->count(), pages);
         // The completion keys, even with a suggestion walked to.
-        app.openBlankPage();
-        app.main->CBURL->setFocus();
-        edit->clear();
+        QCOMPARE(freshBox(*app), edit);
         QTest::keyClicks(edit, QStringLiteral("shop"));
         QTest::keyClick(edit, Qt::Key_Down);
         QTest::keyClick(edit, Qt::Key_Return, Qt::ControlModifier);
-        QCOMPARE(app.active()->pendingAddress(), QStringLiteral("http://www.shop.com/"));
-        QCOMPARE(navigationsTo(app, QStringLiteral("http://often.shop.test/")), 0);
+        QCOMPARE(app->active()->pendingAddress(), QStringLiteral("http://www.shop.com/"));
+        QCOMPARE(navigationsTo(*app, QStringLiteral("http://often.shop.test/")), 0);
     }
 
     void theTypedAddressesListKeepsItsKeys()
     {
-        AppFixture app;
-        QLineEdit *edit = typingWithHistory(app);
-        QVERIFY(edit);
         const QString typed = QStringLiteral("http://shopping.typed.test/");
-        app.addressBar()->typedUrls()->add(typed);
-        app.addressBar()->setMoreSuggestions({});
+        app->addressBar()->typedUrls()->add(typed);
+        app->addressBar()->setMoreSuggestions({});
         QTest::keyClicks(edit, QStringLiteral("shop"));
         QAbstractItemView *typedList = edit->completer()->popup();
         QTRY_VERIFY(typedList->isVisible());
-        HistorySuggestions *suggestions = app.program->historySuggestions();
         // Both lists are there; ours lies under the typed one, not over it.
         QVERIFY(suggestions->popup()->isVisible());
         QVERIFY(suggestions->popup()->geometry().top() >= typedList->mapToGlobal(QPoint(0, typedList->height())).y());
@@ -180,33 +176,25 @@ private slots:
         QTest::keyClick(typedList, Qt::Key_Down);
         QTest::keyClick(typedList, Qt::Key_Return);
         QCoreApplication::processEvents();
-        QCOMPARE(navigationsTo(app, typed), 1);
+        QCOMPARE(navigationsTo(*app, typed), 1);
         QVERIFY(!suggestions->popup()->currentIndex().isValid());
-        QCOMPARE(navigationsTo(app, QStringLiteral("http://often.shop.test/")), 0);
-        QCOMPARE(app.pages->count(), 1);
+        QCOMPARE(navigationsTo(*app, QStringLiteral("http://often.shop.test/")), 0);
+        QCOMPARE(app->pages->count(), 1);
     }
 
     void theBoxsOwnListTakesOver()
     {
-        AppFixture app;
-        QLineEdit *edit = typingWithHistory(app);
-        QVERIFY(edit);
-        app.program->addressBox()->appendHistory(QStringLiteral("http://listed.test/"));
+        app->program->addressBox()->appendHistory(QStringLiteral("http://listed.test/"));
         QTest::keyClicks(edit, QStringLiteral("shop"));
-        HistorySuggestions *suggestions = app.program->historySuggestions();
         QVERIFY(suggestions->popup()->isVisible());
-        app.main->CBURL->showPopup();
-        QTRY_VERIFY(app.main->CBURL->view()->isVisible());
+        app->main->CBURL->showPopup();
+        QTRY_VERIFY(app->main->CBURL->view()->isVisible());
         QVERIFY(!suggestions->popup()->isVisible());
-        app.main->CBURL->hidePopup();
+        app->main->CBURL->hidePopup();
     }
 
     void offForABoxOrAPageThatAsks()
     {
-        AppFixture app;
-        QLineEdit *edit = typingWithHistory(app);
-        QVERIFY(edit);
-        HistorySuggestions *suggestions = app.program->historySuggestions();
         suggestions->setEnabled(false);
         QTest::keyClicks(edit, QStringLiteral("shop"));
         QVERIFY(!suggestions->popup()->isVisible());
@@ -219,7 +207,7 @@ private slots:
         QTest::keyClick(edit, Qt::Key_Backspace);
         QVERIFY(suggestions->popup()->isVisible());
         // Leaving the box closes the list.
-        app.main->ComboBoxSearch->setFocus();
+        app->main->ComboBoxSearch->setFocus();
         QVERIFY(!suggestions->popup()->isVisible());
     }
 };

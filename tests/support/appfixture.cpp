@@ -31,12 +31,11 @@ QList<QPointer<QTimer>> &pendingAnswers()
 
 } // namespace
 
-void writeFile(const QString &path, const QByteArray &bytes)
+bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
-    if (file.open(QIODevice::WriteOnly))
-        file.write(bytes);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
 }
 
 bool AppFixture::s_filterListsChosen = false;
@@ -113,6 +112,13 @@ ScriptedBrowser *AppFixture::browser(int index) const
 ScriptedBrowser *AppFixture::active() const
 {
     return browser(TFormWebbrowser::kActivePage);
+}
+
+bool AppFixture::showActive()
+{
+    main->show();
+    main->activateWindow();
+    return QTest::qWaitForWindowActive(main);
 }
 
 ScriptedBrowser *AppFixture::openBlankPage()

@@ -73,6 +73,8 @@ public:
     ScriptedBrowser *openBlankPage();
     // Opens a page showing `url`; it becomes the active page.
     ScriptedBrowser *openPage(const QString &url, const QString &title = {});
+    // Shows the window and waits until it is the active one; false when it never became so.
+    bool showActive();
     // The pages' captions, as the strip shows them once it caught up.
     QStringList captions() const;
     QString addressText() const;
@@ -86,8 +88,8 @@ private:
 // rejected when `act` leaves it open.
 void whenDialogShows(std::function<void(QDialog *)> act);
 
-// Writes bytes to a file, creating its folder.
-void writeFile(const QString &path, const QByteArray &bytes);
+// Writes bytes to a file, creating its folder; true when all of them were written.
+bool writeFile(const QString &path, const QByteArray &bytes);
 
 // The scripted engine answers scripts in the order they were asked: true once an answer
 // asked of `page` now has come, and with it every answer asked before (of any page).

@@ -23,6 +23,30 @@ TEmbeddedWB *EngineTest::open(const QString &address)
     return waitFor([&] { return !page->Busy() && page->LocationURL() == address; }) ? page : nullptr;
 }
 
+void EngineTest::serveCookiePages(const QByteArray &setCookieHeaders)
+{
+    TestHttpServer::Page cookies;
+    cookies.body = "<html><head><title>Cookies</title></head><body>set</body></html>";
+    cookies.headers = setCookieHeaders;
+    server.setPage("/setcookie.html", cookies);
+    server.setPage("/echo.html", "<html><head><title>Echo</title></head><body>echo</body></html>");
+}
+
+TEmbeddedWB *EngineTest::openShown(const char *path)
+{
+    TEmbeddedWB *page = open(url(path));
+    return page && readyForInput(page) ? page : nullptr;
+}
+
+bool EngineTest::follow(const char *path)
+{
+    TEmbeddedWB *page = open(url("/links.html"));
+    return page && evaluate(page, QStringLiteral("var a=document.createElement('a');a.href='%1';"
+                                                 "document.body.appendChild(a);a.click();true")
+                                      .arg(QLatin1String(path)))
+                       .toBool();
+}
+
 bool EngineTest::waitFor(const std::function<bool()> &done, int ms)
 {
     if (done())

@@ -34,6 +34,14 @@ protected:
     void makeProgram(const QByteArray &config = {});
     // Goes to an address the way the user does and waits until it has loaded.
     TEmbeddedWB *open(const QString &address);
+    // Serves /setcookie.html, which sets cookies by these Set-Cookie header lines, and
+    // /echo.html, a plain page whose requests show the cookies sent.
+    void serveCookiePages(const QByteArray &setCookieHeaders);
+    // Opens a page of the server, shows the window, and waits until the page can take input.
+    TEmbeddedWB *openShown(const char *path);
+    // Starts a download the way a person does, from a link on the server's /links.html
+    // (the test serves it).
+    bool follow(const char *path);
     static bool waitLoaded(TEmbeddedWB *page, int ms = 20000);
     // Waits in an event loop that never sleeps: the engine shares this thread, and a fast
     // transfer starves its other work while the thread sleeps between looks, as QTRY_ does.

@@ -93,6 +93,15 @@ int TestHttpServer::requestsFor(const QByteArray &path) const
     return count;
 }
 
+QByteArray TestHttpServer::lastCookieHeader(const QByteArray &path) const
+{
+    QByteArray header;
+    for (const Request &request : requests)
+        if (request.path.split('?').value(0) == path)
+            header = request.headers.value("cookie");
+    return header;
+}
+
 void TestHttpServer::stream(QTcpSocket *socket, const QByteArray &header, const Page &page)
 {
     socket->write(header);

@@ -50,6 +50,9 @@ public:
         QHash<QByteArray, QByteArray> headers; // names lower-cased
     };
     QList<Request> requests;
+    // The Cookie header of the last request for this path (the query aside); empty when it
+    // sent none or none came.
+    QByteArray lastCookieHeader(const QByteArray &path) const;
 
 private:
     void serve(QTcpSocket *socket);

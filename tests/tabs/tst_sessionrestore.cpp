@@ -146,10 +146,7 @@ private slots:
     {
         QTemporaryDir dir;
         const QString readable = dir.filePath(QStringLiteral("page.html"));
-        QFile file(readable);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("<p>x</p>");
-        file.close();
+        QVERIFY(writeFile(readable, "<p>x</p>"));
         const QString path = dir.filePath(QStringLiteral("list.lst"));
         auto write = [&](const QByteArray &bytes) {
             QFile out(path);
