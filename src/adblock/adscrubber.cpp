@@ -12,7 +12,7 @@
 
 namespace {
 
-// Runs over every element of the document in document order (document.all, which is
+// Runs over every element of the page in document order (document.all, which is
 // falsy by design, hence its tag-name form). Values are read by name and only when the
 // tests before them in the same row hold; a hidden element keeps its place.
 const char *const kWalk = R"JS(

@@ -40,7 +40,7 @@ public:
     // Why lines were skipped, with how many each (for the command-line tool).
     const std::unordered_map<std::string, size_t> &skipReasons() const { return m_skipReasons; }
 
-    // `url` and `pageUrl` (the document that asks) encoded as the engine sends them;
+    // `url` and `pageUrl` (the page or frame that asks) encoded as the engine sends them;
     // `topLevelUrl` is the page in the tab, whose exceptions count as well. Either page
     // may be empty.
     Decision decide(std::string_view url, std::string_view pageUrl, RequestType type,

@@ -13,7 +13,7 @@ public:
 
     virtual ~ContentFilter() = default;
 
-    // For every request, from whatever thread the engine asks on. `source` is the document
+    // For every request, from whatever thread the engine asks on. `source` is the page or frame
     // that makes the request (its origin will do), `topLevel` the page in the tab; either
     // may be empty.
     virtual bool blocksRequest(const QUrl &url, const QUrl &source, const QUrl &topLevel, Resource type) const = 0;

@@ -63,7 +63,7 @@ public:
     // The desktop folder (xdg-user-dir DESKTOP).
     std::function<QString()> desktopFolder;
     // Opens a new blank page as the blank-page command does.
-    // Where Ctrl+O and the like get a page when none is there to take the document.
+    // Where Ctrl+O and the like get a page when none is there to take it.
     void setBlankPageOpener(BlankPageOpener *opener) { m_blankPages = opener; }
 
 signals:

@@ -245,11 +245,11 @@ private slots:
         QVERIFY(page);
         QVERIFY(waitFor([&] { return page->Document() && !page->Busy(); }));
         QCOMPARE(page->LocationURL(), url("/document.pdf"));
-        // The page holds the engine's viewer with the document in it.
+        // The page holds the engine's viewer with the PDF in it.
         WAIT_VERIFY(evaluate(page, QStringLiteral("document.contentType")).toString() == QLatin1String("application/pdf"),
                     10000);
         QCOMPARE(evaluate(page, QStringLiteral("document.embeds.length")).toInt(), 1);
-        // The ad scrubbers have been at the document (on its completion, and on their timer)
+        // The ad scrubbers have been at the page (on its completion, and on their timer)
         // and left the viewer in sight.
         app->adScrubber()->ScrubDocumentNow(page);
         QVERIFY(roundTrip(page));

@@ -53,7 +53,7 @@ void RequestBlocker::interceptRequest(QWebEngineUrlRequestInfo &info)
     if (!filter)
         return;
     const ContentFilter::Resource type = resourceOf(info.resourceType());
-    // The document that asks: its frame's origin, or the page itself for a page.
+    // The page or frame that asks: its frame's origin, or the page itself for a page.
     const QUrl topLevel = type == ContentFilter::Resource::Document ? info.requestUrl() : info.firstPartyUrl();
     QUrl source = type == ContentFilter::Resource::Document ? info.requestUrl() : info.initiator();
     if (source.isEmpty() || source.scheme() == QLatin1String("null"))
