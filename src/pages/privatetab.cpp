@@ -31,8 +31,9 @@ QString caption(const QString &shown)
 
 void mark(QTabWidget *tabs, int index)
 {
-    static const QIcon icon = markIcon();
-    tabs->setTabIcon(index, icon);
+    // Made once and kept for the run: a pixmap must not outlive the application at exit.
+    static const QIcon *icon = new QIcon(markIcon());
+    tabs->setTabIcon(index, *icon);
     tabs->tabBar()->setTabTextColor(index, kColor);
 }
 
