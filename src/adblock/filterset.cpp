@@ -48,6 +48,18 @@ template <typename Visit> void forEachToken(std::string_view text, Visit visit)
     forEachRun(text, [&](size_t start, size_t end) { visit(text.substr(start, end - start)); });
 }
 
+// The host and every domain above it ("a.b.c", "b.c", "c") until `visit` says it is done.
+template <typename Visit> void forEachDomainOf(std::string_view host, Visit visit)
+{
+    for (size_t dot = 0; !host.empty() && dot != std::string_view::npos;) {
+        if (visit(host.substr(dot)))
+            return;
+        dot = host.find('.', dot);
+        if (dot != std::string_view::npos)
+            ++dot;
+    }
+}
+
 // The runs of a rule's pattern that an address matching it must hold whole.
 std::vector<std::string_view> ruleTokens(const NetworkRule &rule)
 {
@@ -495,16 +507,12 @@ template <typename Pick> const NetworkRule *FilterSet::firstInBuckets(const Rule
     });
     if (found || (found = pick(index.untokenized)))
         return found;
-    const std::string_view site = request.pageHost;
-    for (size_t dot = 0; !site.empty() && dot != std::string_view::npos;) {
-        if (const auto it = index.bySite.find(std::string(site.substr(dot))); it != index.bySite.end())
-            if ((found = pick(it->second)))
-                return found;
-        dot = site.find('.', dot);
-        if (dot != std::string_view::npos)
-            ++dot;
-    }
-    return nullptr;
+    forEachDomainOf(request.pageHost, [&](std::string_view domain) {
+        if (const auto it = index.bySite.find(std::string(domain)); it != index.bySite.end())
+            found = pick(it->second);
+        return found != nullptr;
+    });
+    return found;
 }
 
 const NetworkRule *FilterSet::firstMatch(const RuleIndex &index, const Request &request) const
@@ -587,6 +595,17 @@ const NetworkRule *FilterSet::anyMatch(std::string_view url, std::string_view pa
     return nullptr;
 }
 
+void FilterSet::chooseDomainRules(const std::string &host, std::set<uint32_t> &chosen) const
+{
+    forEachDomainOf(host, [&](std::string_view domain) {
+        if (const auto it = m_hidingByDomain.find(std::string(domain)); it != m_hidingByDomain.end())
+            for (uint32_t id : it->second)
+                if (m_hiding[id].domains.appliesTo(host))
+                    chosen.insert(id);
+        return false;
+    });
+}
+
 std::vector<std::string> FilterSet::hidingSelectors(std::string_view pageUrl) const
 {
     std::vector<std::string> selectors;
@@ -612,17 +631,7 @@ std::vector<std::string> FilterSet::hidingSelectors(std::string_view pageUrl) co
         for (uint32_t id : m_genericHiding)
             if (host.empty() ? m_hiding[id].domains.empty() : m_hiding[id].domains.appliesTo(host))
                 chosen.insert(id);
-    // The host and every domain above it.
-    for (size_t dot = 0; !host.empty() && dot != std::string::npos;) {
-        const std::string domain = host.substr(dot);
-        if (const auto it = m_hidingByDomain.find(domain); it != m_hidingByDomain.end())
-            for (uint32_t id : it->second)
-                if (m_hiding[id].domains.appliesTo(host))
-                    chosen.insert(id);
-        dot = host.find('.', dot);
-        if (dot != std::string::npos)
-            ++dot;
-    }
+    chooseDomainRules(host, chosen);
     for (uint32_t id : chosen)
         if (!excepted(m_hiding[id].selector))
             selectors.push_back(m_hiding[id].selector);
@@ -634,12 +643,10 @@ std::string FilterSet::hidingStyleSheet(std::string_view pageUrl) const
     const Request page(pageUrl, pageUrl, RequestType::Document);
     const std::string host(page.host);
     bool special = false;
-    for (size_t dot = 0; !host.empty() && dot != std::string::npos && !special;) {
-        special = m_genericExceptionDomains.count(host.substr(dot)) > 0;
-        dot = host.find('.', dot);
-        if (dot != std::string::npos)
-            ++dot;
-    }
+    forEachDomainOf(host, [&](std::string_view domain) {
+        special = m_genericExceptionDomains.count(std::string(domain)) > 0;
+        return special;
+    });
     if (special || pageException(page, &NetworkRule::wholeDocument) || pageException(page, &NetworkRule::noHiding) ||
         pageException(page, &NetworkRule::noGenericHiding))
         return styleSheet(hidingSelectors(pageUrl));
@@ -647,15 +654,7 @@ std::string FilterSet::hidingStyleSheet(std::string_view pageUrl) const
     // The common case: the generic sheet, made once, and what the host's domains add.
     std::vector<std::string> specific;
     std::set<uint32_t> chosen;
-    for (size_t dot = 0; !host.empty() && dot != std::string::npos;) {
-        if (const auto it = m_hidingByDomain.find(host.substr(dot)); it != m_hidingByDomain.end())
-            for (uint32_t id : it->second)
-                if (m_hiding[id].domains.appliesTo(host))
-                    chosen.insert(id);
-        dot = host.find('.', dot);
-        if (dot != std::string::npos)
-            ++dot;
-    }
+    chooseDomainRules(host, chosen);
     for (uint32_t id : chosen) {
         const std::string &selector = m_hiding[id].selector;
         bool excepted = false;

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -74,6 +75,8 @@ private:
         std::unordered_map<std::string, Bucket> bySite;
     };
     const NetworkRule *firstMatch(const RuleIndex &index, const Request &request) const;
+    // The hiding rules named for the host or a domain above it that apply to the host.
+    void chooseDomainRules(const std::string &host, std::set<uint32_t> &chosen) const;
     // The first rule `pick` takes from the buckets the request's rules may stand in.
     template <typename Pick>
     const NetworkRule *firstInBuckets(const RuleIndex &index, const Request &request, Pick pick) const;
