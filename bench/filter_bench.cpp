@@ -33,13 +33,8 @@ double ms(Clock::duration d)
 std::unique_ptr<FilterSet> load()
 {
     auto set = std::make_unique<FilterSet>();
-    for (const QString &path : FilterSources::packagedLists()) {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray text = file.readAll();
-        set->addList(std::string_view(text.constData(), size_t(text.size())));
-    }
+    for (const QString &path : FilterSources::packagedLists())
+        set->addListFile(path);
     set->finish();
     return set;
 }

@@ -190,13 +190,8 @@ void FilterLists::startLoad()
         const bool fromCache = set != nullptr;
         if (!set) {
             set = std::make_shared<FilterSet>();
-            for (const QString &path : files) {
-                QFile file(path);
-                if (!file.open(QIODevice::ReadOnly))
-                    continue;
-                const QByteArray text = file.readAll();
-                set->addList(std::string_view(text.constData(), size_t(text.size())));
-            }
+            for (const QString &path : files)
+                set->addListFile(path);
             set->finish();
         }
         std::shared_ptr<const FilterSet> done = std::move(set);

@@ -1,8 +1,9 @@
 #include "filterset.h"
 
+#include "filterregex.h"
 #include "registrabledomain.h"
 
-#include "filterregex.h"
+#include <QFile>
 
 #include <algorithm>
 #include <cstring>
@@ -258,6 +259,16 @@ uint64_t FilterSet::nextSerial()
 {
     static std::atomic<uint64_t> serial{0};
     return ++serial;
+}
+
+bool FilterSet::addListFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray text = file.readAll();
+    addList(std::string_view(text.constData(), size_t(text.size())));
+    return true;
 }
 
 FilterSet::Counts FilterSet::addList(std::string_view text)

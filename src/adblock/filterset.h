@@ -33,6 +33,8 @@ public:
 
     // Adds a list's text; returns what it held.
     Counts addList(std::string_view text);
+    // A list file as it is on disk; false (nothing added) when it cannot be read.
+    bool addListFile(const QString &path);
     void addLine(std::string_view line);
     // Indexes what was added; the set is read-only from here on.
     void finish();

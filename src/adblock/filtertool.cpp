@@ -7,23 +7,12 @@
 #include "filtersources.h"
 
 #include <QCoreApplication>
-#include <QFile>
 
 #include <cstdio>
 #include <iostream>
 #include <string>
 
 namespace {
-
-bool readFile(const QString &path, std::string &out)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray bytes = file.readAll();
-    out.assign(bytes.constData(), size_t(bytes.size()));
-    return true;
-}
 
 int usage()
 {
@@ -69,14 +58,9 @@ int main(int argc, char *argv[])
         if (lists.isEmpty())
             lists = FilterSources::all();
         for (const QString &path : lists) {
-            std::string text;
-            if (!readFile(path, text)) {
-                // The browser's own user file need not exist.
-                if (path != FilterSources::userRules())
-                    std::fprintf(stderr, "sablix-filters: cannot read %s\n", qPrintable(path));
-                continue;
-            }
-            set.addList(text);
+            // The browser's own user file need not exist.
+            if (!set.addListFile(path) && path != FilterSources::userRules())
+                std::fprintf(stderr, "sablix-filters: cannot read %s\n", qPrintable(path));
         }
     }
     set.finish();
