@@ -241,6 +241,7 @@ void Program::connectParts()
     connect(m_main, &TQORMainForm::closing, m_sessionRestore, &SessionRestore::closedInOrder);
     connect(m_main, &TQORMainForm::closing, m_openPageLists, &OpenPageLists::saveAtClose);
     connect(m_main, &TQORMainForm::closing, m_addressBox, &AddressBox::saveHistory);
+    connect(m_main, &TQORMainForm::closing, m_addressBar->typedUrls(), &TypedUrls::save);
     connect(m_main, &TQORMainForm::closing, m_searchBar, &SearchBar::saveHistory);
     // Downloads the user chose to leave behind leave no partial files either.
     connect(m_main, &TQORMainForm::closing, m_downloads, &Downloads::cancelAllForExit);

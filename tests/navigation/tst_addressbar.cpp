@@ -5,12 +5,14 @@
 #include "navigation/addressnormalizer.h"
 #include "navigation/typedurls.h"
 #include "navigation/weblinks.h"
+#include "core/listfile.h"
 #include "tabs/pagetabs.h"
 
 #include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QCompleter>
 #include <QLineEdit>
 #include <QStringListModel>
@@ -254,6 +256,26 @@ private slots:
         QCOMPARE(completer->model()->rowCount(), 2);
         completer->setCompletionPrefix(QStringLiteral("second"));
         QCOMPARE(completer->currentCompletion(), QStringLiteral("http://second.example"));
+    }
+
+    // A burst of addresses costs one write, soon after; the close writes what is waiting,
+    // and clearing throws away a write that was still to come.
+    void typedAddressesAreWrittenInABatch()
+    {
+        QFile::remove(TypedUrls::filePath());
+        AppFixture app;
+        for (const char *host : {"one.example", "two.example", "three.example"})
+            go(app, QString::fromLatin1(host));
+        QVERIFY(!QFileInfo::exists(TypedUrls::filePath()));
+        const QStringList burst{"http://three.example", "http://two.example", "http://one.example"};
+        QTRY_COMPARE(ListFile::load(TypedUrls::filePath()).value_or(QStringList()), burst);
+
+        go(app, QStringLiteral("four.example"));
+        app.addressBar()->clearTypedUrls();
+        QVERIFY(!QFileInfo::exists(TypedUrls::filePath()));
+        go(app, QStringLiteral("five.example"));
+        app.main->close();
+        QCOMPARE(ListFile::load(TypedUrls::filePath()).value_or(QStringList()), QStringList{"http://five.example"});
     }
 
     // The engine reports a navigation only after the call: addresses given back to back
