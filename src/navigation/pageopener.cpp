@@ -11,7 +11,12 @@ PageOpener::PageOpener(TFormWebbrowser *pages, AddressBox *address, StatusLine *
 
 bool PageOpener::openBlankPage(bool isPrivate)
 {
-    if (!m_pages->NewPage(0, isPrivate))
+    return openPage(isPrivate, 0);
+}
+
+bool PageOpener::openPage(bool isPrivate, quint8 mode)
+{
+    if (!m_pages->NewPage(mode, isPrivate))
         return false;
     m_pages->activatePage(m_pages->newPageIndex());
     m_address->show(QStringLiteral("about:blank"));
@@ -29,7 +34,9 @@ const TFormWebbrowser::PageView *PageOpener::targetPage(bool busyCounts)
     const bool showsSomething = !location.isEmpty() && location != QLatin1String("about:blank");
     if (!showsSomething && !(busyCounts && active->browser()->Busy()))
         return active;
-    if (!openBlankPage(TFormWebbrowser::isPrivate(active->browser())))
+    // Mode 2: a blank document loaded only to be replaced costs each new page a navigation
+    // (and, for a forwarded address, a renderer that is thrown away).
+    if (!openPage(TFormWebbrowser::isPrivate(active->browser()), 2))
         return nullptr;
     return m_pages->page(m_pages->newPageIndex());
 }

@@ -19,11 +19,14 @@ public:
     bool openBlankPage(bool isPrivate = false) override;
 
     // The active page while its address is empty or "about:blank" (and, when `busyCounts`,
-    // it is not loading); otherwise a new blank page, private when the active page is.
+    // it is not loading); otherwise a new page, private when the active page is. A new page
+    // does not load "about:blank" first: the caller sends it its address at once.
     // Nothing when no page could be had.
     const TFormWebbrowser::PageView *targetPage(bool busyCounts);
 
 private:
+    bool openPage(bool isPrivate, quint8 mode);
+
     TFormWebbrowser *m_pages;
     AddressBox *m_address;
     StatusLine *m_status;
