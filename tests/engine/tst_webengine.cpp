@@ -257,6 +257,40 @@ private slots:
             QCOMPARE(browser(i)->LocationURL(), sent.at(i));
     }
 
+    // Pages made active one after another in one go are passed through: only the last is
+    // shown to its renderer, the others never become visible to their documents.
+    void pagesPassedThroughInOneGoAreNotShownToTheirDocuments()
+    {
+        // Counted in the document, which the program's own script world shares with the page.
+        server.setPage("/seen.html", "<html><head><title>Seen</title></head><body><script>"
+                                     "var shown = 0; document.addEventListener('visibilitychange', function () {"
+                                     " if (document.visibilityState === 'visible') document.body.dataset.shown = ++shown; });"
+                                     "</script>seen</body></html>");
+        const QString shown = QStringLiteral("Number(document.body.dataset.shown || 0)");
+        open(url("/title.html"));
+        QVERIFY(showActive());
+        QList<TEmbeddedWB *> pages;
+        for (int i = 0; i < 3; ++i) {
+            app->pages->OpenUrlInNewPage(url("/seen.html"));
+            pages << browser(app->pages->newPageIndex());
+        }
+        for (TEmbeddedWB *page : std::as_const(pages)) {
+            WAIT_VERIFY(!page->Busy() && page->Document(), 20000);
+            QCOMPARE(evaluate(page, QStringLiteral("document.visibilityState")).toString(), QStringLiteral("hidden"));
+        }
+        for (TEmbeddedWB *page : std::as_const(pages))
+            app->pages->activatePage(app->pages->indexOf(page));
+        WAIT_COMPARE(evaluate(pages[2], shown).toInt(), 1, 10000);
+        for (TEmbeddedWB *page : {pages[0], pages[1]}) {
+            QVERIFY(roundTrip(page));
+            QCOMPARE(evaluate(page, shown).toInt(), 0);
+        }
+        // Made active on its own, a page is shown as before.
+        app->pages->activatePage(app->pages->indexOf(pages[0]));
+        WAIT_COMPARE(evaluate(pages[0], shown).toInt(), 1, 10000);
+        QCOMPARE(evaluate(pages[2], QStringLiteral("document.visibilityState")).toString(), QStringLiteral("hidden"));
+    }
+
     void droppedTextWithoutASchemeOpensTheAddressItMeans()
     {
         QTemporaryDir folder;
