@@ -2,14 +2,12 @@
 
 #include "mainform.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
 #include <QStatusBar>
-#include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolBar>
@@ -53,10 +51,19 @@ QComboBox *makeEditableBox(QWidget *parent, const char *name)
     return box;
 }
 
+// One of the tool bar's own pictures (data/icons/toolbar), at 16 and 32 pixels.
+QIcon toolbarIcon(const char *name)
+{
+    QIcon icon;
+    for (const char *size : {"16", "32"})
+        icon.addFile(QStringLiteral(":/icons/toolbar/%1-%2.png").arg(QLatin1String(name), QLatin1String(size)));
+    return icon;
+}
+
 QIcon greyed(const QIcon &icon)
 {
     QIcon grey;
-    for (int size : {16, 22, 24, 32})
+    for (int size : {16, 32})
         grey.addPixmap(icon.pixmap(size, size, QIcon::Disabled));
     return grey;
 }
@@ -65,8 +72,6 @@ QIcon greyed(const QIcon &icon)
 
 void TQORMainForm::buildWidgets()
 {
-    QStyle *style = QApplication::style();
-
     // Tool bar: the address panel takes what the search panel (176) and the new/close
     // panel (64) leave; hidden panels give their room to the address box.
     ToolBarAddress = new QToolBar(this);
@@ -105,16 +110,16 @@ void TQORMainForm::buildWidgets()
     CBURL->setMaxVisibleItems(8);
     static_cast<QHBoxLayout *>(PanelAddress_->layout())->addWidget(CBURL, 1);
     BBGO = makeButton(PanelAddress_, "BBGO", QStringLiteral("转到"),
-                      style->standardIcon(QStyle::SP_ArrowRight));
+                      toolbarIcon("go"));
     BBGO->setText(QStringLiteral("转到"));
     BBGO->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
 
     PanelRS = makePanel(PanelAddress, "PanelRS");
     PanelAddress->layout()->addWidget(PanelRS);
     SBRefresh = makeButton(PanelRS, "SBRefresh", QStringLiteral("刷新"),
-                           style->standardIcon(QStyle::SP_BrowserReload));
+                           toolbarIcon("refresh"));
     SBStop = makeButton(PanelRS, "SBStop", QStringLiteral("停止"),
-                        style->standardIcon(QStyle::SP_BrowserStop));
+                        toolbarIcon("stop"));
 
     PanelSearch = makePanel(bar, "PanelSearch");
     PanelSearch->setFixedWidth(176);
@@ -122,7 +127,7 @@ void TQORMainForm::buildWidgets()
     ComboBoxSearch = makeEditableBox(PanelSearch, "ComboBoxSearch");
     static_cast<QHBoxLayout *>(PanelSearch->layout())->addWidget(ComboBoxSearch, 1);
     SBSearch = makeButton(PanelSearch, "SBSearch", QStringLiteral("搜索"),
-                          style->standardIcon(QStyle::SP_FileDialogContentsView));
+                          toolbarIcon("search"));
     SBSearchOn = makeButton(PanelSearch, "SBSearchOn", QStringLiteral("搜索引擎选择"));
     SBSearchOn->setArrowType(Qt::DownArrow);
     SBSearchOn->setMaximumWidth(16);
@@ -131,10 +136,10 @@ void TQORMainForm::buildWidgets()
     PanelExtended2->setFixedWidth(64);
     barLayout->addWidget(PanelExtended2);
     SBAddNew = makeButton(PanelExtended2, "SBAddNew", QStringLiteral("新建空白页面"),
-                          style->standardIcon(QStyle::SP_FileIcon));
+                          toolbarIcon("newpage"));
     SBCloseCurrentPage = makeButton(PanelExtended2, "SBCloseCurrentPage",
                                     QStringLiteral("关闭当前页"),
-                                    style->standardIcon(QStyle::SP_DialogCloseButton));
+                                    toolbarIcon("closepage"));
 
     // Client area: the page control fills it.
     PanelMainClient = new QWidget(this);
@@ -158,8 +163,8 @@ void TQORMainForm::buildWidgets()
     PanelImages = new QWidget(PanelMainClient);
     PanelImages->setObjectName(QStringLiteral("PanelImages"));
     PanelImages->hide();
-    const QIcon back = style->standardIcon(QStyle::SP_ArrowBack);
-    const QIcon forward = style->standardIcon(QStyle::SP_ArrowForward);
+    const QIcon back = toolbarIcon("back");
+    const QIcon forward = toolbarIcon("forward");
     SBL1 = makeButton(PanelImages, "SBL1", QString(), back);
     SBL2 = makeButton(PanelImages, "SBL2", QString(), forward);
     SBH1 = makeButton(PanelImages, "SBH1", QString(), greyed(back));

@@ -354,6 +354,12 @@ private slots:
             QVERIFY2(app.main->findChild<QObject *>(QLatin1String(name)), name);
         QVERIFY(!app.main->ListBoxNewly->isVisibleTo(app.main));
         QCOMPARE(app.main->SBP->icon().cacheKey(), app.main->SBH1->icon().cacheKey());
+        // Every picture of the tool bar is there, at the sizes it is drawn.
+        for (QToolButton *button : {app.main->SBP, app.main->SBN, app.main->BBGO, app.main->SBRefresh, app.main->SBStop,
+                                    app.main->SBSearch, app.main->SBAddNew, app.main->SBCloseCurrentPage, app.main->SBL1,
+                                    app.main->SBL2})
+            for (int size : {16, 32})
+                QVERIFY2(button->icon().pixmap(size, size).size() == QSize(size, size), qPrintable(button->objectName()));
     }
 
     void toolBarLayoutGivesTheAddressBoxTheRest()
