@@ -8,11 +8,14 @@
 #include <QLoggingCategory>
 #include <QTranslator>
 
+#include <dlfcn.h>
+#include <thread>
 
 namespace ApplicationSetup {
 namespace {
 
 QtMessageHandler g_nextHandler = nullptr;
+std::thread g_fontConfiguration;
 
 // The engine loads as a plugin and composes pages in software: its advice to share an
 // OpenGL context from the start does not apply, and is not for the user.
@@ -33,10 +36,19 @@ void beforeApplication()
     if (RootNotice::sandboxOff())
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    // The first text the window lays out waits for the font configuration (a few ms of
+    // reading and parsing); it is read on a second processor while the application
+    // connects to the display. Qt's own call then finds it loaded (the library is made for
+    // callers on several threads). Qt's GUI library brings the library in; asked by name,
+    // no headers of its own are needed.
+    if (auto load = reinterpret_cast<int (*)()>(dlsym(RTLD_DEFAULT, "FcInit")))
+        g_fontConfiguration = std::thread(load);
 }
 
 void afterApplication(QApplication &app)
 {
+    if (g_fontConfiguration.joinable())
+        g_fontConfiguration.join();
     // The engine reports its GL set-up on every start; that is not for the user.
     QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
     g_nextHandler = qInstallMessageHandler(quietEngineAdvice);
