@@ -1,6 +1,7 @@
 // Start-up benchmark: starts each program N times on the current X display, each time with
 // a fresh program folder and fresh per-user folders, and reports the median time from
-// exec to its first mapped window and the process's PSS (a second after the window maps).
+// exec to its first mapped window and the process's PSS (a second after the window maps),
+// the programs taking turns run by run, and each median against the first program's.
 //   startup_bench RUNS NAME=PROGRAM [NAME=PROGRAM ...]
 #include <QCoreApplication>
 #include <QDir>
@@ -119,32 +120,53 @@ int main(int argc, char *argv[])
     xcb_change_window_attributes(connection, screen->root, XCB_CW_EVENT_MASK, &mask);
     xcb_flush(connection);
 
-    QTextStream out(stdout);
-    out << QStringLiteral("%1 %2 %3 %4 %5\n").arg("program", -18).arg("map median ms", 14).arg("min", 8).arg("max", 8).arg("PSS median MiB", 15);
-    bool ok = true;
-    for (const QString &entry : args.mid(1)) {
-        const QString name = entry.section('=', 0, 0);
-        const QByteArray program = entry.section('=', 1).toLocal8Bit();
+    struct Program
+    {
+        QString name;
+        QByteArray path;
         std::vector<double> times;
         std::vector<double> pss;
-        runOnce(connection, program); // warm the file cache
-        for (int i = 0; i < runs; ++i) {
-            const Sample sample = runOnce(connection, program);
+    };
+    std::vector<Program> programs;
+    for (const QString &entry : args.mid(1))
+        programs.push_back({entry.section('=', 0, 0), entry.section('=', 1).toLocal8Bit(), {}, {}});
+    for (Program &program : programs)
+        runOnce(connection, program.path); // warm the file cache
+    // The programs take turns run by run, so that a machine busy with other work weighs on
+    // each alike.
+    bool ok = true;
+    for (int i = 0; i < runs; ++i) {
+        for (Program &program : programs) {
+            const Sample sample = runOnce(connection, program.path);
             if (sample.ms <= 0) {
                 ok = false;
                 continue;
             }
-            times.push_back(sample.ms);
-            pss.push_back(sample.pssMiB);
+            program.times.push_back(sample.ms);
+            program.pss.push_back(sample.pssMiB);
         }
-        out << QStringLiteral("%1 %2 %3 %4 %5\n")
-                   .arg(name, -18)
-                   .arg(median(times), 14, 'f', 1)
-                   .arg(times.empty() ? 0 : *std::min_element(times.begin(), times.end()), 8, 'f', 1)
-                   .arg(times.empty() ? 0 : *std::max_element(times.begin(), times.end()), 8, 'f', 1)
-                   .arg(median(pss), 15, 'f', 1);
-        out.flush();
     }
+
+    QTextStream out(stdout);
+    out << QStringLiteral("%1 %2 %3 %4 %5 %6\n")
+               .arg("program", -18)
+               .arg("map median ms", 14)
+               .arg("min", 8)
+               .arg("max", 8)
+               .arg("PSS median MiB", 15)
+               .arg("vs first", 9);
+    const double first = median(programs.front().times);
+    for (const Program &program : programs) {
+        const double ms = median(program.times);
+        out << QStringLiteral("%1 %2 %3 %4 %5 %6\n")
+                   .arg(program.name, -18)
+                   .arg(ms, 14, 'f', 1)
+                   .arg(program.times.empty() ? 0 : *std::min_element(program.times.begin(), program.times.end()), 8, 'f', 1)
+                   .arg(program.times.empty() ? 0 : *std::max_element(program.times.begin(), program.times.end()), 8, 'f', 1)
+                   .arg(median(program.pss), 15, 'f', 1)
+                   .arg(first > 0 ? ms / first : 0, 8, 'f', 2);
+    }
+    out.flush();
     xcb_disconnect(connection);
     return ok ? 0 : 1;
 }
