@@ -76,6 +76,17 @@ public:
         }
         return n;
     }
+    // `n` items of `size` bytes each, as they are.
+    bool raw(void *into, size_t n, size_t size)
+    {
+        if (failed || size_t(m_end - m_at) / size < n) {
+            failed = true;
+            return false;
+        }
+        std::memcpy(into, m_at, n * size);
+        m_at += n * size;
+        return true;
+    }
     std::vector<std::string> strings()
     {
         std::vector<std::string> values(count(4));
@@ -100,12 +111,12 @@ void writeIds(Writer &w, const std::vector<uint32_t> &ids)
 bool readIds(Reader &r, std::vector<uint32_t> &ids, size_t limit)
 {
     ids.resize(r.count(4));
-    for (uint32_t &id : ids) {
-        id = r.number<uint32_t>();
+    if (!r.raw(ids.data(), ids.size(), sizeof(uint32_t)))
+        return false;
+    for (uint32_t id : ids)
         if (id >= limit)
             return false;
-    }
-    return !r.failed;
+    return true;
 }
 
 template <typename Map> void writeNamedIds(Writer &w, const Map &map)
@@ -250,11 +261,15 @@ QByteArray FilterCache::encode(const FilterSet &set)
     }
     // What finish() made of them, so that a load does not index again.
     for (const FilterSet::RuleIndex *index : {&set.m_blocking, &set.m_exceptions, &set.m_pageExceptions}) {
-        w.number(quint32(index->byToken.size()));
-        for (const auto &[hash, ids] : index->byToken) {
-            w.number(quint64(hash));
-            writeIds(w, ids);
+        // The token table as it is in memory.
+        const std::vector<TokenIndex::Slot> &table = index->byToken.table();
+        w.number(quint32(table.size()));
+        for (const TokenIndex::Slot &slot : table) {
+            w.number(quint64(slot.hash));
+            w.number(quint32(slot.begin));
+            w.number(quint32(slot.count));
         }
+        writeIds(w, index->byToken.ids());
         writeIds(w, index->untokenized);
         writeNamedIds(w, index->bySite);
     }
@@ -327,13 +342,15 @@ std::shared_ptr<FilterSet> FilterCache::decode(QByteArrayView bytes)
     }
     const size_t rules = set->m_rules.size();
     for (FilterSet::RuleIndex *index : {&set->m_blocking, &set->m_exceptions, &set->m_pageExceptions}) {
-        const quint32 n = r.count(12);
-        index->byToken.reserve(n);
-        for (quint32 i = 0; i < n && !r.failed; ++i) {
-            const quint64 hash = r.number<quint64>();
-            if (!readIds(r, index->byToken[hash], rules))
-                return nullptr;
+        std::vector<TokenIndex::Slot> table(r.count(16));
+        for (TokenIndex::Slot &slot : table) {
+            slot.hash = r.number<quint64>();
+            slot.begin = r.number<quint32>();
+            slot.count = r.number<quint32>();
         }
+        std::vector<uint32_t> ids;
+        if (r.failed || !readIds(r, ids, rules) || !index->byToken.assign(std::move(table), std::move(ids), rules))
+            return nullptr;
         if (!readIds(r, index->untokenized, rules) || !readNamedIds(r, index->bySite, rules))
             return nullptr;
     }

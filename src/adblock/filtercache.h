@@ -17,7 +17,7 @@ class FilterCache
 {
 public:
     static constexpr char kMagic[8] = {'S', 'B', 'X', 'F', 'L', 'T', 'R', 'S'};
-    static constexpr quint32 kVersion = 1;
+    static constexpr quint32 kVersion = 2;
 
     // $XDG_CACHE_HOME/sablix/filters.cache
     static QString defaultPath();

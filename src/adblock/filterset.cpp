@@ -317,6 +317,7 @@ void FilterSet::indexRules(std::vector<uint32_t> ids, RuleIndex &index)
     auto weight = [&](std::string_view token, uint32_t count) {
         return uint64_t(count) + (common->count(token) ? 1000000u : 0u);
     };
+    std::unordered_map<uint64_t, Bucket> byToken;
     std::unordered_map<uint64_t, uint32_t> frequency;
     for (uint32_t id : ids)
         for (std::string_view token : ruleTokens(m_rules[id]))
@@ -341,8 +342,9 @@ void FilterSet::indexRules(std::vector<uint32_t> ids, RuleIndex &index)
             if (score < bestScore || (score == bestScore && token.size() > best.size()))
                 best = token;
         }
-        index.byToken[tokenHash(best)].push_back(id);
+        byToken[tokenHash(best)].push_back(id);
     }
+    index.byToken.build(byToken);
 }
 
 void FilterSet::finish()
@@ -425,8 +427,9 @@ void FilterSet::indexTokenBits()
 {
     m_tokenBits.assign(kTokenBits / 64, 0);
     for (const RuleIndex *index : {&m_blocking, &m_exceptions, &m_pageExceptions})
-        for (const auto &[hash, bucket] : index->byToken)
+        index->byToken.forEach([this](uint64_t hash, std::span<const uint32_t>) {
             m_tokenBits[(hash & (kTokenBits - 1)) >> 6] |= uint64_t(1) << (hash & 63);
+        });
 }
 
 bool FilterSet::ruleMatches(const NetworkRule &rule, const Request &request)
@@ -513,8 +516,8 @@ template <typename Pick> const NetworkRule *FilterSet::firstInBuckets(const Rule
         const uint64_t hash = tokenHash(token);
         if (!mayHold(hash))
             return;
-        if (const auto it = index.byToken.find(hash); it != index.byToken.end())
-            found = pick(it->second);
+        if (const std::span<const uint32_t> bucket = index.byToken.find(hash); !bucket.empty())
+            found = pick(bucket);
     });
     if (found || (found = pick(index.untokenized)))
         return found;
@@ -528,7 +531,7 @@ template <typename Pick> const NetworkRule *FilterSet::firstInBuckets(const Rule
 
 const NetworkRule *FilterSet::firstMatch(const RuleIndex &index, const Request &request) const
 {
-    return firstInBuckets(index, request, [&](const Bucket &bucket) -> const NetworkRule * {
+    return firstInBuckets(index, request, [&](std::span<const uint32_t> bucket) -> const NetworkRule * {
         for (uint32_t id : bucket)
             if (ruleMatches(m_rules[id], request))
                 return &m_rules[id];
@@ -538,7 +541,7 @@ const NetworkRule *FilterSet::firstMatch(const RuleIndex &index, const Request &
 
 const NetworkRule *FilterSet::pageException(const Request &page, bool NetworkRule::*what) const
 {
-    return firstInBuckets(m_pageExceptions, page, [&](const Bucket &bucket) -> const NetworkRule * {
+    return firstInBuckets(m_pageExceptions, page, [&](std::span<const uint32_t> bucket) -> const NetworkRule * {
         for (uint32_t id : bucket) {
             const NetworkRule &rule = m_rules[id];
             if (rule.*what && domainsMatch(rule, page) && patternMatches(rule, page) && partyMatches(rule, page))

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "filterrule.h"
+#include "tokenindex.h"
 
 #include <QString>
 
@@ -62,7 +63,6 @@ private:
     friend class FilterCache;
     struct Request;
     using Bucket = std::vector<uint32_t>;
-    using Index = std::unordered_map<uint64_t, Bucket>;
 
     static bool ruleMatches(const NetworkRule &rule, const Request &request);
     static bool patternMatches(const NetworkRule &rule, const Request &request);
@@ -72,7 +72,7 @@ private:
     // name the sites they apply on, by those sites instead.
     struct RuleIndex
     {
-        Index byToken;
+        TokenIndex byToken;
         Bucket untokenized;
         std::unordered_map<std::string, Bucket> bySite;
     };

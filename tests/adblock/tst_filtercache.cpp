@@ -2,6 +2,7 @@
 #include "adblock/filterlists.h"
 #include "adblock/filterset.h"
 #include "adblock/filtersources.h"
+#include "adblock/tokenindex.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -142,6 +143,44 @@ private slots:
         forged.replace(20, 8, QByteArray(reinterpret_cast<const char *>(&sum), 8));
         QVERIFY(refused(forged));
         QVERIFY(!FilterCache::decode(QByteArray(64, '\xff')));
+    }
+
+    // The token table is read as it was written: it finds what was put in, and a table a
+    // lookup could not walk (or that names what is not there) is refused.
+    void aTokenTableIsUsedOnlyWhenLookupsCanWalkIt()
+    {
+        const std::unordered_map<uint64_t, std::vector<uint32_t>> buckets{{1, {0, 2}}, {42, {1}}, {7, {2}}};
+        TokenIndex built;
+        built.build(buckets);
+        QCOMPARE(built.size(), size_t(3));
+        for (const auto &[hash, ids] : buckets) {
+            const std::span<const uint32_t> found = built.find(hash);
+            QCOMPARE(std::vector<uint32_t>(found.begin(), found.end()), ids);
+        }
+        QVERIFY(built.find(99).empty());
+
+        TokenIndex read;
+        QVERIFY(read.assign(built.table(), built.ids(), 3));
+        QCOMPARE(read.find(1).size(), size_t(2));
+        QVERIFY(!read.assign(built.table(), built.ids(), 2)); // an id past the rules
+        QVERIFY(read.find(1).empty());
+        std::vector<TokenIndex::Slot> table = built.table();
+        QVERIFY(!read.assign({table.begin(), table.end() - 1}, built.ids(), 3)); // not a power of two
+        for (TokenIndex::Slot &slot : table)
+            if (slot.count) {
+                slot.count = 100; // past the ids
+                break;
+            }
+        QVERIFY(!read.assign(table, built.ids(), 3));
+
+        // One bucket in two slots sits at its home; in the other slot no lookup reaches it.
+        TokenIndex single;
+        single.build({{5, {0}}});
+        std::vector<TokenIndex::Slot> moved = single.table();
+        QCOMPARE(moved.size(), size_t(2));
+        std::swap(moved[0], moved[1]);
+        QVERIFY(read.assign(single.table(), single.ids(), 1));
+        QVERIFY(!read.assign(moved, single.ids(), 1));
     }
 
     // Any change to a list or to the user's rules names other lists.
