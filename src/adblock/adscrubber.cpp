@@ -23,7 +23,9 @@ const char *const kWalk = R"JS(
   function hide(e) { e.style.visibility = 'hidden'; hidden++; }
   for (var i = 0; i < n; i++) {
     var e = all[i];
-    if (o.floating && e.style && String(e.style.position).toLowerCase() === 'absolute') hide(e);
+    // Inline position lives in the style attribute (also when a script set it): an element
+    // without one is not asked for its style object, which the engine would make for it.
+    if (o.floating && e.hasAttribute('style') && e.style && String(e.style.position).toLowerCase() === 'absolute') hide(e);
     if (!o.flash) continue;
     if (o.exempt) return hidden;
     var tag = String(e.tagName).toUpperCase();

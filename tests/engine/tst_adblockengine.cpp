@@ -86,7 +86,9 @@ private slots:
                                      "<object id=flash classid='clsid:D27CDB6E-AE6D-11cf-96B8-444553540000'></object>"
                                      "<object id=othercase classid='clsid:d27cdb6e-ae6d-11cf-96b8-444553540000'></object>"
                                      "<embed id=swf src='/movie.SWF?x=1'><embed id=noswf src='/movie.mp4'>"
-                                     "<div id=plain>plain</div></body></html>");
+                                     "<div id=plain>plain</div><div id=scripted>scripted</div>"
+                                     "<script>document.getElementById('scripted').style.position = 'absolute';</script>"
+                                     "</body></html>");
     }
 
     void cleanup()
@@ -182,6 +184,7 @@ private slots:
         WAIT_COMPARE(visibility("inline"), QStringLiteral("hidden"), 10000);
         QCOMPARE(visibility("flash"), QStringLiteral("hidden"));
         QCOMPARE(visibility("swf"), QStringLiteral("hidden"));
+        QCOMPARE(visibility("scripted"), QStringLiteral("hidden"));
         QCOMPARE(visibility("sheet"), QString());
         QCOMPARE(visibility("othercase"), QString());
         QCOMPARE(visibility("noswf"), QString());
@@ -203,7 +206,7 @@ private slots:
                          .toString(),
                      QString());
         // Elsewhere the same walk hides them.
-        QCOMPARE(evaluate(page, AdScrubber::walkScript(true, true, false)).toInt(), 3);
+        QCOMPARE(evaluate(page, AdScrubber::walkScript(true, true, false)).toInt(), 4);
     }
 };
 
