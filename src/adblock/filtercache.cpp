@@ -83,6 +83,8 @@ public:
             failed = true;
             return false;
         }
+        if (n == 0)
+            return true; // `into` may be null then, which memcpy must not be given
         std::memcpy(into, m_at, n * size);
         m_at += n * size;
         return true;

@@ -25,7 +25,7 @@ void TokenIndex::build(const std::unordered_map<uint64_t, std::vector<uint32_t>>
     for (const auto &[hash, ids] : buckets) {
         if (ids.empty())
             continue;
-        size_t at = home(hash);
+        size_t at = home(hash, m_shift);
         while (m_slots[at].count)
             at = (at + 1) & (capacity - 1);
         m_slots[at] = Slot{hash, uint32_t(m_ids.size()), uint32_t(ids.size())};
@@ -51,7 +51,7 @@ bool TokenIndex::assign(std::vector<Slot> table, std::vector<uint32_t> ids, size
         if (slot.begin > ids.size() || slot.count > ids.size() - slot.begin)
             return false;
         // Reachable from its home without crossing a free slot, or lookups would miss it.
-        for (size_t at = size_t((slot.hash * 0x9e3779b97f4a7c15ull) >> shift); at != i; at = (at + 1) & (table.size() - 1))
+        for (size_t at = home(slot.hash, shift); at != i; at = (at + 1) & (table.size() - 1))
             if (!table[at].count)
                 return false;
         ++used;
@@ -71,7 +71,7 @@ std::span<const uint32_t> TokenIndex::find(uint64_t hash) const
     if (m_slots.empty())
         return {};
     const size_t mask = m_slots.size() - 1;
-    for (size_t at = home(hash);; at = (at + 1) & mask) {
+    for (size_t at = home(hash, m_shift);; at = (at + 1) & mask) {
         const Slot &slot = m_slots[at];
         if (!slot.count)
             return {};

@@ -37,7 +37,8 @@ public:
     }
 
 private:
-    size_t home(uint64_t hash) const { return size_t((hash * 0x9e3779b97f4a7c15ull) >> m_shift); }
+    // Where a hash's search starts in a table of 2^(64 - shift) slots.
+    static size_t home(uint64_t hash, int shift) { return size_t((hash * 0x9e3779b97f4a7c15ull) >> shift); }
 
     std::vector<Slot> m_slots; // a power of two, at most half full
     std::vector<uint32_t> m_ids;

@@ -15,7 +15,18 @@ namespace ApplicationSetup {
 namespace {
 
 QtMessageHandler g_nextHandler = nullptr;
-std::thread g_fontConfiguration;
+// Joined at the latest when the program ends, also when it ends before the application
+// object is made (no display), so that no thread is left running.
+struct FontConfigurationLoad
+{
+    std::thread thread;
+    void finish()
+    {
+        if (thread.joinable())
+            thread.join();
+    }
+    ~FontConfigurationLoad() { finish(); }
+} g_fontConfiguration;
 
 // The engine loads as a plugin and composes pages in software: its advice to share an
 // OpenGL context from the start does not apply, and is not for the user.
@@ -42,13 +53,12 @@ void beforeApplication()
     // callers on several threads). Qt's GUI library brings the library in; asked by name,
     // no headers of its own are needed.
     if (auto load = reinterpret_cast<int (*)()>(dlsym(RTLD_DEFAULT, "FcInit")))
-        g_fontConfiguration = std::thread(load);
+        g_fontConfiguration.thread = std::thread(load);
 }
 
 void afterApplication(QApplication &app)
 {
-    if (g_fontConfiguration.joinable())
-        g_fontConfiguration.join();
+    g_fontConfiguration.finish();
     // The engine reports its GL set-up on every start; that is not for the user.
     QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
     g_nextHandler = qInstallMessageHandler(quietEngineAdvice);

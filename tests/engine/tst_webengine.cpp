@@ -261,7 +261,7 @@ private slots:
     // shown to its renderer, the others never become visible to their documents.
     void pagesPassedThroughInOneGoAreNotShownToTheirDocuments()
     {
-        // Counted in the document, which the program's own script world shares with the page.
+        // Counted in the page's DOM, which the program's own script world shares with the page.
         server.setPage("/seen.html", "<html><head><title>Seen</title></head><body><script>"
                                      "var shown = 0; document.addEventListener('visibilitychange', function () {"
                                      " if (document.visibilityState === 'visible') document.body.dataset.shown = ++shown; });"
