@@ -61,7 +61,7 @@ struct Line
 // A start of the program's filter with these lists, as the window's thread sees it: a page
 // navigation held for the lists, and the corpus asked for every 10 ms (as requests of pages
 // already open would be) until they are in. Prints the thread's time inside the filter.
-void firstStart(const char *name, const QStringList &files, const QString &cache, const std::vector<Line> &corpus)
+double firstStart(const char *name, const QStringList &files, const QString &cache, const std::vector<Line> &corpus)
 {
     FilterLists lists;
     lists.setSources([files] { return files; });
@@ -96,6 +96,7 @@ void firstStart(const char *name, const QStringList &files, const QString &cache
     std::printf("%-34s %12.1f\n", (std::string(name) + ", lists in after ms").c_str(), readyMs);
     std::printf("%-34s %12.2f\n", (std::string(name) + ", UI waited ms").c_str(), total);
     std::printf("%-34s %12.3f\n", (std::string(name) + ", longest call ms").c_str(), percentile(calls, 1.0));
+    return total;
 }
 
 // The hostile list beside the packaged ones: what is kept, and the corpus decided with it.
@@ -261,15 +262,16 @@ int main(int argc, char *argv[])
             out.write(text);
         out.close();
         const QStringList packaged = FilterSources::packagedLists();
-        firstStart("100 MB filters.txt, first start", packaged + QStringList{big},
-                   scratch.filePath(QStringLiteral("big.cache")), corpus);
-        firstStart("100 MB filters.txt, next start", packaged + QStringList{big},
-                   scratch.filePath(QStringLiteral("big.cache")), corpus);
-        firstStart("hostile filters.txt, first start", packaged + QStringList{hostile},
-                   scratch.filePath(QStringLiteral("hostile.cache")), corpus);
-        firstStart("hostile filters.txt, next start", packaged + QStringList{hostile},
-                   scratch.filePath(QStringLiteral("hostile.cache")), corpus);
-        std::printf("%-34s %12s\n", "  (aim: UI waited under 200 ms)", "");
+        double waited = 0;
+        waited = std::max(waited, firstStart("100 MB filters.txt, first start", packaged + QStringList{big},
+                   scratch.filePath(QStringLiteral("big.cache")), corpus));
+        waited = std::max(waited, firstStart("100 MB filters.txt, next start", packaged + QStringList{big},
+                   scratch.filePath(QStringLiteral("big.cache")), corpus));
+        waited = std::max(waited, firstStart("hostile filters.txt, first start", packaged + QStringList{hostile},
+                   scratch.filePath(QStringLiteral("hostile.cache")), corpus));
+        waited = std::max(waited, firstStart("hostile filters.txt, next start", packaged + QStringList{hostile},
+                   scratch.filePath(QStringLiteral("hostile.cache")), corpus));
+        std::printf("%-34s %12s\n", "  (aim: UI waited under 200 ms)", waited < 200 ? "met" : "NOT MET");
     }
     return 0;
 }
