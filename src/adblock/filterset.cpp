@@ -298,7 +298,7 @@ std::optional<FilterSet::Counts> FilterSet::addListFile(const QString &path, QSt
 FilterSet::Counts FilterSet::addList(std::string_view text)
 {
     // Rules added line by line before this list make a list of their own.
-    placeRegexRules(m_listBegin);
+    placeRules(m_listBegin);
     const Counts before = m_counts;
     size_t start = 0;
     while (start < text.size()) {
@@ -312,12 +312,12 @@ FilterSet::Counts FilterSet::addList(std::string_view text)
             ++m_counts.dropped;
         start = end + 1;
     }
-    placeRegexRules(m_listBegin);
+    placeRules(m_listBegin);
     return {m_counts.network - before.network, m_counts.hiding - before.hiding, m_counts.skipped - before.skipped,
             m_counts.dropped - before.dropped};
 }
 
-size_t FilterSet::placeRegexRules(size_t first)
+size_t FilterSet::placeRules(size_t first)
 {
     // Grams nearly every address holds are the last choice for a rule.
     static const auto *const common = [] {
@@ -333,28 +333,44 @@ size_t FilterSet::placeRegexRules(size_t first)
             for (uint32_t gram : gramsOf(m_rules[i].regex->literal))
                 ++frequency[gram];
     std::unordered_map<uint32_t, uint32_t> placed;
+    std::unordered_map<std::string, uint32_t> bySite;
     std::vector<bool> left(m_rules.size() - first, false);
     size_t unindexed = 0;
     size_t dropped = 0;
-    for (size_t i = first; i < m_rules.size(); ++i) {
-        NetworkRule::Regex *regex = m_rules[i].regex.get();
-        if (!regex)
-            continue;
-        // The rarest of its grams that has room.
-        regex->gram = 0;
-        uint64_t best = UINT64_MAX;
-        for (uint32_t gram : gramsOf(regex->literal)) {
-            if (placed[gram] >= kRegexPerGram)
-                continue;
-            const uint64_t score = frequency[gram] + (common->count(gram) ? uint64_t(1) << 32 : 0);
-            if (score < best) {
-                best = score;
-                regex->gram = gram;
+    // Whether the rule finds a place in the index that keeps it from most requests.
+    auto place = [&](NetworkRule &rule) {
+        if (NetworkRule::Regex *regex = rule.regex.get()) {
+            // The rarest of its grams that has room.
+            regex->gram = 0;
+            uint64_t best = UINT64_MAX;
+            for (uint32_t gram : gramsOf(regex->literal)) {
+                if (placed[gram] >= kRegexPerGram)
+                    continue;
+                const uint64_t score = frequency[gram] + (common->count(gram) ? uint64_t(1) << 32 : 0);
+                if (score < best) {
+                    best = score;
+                    regex->gram = gram;
+                }
             }
+            if (regex->gram)
+                ++placed[regex->gram];
+            return regex->gram != 0;
         }
-        if (regex->gram)
-            ++placed[regex->gram];
-        else if (++unindexed > kMaxUnindexedRegexPerList) {
+        if (rule.domains && !rule.domains->included.empty()) {
+            for (const std::string &site : rule.domains->included)
+                if (bySite[site] >= kRulesPerSite)
+                    return false;
+            for (const std::string &site : rule.domains->included)
+                ++bySite[site];
+            return true;
+        }
+        return !ruleTokens(rule).empty();
+    };
+    for (size_t i = first; i < m_rules.size(); ++i) {
+        // A rule that only switches another off is never looked at.
+        if (m_rules[i].badFilter || place(m_rules[i]))
+            continue;
+        if (++unindexed > kMaxUnindexedPerList) {
             left[i - first] = true;
             ++dropped;
         }
@@ -445,7 +461,7 @@ void FilterSet::finish()
     if (m_finished)
         return;
     m_finished = true;
-    placeRegexRules(m_listBegin);
+    placeRules(m_listBegin);
 
     // $badfilter switches off the rule written the same way without it.
     std::set<std::string> switchedOff;

@@ -28,12 +28,15 @@ public:
         size_t dropped = 0; // rules left out because their list holds more than can be matched fast
     };
 
-    // What one list may bring. Regular expressions are matched one by one: those that cannot
-    // be indexed by a literal they must contain are looked at on every request, and so are
-    // kept to a few; no more than kRegexPerGram of a list share one place of the index.
+    // What one list may bring. A rule that the index cannot keep from most requests (a
+    // regular expression without a literal it must contain, a pattern without a token and
+    // naming no site) is looked at on every request, and so these are kept to a few; no more
+    // than kRegexPerGram regular expressions of a list share one place of the index, nor
+    // kRulesPerSite rules one site.
     static constexpr size_t kMaxRulesPerList = 300000;
-    static constexpr size_t kMaxUnindexedRegexPerList = 256;
+    static constexpr size_t kMaxUnindexedPerList = 256;
     static constexpr size_t kRegexPerGram = 16;
+    static constexpr size_t kRulesPerSite = 256;
 
     struct Decision
     {
@@ -96,8 +99,9 @@ private:
     const NetworkRule *pageException(const Request &page, bool NetworkRule::*what) const;
     void indexRules(std::vector<uint32_t> ids, RuleIndex &index);
     // Chooses where the regular expressions of the list begun at `first` are indexed, and
-    // leaves out what its list may not bring; returns how many were left out.
-    size_t placeRegexRules(size_t first);
+    // leaves out what the index cannot keep from most requests past the list's allowance;
+    // returns how many were left out.
+    size_t placeRules(size_t first);
     size_t m_listBegin = 0; // the first rule of the list being added
     void indexTokenBits();
 
