@@ -3,6 +3,7 @@
 #include "../core/safefile.h"
 
 #include "filterregex.h"
+#include "filtersources.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -184,8 +185,7 @@ QByteArray FilterCache::sourcesKey(const QStringList &files, const QString &user
         key.number(quint64(info.st_dev));
         // The user's rules are small and edited by hand, maybe twice within a clock tick.
         if (path == userRules) {
-            QFile file(path);
-            const QByteArray text = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+            const QByteArray text = FilterSources::read(path, FilterSources::kMaxListBytes).value_or(QByteArray());
             key.text(QCryptographicHash::hash(text, QCryptographicHash::Sha256).toStdString());
         }
     }
@@ -247,6 +247,7 @@ QByteArray FilterCache::encode(const FilterSet &set)
         if (rule.regex) {
             w.text(rule.regex->expression->expression());
             w.text(rule.regex->literal);
+            w.number(quint32(rule.regex->gram));
         }
         if (rule.domains) {
             w.strings(rule.domains->included);
@@ -262,20 +263,22 @@ QByteArray FilterCache::encode(const FilterSet &set)
         w.strings(rule.domains.excluded);
     }
     // What finish() made of them, so that a load does not index again.
-    for (const FilterSet::RuleIndex *index : {&set.m_blocking, &set.m_exceptions, &set.m_pageExceptions}) {
-        // The token table as it is in memory.
-        const std::vector<TokenIndex::Slot> &table = index->byToken.table();
-        w.number(quint32(table.size()));
-        for (const TokenIndex::Slot &slot : table) {
-            w.number(quint64(slot.hash));
-            w.number(quint32(slot.begin));
-            w.number(quint32(slot.count));
+    for (const FilterSet::RuleIndex *index :
+         {&set.m_blocking, &set.m_exceptions, &set.m_pageExceptions, &set.m_important}) {
+        // The token tables as they are in memory.
+        for (const TokenIndex *tokens : {&index->byToken, &index->byGram}) {
+            const std::vector<TokenIndex::Slot> &table = tokens->table();
+            w.number(quint32(table.size()));
+            for (const TokenIndex::Slot &slot : table) {
+                w.number(quint64(slot.hash));
+                w.number(quint32(slot.begin));
+                w.number(quint32(slot.count));
+            }
+            writeIds(w, tokens->ids());
         }
-        writeIds(w, index->byToken.ids());
         writeIds(w, index->untokenized);
         writeNamedIds(w, index->bySite);
     }
-    writeIds(w, set.m_important);
     writeIds(w, set.m_genericHiding);
     writeNamedIds(w, set.m_hidingByDomain);
     writeNamedIds(w, set.m_hidingExceptions);
@@ -319,10 +322,12 @@ std::shared_ptr<FilterSet> FilterCache::decode(QByteArrayView bytes)
         if (flags & HasRegex) {
             const std::string expression = r.text();
             std::string literal = r.text();
+            const quint32 gram = r.number<quint32>();
             std::shared_ptr<const FilterRegex> regex = FilterRegex::compile(expression, rule.matchCase);
             if (r.failed || !regex)
                 return nullptr;
-            rule.regex = std::make_unique<NetworkRule::Regex>(NetworkRule::Regex{std::move(regex), std::move(literal)});
+            rule.regex =
+                std::make_unique<NetworkRule::Regex>(NetworkRule::Regex{std::move(regex), std::move(literal), gram});
         }
         if (flags & HasDomains) {
             rule.domains = std::make_unique<DomainList>();
@@ -343,21 +348,23 @@ std::shared_ptr<FilterSet> FilterCache::decode(QByteArrayView bytes)
             return nullptr;
     }
     const size_t rules = set->m_rules.size();
-    for (FilterSet::RuleIndex *index : {&set->m_blocking, &set->m_exceptions, &set->m_pageExceptions}) {
-        std::vector<TokenIndex::Slot> table(r.count(16));
-        for (TokenIndex::Slot &slot : table) {
-            slot.hash = r.number<quint64>();
-            slot.begin = r.number<quint32>();
-            slot.count = r.number<quint32>();
+    for (FilterSet::RuleIndex *index : {&set->m_blocking, &set->m_exceptions, &set->m_pageExceptions, &set->m_important}) {
+        for (TokenIndex *tokens : {&index->byToken, &index->byGram}) {
+            std::vector<TokenIndex::Slot> table(r.count(16));
+            for (TokenIndex::Slot &slot : table) {
+                slot.hash = r.number<quint64>();
+                slot.begin = r.number<quint32>();
+                slot.count = r.number<quint32>();
+            }
+            std::vector<uint32_t> ids;
+            if (r.failed || !readIds(r, ids, rules) || !tokens->assign(std::move(table), std::move(ids), rules))
+                return nullptr;
         }
-        std::vector<uint32_t> ids;
-        if (r.failed || !readIds(r, ids, rules) || !index->byToken.assign(std::move(table), std::move(ids), rules))
-            return nullptr;
         if (!readIds(r, index->untokenized, rules) || !readNamedIds(r, index->bySite, rules))
             return nullptr;
     }
     const size_t hiding = set->m_hiding.size();
-    if (!readIds(r, set->m_important, rules) || !readIds(r, set->m_genericHiding, hiding) ||
+    if (!readIds(r, set->m_genericHiding, hiding) ||
         !readNamedIds(r, set->m_hidingByDomain, hiding) || !readNamedIds(r, set->m_hidingExceptions, hiding))
         return nullptr;
     set->m_genericStyleSheet = r.text();
@@ -374,12 +381,12 @@ std::shared_ptr<FilterSet> FilterCache::decode(QByteArrayView bytes)
     return set;
 }
 
-std::shared_ptr<FilterSet> FilterCache::load(const QString &path, const QByteArray &key)
+std::shared_ptr<FilterSet> FilterCache::load(const QString &path, const QByteArray &key, QString *problem)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const std::optional<QByteArray> read = FilterSources::read(path, kMaxBytes, problem);
+    if (!read)
         return nullptr;
-    const QByteArray bytes = file.readAll();
+    const QByteArray &bytes = *read;
     if (size_t(bytes.size()) < kHeaderSize || std::memcmp(bytes.constData(), kMagic, sizeof kMagic) != 0)
         return nullptr;
     Reader header(QByteArrayView(bytes).sliced(sizeof kMagic, kHeaderSize - sizeof kMagic));
@@ -401,6 +408,10 @@ bool FilterCache::save(const QString &path, const QByteArray &key, const FilterS
     Writer body;
     body.text(key.toStdString());
     body.out += encode(set);
+    if (body.out.size() + qsizetype(kHeaderSize) > kMaxBytes) {
+        QFile::remove(path); // no longer of use, and no reason to keep its room
+        return false;
+    }
     Writer header;
     header.out.append(kMagic, sizeof kMagic);
     header.number(kVersion);

@@ -17,7 +17,10 @@ class FilterCache
 {
 public:
     static constexpr char kMagic[8] = {'S', 'B', 'X', 'F', 'L', 'T', 'R', 'S'};
-    static constexpr quint32 kVersion = 2;
+    static constexpr quint32 kVersion = 3;
+    // A set larger than this is not kept (its lists are parsed at each start, off the
+    // interface thread), and a larger file is not read.
+    static constexpr qint64 kMaxBytes = 64 * 1024 * 1024;
 
     // $XDG_CACHE_HOME/sablix/filters.cache
     static QString defaultPath();
@@ -25,7 +28,8 @@ public:
     static QByteArray sourcesKey(const QStringList &files, const QString &userRules);
 
     // The set kept in `path` for these lists, finished; none when there is none that fits.
-    static std::shared_ptr<FilterSet> load(const QString &path, const QByteArray &key);
+    // `problem` says why a file that is there was not even read (not a regular file, too large).
+    static std::shared_ptr<FilterSet> load(const QString &path, const QByteArray &key, QString *problem = nullptr);
     // Keeps a finished set (replacing the file whole); false when it could not be written.
     static bool save(const QString &path, const QByteArray &key, const FilterSet &set);
 

@@ -94,10 +94,38 @@ std::function<QStringList()> &FilterLists::defaultSources()
 
 FilterLists::~FilterLists()
 {
-    // Whatever still waits for a first set stops waiting (and blocks).
+    // A request asked from now on is blocked.
     const std::lock_guard<std::mutex> lock(m_shared->mutex);
     m_shared->closing = true;
-    m_shared->ready.notify_all();
+}
+
+void FilterLists::setEnabled(bool enabled)
+{
+    m_enabled.store(enabled);
+    // Nothing is filtered now: nothing needs to wait for the lists.
+    if (!enabled)
+        runWaiting();
+}
+
+void FilterLists::whenReady(QObject *context, std::function<void()> then)
+{
+    bool ready = m_gaveUpWaiting || !m_enabled.load();
+    if (!ready) {
+        const std::lock_guard<std::mutex> lock(m_shared->mutex);
+        ready = m_shared->set || !m_shared->loading || m_shared->closing;
+    }
+    if (ready)
+        then();
+    else
+        m_waiting.emplace_back(context, std::move(then));
+}
+
+void FilterLists::runWaiting()
+{
+    const auto waiting = std::exchange(m_waiting, {});
+    for (const auto &[context, then] : waiting)
+        if (context)
+            then();
 }
 
 void FilterLists::watchUserRules()
@@ -118,21 +146,6 @@ std::shared_ptr<const FilterSet> FilterLists::current() const
 {
     const std::lock_guard<std::mutex> lock(m_shared->mutex);
     return m_shared->set;
-}
-
-std::shared_ptr<const FilterSet> FilterLists::answeringSet() const
-{
-    // Asked on this object's own thread (the engine asks on the window's) before the load
-    // it waits for began: waiting for the event loop to begin it would wait in vain.
-    if (QThread::currentThread() == thread() && m_startPending)
-        const_cast<FilterLists *>(this)->startLoad();
-    const std::shared_ptr<Shared> shared = m_shared;
-    std::unique_lock<std::mutex> lock(shared->mutex);
-    // The loading thread hands the set over itself: waiting here needs no other thread
-    // than that one, whichever thread the engine asks on.
-    shared->ready.wait_for(lock, std::chrono::milliseconds(m_firstSetWaitMs),
-                           [&] { return shared->set || !shared->loading || shared->closing; });
-    return shared->set;
 }
 
 void FilterLists::reload()
@@ -157,6 +170,7 @@ void FilterLists::reloadOnceIdle()
         m_shared->loading = true;
     }
     m_startPending = true;
+    holdNoLongerThanTheBound();
     QTimer::singleShot(0, this, [this] {
         if (m_startPending)
             startLoad();
@@ -176,35 +190,48 @@ void FilterLists::startLoad()
         const std::lock_guard<std::mutex> lock(shared->mutex);
         shared->loading = true;
     }
+    holdNoLongerThanTheBound();
     QPointer<FilterLists> self = this;
     QThread *worker = QThread::create([self, shared, files, userRules, cachePath] {
-        QStringList unreadable;
+        Problems problems;
+        auto unread = [&](const QString &path, const QString &why) {
+            problems.append({path, QStringLiteral("广告过滤列表无法读取，未使用: %1（%2）").arg(path, why)});
+        };
         for (const QString &path : files) {
+            bool missing = false;
+            const QString why = FilterSources::refusal(path, FilterSources::kMaxListBytes, &missing);
             // The user's own file need not exist.
-            if (!QFileInfo(path).isReadable() && (path != userRules || QFileInfo::exists(path)))
-                unreadable << path;
+            if (!why.isEmpty() && !(missing && path == userRules))
+                unread(path, why);
         }
         const QByteArray key = FilterCache::sourcesKey(files, userRules);
-        std::shared_ptr<FilterSet> set = cachePath.isEmpty() ? nullptr : FilterCache::load(cachePath, key);
+        QString cacheProblem;
+        std::shared_ptr<FilterSet> set = cachePath.isEmpty() ? nullptr : FilterCache::load(cachePath, key, &cacheProblem);
+        if (!cacheProblem.isEmpty())
+            problems.append({cachePath, QStringLiteral("广告过滤缓存未使用: %1（%2）").arg(cachePath, cacheProblem)});
         const bool fromCache = set != nullptr;
         if (!set) {
             set = std::make_shared<FilterSet>();
-            for (const QString &path : files)
-                set->addListFile(path);
+            for (const QString &path : files) {
+                const std::optional<FilterSet::Counts> counts = set->addListFile(path);
+                if (counts && counts->dropped)
+                    problems.append({path, QStringLiteral("广告过滤列表规则过多，%1 条未使用: %2")
+                                               .arg(counts->dropped)
+                                               .arg(path)});
+            }
             set->finish();
         }
         std::shared_ptr<const FilterSet> done = std::move(set);
         {
-            // In use from here on, also by requests that waited for it.
+            // In use from here on.
             const std::lock_guard<std::mutex> lock(shared->mutex);
             shared->set = done;
             shared->loading = false;
         }
-        shared->ready.notify_all();
         QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [self, done, unreadable] {
+            QCoreApplication::instance(), [self, done, problems] {
                 if (self)
-                    self->finishLoad(done, unreadable);
+                    self->finishLoad(done, problems);
             },
             Qt::QueuedConnection);
         // Kept for the next start once it is in use; a cache that cannot be written only
@@ -217,15 +244,32 @@ void FilterLists::startLoad()
     worker->start();
 }
 
-void FilterLists::finishLoad(std::shared_ptr<const FilterSet> set, const QStringList &unreadable)
+void FilterLists::holdNoLongerThanTheBound()
+{
+    if (current())
+        return;
+    // Should the lists never come (a file system that hangs), pages go after all, and their
+    // requests are blocked until the lists are in.
+    QTimer::singleShot(m_firstSetWaitMs, this, [this] {
+        if (current() || m_waiting.empty())
+            return;
+        m_gaveUpWaiting = true;
+        qCWarning(lcAdblock) << "filter lists not in after" << m_firstSetWaitMs << "ms; pages go, requests blocked";
+        runWaiting();
+    });
+}
+
+void FilterLists::finishLoad(std::shared_ptr<const FilterSet> set, const Problems &problems)
 {
     m_loading = false;
-    for (const QString &path : unreadable) {
-        if (m_reported.contains(path))
+    // The pages that held their navigations for the lists go now.
+    runWaiting();
+    for (const auto &[path, text] : problems) {
+        if (m_reported.contains(text))
             continue;
-        m_reported << path;
-        qCWarning(lcAdblock).noquote() << "filter list not readable, not used:" << path;
-        emit problem(QStringLiteral("广告过滤列表无法读取，未使用: ") + path);
+        m_reported << text;
+        qCWarning(lcAdblock).noquote() << text;
+        emit problem(text);
     }
     // A change asked for while this load ran is not in it: "loaded" waits for the load
     // that has it.
@@ -242,12 +286,14 @@ bool FilterLists::blocksRequest(const QUrl &url, const QUrl &source, const QUrl 
 {
     if (!m_enabled.load() || !webPage(url))
         return false;
-    const std::shared_ptr<const FilterSet> set = answeringSet();
-    if (!set) {
-        // No list was ever asked for (nothing to wait for), or none came in time: only
-        // the latter blocks, so that nothing passes unfiltered.
+    std::shared_ptr<const FilterSet> set;
+    {
         const std::lock_guard<std::mutex> lock(m_shared->mutex);
-        return m_shared->loading || m_shared->closing;
+        set = m_shared->set;
+        // No list was ever asked for (nothing to wait for), or they are on their way: only
+        // the latter blocks, so that nothing passes unfiltered. Nothing waits here.
+        if (!set)
+            return m_shared->loading || m_shared->closing;
     }
     return set->decide(encoded(url), encoded(source), requestTypeOf(type), encoded(topLevel)).block;
 }
@@ -256,7 +302,7 @@ QString FilterLists::hidingStyleSheet(const QUrl &page) const
 {
     if (!m_enabled.load() || !webPage(page))
         return {};
-    const std::shared_ptr<const FilterSet> set = answeringSet();
+    const std::shared_ptr<const FilterSet> set = current();
     if (!set)
         return {};
     return QString::fromStdString(set->hidingStyleSheet(encoded(page)));
@@ -283,7 +329,9 @@ bool FilterLists::subscriptionParses(const QByteArray &text)
 bool FilterLists::siteExcepted(const QUrl &page) const
 {
     const QString rule = siteRule(page);
-    return !rule.isEmpty() && RulesFile::containsLine(SafeFile::read(FilterSources::userRules()).value_or(QByteArray()), rule);
+    return !rule.isEmpty() &&
+           RulesFile::containsLine(
+               FilterSources::read(FilterSources::userRules(), FilterSources::kMaxListBytes).value_or(QByteArray()), rule);
 }
 
 bool FilterLists::setSiteExcepted(const QUrl &page, bool excepted)
@@ -306,7 +354,8 @@ bool FilterLists::setSiteExcepted(const QUrl &page, bool excepted)
 int FilterLists::refreshSubscriptions()
 {
     int asked = 0;
-    const QStringList addresses = ListFile::load(FilterSources::subscriptionsFile()).value_or(QStringList());
+    const QStringList addresses = ListFile::decode(
+        FilterSources::read(FilterSources::subscriptionsFile(), FilterSources::kMaxListBytes).value_or(QByteArray()));
     const QDateTime stale = QDateTime::currentDateTime().addDays(-kRefreshDays);
     for (const QString &line : addresses) {
         const QUrl address(line.trimmed());

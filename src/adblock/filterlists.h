@@ -4,22 +4,24 @@
 #include "filterset.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 
 #include <atomic>
-#include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 class QFileSystemWatcher;
 class QNetworkAccessManager;
 
 // The ad filter of the running program: the lists (packaged, subscribed, the user's own)
 // compiled into one set off the interface thread and swapped in whole; the engine asks it
-// about every request and every page's hiding style sheet. Until the first set is in, a
-// question waits for it (bounded): nothing passes unfiltered. The set is kept compiled in
-// a cache between runs. A list that cannot be read is left out and said once in the status
-// line. The user's rules are read again whenever their file changes; sites the user does
+// about every request and every page's hiding style sheet. Until the first set is in, pages
+// hold their navigations (whenReady) and a request that comes all the same is blocked: nothing
+// passes unfiltered and nothing waits on the interface thread. The set is kept compiled in
+// a cache between runs. A list that cannot be read, or brings more than can be matched fast,
+// is left out (in part) and said once in the status line. The user's rules are read again whenever their file changes; sites the user does
 // not want filtered are rules there as well.
 class FilterLists : public QObject, public ContentFilter
 {
@@ -34,9 +36,9 @@ public:
     explicit FilterLists(QObject *parent = nullptr);
     ~FilterLists() override;
 
-    // The longest a request waits for the first set; past it, the request is blocked.
+    // The longest a navigation is held for the first set; past it, pages go and their
+    // requests are blocked until the set is in.
     static constexpr int kFirstSetWaitMs = 10000;
-    // Tests wait less.
     void setFirstSetWaitMs(int ms) { m_firstSetWaitMs = ms; }
 
     // Loads the lists in the background; a load asked for while one runs follows it.
@@ -53,13 +55,14 @@ public:
     // starts: tests choose before); FilterSources::all unless set.
     static std::function<QStringList()> &defaultSources();
 
-    void setEnabled(bool enabled) { m_enabled.store(enabled); }
+    void setEnabled(bool enabled);
     bool isEnabled() const { return m_enabled.load(); }
     // The compiled set in use (none before the first load has finished).
     std::shared_ptr<const FilterSet> current() const;
 
     bool blocksRequest(const QUrl &url, const QUrl &source, const QUrl &topLevel, Resource type) const override;
     QString hidingStyleSheet(const QUrl &page) const override;
+    void whenReady(QObject *context, std::function<void()> then) override;
 
     // "This site is not filtered": an @@||site^$document rule in the user's file.
     bool siteExcepted(const QUrl &page) const;
@@ -80,10 +83,17 @@ signals:
 
 private:
     void startLoad();
-    void finishLoad(std::shared_ptr<const FilterSet> set, const QStringList &unreadable);
+    // Each problem is a list's path and what to say about it.
+    using Problems = QList<std::pair<QString, QString>>;
+    void finishLoad(std::shared_ptr<const FilterSet> set, const Problems &problems);
     int m_firstSetWaitMs = kFirstSetWaitMs;
     // reloadOnceIdle's load is still to begin (touched on this object's thread only).
     bool m_startPending = false;
+    // What waits for the first set (whenReady), on this object's thread.
+    std::vector<std::pair<QPointer<QObject>, std::function<void()>>> m_waiting;
+    bool m_gaveUpWaiting = false;
+    void runWaiting();
+    void holdNoLongerThanTheBound();
     void watchUserRules();
 
     // What the loading thread and the engine's threads share; it outlives this object while
@@ -91,13 +101,10 @@ private:
     struct Shared
     {
         std::mutex mutex;
-        std::condition_variable ready;
         std::shared_ptr<const FilterSet> set;
         bool loading = false; // the first set is on its way
         bool closing = false;
     };
-    // The set to answer with; waits while the first one is on its way.
-    std::shared_ptr<const FilterSet> answeringSet() const;
 
     std::function<QStringList()> m_sources;
     std::atomic<bool> m_enabled{true};

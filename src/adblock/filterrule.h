@@ -68,6 +68,9 @@ struct NetworkRule
     {
         std::shared_ptr<const FilterRegex> expression;
         std::string literal; // lower-case text every address the expression matches holds
+        // Three characters of the literal, packed, that the rule is indexed by; 0 when the
+        // rule is not indexed by its literal (it has none, or its list filled the place).
+        uint32_t gram = 0;
     };
 
     std::string text;    // as written in its list

@@ -1,11 +1,11 @@
 #include "filterset.h"
 
 #include "filterregex.h"
+#include "filtersources.h"
 #include "registrabledomain.h"
 
-#include <QFile>
-
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <atomic>
 #include <set>
@@ -223,6 +223,32 @@ std::string styleSheet(const std::vector<std::string> &selectors)
 }
 constexpr size_t kRegexUrlLimit = 4096;
 
+// Three characters of lower-case text, packed; never 0, which means none.
+uint32_t gramAt(const char *text)
+{
+    return (uint32_t(1) << 24) | (uint32_t(static_cast<unsigned char>(text[0])) << 16) |
+           (uint32_t(static_cast<unsigned char>(text[1])) << 8) | uint32_t(static_cast<unsigned char>(text[2]));
+}
+
+// The distinct grams of a literal, in order.
+std::vector<uint32_t> gramsOf(std::string_view literal)
+{
+    std::vector<uint32_t> grams;
+    for (size_t i = 0; i + 3 <= literal.size(); ++i) {
+        const uint32_t gram = gramAt(literal.data() + i);
+        if (std::find(grams.begin(), grams.end(), gram) == grams.end())
+            grams.push_back(gram);
+    }
+    return grams;
+}
+
+// A line that may be a rule (for counting what a list held past its cap).
+bool mayBeRule(std::string_view line)
+{
+    const size_t first = line.find_first_not_of(" \t");
+    return first != std::string_view::npos && line[first] != '!' && line[first] != '[';
+}
+
 } // namespace
 
 struct FilterSet::Request
@@ -261,28 +287,105 @@ uint64_t FilterSet::nextSerial()
     return ++serial;
 }
 
-bool FilterSet::addListFile(const QString &path)
+std::optional<FilterSet::Counts> FilterSet::addListFile(const QString &path, QString *problem)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray text = file.readAll();
-    addList(std::string_view(text.constData(), size_t(text.size())));
-    return true;
+    const std::optional<QByteArray> text = FilterSources::read(path, FilterSources::kMaxListBytes, problem);
+    if (!text)
+        return std::nullopt;
+    return addList(std::string_view(text->constData(), size_t(text->size())));
 }
 
 FilterSet::Counts FilterSet::addList(std::string_view text)
 {
+    // Rules added line by line before this list make a list of their own.
+    placeRules(m_listBegin);
     const Counts before = m_counts;
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find_first_of("\r\n", start);
         if (end == std::string_view::npos)
             end = text.size();
-        addLine(text.substr(start, end - start));
+        const std::string_view line = text.substr(start, end - start);
+        if (m_counts.network + m_counts.hiding - before.network - before.hiding < kMaxRulesPerList)
+            addLine(line);
+        else if (mayBeRule(line))
+            ++m_counts.dropped;
         start = end + 1;
     }
-    return {m_counts.network - before.network, m_counts.hiding - before.hiding, m_counts.skipped - before.skipped};
+    placeRules(m_listBegin);
+    return {m_counts.network - before.network, m_counts.hiding - before.hiding, m_counts.skipped - before.skipped,
+            m_counts.dropped - before.dropped};
+}
+
+size_t FilterSet::placeRules(size_t first)
+{
+    // Grams nearly every address holds are the last choice for a rule.
+    static const auto *const common = [] {
+        auto *grams = new std::unordered_set<uint32_t>;
+        for (const char *text : {"htt", "ttp", "tps", "ps:", "p:/", "s:/", "://", "www", "ww.", ".co", "com", "om/",
+                                 ".js", ".cn", "net", ".ne", "/ww", "//w"})
+            grams->insert(gramAt(text));
+        return grams;
+    }();
+    std::unordered_map<uint32_t, uint32_t> frequency;
+    for (size_t i = first; i < m_rules.size(); ++i)
+        if (m_rules[i].regex)
+            for (uint32_t gram : gramsOf(m_rules[i].regex->literal))
+                ++frequency[gram];
+    std::unordered_map<uint32_t, uint32_t> placed;
+    std::unordered_map<std::string, uint32_t> bySite;
+    std::vector<bool> left(m_rules.size() - first, false);
+    size_t unindexed = 0;
+    size_t dropped = 0;
+    // Whether the rule finds a place in the index that keeps it from most requests.
+    auto place = [&](NetworkRule &rule) {
+        if (NetworkRule::Regex *regex = rule.regex.get()) {
+            // The rarest of its grams that has room.
+            regex->gram = 0;
+            uint64_t best = UINT64_MAX;
+            for (uint32_t gram : gramsOf(regex->literal)) {
+                if (placed[gram] >= kRegexPerGram)
+                    continue;
+                const uint64_t score = frequency[gram] + (common->count(gram) ? uint64_t(1) << 32 : 0);
+                if (score < best) {
+                    best = score;
+                    regex->gram = gram;
+                }
+            }
+            if (regex->gram)
+                ++placed[regex->gram];
+            return regex->gram != 0;
+        }
+        if (rule.domains && !rule.domains->included.empty()) {
+            for (const std::string &site : rule.domains->included)
+                if (bySite[site] >= kRulesPerSite)
+                    return false;
+            for (const std::string &site : rule.domains->included)
+                ++bySite[site];
+            return true;
+        }
+        return !ruleTokens(rule).empty();
+    };
+    for (size_t i = first; i < m_rules.size(); ++i) {
+        // A rule that only switches another off is never looked at.
+        if (m_rules[i].badFilter || place(m_rules[i]))
+            continue;
+        if (++unindexed > kMaxUnindexedPerList) {
+            left[i - first] = true;
+            ++dropped;
+        }
+    }
+    if (dropped) {
+        size_t kept = first;
+        for (size_t i = first; i < m_rules.size(); ++i)
+            if (!left[i - first])
+                m_rules[kept++] = std::move(m_rules[i]);
+        m_rules.erase(m_rules.begin() + ptrdiff_t(kept), m_rules.end());
+        m_counts.network -= dropped;
+        m_counts.dropped += dropped;
+    }
+    m_listBegin = m_rules.size();
+    return dropped;
 }
 
 void FilterSet::addLine(std::string_view line)
@@ -318,12 +421,17 @@ void FilterSet::indexRules(std::vector<uint32_t> ids, RuleIndex &index)
         return uint64_t(count) + (common->count(token) ? 1000000u : 0u);
     };
     std::unordered_map<uint64_t, Bucket> byToken;
+    std::unordered_map<uint64_t, Bucket> byGram;
     std::unordered_map<uint64_t, uint32_t> frequency;
     for (uint32_t id : ids)
         for (std::string_view token : ruleTokens(m_rules[id]))
             ++frequency[tokenHash(token)];
     for (uint32_t id : ids) {
         const NetworkRule &rule = m_rules[id];
+        if (rule.regex && rule.regex->gram) {
+            byGram[rule.regex->gram].push_back(id);
+            continue;
+        }
         // A rule that names the sites it applies on is looked at on those sites only.
         if (rule.domains && !rule.domains->included.empty()) {
             for (const std::string &site : rule.domains->included)
@@ -345,6 +453,7 @@ void FilterSet::indexRules(std::vector<uint32_t> ids, RuleIndex &index)
         byToken[tokenHash(best)].push_back(id);
     }
     index.byToken.build(byToken);
+    index.byGram.build(byGram);
 }
 
 void FilterSet::finish()
@@ -352,6 +461,7 @@ void FilterSet::finish()
     if (m_finished)
         return;
     m_finished = true;
+    placeRules(m_listBegin);
 
     // $badfilter switches off the rule written the same way without it.
     std::set<std::string> switchedOff;
@@ -371,6 +481,7 @@ void FilterSet::finish()
     std::vector<uint32_t> blocking;
     std::vector<uint32_t> exceptions;
     std::vector<uint32_t> pageExceptions;
+    std::vector<uint32_t> important;
     for (uint32_t id = 0; id < m_rules.size(); ++id) {
         const NetworkRule &rule = m_rules[id];
         if (rule.badFilter || switchedOff.count(rule.text))
@@ -381,7 +492,7 @@ void FilterSet::finish()
             if (rule.wholeDocument || rule.noHiding || rule.noGenericHiding)
                 pageExceptions.push_back(id);
         } else if (rule.important) {
-            m_important.push_back(id);
+            important.push_back(id);
         } else {
             blocking.push_back(id);
         }
@@ -389,6 +500,7 @@ void FilterSet::finish()
     indexRules(std::move(blocking), m_blocking);
     indexRules(std::move(exceptions), m_exceptions);
     indexRules(std::move(pageExceptions), m_pageExceptions);
+    indexRules(std::move(important), m_important);
     indexTokenBits();
 
     std::set<std::string> globallyExcepted;
@@ -426,7 +538,7 @@ void FilterSet::finish()
 void FilterSet::indexTokenBits()
 {
     m_tokenBits.assign(kTokenBits / 64, 0);
-    for (const RuleIndex *index : {&m_blocking, &m_exceptions, &m_pageExceptions})
+    for (const RuleIndex *index : {&m_blocking, &m_exceptions, &m_pageExceptions, &m_important})
         index->byToken.forEach([this](uint64_t hash, std::span<const uint32_t>) {
             m_tokenBits[(hash & (kTokenBits - 1)) >> 6] |= uint64_t(1) << (hash & 63);
         });
@@ -519,7 +631,26 @@ template <typename Pick> const NetworkRule *FilterSet::firstInBuckets(const Rule
         if (const std::span<const uint32_t> bucket = index.byToken.find(hash); !bucket.empty())
             found = pick(bucket);
     });
-    if (found || (found = pick(index.untokenized)))
+    if (found)
+        return found;
+    // Regular expressions by the grams of the address; a place met twice is looked at once.
+    if (index.byGram.size() && request.asIs.size() <= kRegexUrlLimit) {
+        std::vector<std::span<const uint32_t>> buckets;
+        for (size_t i = 0; i + 3 <= request.lower.size(); ++i)
+            if (const std::span<const uint32_t> bucket = index.byGram.find(gramAt(request.lower.data() + i));
+                !bucket.empty())
+                buckets.push_back(bucket);
+        if (buckets.size() > 1) {
+            const auto less = [](std::span<const uint32_t> a, std::span<const uint32_t> b) { return a.data() < b.data(); };
+            const auto same = [](std::span<const uint32_t> a, std::span<const uint32_t> b) { return a.data() == b.data(); };
+            std::sort(buckets.begin(), buckets.end(), less);
+            buckets.erase(std::unique(buckets.begin(), buckets.end(), same), buckets.end());
+        }
+        for (std::span<const uint32_t> bucket : buckets)
+            if ((found = pick(bucket)))
+                return found;
+    }
+    if ((found = pick(index.untokenized)))
         return found;
     forEachDomainOf(request.pageHost, [&](std::string_view domain) {
         if (const auto it = index.bySite.find(std::string(domain)); it != index.bySite.end())
@@ -584,9 +715,8 @@ FilterSet::Decision FilterSet::decide(std::string_view url, std::string_view pag
         if (const NetworkRule *exception = excepted(pageUrl))
             return {false, exception};
     const Request request(url, pageUrl, type);
-    for (uint32_t id : m_important)
-        if (ruleMatches(m_rules[id], request))
-            return {true, &m_rules[id]};
+    if (const NetworkRule *rule = firstMatch(m_important, request))
+        return {true, rule};
     const NetworkRule *blocking = firstMatch(m_blocking, request);
     if (!blocking)
         return {};

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -24,7 +25,18 @@ public:
         size_t network = 0;
         size_t hiding = 0;
         size_t skipped = 0; // lines understood as rules that cannot be applied, or malformed
+        size_t dropped = 0; // rules left out because their list holds more than can be matched fast
     };
+
+    // What one list may bring. A rule that the index cannot keep from most requests (a
+    // regular expression without a literal it must contain, a pattern without a token and
+    // naming no site) is looked at on every request, and so these are kept to a few; no more
+    // than kRegexPerGram regular expressions of a list share one place of the index, nor
+    // kRulesPerSite rules one site.
+    static constexpr size_t kMaxRulesPerList = 300000;
+    static constexpr size_t kMaxUnindexedPerList = 256;
+    static constexpr size_t kRegexPerGram = 16;
+    static constexpr size_t kRulesPerSite = 256;
 
     struct Decision
     {
@@ -34,8 +46,9 @@ public:
 
     // Adds a list's text; returns what it held.
     Counts addList(std::string_view text);
-    // A list file as it is on disk; false (nothing added) when it cannot be read.
-    bool addListFile(const QString &path);
+    // A list file as it is on disk; none (nothing added), with the reason, when it cannot
+    // be read or is not a list file of a sane size.
+    std::optional<Counts> addListFile(const QString &path, QString *problem = nullptr);
     void addLine(std::string_view line);
     // Indexes what was added; the set is read-only from here on.
     void finish();
@@ -73,6 +86,7 @@ private:
     struct RuleIndex
     {
         TokenIndex byToken;
+        TokenIndex byGram; // regular expressions, by three characters of their literal
         Bucket untokenized;
         std::unordered_map<std::string, Bucket> bySite;
     };
@@ -84,6 +98,11 @@ private:
     const NetworkRule *firstInBuckets(const RuleIndex &index, const Request &request, Pick pick) const;
     const NetworkRule *pageException(const Request &page, bool NetworkRule::*what) const;
     void indexRules(std::vector<uint32_t> ids, RuleIndex &index);
+    // Chooses where the regular expressions of the list begun at `first` are indexed, and
+    // leaves out what the index cannot keep from most requests past the list's allowance;
+    // returns how many were left out.
+    size_t placeRules(size_t first);
+    size_t m_listBegin = 0; // the first rule of the list being added
     void indexTokenBits();
 
     std::vector<NetworkRule> m_rules;
@@ -104,7 +123,7 @@ private:
     RuleIndex m_blocking;
     RuleIndex m_exceptions;
     RuleIndex m_pageExceptions; // $document, $elemhide, $generichide exceptions
-    Bucket m_important;
+    RuleIndex m_important;
 
     std::vector<uint32_t> m_genericHiding;                        // no domains named
     std::unordered_map<std::string, std::vector<uint32_t>> m_hidingByDomain; // included domains

@@ -1,6 +1,7 @@
 #include "rulesfile.h"
 
 #include "../core/safefile.h"
+#include "filtersources.h"
 
 #include <QDir>
 #include <QFile>
@@ -96,6 +97,14 @@ QByteArray withLine(QByteArray bytes, const QString &rule, bool present)
 
 bool setLine(const QString &path, const QString &rule, bool present, QString *error)
 {
+    // A FIFO or a link planted there would hold the window up, or be written through.
+    bool missing = false;
+    const QString refused = FilterSources::refusal(path, FilterSources::kMaxListBytes, &missing);
+    if (!refused.isEmpty() && !missing) {
+        if (error)
+            *error = refused;
+        return false;
+    }
     const std::optional<QByteArray> bytes = SafeFile::read(path, error);
     if (!bytes)
         return false;

@@ -14,6 +14,8 @@
 
 #include <thread>
 
+#include <sys/stat.h>
+
 // The compiled lists kept between runs: what is read back decides as what was parsed; a
 // damaged, cut, foreign or outdated file is never used; and the program's filter answers
 // from the first request on, with or without it.
@@ -201,9 +203,10 @@ private slots:
         QVERIFY(FilterCache::sourcesKey(files, path("mine.txt")) != mine);
     }
 
-    // The program starts its load once the window is up: a request that comes before the
-    // loading thread even started waits for the lists all the same.
-    void aLoadStartedOnceIdleHoldsRequestsFromTheStart()
+    // Until the lists are in, a request is blocked at once (nothing waits on the window's
+    // thread, nothing passes unfiltered), and what holds a navigation for them goes once they
+    // are in, once each; a page that went meanwhile is not run for.
+    void beforeTheListsRequestsAreBlockedAndNavigationsHeld()
     {
         QVERIFY(write(path("idle.txt"), "||ads.test^\n"));
         FilterLists lists;
@@ -211,26 +214,63 @@ private slots:
         lists.setCachePath(path("idle.cache"));
         QSignalSpy loaded(&lists, &FilterLists::loaded);
         lists.reloadOnceIdle();
-        QVERIFY(!lists.current());
-        // Asked from another thread meanwhile, a request waits: held back (here for a short
-        // while, then blocked), never let through.
-        lists.setFirstSetWaitMs(50);
         const QUrl page(QStringLiteral("https://news.test/"));
         const QUrl fine(QStringLiteral("https://fine.test/a.png"));
         const QUrl ad(QStringLiteral("https://ads.test/banner.png"));
-        bool heldBack = false;
-        std::thread asker([&] { heldBack = lists.blocksRequest(fine, page, page, ContentFilter::Resource::Image); });
+        bool otherThread = false;
+        std::thread asker([&] { otherThread = lists.blocksRequest(fine, page, page, ContentFilter::Resource::Image); });
         asker.join();
-        QVERIFY(heldBack);
+        QVERIFY(otherThread);
+        QVERIFY(lists.blocksRequest(fine, page, page, ContentFilter::Resource::Document));
+        QVERIFY(lists.hidingStyleSheet(page).isEmpty());
         QVERIFY(!lists.current());
-        // Asked on this thread (the engine asks on the window's) before its event loop turned:
-        // waiting for the loop would be waiting in vain, so the request begins the load and
-        // gets the lists' own answer.
-        lists.setFirstSetWaitMs(FilterLists::kFirstSetWaitMs);
-        QVERIFY(!lists.blocksRequest(fine, page, page, ContentFilter::Resource::Image));
-        QVERIFY(lists.blocksRequest(ad, page, page, ContentFilter::Resource::Image));
+        int went = 0;
+        lists.whenReady(this, [&] {
+            // The lists answer by then.
+            QVERIFY(!lists.blocksRequest(fine, page, page, ContentFilter::Resource::Image));
+            ++went;
+        });
+        auto *gone = new QObject;
+        lists.whenReady(gone, [&] { went += 100; });
+        delete gone;
+        QCOMPARE(went, 0);
         QVERIFY(loaded.wait(10000));
-        QCOMPARE(loaded.size(), 1);
+        QCOMPARE(went, 1);
+        QVERIFY(lists.blocksRequest(ad, page, page, ContentFilter::Resource::Image));
+        lists.whenReady(this, [&] { ++went; });
+        QCOMPARE(went, 2);
+    }
+
+    // A FIFO, a link or a huge file in place of a list or of the cache is refused at once,
+    // said in the status line, and the rest loads; none of them holds the load up.
+    void aPlantedFileIsRefusedWithoutWaiting()
+    {
+        QVERIFY(write(path("good.txt"), "||ads.test^\n"));
+        QVERIFY(::mkfifo(QFile::encodeName(path("fifo.txt")).constData(), 0600) == 0);
+        QVERIFY(::mkfifo(QFile::encodeName(path("fifo.cache")).constData(), 0600) == 0);
+        QVERIFY(QFile::link(path("good.txt"), path("link.txt")));
+        QFile huge(path("huge.txt"));
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(FilterSources::kMaxListBytes + 1));
+        huge.close();
+        const QStringList files{path("fifo.txt"), path("link.txt"), path("huge.txt"), path("good.txt")};
+        QVERIFY(!FilterCache::load(path("fifo.cache"), "key"));
+        FilterSet set;
+        QVERIFY(!set.addListFile(path("huge.txt")));
+
+        FilterLists lists;
+        lists.setSources([files] { return files; });
+        lists.setCachePath(path("fifo.cache"));
+        QSignalSpy loaded(&lists, &FilterLists::loaded);
+        QSignalSpy problems(&lists, &FilterLists::problem);
+        lists.reload();
+        QVERIFY(loaded.wait(10000));
+        QCOMPARE(lists.current()->counts().network, size_t(1));
+        QStringList said;
+        for (const QList<QVariant> &problem : problems)
+            said << problem.first().toString();
+        for (const char *name : {"fifo.txt", "link.txt", "huge.txt", "fifo.cache"})
+            QVERIFY2(said.filter(path(name)).size() == 1, qPrintable(said.join(QLatin1Char('\n'))));
+        QCOMPARE(said.size(), 4);
     }
 
     void theFilterAnswersFromTheFirstRequest()
@@ -256,12 +296,13 @@ private slots:
             FilterLists lists;
             QSignalSpy loaded(&lists, &FilterLists::loaded);
             startLists(lists);
-            // At once, before the load could report back to this thread.
+            // At once: blocked while the lists are on their way, their own answer from then on.
+            QVERIFY2(lists.blocksRequest(ad, page, page, ContentFilter::Resource::Image), start);
+            QVERIFY(loaded.wait(10000));
             QVERIFY2(lists.blocksRequest(ad, page, page, ContentFilter::Resource::Image), start);
             QVERIFY2(!lists.blocksRequest(QUrl(QStringLiteral("https://fine.test/a.png")), page, page,
                                           ContentFilter::Resource::Image),
                      start);
-            QVERIFY(loaded.wait(10000));
             const bool changed = QByteArray(start) == "list changed";
             QCOMPARE(lists.blocksRequest(QUrl(QStringLiteral("https://other.test/x.js")), page, page,
                                          ContentFilter::Resource::Script),

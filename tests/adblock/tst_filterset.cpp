@@ -185,6 +185,62 @@ private slots:
         QVERIFY(set.decide(query, "https://p.test/", RequestType::Script).block);
     }
 
+    // Regular expressions are found by a literal they must contain; those that cannot be
+    // (none, or too many sharing one place of the index) are kept to a few a list, and a
+    // list brings no more than its cap. What is kept decides as before.
+    void aListBringsNoMoreThanCanBeMatchedFast()
+    {
+        std::string list;
+        const size_t indexed = 3000;
+        for (size_t i = 0; i < indexed; ++i)
+            list += "/ad" + std::to_string(i) + "q[0-9]+\\.gif/\n";
+        // No literal; and one literal more often than its place of the index takes.
+        for (size_t i = 0; i < FilterSet::kMaxUnindexedPerList; ++i)
+            list += "/[0-9]{" + std::to_string(i % 50 + 1) + "}[a-z]{" + std::to_string(i / 50 + 1) + "}x/\n";
+        for (size_t i = 0; i < FilterSet::kRegexPerGram + 20; ++i)
+            list += "/zzq[0-9]{" + std::to_string(i + 1) + "}/\n";
+        FilterSet set;
+        FilterSet::Counts counts = set.addList(list);
+        QCOMPARE(counts.dropped, size_t(20));
+        QCOMPARE(counts.network, indexed + FilterSet::kMaxUnindexedPerList + FilterSet::kRegexPerGram);
+        // Another list has its own allowance; a line added after it makes one of its own.
+        counts = set.addList("/zzq[a-z]{2}[0-9]/\n/[0-9]{2}x[a-z]{3}y/\n");
+        QCOMPARE(counts.dropped, size_t(0));
+        set.addLine("/[a-z]{3}q[0-9]{3}w/");
+        set.finish();
+        QCOMPARE(set.counts().dropped, size_t(20));
+        auto blocks = [&](const std::string &url) { return set.decide(url, "https://p.test/", RequestType::Image).block; };
+        QVERIFY(blocks("https://x.test/ad2999q17.gif"));
+        QVERIFY(blocks("https://x.test/AD17Q1.GIF"));
+        QVERIFY(!blocks("https://x.test/ad17q.gif"));
+        QVERIFY(blocks("https://x.test/zzq" + std::string(FilterSet::kRegexPerGram, '5')));
+        QVERIFY(blocks("https://x.test/zzqab7"));
+        QVERIFY(blocks("https://x.test/12xabcy"));
+        QVERIFY(blocks("https://x.test/abcq123w"));
+
+        // Patterns without a token naming no site, and more rules for one site than its place
+        // takes, come under the same allowance.
+        std::string plain;
+        for (size_t i = 0; i < FilterSet::kMaxUnindexedPerList + 3; ++i)
+            plain += "/q*z$image,domain=~d" + std::to_string(i) + ".test\n";
+        for (size_t i = 0; i < FilterSet::kRulesPerSite + 2; ++i)
+            plain += "||s" + std::to_string(i) + ".test^$domain=news.test\n";
+        FilterSet sites;
+        QCOMPARE(sites.addList(plain).dropped, size_t(5));
+        sites.finish();
+        QVERIFY(sites.decide("https://s0.test/a.js", "https://news.test/", RequestType::Script).block);
+        QVERIFY(!sites.decide("https://s257.test/a.js", "https://news.test/", RequestType::Script).block);
+        QVERIFY(sites.decide("https://x.test/q/z.png", "https://p.test/", RequestType::Image).block);
+
+        std::string huge;
+        for (size_t i = 0; i < FilterSet::kMaxRulesPerList + 5; ++i)
+            huge += "||h" + std::to_string(i) + ".test^\n";
+        FilterSet capped;
+        counts = capped.addList(huge);
+        QCOMPARE(counts.network, FilterSet::kMaxRulesPerList);
+        QCOMPARE(counts.dropped, size_t(5));
+    }
+
     void safeRegularExpressions_data()
     {
         QTest::addColumn<QString>("pattern");

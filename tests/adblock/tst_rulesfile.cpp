@@ -13,6 +13,8 @@
 #include <QTest>
 #include <QUrl>
 
+#include <sys/stat.h>
+
 // The user's filter file is theirs: "此网站不过滤" adds or takes away its one line, and
 // every other byte stays, however often it is switched.
 class TestRulesFile : public QObject
@@ -88,6 +90,18 @@ private slots:
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("filters.txt"));
         writeFile(file, "mine##.x\n");
+        // A FIFO is refused at once, not waited on; a link is neither followed nor replaced.
+        const QString fifo = dir.filePath(QStringLiteral("fifo.txt"));
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        const QString link = dir.filePath(QStringLiteral("link.txt"));
+        QVERIFY(QFile::link(file, link));
+        for (const QString &planted : {fifo, link}) {
+            QString why;
+            QVERIFY(!RulesFile::setLine(planted, QStringLiteral("@@||a.example^$document"), true, &why));
+            QVERIFY(!why.isEmpty());
+        }
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(bytesOf(file), QByteArray("mine##.x\n"));
         const FilePermissionsApply permissions;
         if (!permissions.apply())
             QSKIP("file permissions do not stop this process (root without the right to drop CAP_DAC_OVERRIDE)");

@@ -295,7 +295,18 @@ void WebEngineBrowser::Navigate(const QString &address)
         // Busy, and at this address, from now: the engine reports either only later.
         expectLoad(address);
     }
-    m_page->load(url);
+    const quint64 navigation = ++m_navigations;
+    auto go = [this, url, navigation] {
+        if (navigation == m_navigations)
+            m_page->load(url);
+    };
+    // The filter's lists may still be on their way (a first start parses them): the page
+    // goes once they are in, rather than have its requests wait for them on this thread.
+    ContentFilter *filter = WebEngineProfile::contentFilter();
+    if (filter && (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https")))
+        filter->whenReady(this, go);
+    else
+        go();
 }
 
 void WebEngineBrowser::GoBack()
@@ -329,6 +340,7 @@ void WebEngineBrowser::Refresh()
 
 void WebEngineBrowser::Stop()
 {
+    ++m_navigations; // a navigation still held does not go
     m_page->triggerAction(QWebEnginePage::Stop);
     m_awaitingLoad = false;
     m_requestWatch->stop();

@@ -75,6 +75,9 @@ private:
     // engine reports a load only some time after it was asked for one.
     QString m_pendingAddress; // what Navigate was given, until the engine commits an address
     bool m_awaitingLoad = false;
+    // Counts Navigate and Stop calls: a navigation held for the filter's lists goes only
+    // when nothing came after it.
+    quint64 m_navigations = 0;
     int m_loads = 0; // loads of real documents the engine has started and not yet finished
     QTimer *m_requestWatch = nullptr;
     bool m_silent = true;
