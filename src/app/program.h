@@ -2,12 +2,14 @@
 
 #include "../core/configstore.h"
 
+#include <QDate>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class AdScrubber;
 class AddressBar;
@@ -102,14 +104,25 @@ public:
     void start();
     // At exit, before the engine goes: every page is destroyed, with what it left behind.
     void shutdown();
+    // The user chose to start again (a setting of the engine changed) and the window closed.
+    bool restartRequested() const { return m_restartRequested; }
 
 private:
     void makeParts(EngineFactory *engine);
     void connectParts();
     void bindCommands();
+    // Once the engine's library is in, before it starts: enhanced security on or off, and
+    // the notice of the engine's age.
+    void prepareEngine();
+    void enhancedSecurityToggled();
 
     QString m_programFolder;
     ConfigStore m_config;
+    EngineFactory *m_engine = nullptr;
+    std::optional<bool> m_enhancedSecurityChosen;
+    QDate m_engineNoticeShown;
+    bool m_enginePrepared = false;
+    bool m_restartRequested = false;
     StorageProblems *m_storageProblems = nullptr;
 
     TQORMainForm *m_main = nullptr;
