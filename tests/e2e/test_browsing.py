@@ -103,7 +103,7 @@ class Browsing(SablixTestCase):
         for line, pattern in zip(lines, patterns):
             self.assertRegex(line, "^" + pattern + "$")
 
-    def test_enhanced_security_takes_webassembly_and_webgl_away(self):
+    def test_enhanced_security_takes_webassembly_away(self):
         def probe(setting):
             write_config("[RunData]\nRunOne=1\nEnhancedSecurity=%s\n" % setting)
             before = len(self.server.requests)
@@ -113,10 +113,13 @@ class Browsing(SablixTestCase):
             self.assertEqual(app.exit(), 0)
             return dict(part.split("=") for part in report.split("?")[1].split("&"))
 
-        self.assertEqual(probe("0")["wasm"], "works")
+        plain = probe("0")
+        self.assertEqual(plain["wasm"], "works")
         hardened = probe("1")
         self.assertIn(hardened["wasm"], ("undefined", "fails"))
-        self.assertEqual(hardened["webgl"], "off")
+        # Pages composed in software (as under Xvfb here) have no WebGL either way.
+        if plain["webgl"] == "on":
+            self.assertEqual(hardened["webgl"], "off")
 
 
 if __name__ == "__main__":
