@@ -32,14 +32,14 @@ var took = performance.now() - t0;
 DOM = """
 var t0 = performance.now();
 var root = document.getElementById("root");
-for (var i = 0; i < 20000; i++) {
+for (var i = 0; i < 5000; i++) {
   var item = document.createElement("div");
   item.className = "c" + (i % 10);
   item.textContent = "项目 " + i;
   root.appendChild(item);
 }
 var width = 0;
-for (var i = 0; i < 400; i++) {
+for (var i = 0; i < 100; i++) {
   var item = root.children[i * 50];
   item.style.width = (i % 90) + "px";
   width += item.offsetWidth;
