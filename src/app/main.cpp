@@ -115,6 +115,7 @@ int main(int argc, char *argv[])
     program->shutdown();
     engine.shutdown();
     const bool restart = program->restartRequested();
+    const QStringList reopen = program->restartAddresses();
     program.reset();
     if (restart) {
         // The new start must find no instance to hand its command line to.
@@ -128,6 +129,7 @@ int main(int argc, char *argv[])
         QProcess again;
         again.setProgram(QCoreApplication::applicationFilePath());
         again.setProcessEnvironment(environment);
+        again.setArguments(reopen);
         again.startDetached();
     }
     return result;

@@ -348,6 +348,13 @@ void Program::enhancedSecurityToggled()
     if (ask.exec() != QMessageBox::Yes)
         return;
     m_restartRequested = true;
+    m_restartAddresses.clear();
+    for (int i = 0; i < m_pages->count(); ++i) {
+        const TEmbeddedWB *page = m_pages->page(i)->browser();
+        const QString address = page->LocationURL();
+        if (!TFormWebbrowser::isPrivate(page) && !address.isEmpty() && address != QLatin1String("about:blank"))
+            m_restartAddresses << address;
+    }
     // A close the user then cancels (downloads running) is no restart either.
     if (!m_main->close())
         m_restartRequested = false;

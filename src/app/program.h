@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -106,6 +107,9 @@ public:
     void shutdown();
     // The user chose to start again (a setting of the engine changed) and the window closed.
     bool restartRequested() const { return m_restartRequested; }
+    // The addresses of the pages open when the restart was asked for (private ones left out),
+    // for the new start to open again.
+    const QStringList &restartAddresses() const { return m_restartAddresses; }
 
 private:
     void makeParts(EngineFactory *engine);
@@ -123,6 +127,7 @@ private:
     QDate m_engineNoticeShown;
     bool m_enginePrepared = false;
     bool m_restartRequested = false;
+    QStringList m_restartAddresses;
     StorageProblems *m_storageProblems = nullptr;
 
     TQORMainForm *m_main = nullptr;

@@ -752,8 +752,14 @@ private slots:
         QCOMPARE(app.program->config().readString(kRunData, QStringLiteral("EnhancedSecurity"), {}), QStringLiteral("0"));
         QVERIFY(!app.program->restartRequested());
         QCOMPARE(closed.count(), 0);
+        // The new start opens the pages again, the private ones excepted.
+        app.openPage(QStringLiteral("http://a.test/"), QStringLiteral("A"));
+        app.item("NAddNewPrivate")->trigger();
+        QCOMPARE(app.pages->count(), 2);
+        app.pages->activePage()->browser()->Navigate(QStringLiteral("http://private.test/"));
         answer(QMessageBox::Yes);
         app.item("NEnhancedSecurity")->trigger();
+        QCOMPARE(app.program->restartAddresses(), QStringList{QStringLiteral("http://a.test/")});
         QCOMPARE(app.program->config().readString(kRunData, QStringLiteral("EnhancedSecurity"), {}), QStringLiteral("1"));
         QVERIFY(app.program->restartRequested());
         QCOMPARE(closed.count(), 1);
