@@ -6,7 +6,7 @@ import signal
 import subprocess
 
 from sablixtest import (BIN, PROGRAM, PageServer, SablixTestCase, data_file, open_page_lines, page, read_config,
-                        read_lines, wait_for, write_config, main)
+                        read_lines, visible_windows, wait_for, write_config, xdotool, main)
 
 # Reports what the page may use: WebAssembly ("works", "fails" or "undefined") and WebGL.
 PROBE = page("Probe", """<script>
@@ -104,23 +104,35 @@ class Browsing(SablixTestCase):
             self.assertRegex(line, "^" + pattern + "$")
 
     def test_enhanced_security_takes_webassembly_away(self):
-        def probe(setting):
-            write_config("[RunData]\nRunOne=1\nEnhancedSecurity=%s\n" % setting)
-            before = len(self.server.requests)
-            app = self.start(self.server.url("/probe.html"))
-            report = wait_for(lambda: [r for r in self.server.requests[before:] if r.startswith("/report?")],
-                              what="the page's report")[0]
-            self.assertEqual(app.exit(), 0)
-            return dict(part.split("=") for part in report.split("?")[1].split("&"))
+        def reports():
+            return [dict(part.split("=") for part in r.split("?")[1].split("&"))
+                    for r in self.server.requests if r.startswith("/report?")]
 
-        plain = probe("0")
+        write_config("[RunData]\nRunOne=1\nEnhancedSecurity=0\n")
+        app = self.start(self.server.url("/probe.html"))
+        plain = wait_for(reports, what="the page's report")[0]
         self.assertEqual(plain["wasm"], "works")
-        hardened = probe("1")
+
+        # 设置 → 增强安全模式 (its fourth item), then yes to starting again.
+        app.key("alt+o")
+        wait_for(lambda: len(xdotool("search", "--onlyvisible", "--pid", str(app.proc.pid), check=False).split()) > 1,
+                 what="the settings menu")
+        app.key("Down", "Down", "Down", "Return")
+        wait_for(lambda: xdotool("search", "--onlyvisible", "--name", "^询问$", check=False), what="the question")
+        app.key("Return")
+        self.assertEqual(app.wait(), 0)
+        self.assertIn("EnhancedSecurity=1", read_config())
+
+        # The new start opens the page again, now without WebAssembly.
+        hardened = wait_for(lambda: reports()[1:], timeout=60, what="the reopened page's report")[0]
         self.assertIn(hardened["wasm"], ("undefined", "fails"))
         # Pages composed in software (as under Xvfb here) have no WebGL either way.
         if plain["webgl"] == "on":
             self.assertEqual(hardened["webgl"], "off")
-
+        again = wait_for(visible_windows, what="the new start's window")
+        pid = int(xdotool("getwindowpid", again[0]))
+        os.kill(pid, signal.SIGTERM)
+        wait_for(lambda: not os.path.exists("/proc/%d" % pid), what="the new start to end")
 
 if __name__ == "__main__":
     main()
