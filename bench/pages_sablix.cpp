@@ -4,6 +4,8 @@
 //   pages_sablix N URL
 // BENCH_FORWARDED=1: the addresses arrive as a second instance hands them over, one by one.
 // BENCH_REST=1: then every background page rests, and "pss_rested_mib" follows.
+// BENCH_ENHANCED_SECURITY=0 or 1: the engine's enhanced security mode off or on (unset: as
+// the engine's age has it).
 #include "app/applicationsetup.h"
 #include "window/mainform.h"
 #include "app/program.h"
@@ -15,6 +17,7 @@
 #include "processmemory.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -31,6 +34,12 @@ int main(int argc, char *argv[])
     const QString url = QString::fromLocal8Bit(argv[2]);
 
     QTemporaryDir folder;
+    const QByteArray enhanced = qgetenv("BENCH_ENHANCED_SECURITY");
+    if (!enhanced.isEmpty()) {
+        QFile config(folder.filePath(QStringLiteral("Config.ini")));
+        if (!config.open(QIODevice::WriteOnly) || config.write("[RunData]\r\nEnhancedSecurity=" + enhanced + "\r\n") < 0)
+            return 2;
+    }
     EngineLoader engine;
     auto program = std::make_unique<Program>(folder.path() + QLatin1Char('/'), &engine);
     program->start();

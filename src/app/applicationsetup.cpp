@@ -34,6 +34,9 @@ void quietEngineAdvice(QtMsgType type, const QMessageLogContext &context, const 
 {
     if (message.startsWith(QLatin1String("Qt WebEngine seems to be initialized from a plugin")))
         return;
+    // The switches after --webEngineArgs are taken into the variable (EngineSwitches).
+    if (message.startsWith(QLatin1String("Note 'webEngineArgs' are overridden")))
+        return;
     if (g_nextHandler)
         g_nextHandler(type, context, message);
 }
@@ -63,7 +66,7 @@ void afterApplication(QApplication &app)
     QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
     g_nextHandler = qInstallMessageHandler(quietEngineAdvice);
     QApplication::setApplicationName(QStringLiteral("sablix"));
-    QApplication::setApplicationVersion(QStringLiteral("1.3.2"));
+    QApplication::setApplicationVersion(QLatin1String(kVersion));
     auto *translator = new QTranslator(&app);
     if (translator->load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))

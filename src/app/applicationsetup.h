@@ -5,6 +5,8 @@ class QApplication;
 // What the program sets up around its application object; the engine tests share it.
 namespace ApplicationSetup {
 
+inline constexpr char kVersion[] = "1.3.2";
+
 // Before the application object: the engine's sandbox rule and the interface's locale; the
 // font configuration starts loading on another thread meanwhile.
 void beforeApplication();

@@ -11,9 +11,14 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QProcess>
 #include <QTimer>
 
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -21,18 +26,40 @@ namespace {
 constexpr int kStartupSettleMs = 500;
 constexpr int kWarmUpMs = 150;
 
+// What sablix runs on, without a window and without starting the engine.
+int printVersions()
+{
+    EngineLoader engine;
+    const EngineVersions versions = engine.versions();
+    for (const QString &line : EngineAge::describe(QLatin1String(ApplicationSetup::kVersion), versions))
+        std::printf("%s\n", line.toLocal8Bit().constData());
+    if (versions.chromium.isEmpty()) {
+        std::fprintf(stderr, "%s\n", engine.errorString().toLocal8Bit().constData());
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0)
+        return printVersions();
+    // The engine's switches are composed into this variable before it starts: a restart
+    // gets the user's own back, to compose anew.
+    const char *const userFlags = std::getenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    const std::optional<QByteArray> userEngineFlags =
+        userFlags ? std::make_optional(QByteArray(userFlags)) : std::nullopt;
+
     const QString programFolder = ProgramFolder::locate();
     const QString configPath = programFolder + QStringLiteral("Config.ini");
 
     // Single instance: with another instance running and RunOne "1" (also when there is no
     // Config.ini yet: a first run's second start forwards too), this start hands its command
     // line over and ends.
-    InstanceLock lock;
-    const bool anotherRuns = lock.acquire();
+    auto lock = std::make_optional<InstanceLock>();
+    const bool anotherRuns = lock->acquire();
     if (anotherRuns) {
         const ConfigStore config(configPath);
         if (config.readString(kRunData, QStringLiteral("RunOne"), QStringLiteral("1")).trimmed() == QLatin1String("1")) {
@@ -59,7 +86,7 @@ int main(int argc, char *argv[])
     program->start();
     TQORMainForm *mainForm = program->mainForm();
 
-    InstanceServer server([mainForm](const QString &text) { mainForm->handleInstanceMessage(text); });
+    auto server = std::make_optional<InstanceServer>([mainForm](const QString &text) { mainForm->handleInstanceMessage(text); });
     QObject::connect(&termination, &TerminationSignals::terminationRequested, mainForm, &QWidget::close);
     QObject::connect(mainForm, &TQORMainForm::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
 
@@ -71,7 +98,7 @@ int main(int argc, char *argv[])
     QTimer::singleShot(0, mainForm, [mainForm, own, &server] {
         for (const QString &argument : own)
             mainForm->handleInstanceMessage(InstanceForwarder::resolveArgument(argument));
-        server.listen();
+        server->listen();
     });
     QTimer::singleShot(0, &app, [icon]() mutable {
         icon.addFile(QStringLiteral(":/icons/sablix-256.png"));
@@ -87,6 +114,23 @@ int main(int argc, char *argv[])
     // Pages go before the engine's profile, the profile before the application.
     program->shutdown();
     engine.shutdown();
+    const bool restart = program->restartRequested();
+    const QStringList reopen = program->restartAddresses();
     program.reset();
+    if (restart) {
+        // The new start must find no instance to hand its command line to.
+        server.reset();
+        lock.reset();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        if (userEngineFlags)
+            environment.insert(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"), QString::fromLocal8Bit(*userEngineFlags));
+        else
+            environment.remove(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"));
+        QProcess again;
+        again.setProgram(QCoreApplication::applicationFilePath());
+        again.setProcessEnvironment(environment);
+        again.setArguments(reopen);
+        again.startDetached();
+    }
     return result;
 }

@@ -30,6 +30,7 @@
 #include "../tabs/pagerest.h"
 #include "../tabs/sessionrestore.h"
 #include "../tabs/taskmanager.h"
+#include "enginenotice.h"
 #include "hotkeys.h"
 #include "../instance/instanceprotocol.h"
 #include "internetoptionsdialog.h"
@@ -51,6 +52,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPointer>
 #include <QProcess>
 #include <QMessageBox>
@@ -72,7 +74,7 @@ int historyDays(const ConfigStore &config)
 } // namespace
 
 Program::Program(const QString &programFolder, EngineFactory *engine)
-    : m_programFolder(programFolder), m_config(programFolder + QStringLiteral("Config.ini"))
+    : m_programFolder(programFolder), m_config(programFolder + QStringLiteral("Config.ini")), m_engine(engine)
 {
     makeParts(engine);
     connectParts();
@@ -81,6 +83,7 @@ Program::Program(const QString &programFolder, EngineFactory *engine)
 
 Program::~Program()
 {
+    m_engine->setBeforeStart({});
     qApp->removeEventFilter(m_messageFilter);
     shutdown();
     delete m_main;
@@ -293,6 +296,14 @@ void Program::start()
         m_addressBar->setMoreSuggestions(m_favorites->addresses());
     });
     m_main->command(Command::NPlainHotKeys)->setChecked(data.plainHotKeys);
+    // The engine's library comes in after the window is up; what it starts with is decided
+    // then, or when the settings menu asks first.
+    m_enhancedSecurityChosen = data.enhancedSecurity;
+    m_engineNoticeShown = data.engineNoticeShown;
+    m_main->command(Command::NEnhancedSecurity)->setChecked(data.enhancedSecurity.value_or(false));
+    m_engine->setBeforeStart([this] { prepareEngine(); });
+    if (QMenu *settings = m_main->menuBar()->findChild<QMenu *>(QStringLiteral("NSet")))
+        connect(settings, &QMenu::aboutToShow, this, [this] { m_engine->versions(); });
     m_hotKeys->registerAll(data.plainHotKeys);
 
     QDir().mkpath(dataFolder());
@@ -304,4 +315,47 @@ void Program::start()
         m_main->addNotice(bar);
     if (QFrame *bar = m_sessionRestore->makeBar())
         m_main->addNotice(bar);
+}
+
+void Program::prepareEngine()
+{
+    if (m_enginePrepared)
+        return;
+    m_enginePrepared = true;
+    const EngineVersions versions = m_engine->versions();
+    const QDate today = QDate::currentDate();
+    const bool outdated = EngineAge::isOutdated(versions, today);
+    // Unless the user chose, on while the engine's security fixes are old.
+    const bool on = m_enhancedSecurityChosen.value_or(outdated);
+    m_engine->setEnhancedSecurity(on);
+    m_main->command(Command::NEnhancedSecurity)->setChecked(on);
+    if (!outdated || !EngineNotice::due(m_engineNoticeShown, today))
+        return;
+    m_main->addNotice(EngineNotice::make(versions, on, [this] { m_main->showSettingsItem(Command::NEnhancedSecurity); }));
+    m_engineNoticeShown = today;
+    m_config.writeString(kRunData, QStringLiteral("EngineNoticeShown"), today.toString(Qt::ISODate));
+}
+
+void Program::enhancedSecurityToggled()
+{
+    const bool on = m_main->command(Command::NEnhancedSecurity)->isChecked();
+    m_enhancedSecurityChosen = on;
+    m_config.writeString(kRunData, QStringLiteral("EnhancedSecurity"), on ? QStringLiteral("1") : QStringLiteral("0"));
+    // The switches are the whole engine's, set when it starts.
+    QMessageBox ask(QMessageBox::Information, QStringLiteral("询问"),
+                    QStringLiteral("增强安全模式在 sablix 重新启动后生效。现在重新启动吗？"),
+                    QMessageBox::Yes | QMessageBox::No, m_main);
+    if (ask.exec() != QMessageBox::Yes)
+        return;
+    m_restartRequested = true;
+    m_restartAddresses.clear();
+    for (int i = 0; i < m_pages->count(); ++i) {
+        const TEmbeddedWB *page = m_pages->page(i)->browser();
+        const QString address = page->LocationURL();
+        if (!TFormWebbrowser::isPrivate(page) && !address.isEmpty() && address != QLatin1String("about:blank"))
+            m_restartAddresses << address;
+    }
+    // A close the user then cancels (downloads running) is no restart either.
+    if (!m_main->close())
+        m_restartRequested = false;
 }

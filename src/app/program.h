@@ -2,12 +2,15 @@
 
 #include "../core/configstore.h"
 
+#include <QDate>
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class AdScrubber;
 class AddressBar;
@@ -102,14 +105,29 @@ public:
     void start();
     // At exit, before the engine goes: every page is destroyed, with what it left behind.
     void shutdown();
+    // The user chose to start again (a setting of the engine changed) and the window closed.
+    bool restartRequested() const { return m_restartRequested; }
+    // The addresses of the pages open when the restart was asked for (private ones left out),
+    // for the new start to open again.
+    const QStringList &restartAddresses() const { return m_restartAddresses; }
 
 private:
     void makeParts(EngineFactory *engine);
     void connectParts();
     void bindCommands();
+    // Once the engine's library is in, before it starts: enhanced security on or off, and
+    // the notice of the engine's age.
+    void prepareEngine();
+    void enhancedSecurityToggled();
 
     QString m_programFolder;
     ConfigStore m_config;
+    EngineFactory *m_engine = nullptr;
+    std::optional<bool> m_enhancedSecurityChosen;
+    QDate m_engineNoticeShown;
+    bool m_enginePrepared = false;
+    bool m_restartRequested = false;
+    QStringList m_restartAddresses;
     StorageProblems *m_storageProblems = nullptr;
 
     TQORMainForm *m_main = nullptr;

@@ -29,11 +29,12 @@
 #include "../core/storageproblems.h"
 #include "../engine/embeddedwb.h"
 #include "../tabs/pagerest.h"
+#include "applicationsetup.h"
 #include "defaultbrowser.h"
 #include "hotkeys.h"
 
-#include <QToolButton>
 #include <QAction>
+#include <QToolButton>
 
 void Program::bindCommands()
 {
@@ -147,7 +148,10 @@ void Program::bindCommands()
     });
 
     bind(C::NExit, [w] { w->close(); });
-    bind(C::NAbout, [w] { w->NAboutClick(); });
+    bind(C::NEnhancedSecurity, [this] { enhancedSecurityToggled(); });
+    bind(C::NAbout, [this, w] {
+        w->NAboutClick(EngineAge::describe(QLatin1String(ApplicationSetup::kVersion), m_engine->versions()));
+    });
     bind(C::ActionTest, [page] { page->ActionTestClick(); });
 }
 

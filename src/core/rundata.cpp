@@ -17,6 +17,10 @@ RunData RunData::load(const IniDocument &ini)
     // Written by hand only: what is not a number counts as 0 (never rest).
     if (const std::optional<QString> minutes = ini.value(kRunData, QStringLiteral("IdlePageMinutes")))
         data.idlePageMinutes = minutes->trimmed().toInt();
+    const QString enhanced = read("EnhancedSecurity", QString()).trimmed();
+    if (enhanced == QLatin1String("1") || enhanced == QLatin1String("0"))
+        data.enhancedSecurity = enhanced == QLatin1String("1");
+    data.engineNoticeShown = QDate::fromString(read("EngineNoticeShown", QString()).trimmed(), Qt::ISODate);
     const QString windowMax = read("WindowMax", QStringLiteral("1"));
     const QString searchOn = read("SearchOn", QStringLiteral("1"));
 

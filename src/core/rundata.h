@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QDate>
+
 #include <optional>
 
 class IniDocument;
@@ -28,6 +30,10 @@ struct RunData
     bool cleanOnExit = false;
     bool plainHotKeys = false;
     std::optional<int> idlePageMinutes;
+    // EnhancedSecurity "1" or "0" when the user chose; unset, it follows the engine's age.
+    std::optional<bool> enhancedSecurity;
+    // When the notice of the engine's age last showed (EngineNoticeShown, yyyy-MM-dd).
+    QDate engineNoticeShown;
 
     static RunData load(const IniDocument &ini);
 };

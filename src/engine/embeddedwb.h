@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engineage.h"
+
 #include <QString>
 #include <QUrl>
 #include <QVariant>
@@ -148,7 +150,16 @@ public:
     virtual BrowsingData *browsingData() = 0;
     // Called once every page is gone, before the program ends.
     virtual void shutdown() = 0;
+
+    // What the engine is; loads its library when needed, without starting it.
+    virtual EngineVersions versions() = 0;
+    // JavaScript without its compiler, no WebGL, a process per site. The switches are the
+    // whole engine's: only a call before the engine starts counts.
+    virtual void setEnhancedSecurity(bool on) = 0;
+    // Called once, when the engine's library is in and before the engine starts: the place
+    // to decide what it starts with.
+    virtual void setBeforeStart(std::function<void()> prepare) = 0;
 };
 
-#define SablixEngineFactory_iid "org.sablix.EngineFactory/1"
+#define SablixEngineFactory_iid "org.sablix.EngineFactory/2"
 Q_DECLARE_INTERFACE(EngineFactory, SablixEngineFactory_iid)

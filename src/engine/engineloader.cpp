@@ -25,7 +25,9 @@ QString EngineLoader::pluginPath()
     const QString override = qEnvironmentVariable("SABLIX_ENGINE_PLUGIN");
     if (!override.isEmpty())
         return override;
-    const QString appDir = QCoreApplication::applicationDirPath();
+    // Also before the application object exists (--version).
+    const QString appDir = QCoreApplication::instance() ? QCoreApplication::applicationDirPath()
+                                                        : QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
     for (const QString &candidate : {appDir + "/" + kPluginFile,
                                      appDir + "/../lib/sablix/" + kPluginFile}) {
         if (QFileInfo::exists(candidate))
@@ -42,6 +44,8 @@ bool EngineLoader::load()
         if (m_factory) {
             m_factory->setContentFilter(m_filter);
             m_factory->setDownloadHandler(m_downloads);
+            if (m_beforeStart)
+                m_beforeStart();
         }
         if (!m_factory) {
             m_failed = true;
@@ -101,6 +105,17 @@ void EngineLoader::setDownloadHandler(DownloadHandler *handler)
     m_downloads = handler;
     if (m_factory)
         m_factory->setDownloadHandler(handler);
+}
+
+EngineVersions EngineLoader::versions()
+{
+    return load() ? m_factory->versions() : EngineVersions();
+}
+
+void EngineLoader::setEnhancedSecurity(bool on)
+{
+    if (load())
+        m_factory->setEnhancedSecurity(on);
 }
 
 void EngineLoader::shutdown()

@@ -19,6 +19,10 @@ public:
     BrowsingData *browsingData() override;
     void setDownloadHandler(DownloadHandler *handler) override;
     void shutdown() override;
+    // Empty when the engine's library cannot be loaded.
+    EngineVersions versions() override;
+    void setEnhancedSecurity(bool on) override;
+    void setBeforeStart(std::function<void()> prepare) override { m_beforeStart = std::move(prepare); }
 
     // Starts the engine ahead of the first page, in two steps with the event loop between
     // them (input is handled in between). A page asked for meanwhile starts what is left of
@@ -39,4 +43,5 @@ private:
     bool m_warmed = false;
     ContentFilter *m_filter = nullptr;
     DownloadHandler *m_downloads = nullptr;
+    std::function<void()> m_beforeStart;
 };

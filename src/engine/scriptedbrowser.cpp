@@ -159,10 +159,20 @@ ScriptedBrowser::PlayedRequest ScriptedBrowser::requestNewWindow(const QString &
     return {request.target() != nullptr, request.target()};
 }
 
+void ScriptedEngine::load()
+{
+    if (loaded)
+        return;
+    loaded = true;
+    if (beforeStart)
+        beforeStart();
+}
+
 TEmbeddedWB *ScriptedEngine::createBrowser(QWidget *parent)
 {
     if (failing)
         return nullptr;
+    load();
     auto *browser = new ScriptedBrowser(parent);
     browser->playsNavigations = playsNavigations;
     created.append(browser);

@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 class ScriptedBrowsingData;
 
@@ -139,8 +140,23 @@ public:
     DownloadHandler *downloadHandler = nullptr;
     ScriptedBrowsingData data;
     void shutdown() override { ++shutdowns; }
+    EngineVersions versions() override
+    {
+        load();
+        return reportedVersions;
+    }
+    void setEnhancedSecurity(bool on) override { enhancedSecurity = on; }
+    void setBeforeStart(std::function<void()> prepare) override { beforeStart = std::move(prepare); }
+    // As the real engine's loader: the first page or warm-up "loads the library".
+    void warmUp() override { load(); }
+    void load();
 
     ContentFilter *contentFilter = nullptr;
+    // What the engine says of itself: nothing, unless a test tells (its age then counts).
+    EngineVersions reportedVersions;
+    std::optional<bool> enhancedSecurity;
+    std::function<void()> beforeStart;
+    bool loaded = false;
 
     QList<QPointer<ScriptedBrowser>> created;
     // The private pages' profile while one of them is left, and how many were made in all.

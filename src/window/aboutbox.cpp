@@ -6,7 +6,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-AboutBox::AboutBox(QWidget *parent) : QDialog(parent)
+AboutBox::AboutBox(const QStringList &engine, QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("AboutBox"));
     auto *layout = new QVBoxLayout(this);
@@ -29,5 +29,12 @@ AboutBox::AboutBox(QWidget *parent) : QDialog(parent)
                             static_cast<QWidget *>(site), static_cast<QWidget *>(mail),
                             static_cast<QWidget *>(buttons)})
         layout->addWidget(widget);
+    if (!engine.isEmpty()) {
+        auto *runsOn = new QLabel(engine.join(QLatin1Char('\n')), this);
+        runsOn->setObjectName(QStringLiteral("EngineVersions"));
+        runsOn->setTextFormat(Qt::PlainText);
+        runsOn->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        layout->insertWidget(layout->count() - 1, runsOn);
+    }
     setFixedSize(sizeHint());
 }

@@ -1,13 +1,14 @@
 #pragma once
 
 #include <QDialog>
+#include <QStringList>
 
 // The about box: product name, version, a link to the product's web site and one that
-// starts a mail to its maker.
+// starts a mail to its maker; below them, what it runs on.
 class AboutBox : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit AboutBox(QWidget *parent = nullptr);
+    explicit AboutBox(const QStringList &engine = {}, QWidget *parent = nullptr);
 };

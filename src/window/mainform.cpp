@@ -9,6 +9,8 @@
 #include <malloc.h>
 
 #include <QCloseEvent>
+#include <QMenu>
+#include <QMenuBar>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QScreen>
@@ -232,12 +234,22 @@ void TQORMainForm::closeSubsidiaryWindows()
         m_aboutBox->close();
 }
 
-void TQORMainForm::NAboutClick()
+void TQORMainForm::NAboutClick(const QStringList &engine)
 {
-    AboutBox box(this);
+    AboutBox box(engine, this);
     m_aboutBox = &box;
     box.setWindowTitle(kProductCaption);
     box.exec();
+}
+
+void TQORMainForm::showSettingsItem(Command id)
+{
+    QMenu *settings = menuBar()->findChild<QMenu *>(QStringLiteral("NSet"));
+    if (!settings)
+        return;
+    const QRect title = menuBar()->actionGeometry(settings->menuAction());
+    settings->popup(menuBar()->mapToGlobal(title.bottomLeft()));
+    settings->setActiveAction(command(id));
 }
 
 void TQORMainForm::closeWithoutQuestion()

@@ -60,7 +60,10 @@ public:
     void addNotice(QWidget *bar);
     // Closes the windows that belong to the main window (the about box).
     void closeSubsidiaryWindows();
-    void NAboutClick();
+    // `engine`: the lines that say what the program runs on.
+    void NAboutClick(const QStringList &engine = {});
+    // Opens the 设置 menu with this item of it ready to choose.
+    void showSettingsItem(Command id);
     // The orderly close without asking anything (the boss key): what is kept is saved and
     // the window goes, whatever runs.
     void closeWithoutQuestion();

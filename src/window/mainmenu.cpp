@@ -128,6 +128,8 @@ void TQORMainForm::buildMenus()
     defaultBrowser.item(C::NSetBrowserIE);
     // Off unless asked for: grabbed for the whole desktop, they are every other program's loss.
     settings.item(C::NPlainHotKeys);
+    // The engine's switches: takes effect at the next start.
+    settings.item(C::NEnhancedSecurity);
     settings.separator();
     settings.item(C::NInternetOption);
 

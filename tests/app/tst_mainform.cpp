@@ -1,5 +1,6 @@
 #include "core/listfile.h"
 #include "appfixture.h"
+#include "app/enginenotice.h"
 #include "app/internetoptionsdialog.h"
 #include "engine/sitepermissions.h"
 #include "../history/historytesting.h"
@@ -9,6 +10,7 @@
 #include "statusbar/setform.h"
 
 #include <QAction>
+#include <QRegularExpression>
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QPushButton>
@@ -49,6 +51,12 @@ private:
         QVERIFY(dropEvent.isAccepted());
     }
 
+    // Debian 12's engine, as it reports itself.
+    static EngineVersions debianEngine()
+    {
+        return {QStringLiteral("6.4.2"), QStringLiteral("102.0.5005.177"), QStringLiteral("108.0.5359.94")};
+    }
+
 private slots:
     void menusCarryTheirCaptionsAndKeys_data()
     {
@@ -81,6 +89,7 @@ private slots:
             {"NStopPopup", "启用弹出窗口过滤", ""}, {"NStopFloatAd", "启用漂浮广告过滤", ""},
             {"NStopFlashAd", "启用FLASH过滤", ""}, {"NSetDefBrowser", "设置默认浏览器", ""},
             {"NSetBrowserQOR", "设置 sablix 为默认浏览器", ""}, {"NSetBrowserIE", "设置 IE 为默认浏览器", ""},
+            {"NEnhancedSecurity", "增强安全模式", ""},
             {"NInternetOption", "Internet选项", ""}, {"NTools", "工具(&T)", ""},
             {"NCleanHisttoryM", "清除浏览记录", ""}, {"NCleanAddress", "清除地址栏历史", ""},
             {"NClearSearchHistory", "清除搜索栏历史", ""}, {"NCleanHistory", "清除浏览历史", ""},
@@ -589,6 +598,7 @@ private slots:
     void aboutBox()
     {
         AppFixture app;
+        app.engine.reportedVersions = debianEngine();
         QString title;
         QStringList texts;
         QTimer::singleShot(0, [&] {
@@ -602,6 +612,157 @@ private slots:
         app.item("NAbout")->trigger();
         QCOMPARE(title, QStringLiteral("sablix 浏览器"));
         QVERIFY(texts.contains(QStringLiteral("版本:1.3.2")));
+        // What it runs on, as the engine reports it.
+        QVERIFY(texts.contains(QStringLiteral("sablix 1.3.2\nQt %1\nQt WebEngine 6.4.2\nChromium 102.0.5005.177\n"
+                                              "Chromium 安全补丁 108.0.5359.94（约 2022-11）")
+                                   .arg(QLatin1String(qVersion()))));
+    }
+
+    // Chromium's majors come four weeks apart, 108 in late November 2022; the engine is
+    // outdated once its security fixes are older than the limit.
+    void engineAgeIsEstimatedFromTheChromiumMajor()
+    {
+        QCOMPARE(EngineAge::estimatedReleaseDate(108), QDate(2022, 11, 29));
+        QCOMPARE(EngineAge::estimatedReleaseDate(121), QDate(2023, 11, 28));
+        EngineVersions engine = debianEngine();
+        const QDate patched(2022, 11, 29);
+        QVERIFY(!EngineAge::isOutdated(engine, patched.addDays(EngineAge::kLimitDays)));
+        QVERIFY(EngineAge::isOutdated(engine, patched.addDays(EngineAge::kLimitDays + 1)));
+        // Without a patch level its Chromium's major counts; without either, nothing is said.
+        engine.securityPatch.clear();
+        QCOMPARE(EngineAge::patchDate(engine), EngineAge::estimatedReleaseDate(102));
+        QVERIFY(!EngineAge::isOutdated({}, QDate(2030, 1, 1)));
+        qputenv("SABLIX_TEST_ENGINE_AGE_LIMIT_DAYS", "100000");
+        QVERIFY(!EngineAge::isOutdated(engine, QDate(2030, 1, 1)));
+        qunsetenv("SABLIX_TEST_ENGINE_AGE_LIMIT_DAYS");
+    }
+
+    // Switches that bring code into the engine never reach it, whether the mode is on or
+    // off; with it on, ours come last and the user's JavaScript flags go with ours.
+    void switchesThatLoadCodeAreDropped()
+    {
+        const QStringList user{QStringLiteral("--register-pepper-plugins=/tmp/p.so;application/x-p"),
+                               QStringLiteral("--lang=zh-CN"), QStringLiteral("--ppapi-flash-path=/tmp/f.so"),
+                               QStringLiteral("-load-extension=/tmp/e"), QStringLiteral("--js-flags=--expose-gc")};
+        QStringList dropped;
+        QCOMPARE(EngineSwitches::compose(user, false, &dropped),
+                 QStringList({QStringLiteral("--lang=zh-CN"), QStringLiteral("--js-flags=--expose-gc")}));
+        QCOMPARE(dropped, QStringList({user[0], user[2], user[3]}));
+        QCOMPARE(EngineSwitches::compose(user, true, nullptr),
+                 QStringList({QStringLiteral("--lang=zh-CN"), QStringLiteral("--js-flags=--expose-gc --jitless"),
+                              QStringLiteral("--site-per-process"), QStringLiteral("--disable-webgl")}));
+        // Nothing after a bare "--" would be a switch, ours included.
+        dropped.clear();
+        QCOMPARE(EngineSwitches::compose({QStringLiteral("--"), QStringLiteral("--x")}, true, &dropped).last(),
+                 QStringLiteral("--disable-webgl"));
+        QCOMPARE(dropped.size(), 2);
+
+        // The variable, read and written as the engine splits it, with a warning for each
+        // switch left out.
+        QCOMPARE(EngineSwitches::split(QStringLiteral(" --a  \"--js-flags=--x --y\" --b")),
+                 QStringList({QStringLiteral("--a"), QStringLiteral("--js-flags=--x --y"), QStringLiteral("--b")}));
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--register-pepper-plugins=/tmp/p.so --js-flags=--expose-gc");
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("without --register-pepper-plugins=/tmp/p.so")));
+        EngineSwitches::apply(true);
+        QCOMPARE(EngineSwitches::split(qEnvironmentVariable("QTWEBENGINE_CHROMIUM_FLAGS")),
+                 QStringList({QStringLiteral("--js-flags=--expose-gc --jitless"), QStringLiteral("--site-per-process"),
+                              QStringLiteral("--disable-webgl")}));
+        qunsetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    }
+
+    // Unless the user chose, the mode is on while the engine is outdated; it is decided when
+    // the engine's library comes in, before the engine starts.
+    void enhancedSecurityFollowsTheEngineAgeUnlessChosen()
+    {
+        const QString today = QDate::currentDate().toString(Qt::ISODate);
+        {
+            AppFixture app;
+            app.engine.reportedVersions = debianEngine();
+            QVERIFY(!app.engine.enhancedSecurity);
+            app.engine.warmUp();
+            QCOMPARE(app.engine.enhancedSecurity, std::optional<bool>(true));
+            QVERIFY(app.item("NEnhancedSecurity")->isChecked());
+            auto *bar = app.main->findChild<QWidget *>(QStringLiteral("EngineNotice"));
+            QVERIFY(bar);
+            QVERIFY(bar->findChild<QLabel *>()->text()
+                    == QStringLiteral("网页引擎的安全更新停在 2022-11（Chromium 108）。已开启增强安全模式。"));
+            QVERIFY(app.program->config().readString(kRunData, QStringLiteral("EngineNoticeShown"), {}) == today);
+            // Its link opens the setting.
+            bar->findChild<QToolButton *>(QStringLiteral("EngineNoticeSetting"))->click();
+            auto *settings = app.main->menuBar()->findChild<QMenu *>(QStringLiteral("NSet"));
+            QTRY_VERIFY(settings->isVisible());
+            QCOMPARE(settings->activeAction(), app.item("NEnhancedSecurity"));
+            settings->close();
+        }
+        {
+            // Turned off by the user: the notice says so.
+            AppFixture app("[RunData]\r\nEnhancedSecurity=0\r\n");
+            app.engine.reportedVersions = debianEngine();
+            app.engine.warmUp();
+            QCOMPARE(app.engine.enhancedSecurity, std::optional<bool>(false));
+            QVERIFY(!app.item("NEnhancedSecurity")->isChecked());
+            QVERIFY(app.main->findChild<QWidget *>(QStringLiteral("EngineNotice"))->findChild<QLabel *>()->text()
+                        .endsWith(QStringLiteral("增强安全模式已关闭。")));
+        }
+        {
+            // A current engine: off, and nothing to say.
+            qputenv("SABLIX_TEST_ENGINE_AGE_LIMIT_DAYS", "100000");
+            AppFixture app;
+            app.engine.reportedVersions = debianEngine();
+            // The settings menu asks before the engine has come in by itself.
+            emit app.main->menuBar()->findChild<QMenu *>(QStringLiteral("NSet"))->aboutToShow();
+            qunsetenv("SABLIX_TEST_ENGINE_AGE_LIMIT_DAYS");
+            QCOMPARE(app.engine.enhancedSecurity, std::optional<bool>(false));
+            QVERIFY(!app.main->findChild<QWidget *>(QStringLiteral("EngineNotice")));
+        }
+    }
+
+    void engineNoticeShowsOnceAWeek()
+    {
+        const QDate today = QDate::currentDate();
+        auto shownAfter = [&](int daysAgo) {
+            AppFixture app("[RunData]\r\nEngineNoticeShown=" + today.addDays(-daysAgo).toString(Qt::ISODate).toLatin1() + "\r\n");
+            app.engine.reportedVersions = debianEngine();
+            app.engine.warmUp();
+            return app.main->findChild<QWidget *>(QStringLiteral("EngineNotice")) != nullptr;
+        };
+        QVERIFY(!shownAfter(0));
+        QVERIFY(!shownAfter(EngineNotice::kEveryDays - 1));
+        QVERIFY(shownAfter(EngineNotice::kEveryDays));
+        // A date ahead (a clock put back) does not silence it.
+        QVERIFY(shownAfter(-30));
+    }
+
+    // The switches are the whole engine's: a change is kept and asks to start again.
+    void changingEnhancedSecurityAsksToRestart()
+    {
+        AppFixture app;
+        app.engine.reportedVersions = debianEngine();
+        app.engine.warmUp();
+        QSignalSpy closed(app.main, &TQORMainForm::closed);
+        auto answer = [](QMessageBox::StandardButton button) {
+            whenDialogShows([button](QDialog *dialog) {
+                auto *box = qobject_cast<QMessageBox *>(dialog);
+                QVERIFY(box && box->text().contains(QStringLiteral("重新启动")));
+                box->button(button)->click();
+            });
+        };
+        answer(QMessageBox::No);
+        app.item("NEnhancedSecurity")->trigger();
+        QCOMPARE(app.program->config().readString(kRunData, QStringLiteral("EnhancedSecurity"), {}), QStringLiteral("0"));
+        QVERIFY(!app.program->restartRequested());
+        QCOMPARE(closed.count(), 0);
+        // The new start opens the pages again, the private ones excepted.
+        app.openPage(QStringLiteral("http://a.test/"), QStringLiteral("A"));
+        app.item("NAddNewPrivate")->trigger();
+        QCOMPARE(app.pages->count(), 2);
+        app.pages->activePage()->browser()->Navigate(QStringLiteral("http://private.test/"));
+        answer(QMessageBox::Yes);
+        app.item("NEnhancedSecurity")->trigger();
+        QCOMPARE(app.program->restartAddresses(), QStringList{QStringLiteral("http://a.test/")});
+        QCOMPARE(app.program->config().readString(kRunData, QStringLiteral("EnhancedSecurity"), {}), QStringLiteral("1"));
+        QVERIFY(app.program->restartRequested());
+        QCOMPARE(closed.count(), 1);
     }
 
     void testActionReportsAMissingDocument()

@@ -153,13 +153,16 @@ private slots:
     {
         // sablix's own keys stand beside the others, not in their order: a bad bound does
         // not switch the list filter back on or clear-on-exit off.
-        AppFixture app("[RunData]\r\nMainFormTop=abc\r\nStopListAd=0\r\nCleanOnExit= 1 \r\nIdlePageMinutes=x\r\n");
+        AppFixture app("[RunData]\r\nMainFormTop=abc\r\nStopListAd=0\r\nCleanOnExit= 1 \r\nIdlePageMinutes=x\r\nEnhancedSecurity= 0 \r\n");
         QVERIFY(!checked(app, "NStopListAd"));
         QVERIFY(checked(app, "NCleanOnExit"));
         QVERIFY(!checked(app, "NPlainHotKeys"));
         const RunData data = RunData::load(app.program->config().read());
         QCOMPARE(data.idlePageMinutes, std::optional<int>(0));
         QVERIFY(!RunData::load(IniDocument()).idlePageMinutes);
+        // Chosen either way, or left to the engine's age (unset).
+        QCOMPARE(data.enhancedSecurity, std::optional<bool>(false));
+        QVERIFY(!RunData::load(IniDocument()).enhancedSecurity);
         QVERIFY(RunData::load(IniDocument()).stopListAd);
     }
 };

@@ -1,11 +1,23 @@
-"""The typical request, end to end: type, load, search, complete, leave; and the orderly
-shutdown on SIGTERM."""
+"""The typical request, end to end: type, load, search, complete, leave; the orderly
+shutdown on SIGTERM; what the engine is and what pages may reach of it."""
 
 import os
 import signal
+import subprocess
 
-from sablixtest import (PROGRAM, PageServer, SablixTestCase, data_file, open_page_lines, page, read_config,
-                        read_lines, wait_for, main)
+from sablixtest import (BIN, PROGRAM, PageServer, SablixTestCase, data_file, open_page_lines, page, read_config,
+                        read_lines, visible_windows, wait_for, write_config, xdotool, main)
+
+# Reports what the page may use: WebAssembly ("works", "fails" or "undefined") and WebGL.
+PROBE = page("Probe", """<script>
+var wasm;
+try {
+  wasm = typeof WebAssembly === "undefined" ? "undefined"
+       : (new WebAssembly.Instance(new WebAssembly.Module(new Uint8Array([0, 97, 115, 109, 1, 0, 0, 0]))), "works");
+} catch (e) { wasm = "fails"; }
+var gl = document.createElement("canvas").getContext("webgl") ? "on" : "off";
+new Image().src = "/report?wasm=" + wasm + "&webgl=" + gl;
+</script>""")
 
 FIRST_ENGINE = "https://www.baidu.com/baidu?tn=sablix_dg&ie=utf-8&word="
 
@@ -16,6 +28,7 @@ class Browsing(SablixTestCase):
         self.server = PageServer({
             "/a.html": page("页面甲", "<p>甲</p>"),
             "/b.html": page("Page B"),
+            "/probe.html": PROBE,
         })
 
     def test_typical_request(self):
@@ -77,6 +90,49 @@ class Browsing(SablixTestCase):
         self.assertEqual(self.app.exit(), 0)
         self.assertEqual(read_lines(data_file("Url.lst")), [self.server.url("/b.html")])
 
+
+    def test_version_says_what_it_runs_on(self):
+        # Without a display: it starts no window and no engine.
+        environment = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+        result = subprocess.run([BIN, "--version"], capture_output=True, text=True, timeout=60, env=environment)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        lines = result.stdout.splitlines()
+        self.assertEqual(len(lines), 5, result.stdout)
+        patterns = [r"sablix \d+\.\d+\.\d+", r"Qt 6\.\d+\.\d+", r"Qt WebEngine 6\.\d+\.\d+",
+                    r"Chromium \d+(\.\d+){3}", r"Chromium 安全补丁 \d+(\.\d+){3}（约 \d{4}-\d\d）"]
+        for line, pattern in zip(lines, patterns):
+            self.assertRegex(line, "^" + pattern + "$")
+
+    def test_enhanced_security_takes_webassembly_away(self):
+        def reports():
+            return [dict(part.split("=") for part in r.split("?")[1].split("&"))
+                    for r in self.server.requests if r.startswith("/report?")]
+
+        write_config("[RunData]\nRunOne=1\nEnhancedSecurity=0\n")
+        app = self.start(self.server.url("/probe.html"))
+        plain = wait_for(reports, what="the page's report")[0]
+        self.assertEqual(plain["wasm"], "works")
+
+        # 设置 → 增强安全模式 (its fourth item), then yes to starting again.
+        app.key("alt+o")
+        wait_for(lambda: len(xdotool("search", "--onlyvisible", "--pid", str(app.proc.pid), check=False).split()) > 1,
+                 what="the settings menu")
+        app.key("Down", "Down", "Down", "Return")
+        wait_for(lambda: xdotool("search", "--onlyvisible", "--name", "^询问$", check=False), what="the question")
+        app.key("Return")
+        self.assertEqual(app.wait(), 0)
+        self.assertIn("EnhancedSecurity=1", read_config())
+
+        # The new start opens the page again, now without WebAssembly.
+        hardened = wait_for(lambda: reports()[1:], timeout=60, what="the reopened page's report")[0]
+        self.assertIn(hardened["wasm"], ("undefined", "fails"))
+        # Pages composed in software (as under Xvfb here) have no WebGL either way.
+        if plain["webgl"] == "on":
+            self.assertEqual(hardened["webgl"], "off")
+        again = wait_for(visible_windows, what="the new start's window")
+        pid = int(xdotool("getwindowpid", again[0]))
+        os.kill(pid, signal.SIGTERM)
+        wait_for(lambda: not os.path.exists("/proc/%d" % pid), what="the new start to end")
 
 if __name__ == "__main__":
     main()

@@ -7,6 +7,7 @@
 #include "webengineprofile.h"
 
 #include <QWebEnginePage>
+#include <QtWebEngineCore/qtwebenginecoreglobal.h>
 
 TEmbeddedWB *WebEnginePlugin::createBrowser(QWidget *parent)
 {
@@ -47,4 +48,16 @@ void WebEnginePlugin::shutdown()
 {
     PrivateProfile::releaseAll();
     WebEngineProfile::release();
+}
+
+EngineVersions WebEnginePlugin::versions()
+{
+    // The library's own answers: it may be newer than the headers sablix was built with.
+    return {QString::fromLatin1(qWebEngineVersion()), QString::fromLatin1(qWebEngineChromiumVersion()),
+            QString::fromLatin1(qWebEngineChromiumSecurityPatchVersion())};
+}
+
+void WebEnginePlugin::setEnhancedSecurity(bool on)
+{
+    WebEngineProfile::setEnhancedSecurity(on);
 }

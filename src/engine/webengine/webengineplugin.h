@@ -18,4 +18,8 @@ public:
     BrowsingData *browsingData() override;
     void setDownloadHandler(DownloadHandler *handler) override;
     void shutdown() override;
+    EngineVersions versions() override;
+    void setEnhancedSecurity(bool on) override;
+    // The loader calls what it was given itself.
+    void setBeforeStart(std::function<void()>) override {}
 };

@@ -1,5 +1,7 @@
 #include "webengineprofile.h"
 
+#include "../engineage.h"
+#include "../enginelog.h"
 #include "../sitepermissions.h"
 #include "requestblocker.h"
 #include "webenginebrowsingdata.h"
@@ -32,6 +34,7 @@ QList<QPointer<RequestBlocker>> g_blockers;
 WebEngineBrowsingData *g_data = nullptr;
 DownloadHandler *g_downloads = nullptr;
 ContentFilter *g_filter = nullptr;
+bool g_enhancedSecurity = false;
 
 // Left in the profile's folder while its files are to be erased.
 const char kEraseMarker[] = "erase-at-start";
@@ -117,6 +120,8 @@ void configure(QWebEngineProfile *profile)
     settings->setAttribute(QWebEngineSettings::PluginsEnabled, true);
     settings->setAttribute(QWebEngineSettings::PdfViewerEnabled, true);
     settings->setDefaultTextEncoding(QStringLiteral("GBK"));
+    // Also turned off by a switch; this holds should the engine not know the switch.
+    settings->setAttribute(QWebEngineSettings::WebGLEnabled, !g_enhancedSecurity);
 
     auto *blocker = new RequestBlocker(profile);
     blocker->setFilter(g_filter);
@@ -141,6 +146,8 @@ QWebEngineProfile *instance()
     const QString marker = storage + QLatin1Char('/') + QLatin1String(kEraseMarker);
     if (QFileInfo::exists(marker) && eraseFiles(storage, cache))
         QFile::remove(marker);
+    // The first profile starts the engine, with the switches chosen here and no others.
+    EngineSwitches::apply(g_enhancedSecurity);
     g_profile = new QWebEngineProfile(QStringLiteral("default"));
     g_profile->setPersistentStoragePath(storage);
     g_profile->setCachePath(cache);
@@ -184,6 +191,14 @@ ContentFilter *contentFilter()
 void setDownloadHandler(DownloadHandler *handler)
 {
     g_downloads = handler;
+}
+
+void setEnhancedSecurity(bool on)
+{
+    if (g_profile && on != g_enhancedSecurity)
+        qCWarning(lcEngine) << "enhanced security changes with the next start: the engine runs already";
+    if (!g_profile)
+        g_enhancedSecurity = on;
 }
 
 bool eraseFiles(const QString &storageFolder, const QString &cacheFolder)

@@ -32,5 +32,8 @@ void eraseFilesAtEnd();
 // The files of those kinds under the profile's folders; true when none is left.
 bool eraseFiles(const QString &storageFolder, const QString &cacheFolder);
 void setDownloadHandler(DownloadHandler *handler);
+// Before the first profile, which starts the engine with its switches (EngineSwitches);
+// later calls change nothing.
+void setEnhancedSecurity(bool on);
 
 } // namespace WebEngineProfile
