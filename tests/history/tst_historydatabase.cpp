@@ -170,10 +170,10 @@ private slots:
         // The newest stretch holds no match: a step ends there, with more to read.
         QVERIFY(db.searchStep(QStringLiteral("zq"), from, 10, &found));
         QVERIFY(found.isEmpty());
-        int steps = 1;
-        while (db.searchStep(QStringLiteral("zq"), from, 10, &found))
-            ++steps;
-        QCOMPARE(steps, 3);
+        // Two more: the second stretch, then the rest, where the match is.
+        QVERIFY(db.searchStep(QStringLiteral("zq"), from, 10, &found));
+        QVERIFY(found.isEmpty());
+        QVERIFY(!db.searchStep(QStringLiteral("zq"), from, 10, &found));
         QCOMPARE(addresses(found), QStringList{"http://old-zq.test/"});
         QCOMPARE(addresses(db.search(QStringLiteral("zq"), 10)), QStringList{"http://old-zq.test/"});
         // Pages of the whole list meet without a gap or a repeat where the time is the same.
