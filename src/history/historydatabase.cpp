@@ -75,6 +75,16 @@ bool useIndex(const QString &text)
     return text.toUcs4().size() >= 3;
 }
 
+// LIKE folds the case of ASCII letters only, the index that of every letter: they find the
+// same where the text has no letter with case beyond ASCII (Chinese has none).
+bool scanFindsTheSame(const QString &text)
+{
+    for (const QChar c : text)
+        if (c.unicode() >= 0x80 && (c.toLower() != c || c.toUpper() != c))
+            return false;
+    return true;
+}
+
 QString phrase(const QString &text)
 {
     QString quoted = text;
@@ -456,11 +466,11 @@ int HistoryDatabase::removeOlderThan(qint64 cutoff)
         m_lastError = query.lastError().text();
         return 0;
     }
+    // Expired rows leave the log too; the index is merged for what the user deleted only, not
+    // for what expires every day (a merge rewrites the whole index).
     const int removed = query.numRowsAffected();
-    if (removed > 0) {
-        m_indexHoldsDeleted = true;
+    if (removed > 0)
         scrubLog();
-    }
     return removed;
 }
 
@@ -520,39 +530,29 @@ QList<HistoryEntry> HistoryDatabase::search(const QString &text, int limit)
     return all;
 }
 
-bool HistoryDatabase::searchStep(const QString &text, HistoryKey &from, int limit, QList<HistoryEntry> *found)
+bool HistoryDatabase::scanStep(const QString &wanted, HistoryKey &from, int limit, QList<HistoryEntry> *found)
 {
-    found->clear();
-    if (!isOpen() || limit <= 0)
-        return false;
-    const QString wanted = cleanAddress(text.trimmed());
     // (last_visit, id) walks the index on last_visit, whose entries end in the id.
     QString where = QStringLiteral("(last_visit, id) < (?, ?)");
     QVariantList values{from.lastVisit, from.id};
     std::optional<HistoryKey> bound;
-    if (!wanted.isEmpty() && useIndex(wanted)) {
-        where += QStringLiteral(" AND id IN (SELECT rowid FROM pages_text WHERE pages_text MATCH ?)");
-        values << phrase(wanted);
-    } else if (!wanted.isEmpty()) {
-        // No index finds one or two characters: the entries are read a stretch at a time.
-        QSqlQuery query(QSqlDatabase::database(m_connection, false));
-        query.prepare(QStringLiteral("SELECT last_visit, id FROM pages WHERE (last_visit, id) < (?, ?)"
-                                     " ORDER BY last_visit DESC, id DESC LIMIT 1 OFFSET ?"));
-        query.addBindValue(from.lastVisit);
-        query.addBindValue(from.id);
-        query.addBindValue(kScanStep - 1);
-        if (!query.exec()) {
-            m_lastError = query.lastError().text();
-            return false;
-        }
-        if (query.next()) {
-            bound = HistoryKey{query.value(0).toLongLong(), query.value(1).toLongLong()};
-            where += QStringLiteral(" AND (last_visit, id) >= (?, ?)");
-            values << bound->lastVisit << bound->id;
-        }
-        where += QStringLiteral(" AND (title LIKE ? ESCAPE '\\' OR address LIKE ? ESCAPE '\\')");
-        values << likePattern(wanted) << likePattern(wanted);
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.prepare(QStringLiteral("SELECT last_visit, id FROM pages WHERE (last_visit, id) < (?, ?)"
+                                 " ORDER BY last_visit DESC, id DESC LIMIT 1 OFFSET ?"));
+    query.addBindValue(from.lastVisit);
+    query.addBindValue(from.id);
+    query.addBindValue(kScanStep - 1);
+    if (!query.exec()) {
+        m_lastError = query.lastError().text();
+        return false;
     }
+    if (query.next()) {
+        bound = HistoryKey{query.value(0).toLongLong(), query.value(1).toLongLong()};
+        where += QStringLiteral(" AND (last_visit, id) >= (?, ?)");
+        values << bound->lastVisit << bound->id;
+    }
+    where += QStringLiteral(" AND (title LIKE ? ESCAPE '\\' OR address LIKE ? ESCAPE '\\')");
+    values << likePattern(wanted) << likePattern(wanted);
     m_lastError.clear();
     *found = select(where, values, QStringLiteral("last_visit DESC, id DESC"), limit);
     if (!m_lastError.isEmpty())
@@ -568,6 +568,38 @@ bool HistoryDatabase::searchStep(const QString &text, HistoryKey &from, int limi
     if (!found->isEmpty())
         from = HistoryKey::after(found->last());
     return false;
+}
+
+bool HistoryDatabase::searchStep(const QString &text, HistoryKey &from, int limit, QList<HistoryEntry> *found)
+{
+    found->clear();
+    if (!isOpen() || limit <= 0)
+        return false;
+    const QString wanted = cleanAddress(text.trimmed());
+    // No index finds one or two characters: the entries are read a stretch at a time.
+    if (!wanted.isEmpty() && !useIndex(wanted))
+        return scanStep(wanted, from, limit, found);
+    if (!wanted.isEmpty() && scanFindsTheSame(wanted)) {
+        // Text found often ("com") is found sooner among the newest entries than by sorting
+        // everything the index finds; rarer text goes on in the index after the stretch read.
+        if (!scanStep(wanted, from, limit, found) || found->size() >= limit)
+            return !m_lastError.isEmpty() ? false : found->size() >= limit;
+    }
+    QString where = QStringLiteral("(last_visit, id) < (?, ?)");
+    QVariantList values{from.lastVisit, from.id};
+    if (!wanted.isEmpty()) {
+        where += QStringLiteral(" AND id IN (SELECT rowid FROM pages_text WHERE pages_text MATCH ?)");
+        values << phrase(wanted);
+    }
+    const int rest = limit - int(found->size());
+    m_lastError.clear();
+    const QList<HistoryEntry> more = select(where, values, QStringLiteral("last_visit DESC, id DESC"), rest);
+    if (!m_lastError.isEmpty())
+        return false;
+    *found += more;
+    if (!found->isEmpty())
+        from = HistoryKey::after(found->last());
+    return more.size() >= rest;
 }
 
 QList<HistoryEntry> HistoryDatabase::suggest(const QString &text, int limit)

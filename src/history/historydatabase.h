@@ -117,6 +117,8 @@ private:
     bool createSchema();
     bool configure();
     bool exec(const QString &sql);
+    // A search step that reads the next kScanStep entries (or fewer, once `limit` is found).
+    bool scanStep(const QString &wanted, HistoryKey &from, int limit, QList<HistoryEntry> *found);
     // What was deleted is left in neither the log nor the file's free space.
     void scrubLog();
     // Anything at the path or at SQLite's companions of it that is not a plain file.
