@@ -2,12 +2,109 @@
 
 #include "historywriter.h"
 
+#include <QDeadlineTimer>
+#include <QLoggingCategory>
 #include <QThread>
 #include <QTimer>
 
+Q_LOGGING_CATEGORY(lcHistory, "sablix.history", QtWarningMsg)
+
+namespace {
+
+// Asks `worker` to run `last` as the last thing on its thread, then waits for the thread to
+// end, a bounded time: a thread held up in its file system is left behind (false), never
+// waited for until the program can no longer end.
+template <typename F> bool finish(QThread *thread, QObject *worker, F &&last)
+{
+    QMetaObject::invokeMethod(
+        worker,
+        [last = std::forward<F>(last)] {
+            last();
+            QThread::currentThread()->quit();
+        },
+        Qt::QueuedConnection);
+    if (thread->wait(QDeadlineTimer(History::kCloseWaitMs)))
+        return true;
+    qCWarning(lcHistory) << thread->objectName() << "did not end; left behind";
+    // A running QThread must not be destroyed: it stays with the process.
+    thread->setParent(nullptr);
+    return false;
+}
+
+} // namespace
+
+struct HistorySearch::Worker : QObject
+{
+    QString path;
+    HistoryDatabase database;
+};
+
+HistorySearch::HistorySearch(const QString &path, QObject *parent)
+    : QObject(parent), m_thread(new QThread(this)), m_worker(new Worker),
+      m_latest(std::make_shared<std::atomic<quint64>>(0))
+{
+    m_worker->path = path;
+    m_thread->setObjectName(QStringLiteral("history search"));
+    m_worker->moveToThread(m_thread);
+    m_thread->start();
+}
+
+HistorySearch::~HistorySearch()
+{
+    cancel();
+    Worker *worker = m_worker;
+    if (finish(m_thread, m_worker, [worker] { worker->database.close(); }))
+        delete m_worker;
+}
+
+void HistorySearch::cancel()
+{
+    m_latest->fetch_add(1);
+}
+
+quint64 HistorySearch::find(const QString &text, const HistoryKey &from, int limit)
+{
+    const quint64 ticket = m_latest->fetch_add(1) + 1;
+    Worker *worker = m_worker;
+    const std::shared_ptr<std::atomic<quint64>> latest = m_latest;
+    QMetaObject::invokeMethod(
+        m_worker,
+        [this, worker, latest, ticket, text, from, limit] {
+            // Asked again since: this one is given up before it starts.
+            if (latest->load() != ticket)
+                return;
+            auto answer = [this, ticket](const QList<HistoryEntry> &entries, bool done, bool atEnd) {
+                QMetaObject::invokeMethod(
+                    this, [this, ticket, entries, done, atEnd] { emit found(ticket, entries, done, atEnd); },
+                    Qt::QueuedConnection);
+            };
+            if (!worker->database.isOpen() && !worker->database.openToRead(worker->path)) {
+                answer({}, true, true);
+                return;
+            }
+            HistoryKey key = from;
+            int wanted = limit;
+            for (;;) {
+                QList<HistoryEntry> step;
+                const bool more = worker->database.searchStep(text, key, wanted, &step);
+                wanted -= int(step.size());
+                if (latest->load() != ticket)
+                    return;
+                const bool done = !more || wanted <= 0;
+                // What is found goes at once: the first matches show while the rest is read.
+                if (!step.isEmpty() || done)
+                    answer(step, done, !more);
+                if (done)
+                    return;
+            }
+        },
+        Qt::QueuedConnection);
+    return ticket;
+}
+
 History::History(const QString &path, int retentionDays, QObject *parent)
     : QObject(parent), m_path(path), m_retentionDays(retentionDays), m_thread(new QThread(this)),
-      m_writer(new HistoryWriter(path))
+      m_writer(new HistoryWriter(path)), m_search(nullptr)
 {
     m_thread->setObjectName(QStringLiteral("history writer"));
     m_writer->moveToThread(m_thread);
@@ -64,10 +161,21 @@ History::~History()
     // A writer that never ran still writes what was posted to it, then closes.
     startWriter();
     flush();
-    QMetaObject::invokeMethod(m_writer, &HistoryWriter::close, Qt::BlockingQueuedConnection);
-    m_thread->quit();
-    m_thread->wait();
-    delete m_writer;
+    // The readers go first: the writer's connection, the last, takes the log away with it.
+    delete m_search;
+    m_search = nullptr;
+    m_reader.close();
+    HistoryWriter *writer = m_writer;
+    if (finish(m_thread, m_writer, [writer] { writer->close(); }))
+        delete m_writer;
+}
+
+HistorySearch *History::search()
+{
+    // Made when first asked: a run that never opens the history window has no such thread.
+    if (!m_search)
+        m_search = new HistorySearch(m_path, this);
+    return m_search;
 }
 
 template <typename F> void History::post(F &&work)

@@ -7,11 +7,43 @@
 #include <QObject>
 #include <QTimer>
 
+#include <atomic>
 #include <deque>
 #include <functional>
+#include <memory>
 
 class QThread;
 class HistoryWriter;
+
+// Searches the history on a thread of its own, through a connection of its own, so that no
+// query ever holds up the interface. Only the newest request counts: asking again gives up
+// the one before, between two steps of it. Answers come back on the asking thread.
+class HistorySearch : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit HistorySearch(const QString &path, QObject *parent = nullptr);
+    // Gives up what runs and closes the connection.
+    ~HistorySearch() override;
+
+    // Up to `limit` entries matching `text` (everything when empty) after `from`, newest
+    // first; gives up any request before it. Returns the request's number.
+    quint64 find(const QString &text, const HistoryKey &from, int limit);
+    // Gives up what was asked.
+    void cancel();
+
+signals:
+    // Part of the answer to request `ticket`: the entries found since the last part, in order.
+    // `done` with the last part; then `atEnd` when nothing is left after what was found.
+    void found(quint64 ticket, const QList<HistoryEntry> &entries, bool done, bool atEnd);
+
+private:
+    struct Worker;
+    QThread *m_thread;
+    Worker *m_worker;
+    std::shared_ptr<std::atomic<quint64>> m_latest;
+};
 
 // The browsing history of the program: visits are gathered into batches here and written
 // by a writer on a thread of its own; the interface thread reads through a connection of
@@ -34,6 +66,11 @@ public:
     bool isReady() const { return m_reader.isOpen(); }
     // The interface thread's view of the file (nothing before ready()).
     HistoryDatabase &reader() { return m_reader; }
+    // The searches of the history window, off the interface thread.
+    HistorySearch *search();
+    // How long the close waits for a writer held up by its file system (a hung network
+    // folder) before the program ends without it.
+    static constexpr int kCloseWaitMs = 10000;
 
     // Nothing is recorded from now on (the program is closing: a page that finishes while
     // the close clears the history must not come back into it).
@@ -67,6 +104,7 @@ private:
     QThread *m_thread;
     HistoryWriter *m_writer;
     HistoryDatabase m_reader;
+    HistorySearch *m_search;
     QList<HistoryVisit> m_pending;
     quint64 m_nextBatch = 1;
     bool m_recording = true;

@@ -10,6 +10,8 @@
 #include <QSqlQuery>
 #include <QStandardPaths>
 
+#include <sys/stat.h>
+
 namespace {
 
 QAtomicInteger<quint64> s_connections;
@@ -37,7 +39,7 @@ const char *const kSchema[] = {
     " INSERT INTO pages_text(rowid, title, address) VALUES (new.id, new.title, new.address); END",
 };
 
-const QString kColumns = QStringLiteral("address, title, visits, last_visit");
+const QString kColumns = QStringLiteral("address, title, visits, last_visit, id");
 
 // Lone halves of surrogate pairs cannot be kept as UTF-8; they become U+FFFD.
 QString withoutLoneSurrogates(const QString &text)
@@ -73,6 +75,16 @@ bool useIndex(const QString &text)
     return text.toUcs4().size() >= 3;
 }
 
+// LIKE folds the case of ASCII letters only, the index that of every letter: they find the
+// same where the text has no letter with case beyond ASCII (Chinese has none).
+bool scanFindsTheSame(const QString &text)
+{
+    for (const QChar c : text)
+        if (c.unicode() >= 0x80 && (c.toLower() != c || c.toUpper() != c))
+            return false;
+    return true;
+}
+
 QString phrase(const QString &text)
 {
     QString quoted = text;
@@ -92,6 +104,19 @@ QString movedAsideName(const QString &path, const QString &why)
     return name;
 }
 
+QString fileKind(mode_t mode)
+{
+    if (S_ISLNK(mode))
+        return QStringLiteral("是一个链接");
+    if (S_ISFIFO(mode))
+        return QStringLiteral("是一个管道");
+    if (S_ISDIR(mode))
+        return QStringLiteral("是一个文件夹");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("是一个设备");
+    return QStringLiteral("不是普通文件");
+}
+
 } // namespace
 
 HistoryDatabase::HistoryDatabase()
@@ -108,6 +133,24 @@ QString HistoryDatabase::defaultPath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
            QStringLiteral("/sablix/History.sqlite");
+}
+
+bool HistoryDatabase::refuseSpecialFiles(const QString &path, QString *notice)
+{
+    // Looked at without opening or following anything: opening a pipe waits for a writer
+    // that never comes, and a link would have SQLite make or write the history (or its
+    // journal) wherever it points.
+    for (const QString &file : {path, path + QStringLiteral("-wal"), path + QStringLiteral("-shm"),
+                                path + QStringLiteral("-journal")}) {
+        struct stat info;
+        if (::lstat(QFile::encodeName(file).constData(), &info) != 0 || S_ISREG(info.st_mode))
+            continue;
+        m_lastError = QStringLiteral("%1 is not a plain file").arg(file);
+        if (notice)
+            *notice = QStringLiteral("历史记录文件 %1 %2，未打开它；本次运行不记录历史。").arg(file, fileKind(info.st_mode));
+        return true;
+    }
+    return false;
 }
 
 bool HistoryDatabase::openConnection(const QString &path, bool readOnly)
@@ -134,6 +177,26 @@ void HistoryDatabase::closeConnection()
     }
     QSqlDatabase::removeDatabase(m_connection);
     m_state = OpenState::Closed;
+    m_writable = false;
+}
+
+void HistoryDatabase::close()
+{
+    if (isOpen() && m_writable) {
+        // Deleted rows linger in the full-text index's older segments until they are merged.
+        if (m_indexHoldsDeleted && exec(QStringLiteral("INSERT INTO pages_text(pages_text) VALUES ('optimize')")))
+            m_indexHoldsDeleted = false;
+        scrubLog();
+    }
+    closeConnection();
+}
+
+void HistoryDatabase::scrubLog()
+{
+    // Pages written before the deletion stay in the log until it starts over: the log is
+    // copied into the file and cut to nothing. A reader in the middle of a query can hold it
+    // up; the next deletion or the close tries again.
+    exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
 }
 
 bool HistoryDatabase::exec(const QString &sql)
@@ -187,7 +250,9 @@ bool HistoryDatabase::configure()
         m_lastError = query.lastError().text();
         return false;
     }
-    return exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    // Deleted rows are overwritten, not only unlinked (Debian's SQLite does it by default;
+    // others need asking).
+    return exec(QStringLiteral("PRAGMA synchronous=NORMAL")) && exec(QStringLiteral("PRAGMA secure_delete=ON"));
 }
 
 bool HistoryDatabase::createSchema()
@@ -217,6 +282,8 @@ bool HistoryDatabase::open(const QString &path, QString *notice)
         m_lastError = QStringLiteral("cannot make the folder");
         return false;
     }
+    if (refuseSpecialFiles(path, notice))
+        return false;
     FileState state = FileState::Missing;
     if (QFileInfo::exists(path)) {
         // Looked at read-only: a file that is not ours is left exactly as it was.
@@ -252,6 +319,7 @@ bool HistoryDatabase::open(const QString &path, QString *notice)
     if (state != FileState::Ours && !createSchema())
         return false;
     m_state = OpenState::Opened;
+    m_writable = true;
     return true;
 }
 
@@ -259,7 +327,7 @@ bool HistoryDatabase::openToRead(const QString &path)
 {
     m_path = path;
     m_state = OpenState::Unusable;
-    if (!QFileInfo::exists(path))
+    if (!QFileInfo::exists(path) || refuseSpecialFiles(path, nullptr))
         return false;
     if (!openConnection(path, true))
         return false;
@@ -356,7 +424,11 @@ bool HistoryDatabase::remove(const QStringList &addresses)
             return false;
         }
     }
-    return db.commit();
+    if (!db.commit())
+        return false;
+    m_indexHoldsDeleted = true;
+    scrubLog();
+    return true;
 }
 
 bool HistoryDatabase::clear()
@@ -374,9 +446,12 @@ bool HistoryDatabase::clear()
     }
     if (!db.commit())
         return false;
-    // What was cleared is not left readable in the log or the free pages.
-    exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+    // What was cleared is not left readable in the log or the free pages. VACUUM writes the
+    // new file through the log: the old pages stay in the file until it is copied in.
+    m_indexHoldsDeleted = false;
+    scrubLog();
     exec(QStringLiteral("VACUUM"));
+    scrubLog();
     return true;
 }
 
@@ -391,7 +466,12 @@ int HistoryDatabase::removeOlderThan(qint64 cutoff)
         m_lastError = query.lastError().text();
         return 0;
     }
-    return query.numRowsAffected();
+    // Expired rows leave the log too; the index is merged for what the user deleted only, not
+    // for what expires every day (a merge rewrites the whole index).
+    const int removed = query.numRowsAffected();
+    if (removed > 0)
+        scrubLog();
+    return removed;
 }
 
 int HistoryDatabase::count()
@@ -422,7 +502,7 @@ QList<HistoryEntry> HistoryDatabase::select(const QString &where, const QVariant
     }
     while (query.next())
         entries.append({query.value(0).toString(), query.value(1).toString(), query.value(2).toInt(),
-                        query.value(3).toLongLong()});
+                        query.value(3).toLongLong(), query.value(4).toLongLong()});
     return entries;
 }
 
@@ -440,16 +520,86 @@ QList<HistoryEntry> HistoryDatabase::recent(int limit, int offset)
     return select(QString(), {}, QStringLiteral("last_visit DESC, id DESC"), limit, offset);
 }
 
-QList<HistoryEntry> HistoryDatabase::search(const QString &text, int limit, int offset)
+QList<HistoryEntry> HistoryDatabase::search(const QString &text, int limit)
 {
+    QList<HistoryEntry> all;
+    HistoryKey from;
+    QList<HistoryEntry> step;
+    for (bool more = true; more && all.size() < limit; all += step)
+        more = searchStep(text, from, limit - int(all.size()), &step);
+    return all;
+}
+
+bool HistoryDatabase::scanStep(const QString &wanted, HistoryKey &from, int limit, QList<HistoryEntry> *found)
+{
+    // (last_visit, id) walks the index on last_visit, whose entries end in the id.
+    QString where = QStringLiteral("(last_visit, id) < (?, ?)");
+    QVariantList values{from.lastVisit, from.id};
+    std::optional<HistoryKey> bound;
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.prepare(QStringLiteral("SELECT last_visit, id FROM pages WHERE (last_visit, id) < (?, ?)"
+                                 " ORDER BY last_visit DESC, id DESC LIMIT 1 OFFSET ?"));
+    query.addBindValue(from.lastVisit);
+    query.addBindValue(from.id);
+    query.addBindValue(kScanStep - 1);
+    if (!query.exec()) {
+        m_lastError = query.lastError().text();
+        return false;
+    }
+    if (query.next()) {
+        bound = HistoryKey{query.value(0).toLongLong(), query.value(1).toLongLong()};
+        where += QStringLiteral(" AND (last_visit, id) >= (?, ?)");
+        values << bound->lastVisit << bound->id;
+    }
+    where += QStringLiteral(" AND (title LIKE ? ESCAPE '\\' OR address LIKE ? ESCAPE '\\')");
+    values << likePattern(wanted) << likePattern(wanted);
+    m_lastError.clear();
+    *found = select(where, values, QStringLiteral("last_visit DESC, id DESC"), limit);
+    if (!m_lastError.isEmpty())
+        return false;
+    if (found->size() >= limit) {
+        from = HistoryKey::after(found->last());
+        return true;
+    }
+    if (bound) {
+        from = *bound;
+        return true;
+    }
+    if (!found->isEmpty())
+        from = HistoryKey::after(found->last());
+    return false;
+}
+
+bool HistoryDatabase::searchStep(const QString &text, HistoryKey &from, int limit, QList<HistoryEntry> *found)
+{
+    found->clear();
+    if (!isOpen() || limit <= 0)
+        return false;
     const QString wanted = cleanAddress(text.trimmed());
-    if (wanted.isEmpty())
-        return recent(limit, offset);
-    if (useIndex(wanted))
-        return select(QStringLiteral("id IN (SELECT rowid FROM pages_text WHERE pages_text MATCH ?)"), {phrase(wanted)},
-                      QStringLiteral("last_visit DESC, id DESC"), limit, offset);
-    return select(QStringLiteral("(title LIKE ? ESCAPE '\\' OR address LIKE ? ESCAPE '\\')"),
-                  {likePattern(wanted), likePattern(wanted)}, QStringLiteral("last_visit DESC, id DESC"), limit, offset);
+    // No index finds one or two characters: the entries are read a stretch at a time.
+    if (!wanted.isEmpty() && !useIndex(wanted))
+        return scanStep(wanted, from, limit, found);
+    if (!wanted.isEmpty() && scanFindsTheSame(wanted)) {
+        // Text found often ("com") is found sooner among the newest entries than by sorting
+        // everything the index finds; rarer text goes on in the index after the stretch read.
+        if (!scanStep(wanted, from, limit, found) || found->size() >= limit)
+            return !m_lastError.isEmpty() ? false : found->size() >= limit;
+    }
+    QString where = QStringLiteral("(last_visit, id) < (?, ?)");
+    QVariantList values{from.lastVisit, from.id};
+    if (!wanted.isEmpty()) {
+        where += QStringLiteral(" AND id IN (SELECT rowid FROM pages_text WHERE pages_text MATCH ?)");
+        values << phrase(wanted);
+    }
+    const int rest = limit - int(found->size());
+    m_lastError.clear();
+    const QList<HistoryEntry> more = select(where, values, QStringLiteral("last_visit DESC, id DESC"), rest);
+    if (!m_lastError.isEmpty())
+        return false;
+    *found += more;
+    if (!found->isEmpty())
+        from = HistoryKey::after(found->last());
+    return more.size() >= rest;
 }
 
 QList<HistoryEntry> HistoryDatabase::suggest(const QString &text, int limit)

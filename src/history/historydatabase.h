@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QVariantList>
 
+#include <limits>
 #include <optional>
 
 // One visited address as the history keeps it: the latest title, how often and when it was
@@ -16,6 +17,18 @@ struct HistoryEntry
     QString title;
     int visits = 0;
     qint64 lastVisit = 0;
+    qint64 id = 0;
+};
+
+// Where a listing newest first stands: the entries after it are those last visited before
+// `lastVisit`, or at the same time with a smaller id. Pages are asked for by this key, so that
+// the thousandth page costs what the first does.
+struct HistoryKey
+{
+    qint64 lastVisit = std::numeric_limits<qint64>::max();
+    qint64 id = std::numeric_limits<qint64>::max();
+
+    static HistoryKey after(const HistoryEntry &entry) { return {entry.lastVisit, entry.id}; }
 };
 
 // One visit to record.
@@ -58,7 +71,8 @@ public:
     bool open(const QString &path, QString *notice = nullptr);
     // Opens an existing history only to read (another thread's view of it).
     bool openToRead(const QString &path);
-    void close() { closeConnection(); }
+    // A history opened to write leaves no log behind: its last changes go into the file first.
+    void close();
     bool isOpen() const { return m_state == OpenState::Opened; }
     QString path() const { return m_path; }
     QString lastError() const { return m_lastError; }
@@ -77,7 +91,13 @@ public:
     QList<HistoryEntry> recent(int limit, int offset = 0);
     // Title or address containing `text` (any case for letters of the Latin script): the
     // full-text index from three characters on, a plain scan below. Newest first.
-    QList<HistoryEntry> search(const QString &text, int limit, int offset = 0);
+    QList<HistoryEntry> search(const QString &text, int limit);
+    // One step of that search (everything when `text` is empty) among the entries after
+    // `from`: at most `limit` matches into `found`, having read at most kScanStep entries when
+    // the text is scanned, so that a step can be given up between two. `from` moves on to
+    // where the next step starts; false once nothing is left after it (or on an error).
+    bool searchStep(const QString &text, HistoryKey &from, int limit, QList<HistoryEntry> *found);
+    static constexpr int kScanStep = 4096;
     // The same matches, most visited and most recent first (visits count half for every
     // week since the last): what to suggest. One or two characters are looked for among the
     // kSuggestFirst best ranked only.
@@ -97,6 +117,12 @@ private:
     bool createSchema();
     bool configure();
     bool exec(const QString &sql);
+    // A search step that reads the next kScanStep entries (or fewer, once `limit` is found).
+    bool scanStep(const QString &wanted, HistoryKey &from, int limit, QList<HistoryEntry> *found);
+    // What was deleted is left in neither the log nor the file's free space.
+    void scrubLog();
+    // Anything at the path or at SQLite's companions of it that is not a plain file.
+    bool refuseSpecialFiles(const QString &path, QString *notice);
     QList<HistoryEntry> select(const QString &where, const QVariantList &values, const QString &order, int limit,
                                int offset = 0, const QString &from = QStringLiteral("pages"));
 
@@ -104,4 +130,7 @@ private:
     QString m_path;
     QString m_lastError;
     OpenState m_state = OpenState::Closed;
+    bool m_writable = false;
+    // Rows were deleted since the full-text index was last merged.
+    bool m_indexHoldsDeleted = false;
 };

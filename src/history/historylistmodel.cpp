@@ -1,13 +1,16 @@
 #include "historylistmodel.h"
 
+#include "history.h"
+
 #include <QDateTime>
 #include <QFont>
 #include <QLocale>
 #include <QSet>
 
-HistoryListModel::HistoryListModel(HistoryDatabase *database, QObject *parent)
-    : QAbstractTableModel(parent), m_database(database)
+HistoryListModel::HistoryListModel(History *history, QObject *parent)
+    : QAbstractTableModel(parent), m_history(history), m_today(QDate::currentDate())
 {
+    connect(m_history->search(), &HistorySearch::found, this, &HistoryListModel::answer);
     reload();
 }
 
@@ -26,36 +29,83 @@ void HistoryListModel::setFilter(const QString &text)
     beginResetModel();
     m_rows.clear();
     m_loaded = 0;
-    m_atEnd = false;
+    m_atEnd = true;
     m_today = QDate::currentDate();
-    append(m_database->search(m_filter, kPage, 0));
     endResetModel();
+    ask(Asked::Rows, {}, kPage);
 }
 
 void HistoryListModel::reload()
 {
-    const int wanted = qMax(m_loaded, int(kPage));
-    beginResetModel();
-    m_rows.clear();
-    m_loaded = 0;
-    m_atEnd = false;
-    m_today = QDate::currentDate();
-    const QList<HistoryEntry> entries = m_database->search(m_filter, wanted, 0);
-    m_rows = layOut(entries);
-    m_loaded = int(entries.size());
-    m_atEnd = m_loaded < wanted;
-    endResetModel();
+    ask(Asked::Reload, {}, qMax(m_loaded, int(kPage)));
 }
 
-QList<HistoryListModel::Row> HistoryListModel::layOut(const QList<HistoryEntry> &entries) const
+void HistoryListModel::loadMore()
 {
-    QDate last;
+    if (m_ticket != 0 || m_atEnd)
+        return;
+    HistoryKey from;
     for (auto it = m_rows.crbegin(); it != m_rows.crend(); ++it) {
-        if (it->entry.address.isEmpty()) {
-            last = it->day;
+        if (!it->entry.address.isEmpty()) {
+            from = HistoryKey::after(it->entry);
             break;
         }
     }
+    ask(Asked::Rows, from, kPage);
+}
+
+void HistoryListModel::ask(Asked what, const HistoryKey &from, int limit)
+{
+    m_reloaded.clear();
+    // Before the file is ready there is nothing to read; its ready() reloads.
+    if (!m_history->isReady()) {
+        m_history->search()->cancel();
+        m_ticket = 0;
+        return;
+    }
+    m_asked = what;
+    m_ticket = m_history->search()->find(m_filter, from, limit);
+}
+
+void HistoryListModel::answer(quint64 ticket, const QList<HistoryEntry> &entries, bool done, bool atEnd)
+{
+    if (ticket != m_ticket)
+        return;
+    if (m_asked == Asked::Reload) {
+        m_reloaded += entries;
+        if (!done)
+            return;
+        m_reloading = true;
+        beginResetModel();
+        m_rows = layOut(m_reloaded, {});
+        m_loaded = int(m_reloaded.size());
+        m_today = QDate::currentDate();
+        m_reloaded.clear();
+        endResetModel();
+        m_reloading = false;
+    } else if (!entries.isEmpty()) {
+        QDate last;
+        for (auto it = m_rows.crbegin(); it != m_rows.crend(); ++it) {
+            if (it->entry.address.isEmpty()) {
+                last = it->day;
+                break;
+            }
+        }
+        const QList<Row> rows = layOut(entries, last);
+        beginInsertRows({}, int(m_rows.size()), int(m_rows.size() + rows.size()) - 1);
+        m_rows.append(rows);
+        m_loaded += int(entries.size());
+        endInsertRows();
+    }
+    if (!done)
+        return;
+    m_atEnd = atEnd;
+    m_ticket = 0;
+    emit loaded();
+}
+
+QList<HistoryListModel::Row> HistoryListModel::layOut(const QList<HistoryEntry> &entries, QDate last)
+{
     QList<Row> rows;
     for (const HistoryEntry &entry : entries) {
         const QDate day = QDateTime::fromMSecsSinceEpoch(entry.lastVisit).date();
@@ -66,14 +116,6 @@ QList<HistoryListModel::Row> HistoryListModel::layOut(const QList<HistoryEntry> 
         rows.append({day, entry});
     }
     return rows;
-}
-
-void HistoryListModel::append(const QList<HistoryEntry> &entries)
-{
-    if (entries.size() < kPage)
-        m_atEnd = true;
-    m_rows.append(layOut(entries));
-    m_loaded += int(entries.size());
 }
 
 void HistoryListModel::removeAddresses(const QStringList &addresses)
@@ -176,27 +218,4 @@ Qt::ItemFlags HistoryListModel::flags(const QModelIndex &index) const
     if (isHeading(index.row()))
         return Qt::ItemIsEnabled;
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-}
-
-bool HistoryListModel::canFetchMore(const QModelIndex &parent) const
-{
-    return !parent.isValid() && !m_atEnd;
-}
-
-void HistoryListModel::fetchMore(const QModelIndex &parent)
-{
-    if (parent.isValid() || m_atEnd)
-        return;
-    const QList<HistoryEntry> more = m_database->search(m_filter, kPage, m_loaded);
-    if (more.isEmpty()) {
-        m_atEnd = true;
-        return;
-    }
-    const QList<Row> rows = layOut(more);
-    beginInsertRows({}, int(m_rows.size()), int(m_rows.size() + rows.size()) - 1);
-    m_rows.append(rows);
-    m_loaded += int(more.size());
-    if (more.size() < kPage)
-        m_atEnd = true;
-    endInsertRows();
 }

@@ -10,11 +10,12 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 
 HistoryWindow::HistoryWindow(History *history, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_history(history), m_model(new HistoryListModel(&history->reader(), this))
+    : QWidget(parent, Qt::Window), m_history(history), m_model(new HistoryListModel(history, this))
 {
     setObjectName(QStringLiteral("HistoryWindow"));
     setWindowTitle(QStringLiteral("历史记录"));
@@ -57,18 +58,68 @@ HistoryWindow::HistoryWindow(History *history, QWidget *parent)
     layout->addLayout(buttons);
     resize(720, 520);
 
-    auto showSpans = [this] {
-        for (int row = 0; row < m_model->rowCount(); ++row)
-            m_view->setFirstColumnSpanned(row, {}, m_model->isHeading(row));
-    };
-    connect(m_model, &QAbstractItemModel::modelReset, this, showSpans);
-    connect(m_model, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex &, int first, int last) {
+    // A day's heading spans the row. Rows come in from the search thread, never from the
+    // view's layout (the model fetches nothing by itself), so spanning one cannot bring more.
+    auto span = [this](int first, int last) {
         for (int row = first; row <= last; ++row)
-            m_view->setFirstColumnSpanned(row, {}, m_model->isHeading(row));
+            if (m_model->isHeading(row))
+                m_view->setFirstColumnSpanned(row, {}, true);
+    };
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this, span] { span(0, m_model->rowCount() - 1); });
+    connect(m_model, &QAbstractItemModel::rowsInserted, this,
+            [span](const QModelIndex &, int first, int last) { span(first, last); });
+    span(0, m_model->rowCount() - 1);
+    // A reload is the same list read again: the user keeps the entry they are on and where
+    // they had scrolled to.
+    connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+        if (!m_model->isReloading())
+            return;
+        const QModelIndex current = m_view->currentIndex();
+        m_keptAddress = current.isValid() ? m_model->address(current.row()) : QString();
+        m_keptScroll = m_view->verticalScrollBar()->value();
     });
-    showSpans();
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
+        if (!m_model->isReloading())
+            return;
+        if (!m_keptAddress.isEmpty()) {
+            for (int row = 0; row < m_model->rowCount(); ++row) {
+                if (m_model->address(row) == m_keptAddress) {
+                    m_view->setCurrentIndex(m_model->index(row, 0));
+                    break;
+                }
+            }
+        }
+        // Laid out now, so that the scroll bar has its new range before it is set.
+        m_view->doItemsLayout();
+        m_view->verticalScrollBar()->setValue(m_keptScroll);
+    });
+    // The next page is asked for as the list nears its end, and until the view is full.
+    QScrollBar *bar = m_view->verticalScrollBar();
+    auto wantMore = [this, bar] {
+        if (isVisible() && bar->value() >= bar->maximum() - bar->pageStep())
+            m_model->loadMore();
+    };
+    connect(bar, &QScrollBar::valueChanged, this, wantMore);
+    connect(bar, &QScrollBar::rangeChanged, this, wantMore);
+    // Once the view has laid the answer out (its layout waits for the event loop too).
+    connect(m_model, &HistoryListModel::loaded, this, [this, wantMore] {
+        QTimer::singleShot(0, this, wantMore);
+        if (m_openWhenFound) {
+            m_openWhenFound = false;
+            openFirst(true);
+        }
+    });
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, [this] {
+        if (m_openWhenFound) {
+            m_openWhenFound = false;
+            openFirst(true);
+        }
+    });
 
-    connect(m_search, &QLineEdit::textChanged, m_model, &HistoryListModel::setFilter);
+    connect(m_search, &QLineEdit::textChanged, this, [this](const QString &text) {
+        m_openWhenFound = false;
+        m_model->setFilter(text);
+    });
     connect(m_view, &QTreeView::doubleClicked, this, [this] { openCurrent(); });
     connect(m_remove, &QPushButton::clicked, this, &HistoryWindow::removeSelected);
     connect(m_clearAll, &QPushButton::clicked, this, &HistoryWindow::clearAll);
@@ -86,20 +137,24 @@ HistoryWindow::HistoryWindow(History *history, QWidget *parent)
 
 void HistoryWindow::reloadKeepingPlace()
 {
-    // Pages visited while the list is read must not take the user's place in it.
-    const QModelIndex current = m_view->currentIndex();
-    const QString address = current.isValid() ? m_model->address(current.row()) : QString();
-    const int scrolled = m_view->verticalScrollBar()->value();
+    // Pages visited while the list is read must not take the user's place in it (kept when
+    // the answer comes).
     m_model->reload();
-    if (!address.isEmpty()) {
-        for (int row = 0; row < m_model->rowCount(); ++row) {
-            if (m_model->address(row) == address) {
-                m_view->setCurrentIndex(m_model->index(row, 0));
-                break;
-            }
-        }
+}
+
+bool HistoryWindow::openFirst(bool open)
+{
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        if (m_model->isHeading(row))
+            continue;
+        m_view->setCurrentIndex(m_model->index(row, 0));
+        if (open)
+            openCurrent();
+        else
+            m_view->setFocus();
+        return true;
     }
-    m_view->verticalScrollBar()->setValue(scrolled);
+    return false;
 }
 
 void HistoryWindow::showEvent(QShowEvent *event)
@@ -137,17 +192,10 @@ bool HistoryWindow::eventFilter(QObject *watched, QEvent *event)
         }
     } else if (watched == m_search) {
         // From the search box: Enter opens the first match, Down walks into the list.
+        // Enter typed before the matches are in opens the first of them when it comes.
         if (enter || key->key() == Qt::Key_Down) {
-            for (int row = 0; row < m_model->rowCount(); ++row) {
-                if (m_model->isHeading(row))
-                    continue;
-                m_view->setCurrentIndex(m_model->index(row, 0));
-                break;
-            }
-            if (enter)
-                openCurrent();
-            else
-                m_view->setFocus();
+            if (!openFirst(enter) && enter && m_model->isLoading())
+                m_openWhenFound = true;
             return true;
         }
     }

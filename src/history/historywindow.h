@@ -41,6 +41,8 @@ protected:
 
 private:
     void reloadKeepingPlace();
+    // Makes the first entry listed the current one and opens it (or walks into the list).
+    bool openFirst(bool open);
 
     History *m_history;
     HistoryListModel *m_model;
@@ -49,4 +51,7 @@ private:
     QPushButton *m_remove;
     QPushButton *m_clearAll;
     bool m_stale = false;
+    bool m_openWhenFound = false;
+    QString m_keptAddress;
+    int m_keptScroll = 0;
 };

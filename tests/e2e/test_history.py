@@ -1,10 +1,12 @@
 """The browsing history in the real program: visited pages reach History.sqlite, Ctrl+Shift+H
 shows them by day, the search box filters them and Enter opens one as Go does; a history
-file that is no database is moved aside, kept, and a new one is started."""
+file that is no database is moved aside, kept, and a new one is started; a pipe put where the
+file goes is refused, and the program still ends."""
 
 import os
 import shutil
 import sqlite3
+import stat
 
 from sablixtest import PageServer, SablixTestCase, open_page_lines, page, wait_for, xdotool, main
 
@@ -84,6 +86,25 @@ class History(SablixTestCase):
         self.app.go(news)
         wait_for(lambda: news in kept(), what="the visit in the new history file")
         self.assertEqual(self.app.exit(), 0)
+
+    def test_a_pipe_where_the_file_goes_is_refused_and_the_program_ends(self):
+        os.makedirs(os.path.dirname(HISTORY), exist_ok=True)
+        os.mkfifo(HISTORY)
+        news = self.server.url("/news.html")
+        # The status line's texts go to the log, where the test reads them.
+        os.environ["QT_LOGGING_RULES"] = "sablix.status.info=true"
+        try:
+            self.app = self.start()
+            wait_for(lambda: "不记录历史" in self.app.log(), what="the status line's note on the history")
+            self.app.go(news)
+            wait_for(lambda: "今日新闻头条#" + news in open_page_lines(), what="the page, browsed without a history")
+            self.assertEqual(self.app.exit(), 0)
+            # Left as it was; the next start is not held up by the last one either.
+            self.assertTrue(stat.S_ISFIFO(os.lstat(HISTORY).st_mode))
+            self.app = self.start()
+            self.assertEqual(self.app.exit(), 0)
+        finally:
+            os.environ.pop("QT_LOGGING_RULES", None)
 
 
 if __name__ == "__main__":

@@ -7,8 +7,12 @@
 #include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -55,6 +59,16 @@ void runSql(const QString &path, const QStringList &statements)
     QSqlDatabase::removeDatabase(QStringLiteral("maker"));
 }
 
+// Every file under `folder` that holds `data` anywhere in it.
+QStringList filesHolding(const QString &folder, const QByteArray &data)
+{
+    QStringList found;
+    for (const QString &name : QDir(folder).entryList(QDir::Files | QDir::Hidden))
+        if (bytes(folder + QLatin1Char('/') + name).contains(data))
+            found << name;
+    return found;
+}
+
 } // namespace
 
 // The history file: visits counted, titles, removal and retention, the search (Chinese
@@ -71,7 +85,8 @@ private:
 private slots:
     void init()
     {
-        for (const QString &name : QDir(m_dir.path()).entryList(QDir::Files))
+        // Pipes and links left by a test that failed go too.
+        for (const QString &name : QDir(m_dir.path()).entryList(QDir::Files | QDir::System | QDir::Hidden))
             QFile::remove(m_dir.filePath(name));
     }
 
@@ -130,8 +145,51 @@ private slots:
         QVERIFY(db.search(QStringLiteral("_x"), 10).isEmpty());
         QVERIFY(db.search(QStringLiteral("\"新闻 OR"), 10).isEmpty());
         QVERIFY(db.search(QStringLiteral("a\" OR \"b"), 10).isEmpty());
-        // Paged, newest first.
-        QCOMPARE(addresses(db.search(QStringLiteral("example"), 1, 1)), QStringList{"http://shop.example/"});
+        // Paged by key, newest first.
+        HistoryKey from;
+        QList<HistoryEntry> page;
+        QVERIFY(db.searchStep(QStringLiteral("example"), from, 1, &page));
+        QCOMPARE(addresses(page), QStringList{"http://news.example/today"});
+        QVERIFY(db.searchStep(QStringLiteral("example"), from, 1, &page));
+        QCOMPARE(addresses(page), QStringList{"http://shop.example/"});
+    }
+
+    void aScanGoesAStretchAtATime()
+    {
+        HistoryDatabase db;
+        QVERIFY(db.open(path()));
+        const qint64 t = now();
+        // Entries visited at the same time: the key's id keeps them apart.
+        QList<HistoryVisit> visits;
+        for (int i = 0; i < 2 * HistoryDatabase::kScanStep + 10; ++i)
+            visits.append({QStringLiteral("http://f%1.test/").arg(i), QStringLiteral("Filler"), t});
+        visits.append({"http://old-zq.test/", "Oldest", t - kDay});
+        visits.append({"http://umlaut.test/", "ÄRGER im Büro", t + 1});
+        QVERIFY(db.addVisits(visits));
+        HistoryKey from;
+        QList<HistoryEntry> found;
+        // The newest stretch holds no match: a step ends there, with more to read.
+        QVERIFY(db.searchStep(QStringLiteral("zq"), from, 10, &found));
+        QVERIFY(found.isEmpty());
+        // Two more: the second stretch, then the rest, where the match is.
+        QVERIFY(db.searchStep(QStringLiteral("zq"), from, 10, &found));
+        QVERIFY(found.isEmpty());
+        QVERIFY(!db.searchStep(QStringLiteral("zq"), from, 10, &found));
+        QCOMPARE(addresses(found), QStringList{"http://old-zq.test/"});
+        QCOMPARE(addresses(db.search(QStringLiteral("zq"), 10)), QStringList{"http://old-zq.test/"});
+        // Longer text found often comes from the newest stretch, rarer from the index after it;
+        // a letter whose case only the index folds is always looked up there.
+        QCOMPARE(db.search(QStringLiteral("iller"), 5).size(), 5);
+        QCOMPARE(addresses(db.search(QStringLiteral("oldest"), 10)), QStringList{"http://old-zq.test/"});
+        QCOMPARE(addresses(db.search(QStringLiteral("ärger"), 10)), QStringList{"http://umlaut.test/"});
+        // Pages of the whole list meet without a gap or a repeat where the time is the same.
+        from = HistoryKey();
+        QStringList all;
+        while (db.searchStep(QString(), from, 1000, &found))
+            all += addresses(found);
+        all += addresses(found);
+        QCOMPARE(all.size(), 2 * HistoryDatabase::kScanStep + 12);
+        QCOMPARE(QSet<QString>(all.cbegin(), all.cend()).size(), all.size());
     }
 
     void suggestionsRankByVisitsAndRecency()
@@ -256,6 +314,134 @@ private slots:
         QVERIFY(again.open(file, &notice));
         QCOMPARE(notice, QString());
         QCOMPARE(again.count(), 1);
+    }
+
+    // Nothing at the file's path or its companions is opened unless it is a plain file: a pipe
+    // would hold the opening thread for good, a link would put the history where it points.
+    void specialFilesAreRefusedNotFollowed_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("suffix");
+        QTest::newRow("a pipe") << "pipe" << "";
+        QTest::newRow("a dangling link") << "dangling" << "";
+        QTest::newRow("a link to a history") << "history link" << "";
+        QTest::newRow("a folder") << "folder" << "";
+        QTest::newRow("a pipe as its log") << "pipe" << "-wal";
+        QTest::newRow("a dangling link as its journal") << "dangling" << "-journal";
+        QTest::newRow("a link to a device as its shared memory") << "device link" << "-shm";
+    }
+
+    void specialFilesAreRefusedNotFollowed()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, suffix);
+        const QString file = path();
+        const QString planted = file + suffix;
+        const QString target = path(QStringLiteral("target.sqlite"));
+        QDir(m_dir.path()).rmdir(QStringLiteral("History.sqlite"));
+        QFile::remove(target);
+        if (!suffix.isEmpty()) {
+            HistoryDatabase db;
+            QVERIFY(db.open(file));
+            QVERIFY(db.addVisits({{"http://kept.test/", "Kept", now()}}));
+        }
+        if (kind == QLatin1String("pipe")) {
+            QCOMPARE(::mkfifo(QFile::encodeName(planted).constData(), 0600), 0);
+        } else if (kind == QLatin1String("dangling")) {
+            QVERIFY(QFile::link(target, planted));
+        } else if (kind == QLatin1String("history link")) {
+            {
+                HistoryDatabase other;
+                QVERIFY(other.open(target));
+            }
+            QVERIFY(QFile::link(target, planted));
+        } else if (kind == QLatin1String("device link")) {
+            QVERIFY(QFile::link(QStringLiteral("/dev/null"), planted));
+        } else {
+            QVERIFY(QDir().mkdir(planted));
+        }
+        const QByteArray targetBefore = bytes(target);
+
+        HistoryDatabase db;
+        QString notice;
+        QVERIFY(!db.open(file, &notice));
+        QVERIFY2(notice.contains(planted) && notice.contains(QStringLiteral("本次运行不记录历史")), qPrintable(notice));
+        QVERIFY(!db.openToRead(file));
+        // Left as it was found, and nothing made or changed where a link points.
+        struct stat info;
+        QCOMPARE(::lstat(QFile::encodeName(planted).constData(), &info), 0);
+        QVERIFY(!S_ISREG(info.st_mode));
+        QCOMPARE(bytes(target), targetBefore);
+        QCOMPARE(QFileInfo::exists(target + QStringLiteral("-wal")), false);
+        QVERIFY(QDir(m_dir.path()).entryList({QStringLiteral("History-*")}).isEmpty());
+
+        // The program's history says so once and closes without waiting on anything.
+        {
+            History history(file, 90);
+            QSignalSpy notices(&history, &History::notice);
+            QVERIFY(notices.wait());
+            QVERIFY(notices.first().first().toString().contains(planted));
+            QVERIFY(!history.isReady());
+        }
+        QFile::remove(planted);
+        QDir(m_dir.path()).rmdir(QStringLiteral("History.sqlite") + suffix);
+    }
+
+    // What the user deletes is gone from every file at once, not only from the list; so is
+    // everything once the history is cleared.
+    void deletedEntriesAreReadableNowhere()
+    {
+        const QByteArray secret = "http://secret-deleted.test/inbox";
+        const QByteArray title = "Secret-title-deleted";
+        {
+            History history(path(), 90);
+            QSignalSpy ready(&history, &History::ready);
+            QVERIFY(ready.wait());
+            const qint64 t = now();
+            for (int i = 0; i < 50; ++i)
+                history.record(QStringLiteral("http://kept%1.test/").arg(i), QStringLiteral("Kept"), t - i);
+            history.record(QString::fromLatin1(secret), QString::fromLatin1(title), t);
+            QSignalSpy committed(&history, &History::batchCommitted);
+            history.flush();
+            QVERIFY(committed.wait());
+            // A reader on each thread, as the program has them.
+            QCOMPARE(history.reader().entry(QString::fromLatin1(secret))->title, QString::fromLatin1(title));
+            int found = -1;
+            connect(history.search(), &HistorySearch::found, this,
+                    [&found](quint64, const QList<HistoryEntry> &entries, bool done) {
+                        if (done)
+                            found = int(entries.size());
+                    });
+            history.search()->find(QString::fromLatin1(title), {}, 10);
+            QTRY_COMPARE(found, 1);
+            QVERIFY(!filesHolding(m_dir.path(), secret).isEmpty());
+
+            QSignalSpy changed(&history, &History::changed);
+            history.remove({QString::fromLatin1(secret)});
+            QVERIFY(changed.wait());
+            QCOMPARE(history.reader().count(), 50);
+            QCOMPARE(filesHolding(m_dir.path(), secret), QStringList());
+            QCOMPARE(filesHolding(m_dir.path(), title), QStringList());
+
+            history.record(QString::fromLatin1(secret) + "2", QString::fromLatin1(title), t);
+            QVERIFY(committed.wait());
+            bool cleared = false;
+            history.clear([&cleared](bool ok) { cleared = ok; });
+            QVERIFY(changed.wait());
+            QVERIFY(cleared);
+            QCOMPARE(filesHolding(m_dir.path(), secret), QStringList());
+            QCOMPARE(filesHolding(m_dir.path(), "http://kept1"), QStringList());
+            history.record(QString::fromLatin1(secret) + "3", QString::fromLatin1(title), t);
+            history.flush();
+            QVERIFY(committed.wait());
+            history.remove({QString::fromLatin1(secret) + "3"});
+            // Closed at once: the deletion and the close leave nothing either.
+        }
+        QCOMPARE(filesHolding(m_dir.path(), secret), QStringList());
+        QCOMPARE(filesHolding(m_dir.path(), title), QStringList());
+        HistoryDatabase db;
+        QVERIFY(db.open(path()));
+        QCOMPARE(db.count(), 0);
     }
 
     void anyTextIsKeptSafely()

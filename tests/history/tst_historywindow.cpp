@@ -5,13 +5,17 @@
 #include "history/historywindow.h"
 
 #include <QAction>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSet>
 #include <QTest>
 #include <QTreeView>
+
+#include <algorithm>
 
 using namespace HistoryTesting;
 
@@ -35,6 +39,18 @@ private:
     {
         return QDateTime(QDate::currentDate().addDays(-daysAgo), QTime(hour, 0)).toMSecsSinceEpoch();
     }
+    // The list has its answer (it is read off this thread).
+    static bool listed(const HistoryWindow *window)
+    {
+        return QTest::qWaitFor([window] { return !window->model()->isLoading(); });
+    }
+    static int entries(const HistoryWindow *window)
+    {
+        int count = 0;
+        for (int row = 0; row < window->model()->rowCount(); ++row)
+            count += window->model()->isHeading(row) ? 0 : 1;
+        return count;
+    }
     static int rowOf(const HistoryWindow *window, const QString &address)
     {
         for (int row = 0; row < window->model()->rowCount(); ++row)
@@ -57,7 +73,8 @@ private:
         if (!writeNow(history))
             return nullptr;
         app.item("NHistory")->trigger();
-        return app.main->findChild<HistoryWindow *>(QStringLiteral("HistoryWindow"));
+        auto *window = app.main->findChild<HistoryWindow *>(QStringLiteral("HistoryWindow"));
+        return window && listed(window) ? window : nullptr;
     }
 
 private slots:
@@ -103,13 +120,18 @@ private slots:
         QVERIFY(window);
         // Typed in as an input method gives it: the whole word at once.
         window->searchBox()->insert(QStringLiteral("新闻头"));
+        QVERIFY(listed(window));
         QCOMPARE(rows(window), (QStringList{"# 今天", "http://news.test/"}));
         window->searchBox()->clear();
+        // Each keystroke gives up the query before it: only the last one's answer shows.
         QTest::keyClicks(window->searchBox(), QStringLiteral("ol"));
+        QVERIFY(listed(window));
         QCOMPARE(rows(window).mid(1), (QStringList{"http://older.test/", "http://older2.test/"}));
         QTest::keyClicks(window->searchBox(), QStringLiteral("nothing"));
+        QVERIFY(listed(window));
         QCOMPARE(rows(window), QStringList());
         window->searchBox()->clear();
+        QVERIFY(listed(window));
         QCOMPARE(rows(window).size(), 8);
     }
 
@@ -118,13 +140,14 @@ private slots:
         AppFixture app;
         HistoryWindow *window = showWithHistory(app);
         QVERIFY(window);
-        // Enter in the search box opens the first match.
+        // Enter in the search box opens the first match, also when typed before it is found.
         QTest::keyClicks(window->searchBox(), QStringLiteral("yesterday"));
         QTest::keyClick(window->searchBox(), Qt::Key_Return);
-        QCOMPARE(app.pages->count(), 1);
+        QTRY_COMPARE(app.pages->count(), 1);
         QCOMPARE(app.active()->pendingAddress(), QStringLiteral("http://yesterday.test/"));
         app.active()->commitNavigation();
         window->searchBox()->clear();
+        QVERIFY(listed(window));
 
         QTreeView *view = window->view();
         view->setCurrentIndex(window->model()->index(rowOf(window, "http://older.test/"), 0));
@@ -146,6 +169,43 @@ private slots:
         // Esc puts the window away.
         QTest::keyClick(view, Qt::Key_Escape);
         QVERIFY(!window->isVisible());
+    }
+
+    // A long history is read a page at a time as the list is scrolled, each page after the
+    // last entry listed: the view's layout never asks for the next page by itself.
+    void aLongHistoryIsReadAPageAtATime()
+    {
+        AppFixture app;
+        History *history = app.program->history();
+        QVERIFY(readyAndEmpty(history));
+        const int total = 3 * HistoryListModel::kPage + 7;
+        // Some at the same time: the pages must not lose or repeat them.
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        for (int i = 0; i < total; ++i)
+            history->record(QStringLiteral("http://page%1.test/").arg(i), QStringLiteral("Page"), now - (i / 3) * 1000);
+        QVERIFY(writeNow(history));
+        QTRY_COMPARE(history->reader().count(), total);
+        app.item("NHistory")->trigger();
+        auto *window = app.main->findChild<HistoryWindow *>(QStringLiteral("HistoryWindow"));
+        QVERIFY(window && listed(window));
+        QTest::keyClicks(window->searchBox(), QStringLiteral("page"));
+        QVERIFY(listed(window));
+        QVERIFY2(entries(window) < total, qPrintable(QString::number(entries(window))));
+        QVERIFY(entries(window) >= HistoryListModel::kPage);
+        HistoryListModel *model = window->model();
+        for (int page = 0; model->hasMore() && page < 5; ++page) {
+            const int before = model->rowCount();
+            window->view()->scrollToBottom();
+            QVERIFY(QTest::qWaitFor([&] { return model->rowCount() > before && !model->isLoading(); }));
+        }
+        QVERIFY(!model->hasMore());
+        QStringList listedAddresses = rows(window);
+        listedAddresses.erase(std::remove_if(listedAddresses.begin(), listedAddresses.end(),
+                                             [](const QString &row) { return row.startsWith(QLatin1String("# ")); }),
+                              listedAddresses.end());
+        QCOMPARE(listedAddresses.size(), total);
+        QCOMPARE(QSet<QString>(listedAddresses.cbegin(), listedAddresses.cend()).size(), total);
+        QCOMPARE(listedAddresses.last(), QStringLiteral("http://page%1.test/").arg(total - 1));
     }
 
     void aFileMovedAsideIsSaidInTheStatusLine()
