@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include "engine/internetoptions.h"
 #include <QComboBox>
@@ -590,11 +591,13 @@ private slots:
     {
         AppFixture app;
         QString title;
+        int width = 0;
         QStringList texts;
         QTimer::singleShot(0, [&] {
             auto *box = qobject_cast<QDialog *>(QApplication::activeModalWidget());
             QVERIFY(box);
             title = box->windowTitle();
+            width = box->width();
             for (QLabel *label : box->findChildren<QLabel *>())
                 texts << label->text();
             app.main->closeSubsidiaryWindows();
@@ -602,6 +605,44 @@ private slots:
         app.item("NAbout")->trigger();
         QCOMPARE(title, QStringLiteral("sablix 浏览器"));
         QVERIFY(texts.contains(QStringLiteral("版本:1.3.2")));
+        // Wide enough that a title bar shows the caption beside its buttons, not "s…".
+        QFont bold = QApplication::font();
+        bold.setBold(true);
+        QVERIFY2(width >= QFontMetrics(bold).horizontalAdvance(title) + 150, qPrintable(QString::number(width)));
+    }
+
+    // A 1280x800 screen, less a title bar and a panel, holds every dialog whole; a label that
+    // shows an Alt key takes the keyboard to its field.
+    void dialogsFitASmallScreenAndTheirLabelsHaveFields()
+    {
+        AppFixture app;
+        app.openPage(QStringLiteral("http://words.test/"), QStringLiteral("Words"));
+        const auto check = [](QWidget *dialog) {
+            QVERIFY2(dialog->width() <= 1280 && dialog->height() <= 720,
+                     qPrintable(QStringLiteral("%1: %2x%3").arg(dialog->objectName()).arg(dialog->width()).arg(dialog->height())));
+            for (QLabel *label : dialog->findChildren<QLabel *>())
+                if (label->text().contains(QRegularExpression(QStringLiteral("&[^&]"))))
+                    QVERIFY2(label->buddy(), qPrintable(label->text()));
+        };
+        app.item("NInternetOption")->trigger();
+        auto *options = app.main->findChild<QDialog *>(QStringLiteral("InternetOptionsDialog"));
+        QVERIFY(options);
+        check(options);
+        // What was at the bottom, under the rest, is still there.
+        QVERIFY(options->findChild<QSpinBox *>(QStringLiteral("HistoryDays")));
+        options->close();
+        app.item("NFind")->trigger();
+        auto *find = app.main->findChild<QDialog *>(QStringLiteral("FindDialog"));
+        QVERIFY(find);
+        check(find);
+        find->close();
+        bool seen = false;
+        whenDialogShows([&](QDialog *dialog) {
+            seen = true;
+            check(dialog);
+        });
+        app.item("NAddFavorite")->trigger();
+        QVERIFY(seen);
     }
 
     void testActionReportsAMissingDocument()
