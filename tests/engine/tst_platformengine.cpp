@@ -693,8 +693,13 @@ private slots:
         // A script's click on a link to a new page: popups let through.
         makeProgram("[RunData]\r\nStopPopup=0\r\n");
         app->main->show();
+        // Into a folder of the test's own: the download folder stays as the other tests expect.
+        QTemporaryDir folder;
         QStringList proposed;
-        acceptProposedPlaces(&proposed);
+        downloads()->askWhereTo = [&](const QString &path) {
+            proposed << path;
+            return folder.filePath(QFileInfo(path).fileName());
+        };
         TEmbeddedWB *links = open(url("/links.html"));
         QVERIFY(links);
         QVERIFY(evaluate(links, QStringLiteral("var a=document.createElement('a');a.href='/small.bin';a.target='_blank';"
