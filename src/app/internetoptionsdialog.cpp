@@ -18,6 +18,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -47,7 +48,9 @@ InternetOptionsDialog::InternetOptionsDialog(const QList<QAction *> &switches, s
     homeButtons->addWidget(useCurrent);
     homeButtons->addWidget(useBlank);
     auto *homeLayout = new QVBoxLayout(home);
-    homeLayout->addWidget(new QLabel(QStringLiteral("地址(&R):"), home));
+    auto *homeLabel = new QLabel(QStringLiteral("地址(&R):"), home);
+    homeLabel->setBuddy(m_homePage);
+    homeLayout->addWidget(homeLabel);
     homeLayout->addWidget(m_homePage);
     homeLayout->addLayout(homeButtons);
 
@@ -123,7 +126,9 @@ InternetOptionsDialog::InternetOptionsDialog(const QList<QAction *> &switches, s
     m_historyDays->setRange(1, 3650);
     m_historyDays->setValue(90);
     auto *keptLayout = new QHBoxLayout(kept);
-    keptLayout->addWidget(new QLabel(QStringLiteral("网页保存在历史记录中的天数(&K):"), kept));
+    auto *keptLabel = new QLabel(QStringLiteral("网页保存在历史记录中的天数(&K):"), kept);
+    keptLabel->setBuddy(m_historyDays);
+    keptLayout->addWidget(keptLabel);
     keptLayout->addWidget(m_historyDays);
     keptLayout->addStretch();
 
@@ -134,12 +139,27 @@ InternetOptionsDialog::InternetOptionsDialog(const QList<QAction *> &switches, s
     });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
+    // On tabs: all of it in one column is taller than a 1280x800 screen.
+    auto *tabs = new QTabWidget(this);
+    tabs->setObjectName(QStringLiteral("OptionTabs"));
+    auto *general = new QWidget(tabs);
+    auto *generalLayout = new QVBoxLayout(general);
+    generalLayout->addWidget(home);
+    generalLayout->addWidget(kept);
+    generalLayout->addStretch();
+    tabs->addTab(general, QStringLiteral("常规(&G)"));
+    auto *filtering = new QWidget(tabs);
+    auto *filteringLayout = new QVBoxLayout(filtering);
+    filteringLayout->addWidget(blocking);
+    filteringLayout->addWidget(lists, 1);
+    tabs->addTab(filtering, QStringLiteral("广告屏蔽(&F)"));
+    auto *privacy = new QWidget(tabs);
+    auto *privacyLayout = new QVBoxLayout(privacy);
+    privacyLayout->addWidget(sites);
+    tabs->addTab(privacy, QStringLiteral("网站权限(&P)"));
+
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(home);
-    layout->addWidget(blocking);
-    layout->addWidget(lists);
-    layout->addWidget(sites);
-    layout->addWidget(kept);
+    layout->addWidget(tabs, 1);
     layout->addWidget(buttons);
     resize(520, sizeHint().height());
 }

@@ -118,6 +118,9 @@ signals:
     void ScriptError(const QString &message, int line, const QString &source);
     // The renderer process died; the page shows that it failed until it is loaded again.
     void RendererTerminated();
+    // What the page was opening turned out to be a file to download, and the page has shown
+    // no document of its own: it was there only for the download.
+    void DownloadOnly();
 
 protected:
     bool contextMenuAllowed() const { return !m_contextMenuHandler || m_contextMenuHandler(); }

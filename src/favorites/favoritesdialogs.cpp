@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -49,7 +50,10 @@ AddFavoriteDialog::AddFavoriteDialog(FavoritesStore *store, const QString &title
 
     auto *form = new QFormLayout;
     form->addRow(QStringLiteral("名称(&M):"), m_name);
-    form->addRow(QStringLiteral("创建位置(&I):"), folderRow);
+    // The field is a row of two: the label is given its buddy by hand.
+    auto *folderLabel = new QLabel(QStringLiteral("创建位置(&I):"), this);
+    folderLabel->setBuddy(m_folders);
+    form->addRow(folderLabel, folderRow);
     auto *address = new QLineEdit(url, this);
     address->setReadOnly(true);
     form->addRow(QStringLiteral("地址:"), address);

@@ -2,12 +2,14 @@
 
 #include "favoriteslog.h"
 
+#include "../core/userfolders.h"
 #include "../engine/embeddedwb.h"
 #include "../pages/formwebbrowser.h"
 #include "favoritesdialogs.h"
 #include "favoritesstore.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPointer>
@@ -102,7 +104,7 @@ void FavoritesMenu::importExport()
             importShortcuts(folder);
     } else if (choice.clickedButton() == exportFile) {
         const QString file = QFileDialog::getSaveFileName(m_window, QStringLiteral("导出到书签文件"),
-                                                          QStringLiteral("bookmarks.html"), filter);
+                                                          QDir(UserFolders::downloads()).filePath(QStringLiteral("bookmarks.html")), filter);
         if (!file.isEmpty())
             exportBookmarks(file);
     }

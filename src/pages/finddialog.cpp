@@ -41,7 +41,9 @@ FindDialog::FindDialog(TFormWebbrowser *pages, QWidget *parent) : QDialog(parent
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
     auto *row = new QHBoxLayout;
-    row->addWidget(new QLabel(QStringLiteral("查找内容(&N):"), this));
+    auto *label = new QLabel(QStringLiteral("查找内容(&N):"), this);
+    label->setBuddy(m_text);
+    row->addWidget(label);
     row->addWidget(m_text, 1);
     auto *options = new QHBoxLayout;
     options->addWidget(m_matchCase);

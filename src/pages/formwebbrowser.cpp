@@ -215,6 +215,27 @@ void TFormWebbrowser::bindEvents(TEmbeddedWB *browser)
     browser->setContextMenuHandler([this] { return WebbrowserShowContextMenu(); });
     // Script errors are never shown: nothing to bind.
     connect(browser, &TEmbeddedWB::CloseQuery, this, [this, browser] { emit closeRequested(browser); });
+    connect(browser, &TEmbeddedWB::DownloadOnly, this, [this, browser] { WebbrowserDownloadOnly(browser); });
+}
+
+void TFormWebbrowser::WebbrowserDownloadOnly(TEmbeddedWB *sender)
+{
+    // A page opened for what turned out to be a download would stay behind empty: it goes,
+    // unless it is the only page. It is not offered again among the closed pages, where it
+    // would only start the download again.
+    const int index = indexOf(sender);
+    if (index < 0 || count() < 2)
+        return;
+    const bool wasActive = index == activeIndex();
+    {
+        PaintingSuspended suspended(m_window);
+        removePage(index);
+        // Back to the page it was opened from, which stands before it.
+        if (wasActive)
+            activatePage(qMax(0, index - 1));
+    }
+    if (wasActive)
+        announceActivePage();
 }
 
 void TFormWebbrowser::addPageBar(TEmbeddedWB *browser, QWidget *bar)

@@ -161,6 +161,7 @@ private:
     void WebBrowserNavigateComplete2(TEmbeddedWB *sender);
     void WebbrowserProgressChange(TEmbeddedWB *sender, int progress, int progressMax);
     bool WebbrowserShowContextMenu() const;
+    void WebbrowserDownloadOnly(TEmbeddedWB *sender);
 
     QTabWidget *m_pageControl;
     QWidget *m_window;

@@ -1,6 +1,7 @@
 #include "pagecommands.h"
 
 #include "../core/safefile.h"
+#include "../core/userfolders.h"
 
 #include "../engine/embeddedwb.h"
 #include "finddialog.h"
@@ -15,22 +16,8 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
-#include <QProcess>
-#include <QStandardPaths>
 
 namespace {
-
-QString desktopFromTheDesktop()
-{
-    QProcess process;
-    process.start(QStringLiteral("xdg-user-dir"), {QStringLiteral("DESKTOP")});
-    if (process.waitForFinished(3000) && process.exitCode() == 0) {
-        const QString folder = QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
-        if (!folder.isEmpty())
-            return folder;
-    }
-    return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-}
 
 // A name for a file from page text: nothing a file name cannot hold, no leading dots, not
 // too long; empty when nothing is left.
@@ -58,7 +45,7 @@ PageCommands::PageCommands(TFormWebbrowser *pages, const QString &tempFolder, QW
           return QFileDialog::getOpenFileName(window, QStringLiteral("打开文件"), QString(),
                                               QStringLiteral("HTML文件(*.htm *.html);;图片文件(*.jpg *.jpeg *.gif *.bmp);;所有文件(*)"));
       }),
-      desktopFolder(&desktopFromTheDesktop), m_pages(pages), m_tempFolder(tempFolder), m_window(window)
+      desktopFolder(&UserFolders::desktop), m_pages(pages), m_tempFolder(tempFolder), m_window(window)
 {
 }
 
@@ -270,6 +257,21 @@ void PageCommands::NSourceClick()
     const TFormWebbrowser::PageView *page = m_pages->activePage();
     if (!page || !page->browser()->Document() || page->address() == QLatin1String("init.htm"))
         return;
+    if (page->browser()->isPrivate()) {
+        // Nothing of a private page is written anywhere: its source shows in a private page
+        // of its own, made by the engine.
+        const QString address = page->browser()->LocationURL();
+        static const QLatin1String viewSource("view-source:");
+        const int pages = m_pages->count();
+        m_pages->OpenUrlInNewPage(address.startsWith(viewSource, Qt::CaseInsensitive) ? address : viewSource + address,
+                                  true);
+        // Asked for, so shown at once.
+        if (m_pages->count() > pages) {
+            m_pages->activatePage(m_pages->newPageIndex());
+            m_pages->announceActivePage();
+        }
+        return;
+    }
     const QString path = sourceFile(page->browser()->LocationURL());
     if (path.isEmpty())
         return;

@@ -3,6 +3,8 @@
 #include "../navigation/weblinks.h"
 
 #include <QDialogButtonBox>
+#include <QEvent>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QVBoxLayout>
 
@@ -36,5 +38,24 @@ AboutBox::AboutBox(const QStringList &engine, QWidget *parent) : QDialog(parent)
         runsOn->setTextInteractionFlags(Qt::TextSelectableByMouse);
         layout->insertWidget(layout->count() - 1, runsOn);
     }
-    setFixedSize(sizeHint());
+    fitCaption();
+}
+
+bool AboutBox::event(QEvent *event)
+{
+    const bool handled = QDialog::event(event);
+    if (event->type() == QEvent::WindowTitleChange)
+        fitCaption();
+    return handled;
+}
+
+void AboutBox::fitCaption()
+{
+    // A box only as wide as its lines left the title bar room for the caption's first
+    // letter: it is made wide enough for the caption, in a bold title font, beside the
+    // window manager's buttons.
+    QFont title = font();
+    title.setBold(true);
+    const int caption = QFontMetrics(title).horizontalAdvance(windowTitle()) + kTitleBarRoom;
+    setFixedSize(qMax(sizeHint().width(), caption), sizeHint().height());
 }

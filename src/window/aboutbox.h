@@ -11,4 +11,13 @@ class AboutBox : public QDialog
 
 public:
     explicit AboutBox(const QStringList &engine = {}, QWidget *parent = nullptr);
+
+    // Room the window manager's title bar takes besides the caption: icon, buttons, margins.
+    static constexpr int kTitleBarRoom = 200;
+
+protected:
+    bool event(QEvent *event) override;
+
+private:
+    void fitCaption();
 };

@@ -14,6 +14,7 @@
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include "engine/internetoptions.h"
 #include <QComboBox>
@@ -600,11 +601,13 @@ private slots:
         AppFixture app;
         app.engine.reportedVersions = debianEngine();
         QString title;
+        int width = 0;
         QStringList texts;
         QTimer::singleShot(0, [&] {
             auto *box = qobject_cast<QDialog *>(QApplication::activeModalWidget());
             QVERIFY(box);
             title = box->windowTitle();
+            width = box->width();
             for (QLabel *label : box->findChildren<QLabel *>())
                 texts << label->text();
             app.main->closeSubsidiaryWindows();
@@ -616,6 +619,10 @@ private slots:
         QVERIFY(texts.contains(QStringLiteral("sablix 1.3.2\nQt %1\nQt WebEngine 6.4.2\nChromium 102.0.5005.177\n"
                                               "Chromium 安全补丁 108.0.5359.94（约 2022-11）")
                                    .arg(QLatin1String(qVersion()))));
+        // Wide enough that a title bar shows the caption beside its buttons, not "s…".
+        QFont bold = QApplication::font();
+        bold.setBold(true);
+        QVERIFY2(width >= QFontMetrics(bold).horizontalAdvance(title) + 150, qPrintable(QString::number(width)));
     }
 
     // Chromium's majors come four weeks apart, 108 in late November 2022; the engine is
@@ -763,6 +770,40 @@ private slots:
         QCOMPARE(app.program->config().readString(kRunData, QStringLiteral("EnhancedSecurity"), {}), QStringLiteral("1"));
         QVERIFY(app.program->restartRequested());
         QCOMPARE(closed.count(), 1);
+    }
+
+    // A 1280x800 screen, less a title bar and a panel, holds every dialog whole; a label that
+    // shows an Alt key takes the keyboard to its field.
+    void dialogsFitASmallScreenAndTheirLabelsHaveFields()
+    {
+        AppFixture app;
+        app.openPage(QStringLiteral("http://words.test/"), QStringLiteral("Words"));
+        const auto check = [](QWidget *dialog) {
+            QVERIFY2(dialog->width() <= 1280 && dialog->height() <= 720,
+                     qPrintable(QStringLiteral("%1: %2x%3").arg(dialog->objectName()).arg(dialog->width()).arg(dialog->height())));
+            for (QLabel *label : dialog->findChildren<QLabel *>())
+                if (label->text().contains(QRegularExpression(QStringLiteral("&[^&]"))))
+                    QVERIFY2(label->buddy(), qPrintable(label->text()));
+        };
+        app.item("NInternetOption")->trigger();
+        auto *options = app.main->findChild<QDialog *>(QStringLiteral("InternetOptionsDialog"));
+        QVERIFY(options);
+        check(options);
+        // What was at the bottom, under the rest, is still there.
+        QVERIFY(options->findChild<QSpinBox *>(QStringLiteral("HistoryDays")));
+        options->close();
+        app.item("NFind")->trigger();
+        auto *find = app.main->findChild<QDialog *>(QStringLiteral("FindDialog"));
+        QVERIFY(find);
+        check(find);
+        find->close();
+        bool seen = false;
+        whenDialogShows([&](QDialog *dialog) {
+            seen = true;
+            check(dialog);
+        });
+        app.item("NAddFavorite")->trigger();
+        QVERIFY(seen);
     }
 
     void testActionReportsAMissingDocument()

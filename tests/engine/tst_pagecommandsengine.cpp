@@ -3,9 +3,12 @@
 #include "pages/finddialog.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 // Page commands and favorites in real pages, with real keys where the user has keys.
@@ -13,12 +16,37 @@ class TestPageCommandsEngine : public EngineTest
 {
     Q_OBJECT
 
+    QString downloadFolder;
+
+    // The text of a PDF file, as pdftotext finds it; empty while the file is not whole.
+    static QString pdfText(const QString &file)
+    {
+        if (!QFileInfo::exists(file))
+            return {};
+        QProcess tool;
+        tool.start(QStringLiteral("pdftotext"), {file, QStringLiteral("-")});
+        if (!waitFor([&] { return tool.state() == QProcess::NotRunning; }, 20000) || tool.exitCode() != 0)
+            return {};
+        return QString::fromUtf8(tool.readAllStandardOutput()).simplified();
+    }
+
 private slots:
     void initTestCase()
     {
         server.setPage("/text.html", "<html><head><title>Words</title></head><body><p>The quick brown fox</p>"
                                      "<img src='/pixel.png'></body></html>");
         server.setPage("/pixel.png", "not really a picture");
+        QByteArray article = "<html><head><title>Article</title></head><body><h1>Printed words</h1>";
+        for (int i = 0; i < 60; ++i)
+            article += "<p>Paragraph " + QByteArray::number(i) + ": the quick brown fox jumps over the lazy dog.</p>";
+        server.setPage("/article.html", article + "</body></html>");
+        // The desktop names the user's download folder (xdg-user-dirs): save dialogs open there.
+        downloadFolder = QDir::home().filePath(QStringLiteral("下载"));
+        QVERIFY(QDir().mkpath(downloadFolder));
+        QVERIFY(QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)));
+        QFile dirs(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/user-dirs.dirs"));
+        QVERIFY(dirs.open(QIODevice::WriteOnly));
+        dirs.write("XDG_DOWNLOAD_DIR=\"$HOME/\xe4\xb8\x8b\xe8\xbd\xbd\"\n");
     }
 
     void init() { makeProgram(); }
@@ -31,19 +59,49 @@ private slots:
         const QString file = folder.filePath(QStringLiteral("saved.html"));
         TEmbeddedWB *page = openShown("/text.html");
         QVERIFY(page);
-        whenDialogShows([file](QDialog *dialog) {
+        QString openedIn;
+        whenDialogShows([file, &openedIn](QDialog *dialog) {
             auto *chooser = qobject_cast<QFileDialog *>(dialog);
             QVERIFY(chooser);
+            openedIn = chooser->directory().absolutePath();
             chooser->selectFile(file);
             QMetaObject::invokeMethod(chooser, "accept");
         });
         QVERIFY(xdotool({"key", "--clearmodifiers", "ctrl+s"}));
         WAIT_VERIFY(QFileInfo(file).size() > 0, 20000);
+        QCOMPARE(openedIn, downloadFolder);
         TEmbeddedWB *saved = open(QUrl::fromLocalFile(file).toString());
         QVERIFY(saved);
         WAIT_COMPARE(app->pages->activePage()->title(), QStringLiteral("Words"), 5000);
         QCOMPARE(evaluate(saved, QStringLiteral("document.body.innerText.trim().split('\\n')[0]")).toString(),
                  QStringLiteral("The quick brown fox"));
+    }
+
+    // Printed to a file, a page keeps its text: it can be found and copied, and a short
+    // article makes a small file. Proposed in the download folder, named after the page.
+    void printingToAFileKeepsTheText()
+    {
+        TEmbeddedWB *page = open(url("/article.html"));
+        QVERIFY(page);
+        const QString file = QDir(downloadFolder).filePath(QStringLiteral("printed.pdf"));
+        QString proposed;
+        whenDialogShows([&](QDialog *dialog) {
+            auto *printers = dialog->findChild<QComboBox *>(QStringLiteral("printers"));
+            auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("filename"));
+            QVERIFY(printers && name);
+            const int toFile = printers->findText(QStringLiteral("PDF"), Qt::MatchContains);
+            QVERIFY(toFile >= 0);
+            printers->setCurrentIndex(toFile);
+            proposed = name->text();
+            name->setText(file);
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        app->item("NPrint")->trigger();
+        QString text;
+        WAIT_VERIFY((text = pdfText(file)).contains(QStringLiteral("Paragraph 59: the quick brown fox")), 60000);
+        QVERIFY(text.contains(QStringLiteral("Printed words")));
+        QVERIFY2(QFileInfo(file).size() < 1024 * 1024, qPrintable(QString::number(QFileInfo(file).size())));
+        QCOMPARE(proposed, QDir(downloadFolder).filePath(QStringLiteral("Article.pdf")));
     }
 
     void ctrlFFindsTextOnThePage()

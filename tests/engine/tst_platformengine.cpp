@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QProgressBar>
+#include <QScreen>
 #include <QPushButton>
 #include <QSslKey>
 #include <QSslSocket>
@@ -195,7 +196,14 @@ private slots:
         fresh.setPage("/notifyloop.html", "<html><head><title>asking</title></head><body><script>"
                                           "for (var i = 0; i < 30; ++i) Notification.requestPermission();"
                                           "</script></body></html>");
-        server.setPage("/fullscreen.html", "<html><head><title>Video</title></head><body>"
+        TestHttpServer::Page small;
+        small.body = "small file\n";
+        small.contentType = "application/octet-stream";
+        small.headers = attachment("small.bin");
+        server.setPage("/small.bin", small);
+        server.setPage("/small2.bin", small);
+        // Green all over: in full screen the screen shows green, not an empty window.
+        server.setPage("/fullscreen.html", "<html style='background:rgb(0,160,0)'><head><title>Video</title></head><body>"
                                            "<button id=b style='width:200px;height:80px' "
                                            "onclick='document.documentElement.requestFullscreen()'>full</button></body></html>");
         server.setPage("/upload.html", "<html><head><title>upload</title></head><body>"
@@ -680,6 +688,50 @@ private slots:
         QCOMPARE(shown, 2);
     }
 
+    void aPageThatOnlyLedToADownloadCloses()
+    {
+        // A script's click on a link to a new page: popups let through.
+        makeProgram("[RunData]\r\nStopPopup=0\r\n");
+        app->main->show();
+        // Into a folder of the test's own: the download folder stays as the other tests expect.
+        QTemporaryDir folder;
+        QStringList proposed;
+        downloads()->askWhereTo = [&](const QString &path) {
+            proposed << path;
+            return folder.filePath(QFileInfo(path).fileName());
+        };
+        TEmbeddedWB *links = open(url("/links.html"));
+        QVERIFY(links);
+        QVERIFY(evaluate(links, QStringLiteral("var a=document.createElement('a');a.href='/small.bin';a.target='_blank';"
+                                               "document.body.appendChild(a);a.click();true")).toBool());
+        WAIT_VERIFY(proposed.size() == 1, 20000);
+        WAIT_COMPARE(app->pages->count(), 1, 10000);
+        QCOMPARE(active()->LocationURL(), url("/links.html"));
+        // An address typed while the page shows a document opens a new page for it.
+        app->addressBar()->openAddress(url("/small2.bin"));
+        QCOMPARE(app->pages->count(), 2);
+        WAIT_VERIFY(proposed.size() == 2, 20000);
+        WAIT_COMPARE(app->pages->count(), 1, 10000);
+        QCOMPARE(active(), links);
+        WAIT_VERIFY(lastDownload() && lastDownload()->state() == DownloadItem::Completed, 20000);
+    }
+
+    // The share of the screen's points in `area` (less a strip at the top, where notices
+    // show) that are the page's green: what a person sees, not what the widgets think.
+    static double greenShare(QWidget *widget)
+    {
+        const QImage shot = widget->screen()->grabWindow(0).toImage();
+        const QRect area = QRect(widget->mapToGlobal(QPoint(0, widget->height() / 4)), widget->size() - QSize(0, widget->height() / 4)) & shot.rect();
+        int green = 0, all = 0;
+        for (int y = area.top(); y < area.bottom(); y += 23)
+            for (int x = area.left(); x < area.right(); x += 29) {
+                const QColor c = shot.pixelColor(x, y);
+                green += c.green() > 130 && c.red() < 40 && c.blue() < 40;
+                ++all;
+            }
+        return all ? double(green) / all : 0;
+    }
+
     void fullScreenFillsTheScreenUntilEsc()
     {
         TEmbeddedWB *page = open(url("/fullscreen.html"));
@@ -690,11 +742,14 @@ private slots:
         QVERIFY(window->isFullScreen());
         WAIT_VERIFY(evaluate(page, QStringLiteral("document.fullscreenElement !== null")).toBool(), 5000);
         WAIT_VERIFY(window->isActiveWindow(), 5000);
+        // The screen shows the page, not an empty window.
+        WAIT_VERIFY(greenShare(window) > 0.9, 10000);
         QVERIFY(xdotool({"key", "Escape"}));
         WAIT_VERIFY(evaluate(page, QStringLiteral("document.fullscreenElement === null")).toBool(), 20000);
         WAIT_VERIFY(!fullScreenWindow(), 5000);
-        // The page is back in its tab and still answers.
+        // The page is back in its tab, shows there and still answers.
         QVERIFY(page->isVisible());
+        WAIT_VERIFY(greenShare(inputWidget(page)) > 0.9, 10000);
         QCOMPARE(evaluate(page, QStringLiteral("document.title")).toString(), QStringLiteral("Video"));
     }
 

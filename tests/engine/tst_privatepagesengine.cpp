@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QPainter>
@@ -103,6 +104,22 @@ private slots:
         QCOMPARE(server.requestsFor("/echo.html"), echoes + 1);
         QCOMPARE(server.lastCookieHeader("/echo.html"), QByteArray());
         QVERIFY(engine.browsingData()->cookies().isEmpty());
+    }
+
+    void aPrivatePagesSourceIsShownByTheEngineAndWrittenNowhere()
+    {
+        QVERIFY(openPrivatePage());
+        TEmbeddedWB *page = open(url("/links.html"));
+        QVERIFY(page && page->isPrivate());
+        app->item("NSource")->trigger();
+        QVERIFY(active() != page && active()->isPrivate());
+        const QString source = QStringLiteral("view-source:") + url("/links.html");
+        WAIT_VERIFY(!active()->Busy() && active()->LocationURL() == source, 20000);
+        WAIT_VERIFY(evaluate(active(), QStringLiteral("document.body ? document.body.innerText : ''"))
+                        .toString().contains(QStringLiteral("<title>Links</title>")), 10000);
+        QStringList written = QDir(app->path(QStringLiteral("Temp"))).entryList(QDir::Files);
+        written.removeAll(QStringLiteral("Running.lock"));
+        QCOMPARE(written, QStringList());
     }
 
     void afterTheLastPrivatePageTheCookieIsGone()

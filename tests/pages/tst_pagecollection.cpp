@@ -340,6 +340,30 @@ private slots:
         QCOMPARE(app.addressText(), QStringLiteral("http://p0.example"));
     }
 
+    void aPageThatOnlyLedToADownloadGoes()
+    {
+        AppFixture app;
+        openPages(app, 3);
+        app.pages->activatePage(0);
+        app.addressBar()->openAddress(QStringLiteral("http://files.example/a.zip"));
+        QCOMPARE(app.pages->count(), 4);
+        TEmbeddedWB *download = app.active();
+        const int closed = app.recentlyClosed()->entries().size();
+        emit download->DownloadOnly();
+        QCOMPARE(app.pages->count(), 3);
+        QCOMPARE(app.pages->indexOf(download), -1);
+        // Back on the page it came from; nothing to reopen that would download again.
+        QCOMPARE(app.pages->activeIndex(), 0);
+        QCOMPARE(app.addressText(), QStringLiteral("http://p0.example"));
+        QCOMPARE(app.recentlyClosed()->entries().size(), closed);
+
+        // The only page stays.
+        AppFixture alone;
+        ScriptedBrowser *blank = alone.openBlankPage();
+        emit blank->DownloadOnly();
+        QCOMPARE(alone.pages->count(), 1);
+    }
+
     void refreshAndStopAllSkipPagesWithoutDocument()
     {
         AppFixture app;

@@ -4,6 +4,7 @@
 #include "navigation/addressbox.h"
 #include "navigation/searchbar.h"
 #include "navigation/typedurls.h"
+#include "pages/pagecommands.h"
 #include "pages/pagecaption.h"
 #include "pages/privatetab.h"
 #include "tabs/recentlyclosed.h"
@@ -195,6 +196,24 @@ private slots:
         QVERIFY(QFile::exists(TypedUrls::filePath()));
         QCOMPARE(filesHolding(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation), QStringLiteral("secret")),
                  QStringList());
+    }
+
+    void aPrivatePagesSourceShowsInAPrivatePageWithoutAFile()
+    {
+        AppFixture app;
+        QList<QUrl> external;
+        app.program->pageCommands()->openExternally = [&external](const QUrl &url) { return external << url, true; };
+        openPrivatePage(app);
+        ScriptedBrowser *secret = go(app, QStringLiteral("http://secret-4711.example/"), QStringLiteral("Secret"));
+        secret->scriptResponder = [](const QString &) { return QStringLiteral("<body>secret4711</body>"); };
+        const int pages = app.pages->count();
+        app.item("NSource")->trigger();
+        QVERIFY(scriptAnswersArrived(secret));
+        QCOMPARE(app.pages->count(), pages + 1);
+        QVERIFY(app.active()->isPrivate());
+        QCOMPARE(app.active()->pendingAddress(), QStringLiteral("view-source:http://secret-4711.example/"));
+        QCOMPARE(external, QList<QUrl>());
+        QCOMPARE(filesHolding(app.folder(), QStringLiteral("secret4711")), QStringList());
     }
 
     void theProfileGoesWithTheLastPrivatePage()

@@ -20,6 +20,9 @@ signals:
     void scriptError(const QString &message, int line, const QString &source);
     // The page's own document is about to be replaced by one from `url`.
     void mainFrameNavigation(const QUrl &url);
+    // A download came from this page (a link, or the address it was opening), and has been
+    // answered: accepted or refused.
+    void downloadAnswered();
 
 protected:
     // The page's own dialogs, in Chinese, captioned with the page's host; the user can stop

@@ -4,12 +4,15 @@
 #include "browserview.h"
 #include "webenginebrowser.h"
 
+#include "../../core/userfolders.h"
+
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QEventLoop>
 #include <QWebEngineDownloadRequest>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QLabel>
 #include <QPageSetupDialog>
@@ -17,8 +20,8 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QVBoxLayout>
 
 namespace EngineDialogs {
@@ -30,13 +33,15 @@ QPrinter &sharedPrinter()
     return printer;
 }
 
-QString suggestedFileName(const WebEngineBrowser *browser)
+QString suggestedFileName(const WebEngineBrowser *browser, const QString &suffix)
 {
     QString name = browser->LocationName().trimmed();
     name.replace(QRegularExpression(QStringLiteral("[\\\\/:*?\"<>|\\x00-\\x1f]")), QStringLiteral("_"));
+    while (name.startsWith(QLatin1Char('.')))
+        name.remove(0, 1);
     if (name.isEmpty())
         name = QStringLiteral("网页");
-    return name.left(100) + QStringLiteral(".html");
+    return name.left(100) + suffix;
 }
 
 } // namespace
@@ -44,9 +49,8 @@ QString suggestedFileName(const WebEngineBrowser *browser)
 void saveAs(WebEngineBrowser *browser)
 {
     QString filter;
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     const QString path = QFileDialog::getSaveFileName(
-        browser->window(), QStringLiteral("保存网页"), folder + "/" + suggestedFileName(browser),
+        browser->window(), QStringLiteral("保存网页"), QDir(UserFolders::downloads()).filePath(suggestedFileName(browser, QStringLiteral(".html"))),
         QStringLiteral("网页，全部 (*.htm *.html);;网页，仅 HTML (*.htm *.html);;Web 档案，单个文件 (*.mht *.mhtml)"),
         &filter);
     if (path.isEmpty())
@@ -61,10 +65,26 @@ void saveAs(WebEngineBrowser *browser)
 
 void print(WebEngineBrowser *browser)
 {
-    QPrintDialog dialog(&sharedPrinter(), browser->window());
+    QPrinter &printer = sharedPrinter();
+    printer.setDocName(browser->LocationName());
+    // Printing to a file proposes one named after the page, in the folder of the last one or
+    // the download folder, not wherever the program was started. A real printer stays the
+    // choice where there is one.
+    if (printer.outputFormat() == QPrinter::PdfFormat || QPrinterInfo::availablePrinters().isEmpty()) {
+        const QString last = printer.outputFileName();
+        const QString folder = last.isEmpty() ? UserFolders::downloads() : QFileInfo(last).absolutePath();
+        printer.setOutputFileName(QDir(folder).filePath(suggestedFileName(browser, QStringLiteral(".pdf"))));
+    }
+    QPrintDialog dialog(&printer, browser->window());
     if (dialog.exec() != QDialog::Accepted)
         return;
-    browser->view()->print(&sharedPrinter());
+    if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty()) {
+        // The engine writes the file itself: its text stays text that can be found and
+        // copied, where printing through the view paints every page as one big picture.
+        browser->page()->printToPdf(printer.outputFileName(), printer.pageLayout(), printer.pageRanges());
+        return;
+    }
+    browser->view()->print(&printer);
 }
 
 void printPreview(WebEngineBrowser *browser)

@@ -308,13 +308,18 @@ void PagePrompts::fullScreen(bool on)
 {
     BrowserView *view = m_browser->view();
     if (on && !m_fullScreen) {
-        // The view goes into a window that fills the screen; Esc brings it back.
+        // The page goes into a window that fills the screen, shown there by a view of its
+        // own; Esc brings it back. (The tab's view moved into another window drew nothing
+        // there but an empty grey window.)
         m_fullScreen = new QWidget;
         m_fullScreen->setObjectName(QStringLiteral("FullScreenWindow"));
         m_fullScreen->installEventFilter(this);
         auto *layout = new QVBoxLayout(m_fullScreen);
         layout->setContentsMargins(0, 0, 0, 0);
-        layout->addWidget(view);
+        auto *fullView = m_browser->newView(m_fullScreen);
+        fullView->setObjectName(QStringLiteral("FullScreenView"));
+        fullView->setPage(m_page);
+        layout->addWidget(fullView);
         auto *leave = new QShortcut(QKeySequence(Qt::Key_Escape), m_fullScreen);
         connect(leave, &QShortcut::activated, m_page, [this] { m_page->triggerAction(QWebEnginePage::ExitFullScreen); });
         // The screen the browser is on, even where no window manager sizes the window.
@@ -333,13 +338,15 @@ void PagePrompts::fullScreen(bool on)
         notice->show();
         notice->raise();
         QTimer::singleShot(kFullScreenNoticeMs, notice, &QLabel::hide);
-        view->setFocus();
+        fullView->setFocus();
     } else if (!on && m_fullScreen) {
-        m_browser->showInstead(view);
-        m_browser->showPage();
+        // Hidden while it still shows the page, then the page goes back to the tab's view:
+        // the view of the window is never left without a page while it is shown.
         QWidget *window = m_fullScreen;
         m_fullScreen = nullptr;
         window->hide();
+        view->setPage(m_page);
+        m_browser->showPage();
         window->deleteLater();
         view->setFocus();
     }

@@ -26,8 +26,8 @@ public:
     // The certificates let through in spite of their errors are asked about again.
     static void forgetCertificateExceptions();
 
-    // The page goes: a full-screen window holding its view goes with it, before the page
-    // can report anything more.
+    // The page goes: a full-screen window showing it goes first, before the page can
+    // report anything more.
     void release();
 
 protected:

@@ -8,6 +8,8 @@
 #include "pageprompts.h"
 #include "webengineprofile.h"
 
+#include "../enginelog.h"
+
 #include <QAction>
 #include <QLabel>
 #include <QStackedLayout>
@@ -16,6 +18,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QWebEngineFindTextResult>
+#include <QWebEngineHistory>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineScriptCollection>
 #include <QWebEngineNewWindowRequest>
@@ -81,10 +84,9 @@ QUrl engineUrl(const QString &address)
 WebEngineBrowser::WebEngineBrowser(QWebEngineProfile *profile, QWidget *parent)
     : TEmbeddedWB(parent)
 {
-    m_view = new BrowserView(this);
+    m_view = newView(this);
     m_page = new BrowserPage(profile, m_view);
     m_view->setPage(m_page);
-    m_view->setContextMenuAllowed([this] { return contextMenuAllowed(); });
 
     m_crashNotice = new QLabel(this);
     m_crashNotice->setAlignment(Qt::AlignCenter);
@@ -122,7 +124,7 @@ WebEngineBrowser::~WebEngineBrowser()
     m_page->disconnect(this);
     m_page->action(QWebEnginePage::Back)->disconnect(this);
     m_page->action(QWebEnginePage::Forward)->disconnect(this);
-    // Last: a page in full screen goes with its window here, view and page included.
+    // Last: a full-screen window goes here, with its view, before the page it shows.
     m_prompts->release();
 }
 
@@ -156,6 +158,14 @@ void WebEngineBrowser::connectPage()
     connect(m_page, &QWebEnginePage::windowCloseRequested, this, [this] { emit CloseQuery(); });
     connect(m_page, &BrowserPage::scriptError, this, &TEmbeddedWB::ScriptError);
     connect(m_page, &BrowserPage::mainFrameNavigation, this, &WebEngineBrowser::prepareHiding);
+    connect(m_page, &BrowserPage::downloadAnswered, this, [this] {
+        if (!hasShownDocument())
+            emit DownloadOnly();
+    });
+    connect(m_page, &QWebEnginePage::pdfPrintingFinished, this, [](const QString &file, bool written) {
+        if (!written)
+            qCWarning(lcEngine).noquote() << "the page could not be printed to" << file;
+    });
     connect(m_page, &QWebEnginePage::newWindowRequested, this,
             [this](QWebEngineNewWindowRequest &request) {
                 EngineNewWindowRequest wrapped(request);
@@ -211,6 +221,13 @@ void WebEngineBrowser::prepareHiding(const QUrl &url)
     scripts.insert(script);
 }
 
+bool WebEngineBrowser::hasShownDocument() const
+{
+    // The history holds what the page committed: a blank page is nothing shown.
+    const QList<QWebEngineHistoryItem> items = m_page->history()->items();
+    return std::any_of(items.begin(), items.end(), [](const QWebEngineHistoryItem &item) { return !isBlankUrl(item.url()); });
+}
+
 bool WebEngineBrowser::Busy() const
 {
     return m_awaitingLoad || m_loads > 0;
@@ -263,6 +280,13 @@ void WebEngineBrowser::showCrashNotice(bool crashed)
         m_stack->setCurrentWidget(m_crashNotice);
     else
         showPage(); // the view may be away in a full-screen window
+}
+
+BrowserView *WebEngineBrowser::newView(QWidget *parent)
+{
+    auto *view = new BrowserView(parent);
+    view->setContextMenuAllowed([this] { return contextMenuAllowed(); });
+    return view;
 }
 
 void WebEngineBrowser::addBar(QWidget *bar)

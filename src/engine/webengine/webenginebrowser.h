@@ -49,6 +49,9 @@ public:
 
     BrowserPage *page() const { return m_page; }
     BrowserView *view() const { return m_view; }
+    // Another view with this page's rules (context menu, drops), without a page yet: for
+    // showing the page elsewhere (full screen).
+    BrowserView *newView(QWidget *parent);
     // Bars above the page (questions for the user).
     void addBar(QWidget *bar);
     // A notice in place of the page, until the page is shown again.
@@ -63,6 +66,8 @@ private:
     void expectLoad(const QString &pendingAddress = {});
     void loadingChanged(const QWebEngineLoadingInfo &info);
     void prepareHiding(const QUrl &url);
+    // Whether the page committed a document other than a blank page.
+    bool hasShownDocument() const;
 
     BrowserView *m_view = nullptr;
     BrowserPage *m_page = nullptr;

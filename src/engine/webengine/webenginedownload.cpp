@@ -1,8 +1,11 @@
 #include "webenginedownload.h"
 
+#include "browserpage.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QScopeGuard>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineProfile>
 
@@ -143,6 +146,13 @@ void WebEngineDownload::watch(QWebEngineProfile *profile, DownloadHandler *(*han
                 program->downloadStarted(new WebEngineDownload(request, QDir(request->downloadDirectory()).filePath(request->downloadFileName()), profile));
             return;
         }
+        // The page it came from hears of it once it is answered, whatever the answer. (The
+        // page may go while the user chooses.)
+        QPointer<BrowserPage> from = qobject_cast<BrowserPage *>(request->page());
+        const auto answered = qScopeGuard([from] {
+            if (from)
+                emit from->downloadAnswered();
+        });
         // Unanswered, the engine cancels the request when this returns.
         const QString chosen = program ? program->chooseFile(request->suggestedFileName(), request->url()) : QString();
         if (chosen.isEmpty()) {
