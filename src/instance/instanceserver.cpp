@@ -60,35 +60,43 @@ bool InstanceServer::listen()
 void InstanceServer::accept()
 {
     while (QLocalSocket *socket = m_server->nextPendingConnection()) {
-        if (m_connections >= kMaxConnections || !sameUser(socket)) {
-            qCWarning(lcInstance) << "a connection was refused:"
-                                  << (m_connections >= kMaxConnections ? "too many at once" : "another user");
+        if (!sameUser(socket)) {
+            qCWarning(lcInstance) << "a connection was refused: another user";
             socket->abort();
             socket->deleteLater();
             continue;
         }
-        ++m_connections;
+        if (m_open.size() >= kMaxConnections) {
+            // The oldest has had the longest to send its message and has not finished it; a
+            // second start sends its message at once, so it is the newcomer that is kept.
+            qCWarning(lcInstance) << "every connection was taken; the oldest was ended";
+            QLocalSocket *oldest = m_open.takeFirst();
+            oldest->abort();
+            oldest->deleteLater();
+        }
+        m_open.append(socket);
         // Qt must not buffer more than a message holds: a flood stays in the socket.
         socket->setReadBufferSize(InstanceProtocol::kMaxFrame);
-        auto *idle = new QTimer(socket);
-        idle->setSingleShot(true);
-        idle->setInterval(kIdleMs);
-        connect(idle, &QTimer::timeout, socket, &QLocalSocket::abort);
-        idle->start();
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket, idle] {
-            idle->start();
-            readFrom(socket);
-        });
+        // For the whole message, however its bytes come: a byte now and then does not keep
+        // a connection.
+        auto *deadline = new QTimer(socket);
+        deadline->setSingleShot(true);
+        deadline->setInterval(m_frameMs);
+        connect(deadline, &QTimer::timeout, socket, &QLocalSocket::abort);
+        deadline->start();
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket, deadline] { readFrom(socket, deadline); });
         connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
-            --m_connections;
+            m_open.removeOne(socket);
             socket->deleteLater();
         });
-        if (socket->bytesAvailable() > 0)
-            readFrom(socket);
+        // A second start writes its message as it connects: taken now, it is answered before
+        // later newcomers could push it out.
+        if (socket->bytesAvailable() > 0 || socket->waitForReadyRead(0))
+            readFrom(socket, deadline);
     }
 }
 
-void InstanceServer::readFrom(QLocalSocket *socket)
+void InstanceServer::readFrom(QLocalSocket *socket, QTimer *deadline)
 {
     // One message after another, each answered before the next is read.
     while (socket->state() == QLocalSocket::ConnectedState && socket->bytesAvailable() >= 2) {
@@ -108,5 +116,7 @@ void InstanceServer::readFrom(QLocalSocket *socket)
             return;
         socket->write(&InstanceProtocol::kHandled, 1);
         socket->flush();
+        // The next message has its own time.
+        deadline->start();
     }
 }
