@@ -8,6 +8,8 @@
 #include <QLocalSocket>
 #include <QTimer>
 
+#include <algorithm>
+
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -21,6 +23,13 @@ bool sameUser(QLocalSocket *socket)
     if (fd < 0 || ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &length) != 0)
         return false;
     return credentials.uid == ::getuid();
+}
+
+const QString kDeadline = QStringLiteral("messageDeadline");
+
+QTimer *deadlineOf(QLocalSocket *socket)
+{
+    return socket->findChild<QTimer *>(kDeadline, Qt::FindDirectChildrenOnly);
 }
 
 } // namespace
@@ -67,12 +76,16 @@ void InstanceServer::accept()
             continue;
         }
         if (m_open.size() >= kMaxConnections) {
-            // The oldest has had the longest to send its message and has not finished it; a
-            // second start sends its message at once, so it is the newcomer that is kept.
-            qCWarning(lcInstance) << "every connection was taken; the oldest was ended";
-            QLocalSocket *oldest = m_open.takeFirst();
-            oldest->abort();
-            oldest->deleteLater();
+            // The one whose message has been on its way the longest makes room: a second
+            // start sends each message at once, so it is the newcomer that is kept, and a
+            // start in the middle of its addresses has just been answered.
+            qCWarning(lcInstance) << "every connection was taken; the slowest was ended";
+            QLocalSocket *slowest = *std::min_element(m_open.cbegin(), m_open.cend(), [](QLocalSocket *a, QLocalSocket *b) {
+                return deadlineOf(a)->remainingTime() < deadlineOf(b)->remainingTime();
+            });
+            m_open.removeOne(slowest);
+            slowest->abort();
+            slowest->deleteLater();
         }
         m_open.append(socket);
         // Qt must not buffer more than a message holds: a flood stays in the socket.
@@ -80,6 +93,7 @@ void InstanceServer::accept()
         // For the whole message, however its bytes come: a byte now and then does not keep
         // a connection.
         auto *deadline = new QTimer(socket);
+        deadline->setObjectName(kDeadline);
         deadline->setSingleShot(true);
         deadline->setInterval(m_frameMs);
         connect(deadline, &QTimer::timeout, socket, &QLocalSocket::abort);
