@@ -13,8 +13,8 @@ class QTimer;
 // user only, one message at a time per connection and never more than one message's worth
 // read ahead. Garbage, a message cut short or a flood ends that connection, not the
 // listener. Each message has to arrive whole within a deadline, and when every slot is
-// taken a newcomer takes the place of the oldest connection: clients that trickle bytes
-// cannot keep a real second start out.
+// taken a newcomer takes the place of the one whose message has been on its way the
+// longest: clients that trickle bytes cannot keep a real second start out.
 class InstanceServer : public QObject
 {
     Q_OBJECT
