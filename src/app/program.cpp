@@ -35,6 +35,7 @@
 #include "../instance/instanceprotocol.h"
 #include "internetoptionsdialog.h"
 #include "../core/listfile.h"
+#include "../core/safefile.h"
 #include "../window/mainform.h"
 #include "../window/textsizemarks.h"
 #include "messagefilter.h"
@@ -85,6 +86,7 @@ Program::~Program()
 {
     m_engine->setBeforeStart({});
     qApp->removeEventFilter(m_messageFilter);
+    SafeFile::setRefusalHandler({});
     shutdown();
     delete m_main;
 }
@@ -100,6 +102,10 @@ void Program::makeParts(EngineFactory *engine)
     // Every file the parts write reports here; the status line says what failed.
     m_storageProblems = new StorageProblems(this);
     m_config.setProblems(m_storageProblems);
+    SafeFile::setRefusalHandler([problems = QPointer<StorageProblems>(m_storageProblems)](const QString &path, const QString &reason) {
+        if (problems)
+            problems->refusedRead(path, reason);
+    });
     m_main = new TQORMainForm(&m_config);
     TQORMainForm *w = m_main;
     m_status = new StatusLine(w->StatusBar);

@@ -27,6 +27,10 @@ QString said(const QStringList &cleared)
 
 const QString kTemp = QStringLiteral("临时目录");
 const QString kRecent = QStringLiteral("最近浏览的文档");
+// The engine holds these files while it runs: they go once it has let go of them, and the
+// line says so rather than calling them cleared.
+const QString kSiteDataLater =
+    QStringLiteral("网站存储的其他数据(本地存储、IndexedDB、Service Worker、网站图标)将在关闭 sablix 后清除");
 
 } // namespace
 
@@ -35,6 +39,7 @@ struct PrivacyCleaner::Task
     QStringList cleared;
     QStringList engineParts;
     QStringList problems;
+    QString later; // what goes only once the engine lets go of it
     bool temp = false;
     bool historyFile = false;
     bool historyFileCleared = false;
@@ -58,9 +63,10 @@ void PrivacyCleaner::clearCache(TIECache::TSearchPattern pattern)
 }
 
 std::shared_ptr<PrivacyCleaner::Task> PrivacyCleaner::finish(char code, QStringList cleared, bool temp, QStringList engineParts, QStringList problems,
-                                                             bool historyFile)
+                                                             bool historyFile, QString later)
 {
     auto task = std::make_shared<Task>();
+    task->later = std::move(later);
     task->cleared = std::move(cleared);
     task->engineParts = std::move(engineParts);
     task->problems = std::move(problems);
@@ -118,6 +124,8 @@ void PrivacyCleaner::report(const std::shared_ptr<Task> &task)
         else if (temp.folderExists)
             cleared << kTemp;
     }
+    if (!task->later.isEmpty())
+        problems << task->later;
     QString text = cleared.isEmpty() ? QString() : said(cleared);
     if (!problems.isEmpty())
         text += (text.isEmpty() ? QString() : QStringLiteral("；")) + problems.join(QStringLiteral("；"));
@@ -159,7 +167,16 @@ void PrivacyCleaner::NCleanCacheClick()
 void PrivacyCleaner::NCleanCookiesClick()
 {
     clearCache(TIECache::spCookies);
-    finish('I', {}, false, {QStringLiteral("Cookies")});
+    finish('I', {}, false, {QStringLiteral("Cookies")}, {}, false, siteDataAtEnd());
+}
+
+QString PrivacyCleaner::siteDataAtEnd()
+{
+    BrowsingData *data = m_data ? m_data() : nullptr;
+    if (!data)
+        return {};
+    data->eraseSiteDataAtEnd();
+    return kSiteDataLater;
 }
 
 void PrivacyCleaner::NCleanTempDirClick()
@@ -233,7 +250,7 @@ void PrivacyCleaner::cleanAll()
     QStringList problems;
     clearRecent(cleared, problems);
     m_lastAll = finish('O', cleared, true, {QStringLiteral("浏览历史"), QStringLiteral("缓存"), QStringLiteral("Cookies")},
-                       problems, true);
+                       problems, true, siteDataAtEnd());
 }
 
 void PrivacyCleaner::cleanAllBeforeExit(int ms)

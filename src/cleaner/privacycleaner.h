@@ -17,7 +17,7 @@ class RecentlyClosedList;
 class SearchBar;
 
 // The Tools menu's "清除浏览记录": the program's own histories, the engine's history,
-// cache and cookies, the typed addresses, the program's own recent documents and the temp
+// cache, cookies and what sites stored, the typed addresses, the program's own recent documents and the temp
 // folder. The engine's data is cleared on the interface thread, files on a worker; the
 // window stays responsive. Each command says in the status line what it cleared, once it
 // has been (the engine clears asynchronously), and what it could not.
@@ -73,11 +73,13 @@ private:
     // The cache component over one pattern: find, then delete.
     void clearCache(TIECache::TSearchPattern pattern);
     void cleanAll();
+    // Asks the engine to erase what sites stored once it lets go of it; the line's note.
+    QString siteDataAtEnd();
     struct Task;
     // Runs a command's slow parts: the temp folder on a worker (`temp`), the engine's
     // clearing already asked for (`engineParts`); says what was cleared once both are over.
     std::shared_ptr<Task> finish(char code, QStringList cleared, bool temp, QStringList engineParts, QStringList problems = {},
-                                 bool historyFile = false);
+                                 bool historyFile = false, QString later = {});
     void report(const std::shared_ptr<Task> &task);
 
     Parts m_parts;

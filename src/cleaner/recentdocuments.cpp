@@ -36,8 +36,10 @@ Result clear()
         result.failed = result.refused = true;
         return result;
     }
+    // Read as every file of ours is: what is opened is what was looked at, and is not waited on.
+    const std::optional<QByteArray> bytes = SafeFile::read(list());
     GBookmarkFile *bookmarks = g_bookmark_file_new();
-    if (!g_bookmark_file_load_from_file(bookmarks, path.constData(), nullptr)) {
+    if (!bytes || !g_bookmark_file_load_from_data(bookmarks, bytes->constData(), gsize(bytes->size()), nullptr)) {
         g_bookmark_file_free(bookmarks);
         result.failed = true;
         return result;

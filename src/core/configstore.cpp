@@ -22,7 +22,8 @@ IniDocument ConfigStore::read() const
 
 std::optional<IniDocument> ConfigStore::load(QString *error) const
 {
-    // Nothing there (a dangling link included): the first write makes the file.
+    // Nothing there: the first write makes the file. A link or anything but a regular file
+    // is not read, and so never written over.
     std::optional<QByteArray> bytes = SafeFile::read(m_filePath, error);
     if (!bytes)
         return std::nullopt;

@@ -3,7 +3,7 @@
 #include "safefile.h"
 #include "textcodec.h"
 
-#include <QFile>
+#include <QFileInfo>
 
 namespace ListFile {
 
@@ -27,10 +27,10 @@ bool save(const QString &path, const QStringList &lines, QString *error)
 
 std::optional<QStringList> load(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const std::optional<QByteArray> bytes = SafeFile::read(path);
+    if (!bytes || (bytes->isEmpty() && !QFileInfo::exists(path)))
         return std::nullopt;
-    return decode(file.readAll());
+    return decode(*bytes);
 }
 
 QStringList decode(const QByteArray &bytes)

@@ -13,7 +13,8 @@ namespace ListFile {
 bool save(const QString &path, const QStringList &lines, QString *error = nullptr);
 
 // Splits at CR LF, a lone CR or a lone LF; a last line without a line end is kept.
-// A missing or unreadable file gives nothing, so callers keep what they had.
+// A missing, unreadable or refused file (SafeFile::read) gives nothing, so callers keep
+// what they had.
 std::optional<QStringList> load(const QString &path);
 // The same on bytes held in memory.
 QByteArray encode(const QStringList &lines);

@@ -1,30 +1,134 @@
 #include "safefile.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
+#include <QMutex>
 #include <QSaveFile>
 
-namespace SafeFile {
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-std::optional<QByteArray> read(const QString &path, QString *error)
+namespace SafeFile {
+namespace {
+
+QMutex g_handlerLock;
+RefusalHandler g_handler;
+
+void refuse(const QString &path, const QString &reason, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        const QFileInfo info(path);
-        if (!info.exists() && !info.isSymLink())
+    if (error)
+        *error = reason;
+    RefusalHandler handler;
+    {
+        QMutexLocker locker(&g_handlerLock);
+        handler = g_handler;
+    }
+    if (handler)
+        handler(path, reason);
+}
+
+QString tooLarge(qint64 maxBytes)
+{
+    return QStringLiteral("大于 %1 KiB").arg(maxBytes / 1024);
+}
+
+// Why a file of this kind is not read; empty for a regular file.
+QString refusedKind(mode_t mode)
+{
+    if (S_ISREG(mode))
+        return {};
+    if (S_ISLNK(mode))
+        return QStringLiteral("是链接");
+    if (S_ISFIFO(mode))
+        return QStringLiteral("是管道");
+    if (S_ISDIR(mode))
+        return QStringLiteral("是文件夹");
+    return QStringLiteral("不是普通文件");
+}
+
+} // namespace
+
+void setRefusalHandler(RefusalHandler handler)
+{
+    QMutexLocker locker(&g_handlerLock);
+    g_handler = std::move(handler);
+}
+
+std::optional<QByteArray> read(const QString &path, QString *error, qint64 maxBytes)
+{
+    const QByteArray name = QFile::encodeName(path);
+    // Not blocking: a FIFO opens at once instead of waiting for a writer. Not following a
+    // link: what is read is the file of ours, not where someone pointed it.
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        const int failure = errno;
+        if (failure == ENOENT || failure == ENOTDIR)
             return QByteArray();
+        struct stat info {};
+        if (failure == ELOOP && ::lstat(name.constData(), &info) == 0 && S_ISLNK(info.st_mode)) {
+            refuse(path, refusedKind(info.st_mode), error);
+            return std::nullopt;
+        }
         if (error)
-            *error = file.errorString();
+            *error = QString::fromLocal8Bit(std::strerror(failure));
         return std::nullopt;
     }
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        if (error)
-            *error = file.errorString();
+    struct stat info {};
+    QString refusal;
+    if (::fstat(fd, &info) != 0)
+        refusal = QString::fromLocal8Bit(std::strerror(errno));
+    else if (const QString kind = refusedKind(info.st_mode); !kind.isEmpty())
+        refusal = kind;
+    else if (info.st_size > maxBytes)
+        refusal = tooLarge(maxBytes);
+    if (!refusal.isEmpty()) {
+        ::close(fd);
+        refuse(path, refusal, error);
         return std::nullopt;
     }
+    // Read to the end rather than to the size the file claims (files under /proc claim
+    // none), and never past the bound.
+    QByteArray bytes;
+    bytes.reserve(qsizetype(qMin<qint64>(info.st_size, maxBytes)) + 1);
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            const int failure = errno;
+            ::close(fd);
+            if (error)
+                *error = QString::fromLocal8Bit(std::strerror(failure));
+            return std::nullopt;
+        }
+        if (got == 0)
+            break;
+        if (bytes.size() + got > maxBytes) {
+            ::close(fd);
+            refuse(path, tooLarge(maxBytes), error);
+            return std::nullopt;
+        }
+        bytes.append(buffer, got);
+    }
+    ::close(fd);
     return bytes;
+}
+
+bool acceptable(const QString &path, qint64 maxBytes)
+{
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+        return errno == ENOENT || errno == ENOTDIR;
+    QString refusal = refusedKind(info.st_mode);
+    if (refusal.isEmpty() && info.st_size > maxBytes)
+        refusal = tooLarge(maxBytes);
+    if (refusal.isEmpty())
+        return true;
+    refuse(path, refusal, nullptr);
+    return false;
 }
 
 bool replace(const QString &path, const QByteArray &bytes, QString *error)

@@ -43,6 +43,20 @@ void StorageProblems::report(const QString &path, bool written, const QString &r
     m_unsaid.append(path);
 }
 
+void StorageProblems::refusedRead(const QString &path, const QString &reason)
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this, path, reason] {
+            if (m_refusedSaid.contains(path))
+                return;
+            m_refusedSaid.append(path);
+            qCWarning(lcCore).noquote() << "did not read" << path << ":" << reason;
+            emit problem(QStringLiteral("未读取 %1：它%2。程序照常运行。").arg(QDir::toNativeSeparators(path), reason));
+        },
+        Qt::QueuedConnection);
+}
+
 bool StorageProblems::saveList(const QString &path, const QStringList &lines)
 {
     QString reason;

@@ -25,6 +25,9 @@ public:
     // The outcome of one write of `path`. On failure, `writeAgain` writes what is in memory
     // now and reports its own outcome; the newest one of a file is kept.
     void report(const QString &path, bool written, const QString &reason, std::function<void()> writeAgain = {});
+    // A file that was not read (SafeFile's refusal: a link, a FIFO, too large): said once
+    // per file for the run. From any thread.
+    void refusedRead(const QString &path, const QString &reason);
     // A list file (ListFile::save) with its outcome reported.
     bool saveList(const QString &path, const QStringList &lines);
 
@@ -50,6 +53,7 @@ private:
     };
     QMap<QString, Pending> m_pending;
     QStringList m_unsaid; // failed since the last message, in order
+    QStringList m_refusedSaid;
     QTimer m_retry;
 };
 

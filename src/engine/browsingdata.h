@@ -8,7 +8,8 @@
 #include <functional>
 
 // What the engine keeps of the user's browsing, as the cleaner needs it: visited links,
-// the HTTP cache and cookies. Everything here runs on the interface thread.
+// the HTTP cache, cookies and what sites stored. Everything here runs on the interface
+// thread.
 class BrowsingData
 {
 public:
@@ -38,10 +39,15 @@ public:
     // clearing asked for before has been carried out (true), or that this could not be
     // confirmed within `ms` (false). It is always called, once.
     virtual void whenCleared(int ms, std::function<void(bool confirmed)> done) = 0;
-    // The files of the cookies, the cache and the visited links go once the engine has let
-    // go of them at the program's end; should the program end without that, they go at
-    // the next start, before the engine reads them.
+    // The files of the cookies, the cache, the visited links and what sites stored go once
+    // the engine has let go of them at the program's end; should the program end without
+    // that, they go at the next start, before the engine reads them.
     virtual void eraseFilesAtEnd() = 0;
+    // What sites stored besides cookies (local and session storage, IndexedDB, service
+    // workers and their caches, the icons with the addresses they came from): the engine
+    // holds it open while it runs and offers no way to clear it, so it goes at the
+    // program's end in the same way.
+    virtual void eraseSiteDataAtEnd() = 0;
     // The certificates the user let through in spite of their errors are asked about again.
     virtual void forgetCertificateExceptions() = 0;
 };

@@ -1,15 +1,21 @@
 #include "internetoptions.h"
 
+#include "../core/safefile.h"
+
 #include <QSettings>
 #include <QStandardPaths>
 
 namespace InternetOptions {
 namespace {
 
+QString path()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/sablix/InternetOptions.ini");
+}
+
 QSettings store()
 {
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    return QSettings(folder + QStringLiteral("/sablix/InternetOptions.ini"), QSettings::IniFormat);
+    return QSettings(path(), QSettings::IniFormat);
 }
 
 const QString kHomePage = QStringLiteral("Main/HomePage");
@@ -18,12 +24,16 @@ const QString kHomePage = QStringLiteral("Main/HomePage");
 
 QString homePage()
 {
-    const QString stored = store().value(kHomePage).toString().trimmed();
+    // QSettings opens the file by name and waits on a FIFO: a file we would not read is not
+    // handed to it.
+    const QString stored = SafeFile::acceptable(path()) ? store().value(kHomePage).toString().trimmed() : QString();
     return stored.isEmpty() ? QStringLiteral("about:blank") : stored;
 }
 
 void setHomePage(const QString &address)
 {
+    if (!SafeFile::acceptable(path()))
+        return;
     QSettings settings = store();
     settings.setValue(kHomePage, address.trimmed());
 }

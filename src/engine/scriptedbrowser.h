@@ -118,12 +118,14 @@ public:
     void deleteSessionCookies() override;
     void whenCleared(int ms, std::function<void(bool)> done) override;
     void eraseFilesAtEnd() override { ++erasuresAtEnd; }
+    void eraseSiteDataAtEnd() override { ++siteDataErasuresAtEnd; }
     void forgetCertificateExceptions() override { ++exceptionsForgotten; }
 
     QList<QUrl> visitedUrls;
     // Whether the clearing is confirmed, as an engine that finishes or one that hangs.
     bool clearingConfirms = true;
     int erasuresAtEnd = 0;
+    int siteDataErasuresAtEnd = 0;
     int exceptionsForgotten = 0;
     int cacheClearings = 0;
     QList<Cookie> cookieJar;

@@ -1,5 +1,7 @@
 #include "sitepermissions.h"
 
+#include "../core/safefile.h"
+
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -9,6 +11,13 @@ namespace {
 QSettings store()
 {
     return QSettings(file(), QSettings::IniFormat);
+}
+
+// QSettings opens the file by name and waits on a FIFO: a file we would not read is not
+// handed to it, and no answer is kept or changed while it is there.
+bool usable()
+{
+    return SafeFile::acceptable(file());
 }
 
 // One group per site (percent-encoded, so that no character of it is taken for a path),
@@ -43,14 +52,14 @@ QString siteOf(const QUrl &origin, const QUrl &page)
 
 QString decision(const QString &site, int feature)
 {
-    if (site.isEmpty())
+    if (site.isEmpty() || !usable())
         return {};
     return store().value(keyOf(site, feature)).toString();
 }
 
 void setDecision(const QString &site, int feature, bool allowed)
 {
-    if (site.isEmpty())
+    if (site.isEmpty() || !usable())
         return;
     QSettings settings = store();
     settings.setValue(keyOf(site, feature), allowed ? QStringLiteral("allow") : QStringLiteral("deny"));
@@ -59,6 +68,8 @@ void setDecision(const QString &site, int feature, bool allowed)
 QList<Answer> answers()
 {
     QList<Answer> found;
+    if (!usable())
+        return found;
     QSettings settings = store();
     for (const QString &group : settings.childGroups()) {
         const QString site = QUrl::fromPercentEncoding(group.toLatin1());
@@ -80,6 +91,8 @@ QList<Answer> answers()
 
 void revoke(const QString &site, int feature)
 {
+    if (!usable())
+        return;
     {
         QSettings settings = store();
         settings.remove(keyOf(site, feature));
@@ -92,6 +105,8 @@ void forgetAll()
 {
     for (const Answer &answer : answers())
         revoke(answer.site, answer.feature);
+    if (!usable())
+        return;
     QSettings settings = store();
     settings.clear();
 }

@@ -107,10 +107,10 @@ bool FavoritesStore::openable(const QString &url)
 
 QString FavoritesStore::readShortcut(const QString &path)
 {
-    QFile file(path);
-    if (file.size() > kMaxShortcutBytes || !file.open(QIODevice::ReadOnly))
+    const std::optional<QByteArray> read = SafeFile::read(path, nullptr, kMaxShortcutBytes);
+    if (!read)
         return {};
-    const QByteArray bytes = file.read(kMaxShortcutBytes);
+    const QByteArray &bytes = *read;
     if (bytes.contains('\0'))
         return {};
     bool inSection = false;
@@ -298,10 +298,13 @@ std::optional<QString> hrefOf(QStringView attributes)
 FavoritesStore::ImportResult FavoritesStore::importBookmarkFile(const QString &file, const QString &intoFolder)
 {
     ImportResult result;
-    QFile in(file);
-    if (in.size() > kMaxBookmarkFileBytes || !in.open(QIODevice::ReadOnly))
+    // The file the user chose: a link they chose is followed, to the file it names.
+    const QFileInfo chosen(file);
+    const std::optional<QByteArray> bytes =
+        SafeFile::read(chosen.isSymLink() ? chosen.canonicalFilePath() : file, nullptr, kMaxBookmarkFileBytes);
+    if (!bytes)
         return result;
-    const QString text = QString::fromUtf8(in.read(kMaxBookmarkFileBytes));
+    const QString text = QString::fromUtf8(*bytes);
     QStringList folders{intoFolder.isEmpty() ? m_root : intoFolder};
     if (!within(folders.first()))
         return result;

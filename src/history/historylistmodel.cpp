@@ -1,6 +1,7 @@
 #include "historylistmodel.h"
 
 #include "history.h"
+#include "../pages/pagecaption.h"
 
 #include <QDateTime>
 #include <QFont>
@@ -184,7 +185,7 @@ QVariant HistoryListModel::data(const QModelIndex &index, int role) const
     if (role == Qt::DisplayRole) {
         switch (index.column()) {
         case TitleColumn:
-            return row.entry.title.isEmpty() ? row.entry.address : row.entry.title;
+            return PageCaption::isolated(row.entry.title.isEmpty() ? row.entry.address : row.entry.title);
         case AddressColumn:
             return row.entry.address;
         case TimeColumn:
@@ -192,7 +193,7 @@ QVariant HistoryListModel::data(const QModelIndex &index, int role) const
         }
     }
     if (role == Qt::ToolTipRole && index.column() != TimeColumn)
-        return QStringLiteral("%1\n%2 (%3 次)").arg(row.entry.title, row.entry.address).arg(row.entry.visits);
+        return QStringLiteral("%1\n%2 (%3 次)").arg(PageCaption::isolated(row.entry.title), PageCaption::isolated(row.entry.address)).arg(row.entry.visits);
     return {};
 }
 

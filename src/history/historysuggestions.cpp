@@ -2,6 +2,8 @@
 
 #include "history.h"
 
+#include "../pages/pagecaption.h"
+
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QCompleter>
@@ -78,7 +80,7 @@ void HistorySuggestions::update(const QString &text)
     m_model->clear();
     for (const HistoryEntry &entry : entries) {
         // Plain text: a page's title is never markup here.
-        auto *title = new QStandardItem(entry.title.isEmpty() ? entry.address : entry.title);
+        auto *title = new QStandardItem(PageCaption::isolated(entry.title.isEmpty() ? entry.address : entry.title));
         auto *address = new QStandardItem(entry.address);
         title->setData(entry.address, Qt::UserRole);
         address->setForeground(m_popup->palette().color(QPalette::PlaceholderText));

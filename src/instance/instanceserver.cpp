@@ -8,6 +8,8 @@
 #include <QLocalSocket>
 #include <QTimer>
 
+#include <algorithm>
+
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -21,6 +23,13 @@ bool sameUser(QLocalSocket *socket)
     if (fd < 0 || ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &length) != 0)
         return false;
     return credentials.uid == ::getuid();
+}
+
+const QString kDeadline = QStringLiteral("messageDeadline");
+
+QTimer *deadlineOf(QLocalSocket *socket)
+{
+    return socket->findChild<QTimer *>(kDeadline, Qt::FindDirectChildrenOnly);
 }
 
 } // namespace
@@ -60,35 +69,48 @@ bool InstanceServer::listen()
 void InstanceServer::accept()
 {
     while (QLocalSocket *socket = m_server->nextPendingConnection()) {
-        if (m_connections >= kMaxConnections || !sameUser(socket)) {
-            qCWarning(lcInstance) << "a connection was refused:"
-                                  << (m_connections >= kMaxConnections ? "too many at once" : "another user");
+        if (!sameUser(socket)) {
+            qCWarning(lcInstance) << "a connection was refused: another user";
             socket->abort();
             socket->deleteLater();
             continue;
         }
-        ++m_connections;
+        if (m_open.size() >= kMaxConnections) {
+            // The one whose message has been on its way the longest makes room: a second
+            // start sends each message at once, so it is the newcomer that is kept, and a
+            // start in the middle of its addresses has just been answered.
+            qCWarning(lcInstance) << "every connection was taken; the slowest was ended";
+            QLocalSocket *slowest = *std::min_element(m_open.cbegin(), m_open.cend(), [](QLocalSocket *a, QLocalSocket *b) {
+                return deadlineOf(a)->remainingTime() < deadlineOf(b)->remainingTime();
+            });
+            m_open.removeOne(slowest);
+            slowest->abort();
+            slowest->deleteLater();
+        }
+        m_open.append(socket);
         // Qt must not buffer more than a message holds: a flood stays in the socket.
         socket->setReadBufferSize(InstanceProtocol::kMaxFrame);
-        auto *idle = new QTimer(socket);
-        idle->setSingleShot(true);
-        idle->setInterval(kIdleMs);
-        connect(idle, &QTimer::timeout, socket, &QLocalSocket::abort);
-        idle->start();
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket, idle] {
-            idle->start();
-            readFrom(socket);
-        });
+        // For the whole message, however its bytes come: a byte now and then does not keep
+        // a connection.
+        auto *deadline = new QTimer(socket);
+        deadline->setObjectName(kDeadline);
+        deadline->setSingleShot(true);
+        deadline->setInterval(m_frameMs);
+        connect(deadline, &QTimer::timeout, socket, &QLocalSocket::abort);
+        deadline->start();
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket, deadline] { readFrom(socket, deadline); });
         connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
-            --m_connections;
+            m_open.removeOne(socket);
             socket->deleteLater();
         });
-        if (socket->bytesAvailable() > 0)
-            readFrom(socket);
+        // A second start writes its message as it connects: taken now, it is answered before
+        // later newcomers could push it out.
+        if (socket->bytesAvailable() > 0 || socket->waitForReadyRead(0))
+            readFrom(socket, deadline);
     }
 }
 
-void InstanceServer::readFrom(QLocalSocket *socket)
+void InstanceServer::readFrom(QLocalSocket *socket, QTimer *deadline)
 {
     // One message after another, each answered before the next is read.
     while (socket->state() == QLocalSocket::ConnectedState && socket->bytesAvailable() >= 2) {
@@ -108,5 +130,7 @@ void InstanceServer::readFrom(QLocalSocket *socket)
             return;
         socket->write(&InstanceProtocol::kHandled, 1);
         socket->flush();
+        // The next message has its own time.
+        deadline->start();
     }
 }

@@ -478,12 +478,12 @@ void TFormWebbrowser::applyCaptions()
     for (int i = 0; i < count(); ++i) {
         const PageRecord *record = m_pages[size_t(i)].get();
         // A title's "&" is shown as it is and takes no mnemonic (Alt+letter stays the menus').
-        QString shown = PageCaption::tabText(record->m_caption);
+        QString shown = PageCaption::tabText(PageCaption::isolated(record->m_caption));
         if (isPrivate(record->m_browser))
             shown = PrivateTab::caption(shown);
         if (m_pageControl->tabText(i) != shown) {
             m_pageControl->setTabText(i, shown);
-            m_pageControl->setTabToolTip(i, plainToolTip(record->m_title));
+            m_pageControl->setTabToolTip(i, plainToolTip(PageCaption::isolated(record->m_title)));
         }
     }
 }

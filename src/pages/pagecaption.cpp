@@ -2,6 +2,8 @@
 
 #include "../core/textcodec.h"
 
+#include <QList>
+
 namespace PageCaption {
 
 QString leftChars(const QString &text, qsizetype count)
@@ -11,6 +13,60 @@ QString leftChars(const QString &text, qsizetype count)
     if (count > 0 && text.at(count - 1).isHighSurrogate())
         --count;
     return text.left(count);
+}
+
+namespace {
+
+bool turnsDirection(const QString &text)
+{
+    for (const char32_t c : text.toUcs4()) {
+        switch (QChar::direction(c)) {
+        case QChar::DirR:
+        case QChar::DirAL:
+        case QChar::DirAN:
+        case QChar::DirLRE:
+        case QChar::DirLRO:
+        case QChar::DirRLE:
+        case QChar::DirRLO:
+        case QChar::DirPDF:
+        case QChar::DirLRI:
+        case QChar::DirRLI:
+        case QChar::DirFSI:
+        case QChar::DirPDI:
+            return true;
+        default:
+            break;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+QString isolated(const QString &text)
+{
+    if (!turnsDirection(text))
+        return text;
+    constexpr char16_t kFirstIsolate = 0x2066; // LRI, RLI, FSI
+    constexpr char16_t kLastIsolate = 0x2068;
+    constexpr char16_t kPopIsolate = 0x2069;
+    QString shown;
+    shown.reserve(text.size() + 2);
+    shown += QChar(kLastIsolate);
+    int open = 0;
+    for (const QChar c : text) {
+        if (c.unicode() >= kFirstIsolate && c.unicode() <= kLastIsolate) {
+            ++open;
+        } else if (c.unicode() == kPopIsolate) {
+            if (open == 0)
+                continue;
+            --open;
+        }
+        shown += c;
+    }
+    // Embeddings and overrides the text leaves open end with the isolate that holds them.
+    shown += QString(open + 1, QChar(kPopIsolate));
+    return shown;
 }
 
 QString fullTitle(const QString &title)

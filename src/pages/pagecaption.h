@@ -17,6 +17,12 @@ QString shortTitle(const QString &title);
 // What the tab strip is given for a caption: "&" stands for itself, not a mnemonic.
 QString tabText(const QString &caption);
 
+// Text a page supplied (a title), shown so that it cannot reorder what stands around it: a
+// directional isolate, with the text's own isolates balanced inside it (a stray closing mark
+// of its own would end ours early, one it leaves open would take in what follows). Text
+// with no right-to-left letter and no directional mark is given back as it is.
+QString isolated(const QString &text);
+
 // Cuts text to `count` UTF-16 units without splitting a surrogate pair.
 QString leftChars(const QString &text, qsizetype count);
 

@@ -1,6 +1,7 @@
 #include "statusline.h"
 
 #include "../pages/activepagestate.h"
+#include "../pages/pagecaption.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -46,17 +47,20 @@ StatusLine::StatusLine(QStatusBar *bar) : QObject(bar), m_bar(bar)
 
 void StatusLine::showConnecting(const QString &address)
 {
-    showPageMessage(QStringLiteral(">>正在连接地址:<") + address + QLatin1Char('>'));
+    showPageMessage(QStringLiteral(">>正在连接地址:<") + PageCaption::isolated(address) + QLatin1Char('>'));
 }
 
+// A page's title and address are the page's to choose: each stays inside its own brackets.
 void StatusLine::showCompleted(const QString &title, const QString &address)
 {
-    showPageMessage(QStringLiteral(">>完成:") + title + QLatin1Char('<') + address + QLatin1Char('>'));
+    showPageMessage(QStringLiteral(">>完成:") + PageCaption::isolated(title) + QLatin1Char('<') + PageCaption::isolated(address) +
+                    QLatin1Char('>'));
 }
 
 void StatusLine::showPage(const QString &title, const QString &address)
 {
-    showPageMessage(QStringLiteral(">>") + title + QLatin1Char('<') + address + QLatin1Char('>'));
+    showPageMessage(QStringLiteral(">>") + PageCaption::isolated(title) + QLatin1Char('<') + PageCaption::isolated(address) +
+                    QLatin1Char('>'));
 }
 
 void StatusLine::showPageMessage(const QString &text)

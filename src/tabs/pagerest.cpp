@@ -3,6 +3,7 @@
 #include "tabslog.h"
 
 #include "../engine/embeddedwb.h"
+#include "../core/safefile.h"
 #include "../pages/formwebbrowser.h"
 
 #include <QFile>
@@ -107,12 +108,12 @@ void PageRest::rest(TEmbeddedWB *page, bool deep, std::function<void(bool rested
 
 bool PageRest::systemMemoryLow()
 {
-    QFile meminfo(QStringLiteral("/proc/meminfo"));
-    if (!meminfo.open(QIODevice::ReadOnly))
+    const std::optional<QByteArray> meminfo = SafeFile::read(QStringLiteral("/proc/meminfo"));
+    if (!meminfo)
         return false;
     qint64 total = 0;
     qint64 available = -1;
-    for (const QByteArray &line : meminfo.readAll().split('\n')) {
+    for (const QByteArray &line : meminfo->split('\n')) {
         const QList<QByteArray> fields = line.simplified().split(' ');
         if (fields.size() < 2)
             continue;

@@ -1,7 +1,9 @@
 #include "processusage.h"
 
+#include "../core/safefile.h"
+
 #include <QByteArray>
-#include <QFile>
+#include <QList>
 
 #include <unistd.h>
 
@@ -9,10 +11,7 @@ namespace {
 
 QByteArray readProc(qint64 pid, const char *name)
 {
-    QFile file(QStringLiteral("/proc/%1/%2").arg(pid).arg(QLatin1String(name)));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
+    return SafeFile::read(QStringLiteral("/proc/%1/%2").arg(pid).arg(QLatin1String(name))).value_or(QByteArray());
 }
 
 } // namespace

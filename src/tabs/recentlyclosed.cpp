@@ -27,7 +27,7 @@ void RecentlyClosedList::showEntries()
     QStringList lines;
     for (int i = 0; i < m_entries.size(); ++i) {
         const Entry &entry = m_entries.at(i);
-        QAction *item = m_menu->addAction(PageCaption::tabText(entry.caption));
+        QAction *item = m_menu->addAction(PageCaption::tabText(PageCaption::isolated(entry.caption)));
         item->setData(entry.address);
         item->setToolTip(entry.address);
         item->setStatusTip(entry.address);

@@ -2,6 +2,7 @@
 
 #include "../engine/embeddedwb.h"
 #include "../pages/formwebbrowser.h"
+#include "../pages/pagecaption.h"
 #include "pagerest.h"
 #include "processusage.h"
 
@@ -169,8 +170,8 @@ void TaskManager::display(const QHash<qint64, Sample> &samples, qint64 elapsedMs
     for (const Row &row : rows) {
         // Titles come from pages: item texts are plain text.
         auto *item = new QTreeWidgetItem(m_list);
-        item->setText(ColumnTitle, row.title);
-        item->setToolTip(ColumnTitle, row.title);
+        item->setText(ColumnTitle, PageCaption::isolated(row.title));
+        item->setToolTip(ColumnTitle, PageCaption::isolated(row.title));
         item->setText(ColumnMemory, memoryText(row.memoryKiB));
         item->setTextAlignment(ColumnMemory, Qt::AlignRight | Qt::AlignVCenter);
         if (row.sharedWith > 1)

@@ -1,18 +1,27 @@
 #include "core/configstore.h"
 #include "core/listfile.h"
+#include "core/safefile.h"
 #include "core/storageproblems.h"
+#include "engine/internetoptions.h"
+#include "engine/sitepermissions.h"
+#include "navigation/typedurls.h"
+#include "tabs/recentlyclosed.h"
 #include "appfixture.h"
 #include "favorites/openpagelists.h"
 #include "filepermissions.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QStandardPaths>
 #include <QTest>
+#include <QThread>
 
 #include <sys/mount.h>
+#include <sys/stat.h>
 
 // Files that cannot be written: said once on the one channel, written again from memory
 // at the next chance, and the program goes on.
@@ -173,6 +182,100 @@ private slots:
         QVERIFY(!app.program->storageProblems()->hasPending());
         QTRY_COMPARE(app.lines(QStringLiteral("Data/OpenURLList.lst")).size(), 4);
         QVERIFY(!app.program->storageProblems()->hasPending());
+    }
+
+    // What is read is a regular file of a sane size, opened without waiting and without
+    // following a link; anything else is refused at once, with its reason, and told.
+    void readsTakeOnlyRegularFilesOfASaneSize()
+    {
+        QTemporaryDir dir;
+        const QString fifo = dir.filePath(QStringLiteral("fifo.lst"));
+        const QString link = dir.filePath(QStringLiteral("link.lst"));
+        const QString real = dir.filePath(QStringLiteral("real.lst"));
+        QVERIFY(writeFile(real, "0123456789"));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        QVERIFY(QFile::link(real, link));
+        QStringList told;
+        SafeFile::setRefusalHandler([&told](const QString &path, const QString &) { told << path; });
+
+        // On a thread: a read that waits on the FIFO must fail the test, not hang it.
+        std::optional<QByteArray> fromFifo = QByteArray("not read");
+        QString reason;
+        QThread *reader = QThread::create([&] { fromFifo = SafeFile::read(fifo, &reason); });
+        reader->start();
+        const bool returned = reader->wait(5000);
+        if (!returned) {
+            // Lets the stuck read go before failing.
+            QFile writer(fifo);
+            writer.open(QIODevice::WriteOnly);
+            writer.close();
+            reader->wait();
+        }
+        delete reader;
+        QVERIFY2(returned, "the read waited on the FIFO");
+        QVERIFY(!fromFifo);
+        QCOMPARE(reason, QStringLiteral("是管道"));
+        QVERIFY(!SafeFile::read(link, &reason));
+        QCOMPARE(reason, QStringLiteral("是链接"));
+        QVERIFY(!SafeFile::read(dir.path()));
+        QVERIFY(!SafeFile::read(real, nullptr, 9));
+        QCOMPARE(SafeFile::read(real, nullptr, 10).value_or("refused"), QByteArray("0123456789"));
+        QCOMPARE(told, (QStringList{fifo, link, dir.path(), real}));
+        // Not there is not refused: it reads as nothing.
+        QCOMPARE(SafeFile::read(dir.filePath(QStringLiteral("missing"))).value_or("refused"), QByteArray());
+        // Files that claim no size (the kernel's) are read to their end.
+        QVERIFY(SafeFile::read(QStringLiteral("/proc/self/status")).value_or(QByteArray()).contains("Pid:"));
+        QVERIFY(!ListFile::load(fifo));
+        QVERIFY(!SafeFile::acceptable(fifo) && !SafeFile::acceptable(link) && SafeFile::acceptable(real));
+        SafeFile::setRefusalHandler({});
+    }
+
+    // A FIFO planted at Config.ini and at the typed addresses, the Internet options and the
+    // sites' answers, a link at a list: the program starts, reads none of them, says so and
+    // leaves them as they are.
+    void theProgramStartsPastPlantedFilesAndSaysSo()
+    {
+        QTemporaryDir elsewhere;
+        const QString target = elsewhere.filePath(QStringLiteral("NewlyList.lst"));
+        QVERIFY(writeFile(target, "Elsewhere#http://elsewhere.test/\r\n"));
+        const QStringList fifos{TypedUrls::filePath(), SitePermissions::file(),
+                                QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                                    QStringLiteral("/sablix/InternetOptions.ini")};
+        for (const QString &path : fifos) {
+            QDir().mkpath(QFileInfo(path).absolutePath());
+            QFile::remove(path);
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        }
+        QString folder;
+        AppFixture app(AppFixture::Planted{[&](const QString &programFolder) {
+            folder = programFolder;
+            ::mkfifo(QFile::encodeName(programFolder + QStringLiteral("Config.ini")).constData(), 0600);
+            QDir().mkpath(programFolder + QStringLiteral("Data"));
+            QFile::link(target, programFolder + QStringLiteral("Data/NewlyList.lst"));
+        }});
+        QSignalSpy said(app.program->storageProblems(), &StorageProblems::problem);
+        QVERIFY(app.recentlyClosed()->entries().isEmpty());
+        QCOMPARE(InternetOptions::homePage(), QStringLiteral("about:blank"));
+        QVERIFY(SitePermissions::answers().isEmpty());
+        QTRY_VERIFY(said.size() >= 5);
+        const QString all = [&] {
+            QStringList lines;
+            for (const QList<QVariant> &one : said)
+                lines << one.at(0).toString();
+            return lines.join(QLatin1Char('\n'));
+        }();
+        for (const QString &path : fifos + QStringList{folder + QStringLiteral("Config.ini")})
+            QVERIFY2(all.contains(path + QStringLiteral("：它是管道")), qPrintable(all));
+        QVERIFY2(all.contains(QStringLiteral("NewlyList.lst：它是链接")), qPrintable(all));
+        // Each said once, however often it was asked for.
+        QCOMPARE(all.count(QStringLiteral("Config.ini：它是管道")), 1);
+        QVERIFY(QFileInfo(folder + QStringLiteral("Data/NewlyList.lst")).isSymLink());
+        QCOMPARE(bytesOf(target), QByteArray("Elsewhere#http://elsewhere.test/\r\n"));
+        struct stat info = {};
+        QCOMPARE(::lstat(QFile::encodeName(folder + QStringLiteral("Config.ini")).constData(), &info), 0);
+        QVERIFY(S_ISFIFO(info.st_mode));
+        for (const QString &path : fifos)
+            QFile::remove(path);
     }
 };
 

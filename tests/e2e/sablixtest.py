@@ -75,12 +75,14 @@ class PageServer:
     """Serves fixed pages on 127.0.0.1 from a thread.
 
     `headers` gives pages headers of their own ({path: [(name, value)]}, a cookie to set);
-    with `no_store` no page may be kept in a cache, so every visit reaches the server."""
+    with `no_store` no page may be kept in a cache, so every visit reaches the server. A page
+    is text (HTML unless `types` says otherwise: {path: content type}) or bytes."""
 
-    def __init__(self, pages, headers=None, no_store=False):
+    def __init__(self, pages, headers=None, no_store=False, types=None):
         self.pages = pages
         self.headers = headers or {}
         self.no_store = no_store
+        self.types = types or {}
         # Every path asked for, query included, in the order the requests came.
         self.requests = []
         # The same with the Cookie header each request sent ("" for none).
@@ -96,9 +98,9 @@ class PageServer:
                 if body is None:
                     self.send_error(404)
                     return
-                data = body.encode("utf-8")
+                data = body if isinstance(body, bytes) else body.encode("utf-8")
                 self.send_response(200)
-                self.send_header("Content-Type", "text/html; charset=utf-8")
+                self.send_header("Content-Type", server.types.get(path, "text/html; charset=utf-8"))
                 self.send_header("Content-Length", str(len(data)))
                 if server.no_store:
                     self.send_header("Cache-Control", "no-store")

@@ -1,79 +1,129 @@
-"""Clearing on exit with the real program: a page on 127.0.0.1 sets a cookie that lasts a day,
-the program closes about three seconds after it started, and neither the cookie file nor the
-next run has the cookie. Without clearing on exit the same steps keep it (the check can see one)."""
+"""Clearing on exit with the real program: a page on 127.0.0.1 stores one token of its own in
+each kind of storage a site has (a cookie, localStorage, sessionStorage, IndexedDB, the Cache
+API, a service worker's script and its icon's address). After the close, by every way out,
+no token is found in any file under the home folder, the per-user folders or the program
+folder. Without clearing, every token is found (the search can see each kind)."""
 
 import os
-import sqlite3
+import struct
 import time
+import uuid
+import zlib
 
-from sablixtest import PageServer, SablixTestCase, open_page_lines, page, wait_for, write_config, main
+from sablixtest import PROGRAM, PageServer, SablixTestCase, wait_for, write_config, xdotool, main
+
+KINDS = ("cookie", "local", "session", "indexeddb", "cache", "worker", "icon")
+
+STORE_PAGE = """<html><head><title>Storing</title></head><body><script>
+(async function () {
+  const t = await (await fetch('/tokens.json')).json();
+  document.cookie = 'c' + t.cookie + '=1; Max-Age=86400; Path=/';
+  localStorage.setItem('k', t.local);
+  sessionStorage.setItem('k', t.session);
+  await new Promise((done, failed) => {
+    const open = indexedDB.open('db', 1);
+    open.onupgradeneeded = () => open.result.createObjectStore('s');
+    open.onerror = failed;
+    open.onsuccess = () => {
+      const tx = open.result.transaction('s', 'readwrite');
+      tx.objectStore('s').put(t.indexeddb, 'k');
+      tx.oncomplete = done;
+      tx.onerror = failed;
+    };
+  });
+  await (await caches.open('c')).put('/cached', new Response(t.cache));
+  await navigator.serviceWorker.register('/worker.js');
+  await navigator.serviceWorker.ready;
+  const icon = document.createElement('link');
+  icon.rel = 'icon';
+  icon.href = '/icon.png?' + t.icon;
+  document.head.appendChild(icon);
+  fetch('/stored');
+})().catch(error => { fetch('/failed?' + encodeURIComponent(error)); });
+</script></body></html>"""
 
 
-def cookie_server():
-    """/set.html sets a cookie that lasts a day; /echo.html shows what comes back."""
-    return PageServer({"/set.html": page("Set", "Set"), "/echo.html": page("Echo", "Echo")},
-                      headers={"/set.html": [("Set-Cookie", "kept=1; Max-Age=86400; Path=/")]}, no_store=True)
+def png():
+    """A one-pixel picture, for the icon."""
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 1, 1, 8, 2, 0, 0, 0)) +
+            chunk(b"IDAT", zlib.compress(b"\x00\xff\x00\x00")) + chunk(b"IEND", b""))
 
 
-def cookies_on_disk():
-    """The engine's cookie file: (host, name) of every cookie in it."""
-    path = os.path.join(os.environ["XDG_DATA_HOME"], "sablix", "engine", "Cookies")
-    if not os.path.exists(path):
-        return []
-    db = sqlite3.connect("file:%s?mode=ro" % path, uri=True)
-    try:
-        return db.execute("SELECT host_key, name FROM cookies").fetchall()
-    except sqlite3.DatabaseError:
-        return []
-    finally:
-        db.close()
+def folders():
+    return [os.environ[name] for name in ("HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR")] + [PROGRAM]
+
+
+def where_found(tokens):
+    """{kind: [files that hold its token]}, as plain bytes or as UTF-16."""
+    found = {}
+    for top in folders():
+        for root, _, names in os.walk(top):
+            for name in names:
+                path = os.path.join(root, name)
+                if os.path.islink(path) or not os.path.isfile(path):
+                    continue
+                try:
+                    with open(path, "rb") as f:
+                        data = f.read()
+                except OSError:
+                    continue
+                for kind, token in tokens.items():
+                    if token.encode() in data or token.encode("utf-16-le") in data:
+                        found.setdefault(kind, []).append(path)
+    return found
 
 
 class ClearOnExit(SablixTestCase):
     def setUp(self):
         super().setUp()
-        self.server = cookie_server()
+        self.tokens = {kind: uuid.uuid4().hex for kind in KINDS}
+        tokens = "{%s}" % ", ".join('"%s": "%s"' % item for item in self.tokens.items())
+        worker = "// %s\nself.addEventListener('fetch', () => {});\n" % self.tokens["worker"]
+        self.server = PageServer({"/store.html": STORE_PAGE, "/tokens.json": tokens, "/worker.js": worker,
+                                  "/icon.png": png()},
+                                 types={"/tokens.json": "application/json", "/worker.js": "application/javascript",
+                                        "/icon.png": "image/png"}, no_store=True)
 
-    def run_that_sets_the_cookie(self, clean_on_exit):
+    def run_that_stores(self, clean_on_exit):
+        """A run that loads the page and waits until it stored every token; the running program."""
         write_config("[RunData]\nCleanOnExit=%d\n" % clean_on_exit)
-        started = time.monotonic()
         app = self.start()
-        app.go(self.server.url("/set.html"))
-        wait_for(lambda: "Set#" + self.server.url("/set.html") in open_page_lines(), what="the page that sets the cookie")
-        self.assertEqual(app.exit(), 0)
-        return time.monotonic() - started
+        app.go(self.server.url("/store.html"))
+        wait_for(lambda: [path for path in self.server.requests if path.startswith(("/stored", "/failed"))], timeout=30,
+                 what="the page to store its tokens")
+        self.assertIn("/stored", self.server.requests)
+        # The engine asks for the icon once the page has loaded.
+        wait_for(lambda: [path for path in self.server.requests if path.startswith("/icon.png")], what="the icon")
+        return app
 
-    def next_run_sends(self):
-        app = self.start()
-        app.go(self.server.url("/echo.html"))
-        wait_for(lambda: self.server.cookies_sent("/echo.html"), what="the next run's request")
-        sent = self.server.cookies_sent("/echo.html")[-1]
-        self.assertEqual(app.exit(), 0)
-        return sent
+    def assertNoTokenLeft(self):
+        self.assertEqual(where_found(self.tokens), {})
 
-    def test_a_close_soon_after_start_leaves_no_cookie_behind(self):
-        took = self.run_that_sets_the_cookie(clean_on_exit=1)
-        # Start, one page, clearing and the close: a few seconds, not the clearing's bound.
-        self.assertLess(took, 15, "the run took %.1f s" % took)
-        self.assertNotIn(("127.0.0.1", "kept"), cookies_on_disk())
-        self.assertNotIn("kept=1", self.next_run_sends())
-
-    def test_a_run_that_only_starts_and_closes_clears_what_an_earlier_run_left(self):
-        self.run_that_sets_the_cookie(clean_on_exit=0)
-        self.assertIn(("127.0.0.1", "kept"), cookies_on_disk())
-        # Started, closed about three seconds later, no page opened.
+    def test_without_clearing_every_token_stays_and_a_close_at_once_then_clears_them(self):
+        self.assertEqual(self.run_that_stores(clean_on_exit=0).exit(), 0)
+        found = where_found(self.tokens)
+        self.assertEqual(sorted(found), sorted(KINDS), found)
+        # Started, and closed as soon as the window shows, before the start's deferred work.
         write_config("[RunData]\nCleanOnExit=1\n")
         started = time.monotonic()
         app = self.start()
-        wait_for(lambda: time.monotonic() - started >= 3, what="three seconds")
         self.assertEqual(app.exit(), 0)
-        self.assertNotIn(("127.0.0.1", "kept"), cookies_on_disk())
-        self.assertNotIn("kept=1", self.next_run_sends())
+        took = time.monotonic() - started
+        # Start, clearing and the close: a few seconds, not the clearing's bound.
+        self.assertLess(took, 15, "the run took %.1f s" % took)
+        self.assertNoTokenLeft()
 
-    def test_without_clearing_the_cookie_stays(self):
-        self.run_that_sets_the_cookie(clean_on_exit=0)
-        self.assertIn(("127.0.0.1", "kept"), cookies_on_disk())
-        self.assertIn("kept=1", self.next_run_sends())
+    def test_the_close_clears_every_token(self):
+        self.assertEqual(self.run_that_stores(clean_on_exit=1).exit(), 0)
+        self.assertNoTokenLeft()
+
+    def test_the_boss_key_clears_every_token(self):
+        app = self.run_that_stores(clean_on_exit=1)
+        xdotool("key", "--clearmodifiers", "ctrl+alt+k")
+        self.assertEqual(app.wait(15), 0)
+        self.assertNoTokenLeft()
 
 
 if __name__ == "__main__":

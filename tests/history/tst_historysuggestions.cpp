@@ -5,6 +5,7 @@
 #include "navigation/addressbar.h"
 #include "navigation/addressbox.h"
 #include "navigation/typedurls.h"
+#include "visualorder.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -122,6 +123,18 @@ private slots:
         QVERIFY(!suggestions->popup()->isVisible());
         QCOMPARE(navigationsTo(*app, QStringLiteral("http://today.shop.test/")), 1);
         QCOMPARE(app->pages->count(), 1);
+    }
+
+    // A title kept with directional marks reorders nothing beside it in the list.
+    void aTitleWithDirectionalMarksStaysInItsPlace()
+    {
+        History *history = app->program->history();
+        history->record(QStringLiteral("http://spoof.shop.test/"), QStringLiteral("\u202Egnp.exe"), QDateTime::currentMSecsSinceEpoch());
+        QVERIFY(writeNow(history));
+        QVERIFY(typedWithList(edit, suggestions, QStringLiteral("spoof")));
+        QCOMPARE(offered(suggestions), QStringList{QStringLiteral("http://spoof.shop.test/")});
+        const QString shown = suggestions->model()->index(0, 0).data().toString();
+        QVERIFY(endsStayAtTheEnds(QStringLiteral("(") + shown + QStringLiteral(")")));
     }
 
     void aClickOpensTheEntry()

@@ -3,6 +3,7 @@
 #include "history/history.h"
 #include "history/historylistmodel.h"
 #include "history/historywindow.h"
+#include "visualorder.h"
 
 #include <QAction>
 #include <QDateTime>
@@ -78,6 +79,25 @@ private:
     }
 
 private slots:
+    // A title kept with directional marks reorders nothing beside it, in the list or its tip.
+    void aTitleWithDirectionalMarksStaysInItsPlace()
+    {
+        AppFixture app;
+        History *history = app.program->history();
+        QVERIFY(waitReady(history) && emptyHistory(history));
+        history->record(QStringLiteral("http://spoof.test/"), QStringLiteral("\u202Egnp.exe"), QDateTime::currentMSecsSinceEpoch());
+        QVERIFY(writeNow(history));
+        app.item("NHistory")->trigger();
+        auto *window = app.main->findChild<HistoryWindow *>(QStringLiteral("HistoryWindow"));
+        QVERIFY(window);
+        const int row = rowOf(window, QStringLiteral("http://spoof.test/"));
+        QVERIFY(row >= 0);
+        const QModelIndex title = window->model()->index(row, 0);
+        QVERIFY(endsStayAtTheEnds(QStringLiteral("(") + title.data().toString() + QStringLiteral(")")));
+        const QString tipTitle = title.data(Qt::ToolTipRole).toString().section(QLatin1Char('\n'), 0, 0);
+        QVERIFY(endsStayAtTheEnds(QStringLiteral("(") + tipTitle + QStringLiteral(")")));
+    }
+
     void theMenuItemAndItsKeys()
     {
         AppFixture app;

@@ -10,6 +10,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -202,7 +203,8 @@ private slots:
         QVERIFY(sendAndWait(*other, InstanceProtocol::frame(QStringLiteral("still here"))));
     }
 
-    void tooManyConnectionsAreTurnedAway()
+    // Past the slots, a newcomer takes the place of the oldest connection.
+    void tooManyConnectionsEndTheOldest()
     {
         std::vector<std::unique_ptr<QLocalSocket>> idle;
         for (int i = 0; i < InstanceServer::kMaxConnections + 4; ++i) {
@@ -210,14 +212,91 @@ private slots:
             if (socket)
                 idle.push_back(std::move(socket));
         }
-        QTRY_VERIFY(std::count_if(idle.begin(), idle.end(), [](const auto &s) {
-                        return s->state() == QLocalSocket::UnconnectedState;
-                    }) >= 4);
+        QCOMPARE(int(idle.size()), InstanceServer::kMaxConnections + 4);
+        for (int i = 0; i < 4; ++i)
+            QTRY_COMPARE(idle[size_t(i)]->state(), QLocalSocket::UnconnectedState);
+        QTRY_COMPARE(int(server->findChildren<QLocalSocket *>().size()), InstanceServer::kMaxConnections);
+        QVERIFY(sendAndWait(*idle.back(), InstanceProtocol::frame(QStringLiteral("newest"))));
         idle.clear();
         QTRY_VERIFY(server->findChildren<QLocalSocket *>().isEmpty());
         auto socket = connectClient();
         QVERIFY(socket);
         QVERIFY(sendAndWait(*socket, InstanceProtocol::frame(QStringLiteral("ok"))));
+        QCOMPARE(received, (QStringList{"newest", "ok"}));
+    }
+
+    // A message's bytes have a deadline in all: a byte now and then does not keep the
+    // connection, and one that sent its message whole gets the time anew for the next.
+    void aTrickleEndsAtTheMessagesDeadline()
+    {
+        server->setFrameDeadline(300);
+        auto socket = connectClient();
+        QVERIFY(socket);
+        socket->write("\x7f", 1);
+        QTimer trickle;
+        connect(&trickle, &QTimer::timeout, socket.get(), [&] {
+            if (socket->state() == QLocalSocket::ConnectedState)
+                socket->write("x", 1);
+        });
+        trickle.start(50);
+        QTRY_COMPARE_WITH_TIMEOUT(socket->state(), QLocalSocket::UnconnectedState, 5000);
+        QVERIFY(received.isEmpty());
+    }
+
+    // Sixty-four clients that send a byte every 8 s and come back as soon as they are
+    // dropped: a real second start still gets its address through, within a second.
+    void aRealStartGetsThroughWhileSlowClientsCrowdTheSocket()
+    {
+        constexpr int kSlow = 64;
+        std::vector<std::unique_ptr<QLocalSocket>> slow;
+        int connects = 0;
+        for (int i = 0; i < kSlow; ++i) {
+            slow.push_back(std::make_unique<QLocalSocket>());
+            QLocalSocket *s = slow.back().get();
+            connect(s, &QLocalSocket::connected, s, [s, &connects] {
+                ++connects;
+                s->write("\x7f", 1);
+            });
+            // Dropped, it comes back at once.
+            auto again = [s] {
+                QTimer::singleShot(0, s, [s] {
+                    if (s->state() == QLocalSocket::UnconnectedState)
+                        s->connectToServer(InstanceProtocol::socketPath());
+                });
+            };
+            connect(s, &QLocalSocket::disconnected, s, again);
+            connect(s, &QLocalSocket::errorOccurred, s, again);
+            s->connectToServer(InstanceProtocol::socketPath());
+        }
+        QTimer trickle;
+        connect(&trickle, &QTimer::timeout, this, [&] {
+            for (const auto &s : slow)
+                if (s->state() == QLocalSocket::ConnectedState)
+                    s->write("x", 1);
+        });
+        trickle.start(8000);
+        // Every client has been in, and the dropped ones are coming back: the slots are
+        // fought over.
+        QTRY_VERIFY(connects >= 2 * kSlow);
+        QVERIFY(server->findChildren<QLocalSocket *>().size() >= InstanceServer::kMaxConnections);
+
+        int result = -1;
+        QElapsedTimer took;
+        took.start();
+        qint64 elapsed = -1;
+        QThread *thread = QThread::create([&] {
+            result = InstanceForwarder::forward({QStringLiteral("http://real/")}, 5000);
+            elapsed = took.elapsed();
+        });
+        thread->start();
+        QTRY_VERIFY_WITH_TIMEOUT(thread->isFinished(), 10000);
+        delete thread;
+        for (const auto &s : slow)
+            s->disconnect();
+        slow.clear();
+        QCOMPARE(result, 0);
+        QCOMPARE(received, QStringList{QStringLiteral("http://real/")});
+        QVERIFY2(elapsed < 1000, qPrintable(QStringLiteral("took %1 ms").arg(elapsed)));
     }
 
     void aSecondListenerLeavesTheLiveOneAlone()

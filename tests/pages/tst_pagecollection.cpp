@@ -1,5 +1,7 @@
 #include "app/messagefilter.h"
 #include "appfixture.h"
+#include "pages/pagecaption.h"
+#include "visualorder.h"
 #include "navigation/addressbar.h"
 #include "tabs/recentlyclosed.h"
 #include "tabs/pagetabs.h"
@@ -10,6 +12,7 @@
 #include <QProgressBar>
 #include <QTabWidget>
 #include <QLabel>
+#include <QMenu>
 #include <QTabBar>
 #include <QTest>
 #include <QTextDocumentFragment>
@@ -446,6 +449,45 @@ private slots:
         app.pages->applyCaptions();
         QCOMPARE(app.pages->activePage()->caption(), QStringLiteral("    Q&A   "));
         QCOMPARE(strip->tabText(app.pages->activeIndex()), QStringLiteral("    Q&&A   "));
+    }
+
+    // A title with directional marks reorders nothing around it: not in the tab, its
+    // tooltip, the status line or the recently closed menu.
+    void pageTextCannotReorderWhatStandsAroundIt_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::newRow("an override left open") << QStringLiteral("\u202Egnp.exe");
+        QTest::newRow("a stray close, then an override") << QStringLiteral("\u2069\u202Eabc");
+        QTest::newRow("an isolate left open") << QStringLiteral("\u2067abc def");
+        QTest::newRow("an embedding left open") << QStringLiteral("\u202Babc 12");
+        QTest::newRow("right-to-left letters and digits") << QStringLiteral("שלום 123");
+    }
+
+    void pageTextCannotReorderWhatStandsAroundIt()
+    {
+        QFETCH(QString, title);
+        auto between = [](const QString &text) { return QStringLiteral("(") + text + QStringLiteral(")"); };
+        // The check can tell: as it stands the title would take what follows it along.
+        if (QTest::currentDataTag() != QByteArray("right-to-left letters and digits"))
+            QVERIFY(!endsStayAtTheEnds(between(title)));
+        QVERIFY(endsStayAtTheEnds(between(PageCaption::isolated(title))));
+        QCOMPARE(PageCaption::isolated(QStringLiteral("Plain 标题 (1)")), QStringLiteral("Plain 标题 (1)"));
+
+        AppFixture app;
+        const QString address = QStringLiteral("http://a.example/");
+        app.openPage(address, title);
+        QVERIFY(endsStayAtTheEnds(app.statusText(0)));
+        app.pages->applyCaptions();
+        QTabBar *strip = app.main->PageControl->tabBar();
+        QVERIFY(endsStayAtTheEnds(between(strip->tabText(0))));
+        QVERIFY(endsStayAtTheEnds(between(QTextDocumentFragment::fromHtml(strip->tabToolTip(0)).toPlainText())));
+        // What the page collection keeps, and writes to the lists, is the title itself.
+        QCOMPARE(app.pages->page(0)->title(), title);
+        app.openPage(QStringLiteral("b.example"), QStringLiteral("B"));
+        app.pages->ClosePage(0);
+        const QList<QAction *> closed = app.main->PopupMenuNewly->actions();
+        QVERIFY(!closed.isEmpty());
+        QVERIFY(endsStayAtTheEnds(between(closed.last()->text())));
     }
 
     void backgroundWorkLeavesTheAddressBoxTheKeyboard()

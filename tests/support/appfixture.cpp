@@ -44,9 +44,15 @@ AppFixture::AppFixture(const QByteArray &configIni, EngineFactory *engine) : App
 {
 }
 
-AppFixture::AppFixture(const QList<QPair<QString, QByteArray>> &files, const QByteArray &configIni,
-                       EngineFactory *engine)
+AppFixture::AppFixture(const Planted &planted) : AppFixture({}, QByteArray(), nullptr, planted.plant)
 {
+}
+
+AppFixture::AppFixture(const QList<QPair<QString, QByteArray>> &files, const QByteArray &configIni,
+                       EngineFactory *engine, const std::function<void(const QString &)> &plant)
+{
+    if (plant)
+        plant(folder());
     for (const auto &[relative, bytes] : files) {
         QDir().mkpath(QFileInfo(path(relative)).absolutePath());
         writeFile(path(relative), bytes);

@@ -35,7 +35,14 @@ public:
     explicit AppFixture(const QByteArray &configIni = {}, EngineFactory *engine = nullptr);
     // With files in the program folder before it starts (relative path, bytes).
     AppFixture(const QList<QPair<QString, QByteArray>> &files, const QByteArray &configIni = {},
-               EngineFactory *engine = nullptr);
+               EngineFactory *engine = nullptr, const std::function<void(const QString &)> &plant = {});
+    // With whatever `plant` puts into the program folder (given) before it starts: what no
+    // bytes can say, a FIFO or a link.
+    struct Planted
+    {
+        std::function<void(const QString &folder)> plant;
+    };
+    explicit AppFixture(const Planted &planted);
     ~AppFixture();
 
     std::unique_ptr<Program> program;

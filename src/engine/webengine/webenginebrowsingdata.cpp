@@ -163,6 +163,11 @@ void WebEngineBrowsingData::eraseFilesAtEnd()
     WebEngineProfile::eraseFilesAtEnd();
 }
 
+void WebEngineBrowsingData::eraseSiteDataAtEnd()
+{
+    WebEngineProfile::eraseSiteDataAtEnd();
+}
+
 void WebEngineBrowsingData::forgetCertificateExceptions()
 {
     PagePrompts::forgetCertificateExceptions();

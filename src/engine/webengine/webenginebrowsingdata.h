@@ -30,6 +30,7 @@ public:
     void deleteSessionCookies() override;
     void whenCleared(int ms, std::function<void(bool)> done) override;
     void eraseFilesAtEnd() override;
+    void eraseSiteDataAtEnd() override;
     void forgetCertificateExceptions() override;
 
     // Whether the HTTP cache under `folder` holds entries (the engine's entry files).

@@ -36,26 +36,58 @@ DownloadHandler *g_downloads = nullptr;
 ContentFilter *g_filter = nullptr;
 bool g_enhancedSecurity = false;
 
-// Left in the profile's folder while its files are to be erased.
+// Left in the profile's folder while its files are to be erased: all the cleaner clears, or
+// only what sites stored.
 const char kEraseMarker[] = "erase-at-start";
+const char kSiteDataMarker[] = "erase-site-data-at-start";
 bool g_eraseAtRelease = false;
+bool g_eraseSiteDataAtRelease = false;
+// The same for the process's end, which comes after the release.
+bool g_eraseAtExit = false;
+bool g_eraseSiteDataAtExit = false;
+bool g_atExitSet = false;
 // For the end of the process, when Qt is gone: plain paths.
 std::string g_storageFolder;
 std::string g_cacheFolder;
 
 // The kinds of files the cleaner clears; what else the profile keeps (the permissions, the
-// site settings) stays.
+// engine's own settings) stays.
 const char *const kStorageFiles[] = {"Cookies", "Cookies-journal", "Visited Links"};
+// What sites stored besides cookies, and what the engine keeps of the sites visited: each
+// holds addresses or what a page put there.
+const char *const kSiteData[] = {"Local Storage", "Session Storage", "IndexedDB", "Service Worker", "databases",
+                                 "File System", "blob_storage", "QuotaManager", "QuotaManager-journal",
+                                 "shared_proto_db", "Platform Notifications", "Favicons", "Favicons-journal",
+                                 "Network Persistent State", "TransportSecurity", "Trust Tokens",
+                                 "Trust Tokens-journal", "Reporting and NEL", "Reporting and NEL-journal",
+                                 "Network Action Predictor", "Network Action Predictor-journal", "Code Cache",
+                                 "GPUCache", "WebStorage"};
+
+// Removes each (remove_all never follows a link); true when none of them is left.
+template <size_t N>
+bool eraseNames(const std::string &storage, const char *const (&names)[N])
+{
+    namespace fs = std::filesystem;
+    std::error_code error;
+    bool gone = true;
+    for (const char *name : names) {
+        fs::remove_all(fs::path(storage) / name, error);
+        gone = gone && !fs::exists(fs::symlink_status(fs::path(storage) / name, error));
+    }
+    return gone;
+}
+
+bool eraseSiteData(const std::string &storage)
+{
+    return eraseNames(storage, kSiteData);
+}
 
 bool eraseFolders(const std::string &storage, const std::string &cache)
 {
     namespace fs = std::filesystem;
     std::error_code error;
-    bool gone = true;
-    for (const char *name : kStorageFiles) {
-        fs::remove(fs::path(storage) / name, error);
-        gone = gone && !fs::exists(fs::symlink_status(fs::path(storage) / name, error));
-    }
+    bool gone = eraseNames(storage, kStorageFiles);
+    gone = eraseSiteData(storage) && gone;
     // The cache folder is the engine's alone; remove_all never follows a link.
     if (!cache.empty()) {
         fs::remove_all(cache, error);
@@ -64,13 +96,36 @@ bool eraseFolders(const std::string &storage, const std::string &cache)
     return gone;
 }
 
+// What was asked for, and its marker once it is all gone.
+void eraseAsked(bool everything, bool siteData)
+{
+    std::error_code error;
+    const std::filesystem::path storage(g_storageFolder);
+    if (everything && eraseFolders(g_storageFolder, g_cacheFolder)) {
+        std::filesystem::remove(storage / kEraseMarker, error);
+        std::filesystem::remove(storage / kSiteDataMarker, error);
+    } else if (siteData && eraseSiteData(g_storageFolder)) {
+        std::filesystem::remove(storage / kSiteDataMarker, error);
+    }
+}
+
 void eraseAtExit()
 {
     // The engine's last writes happen while the application ends, after the profile went.
-    if (eraseFolders(g_storageFolder, g_cacheFolder)) {
-        std::error_code error;
-        std::filesystem::remove(std::filesystem::path(g_storageFolder) / kEraseMarker, error);
-    }
+    eraseAsked(g_eraseAtExit, g_eraseSiteDataAtExit);
+}
+
+// Once the profile's folders are known: the marker for the next start, and the erasure at
+// the process's end.
+void markForErasure(const char *marker)
+{
+    g_storageFolder = QFile::encodeName(g_profile->persistentStoragePath()).toStdString();
+    g_cacheFolder = QFile::encodeName(g_profile->cachePath()).toStdString();
+    QFile file(g_profile->persistentStoragePath() + QLatin1Char('/') + QLatin1String(marker));
+    if (file.open(QIODevice::WriteOnly))
+        file.close();
+    if (!std::exchange(g_atExitSet, true))
+        std::atexit(eraseAtExit);
 }
 
 QString userFolder(QStandardPaths::StandardLocation location)
@@ -146,6 +201,9 @@ QWebEngineProfile *instance()
     const QString marker = storage + QLatin1Char('/') + QLatin1String(kEraseMarker);
     if (QFileInfo::exists(marker) && eraseFiles(storage, cache))
         QFile::remove(marker);
+    const QString siteDataMarker = storage + QLatin1Char('/') + QLatin1String(kSiteDataMarker);
+    if (QFileInfo::exists(siteDataMarker) && eraseSiteData(QFile::encodeName(storage).toStdString()))
+        QFile::remove(siteDataMarker);
     // The first profile starts the engine, with the switches chosen here and no others.
     EngineSwitches::apply(g_enhancedSecurity);
     g_profile = new QWebEngineProfile(QStringLiteral("default"));
@@ -206,17 +264,20 @@ bool eraseFiles(const QString &storageFolder, const QString &cacheFolder)
     return eraseFolders(QFile::encodeName(storageFolder).toStdString(), QFile::encodeName(cacheFolder).toStdString());
 }
 
+void eraseSiteDataAtEnd()
+{
+    if (!g_profile || g_eraseSiteDataAtRelease)
+        return;
+    g_eraseSiteDataAtRelease = g_eraseSiteDataAtExit = true;
+    markForErasure(kSiteDataMarker);
+}
+
 void eraseFilesAtEnd()
 {
     if (!g_profile || g_eraseAtRelease)
         return;
-    g_eraseAtRelease = true;
-    g_storageFolder = QFile::encodeName(g_profile->persistentStoragePath()).toStdString();
-    g_cacheFolder = QFile::encodeName(g_profile->cachePath()).toStdString();
-    QFile marker(g_profile->persistentStoragePath() + QLatin1Char('/') + QLatin1String(kEraseMarker));
-    if (marker.open(QIODevice::WriteOnly))
-        marker.close();
-    std::atexit(eraseAtExit);
+    g_eraseAtRelease = g_eraseAtExit = true;
+    markForErasure(kEraseMarker);
     // Now as well: a program ended at once after this (the boss key) leaves nothing either.
     // The engine goes on writing to files no longer in the folder.
     eraseFolders(g_storageFolder, g_cacheFolder);
@@ -231,8 +292,10 @@ void release()
     g_blockers.removeIf([](const QPointer<RequestBlocker> &blocker) { return blocker.isNull(); });
     g_data = nullptr;
     SitePermissions::setRevokedHook({});
-    if (std::exchange(g_eraseAtRelease, false))
-        eraseFolders(g_storageFolder, g_cacheFolder);
+    // The engine has let go of its files; what it still writes while the process ends goes
+    // at its end.
+    eraseAsked(g_eraseAtRelease, g_eraseSiteDataAtRelease);
+    g_eraseAtRelease = g_eraseSiteDataAtRelease = false;
 }
 
 } // namespace WebEngineProfile

@@ -25,10 +25,14 @@ void setContentFilter(ContentFilter *filter);
 WebEngineBrowsingData *browsingData();
 ContentFilter *contentFilter();
 
-// The cookie, cache and visited-link files go when the profile is released (the engine
+// The cookie, cache and visited-link files and what sites stored go when the profile is released (the engine
 // writes them late, so again when the process ends), or at the next start if the process
 // ends before that.
 void eraseFilesAtEnd();
+// What sites stored (local and session storage, IndexedDB, service workers and their caches,
+// the icons with their addresses) goes once the engine has let go of it: when the profile
+// is released, again when the process ends, or at the next start if it ends before that.
+void eraseSiteDataAtEnd();
 // The files of those kinds under the profile's folders; true when none is left.
 bool eraseFiles(const QString &storageFolder, const QString &cacheFolder);
 void setDownloadHandler(DownloadHandler *handler);
