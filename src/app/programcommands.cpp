@@ -25,12 +25,12 @@
 #include "../history/history.h"
 #include "../history/historywindow.h"
 #include "../tabs/taskmanager.h"
-#include "internetoptionsdialog.h"
+#include "../window/internetoptionsdialog.h"
 #include "../core/storageproblems.h"
 #include "../engine/embeddedwb.h"
 #include "../tabs/pagerest.h"
 #include "defaultbrowser.h"
-#include "hotkeys.h"
+#include "../window/hotkeys.h"
 
 #include <QToolButton>
 #include <QAction>

@@ -1,6 +1,6 @@
 #include "core/listfile.h"
 #include "appfixture.h"
-#include "app/internetoptionsdialog.h"
+#include "window/internetoptionsdialog.h"
 #include "engine/sitepermissions.h"
 #include "../history/historytesting.h"
 #include "history/history.h"

@@ -1,6 +1,6 @@
 #include "adblock/adscrubber.h"
 #include "adblock/popupfilter.h"
-#include "app/messagefilter.h"
+#include "window/messagefilter.h"
 #include "appfixture.h"
 #include "core/inidocument.h"
 #include "core/rundata.h"

@@ -1,4 +1,4 @@
-#include "app/messagefilter.h"
+#include "window/messagefilter.h"
 #include "appfixture.h"
 #include "navigation/addressbar.h"
 #include "tabs/recentlyclosed.h"
