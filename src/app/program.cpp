@@ -31,6 +31,7 @@
 #include "../tabs/sessionrestore.h"
 #include "../tabs/taskmanager.h"
 #include "../window/hotkeys.h"
+#include "../instance/forwardingrules.h"
 #include "../instance/instanceprotocol.h"
 #include "../window/internetoptionsdialog.h"
 #include "../core/listfile.h"
@@ -150,6 +151,7 @@ void Program::makeParts(EngineFactory *engine)
     m_favorites = new FavoritesStore(FavoritesStore::defaultRoot(), this);
     m_favoritesMenu = new FavoritesMenu(m_pages, m_favorites, w);
     m_hotKeys = new GlobalHotKeys(this);
+    m_forwarding = new ForwardingRules(this);
     m_pages->setContextMenuPermission([this] { return m_messageFilter->contextMenuAllowed(); });
 
     // The browsing history: recorded from every page, suggested under the address box,
@@ -194,7 +196,7 @@ void Program::connectParts()
     connect(pages, &TFormWebbrowser::pageClosed, m_recentlyClosed, [this](const QString &title, const QString &address) {
         m_recentlyClosed->setLastClosedAddress(address);
         m_recentlyClosed->add(title, address);
-        m_main->clearLastForwardedAddress();
+        m_forwarding->forgetLastAddress();
     });
     connect(pages, &TFormWebbrowser::downloadCompleted, m_adScrubber, &AdScrubber::ScrubDocument);
     connect(pages, &TFormWebbrowser::documentCompleted, m_openPageLists,
@@ -234,7 +236,10 @@ void Program::connectParts()
     connect(m_recentlyClosed, &RecentlyClosedList::reopenRequested, m_addressBar, &AddressBar::openAddress);
 
     // The window.
-    connect(m_main, &TQORMainForm::addressForwarded, m_addressBar, &AddressBar::openAddress);
+    connect(m_forwarding, &ForwardingRules::bringUpRequested, m_main, &TQORMainForm::comeForward);
+    connect(m_forwarding, &ForwardingRules::openRequested, m_addressBar, &AddressBar::openAddress);
+    // A window on its way out opens nothing more.
+    connect(m_main, &TQORMainForm::closing, m_forwarding, &ForwardingRules::stop);
     connect(m_main, &TQORMainForm::textDropped, m_addressBar, &AddressBar::dropText);
     // The close, in this order: the lists, the histories, the downloads, then the clearing
     // on exit when asked for.

@@ -1,7 +1,5 @@
 #include "mainform.h"
 
-#include "windowlog.h"
-
 #include "aboutbox.h"
 #include "../core/configstore.h"
 #include "../core/rundata.h"
@@ -17,14 +15,6 @@
 namespace {
 
 const QString kProductCaption = QStringLiteral("sablix 浏览器");
-
-bool isAcceptedForwardedAddress(const QString &text)
-{
-    for (const char *prefix : {"http://", "https://", "file://", "ftp://", "www."})
-        if (text.startsWith(QLatin1String(prefix), Qt::CaseInsensitive))
-            return true;
-    return text.contains(QLatin1String(".htm"), Qt::CaseInsensitive);
-}
 
 } // namespace
 
@@ -154,29 +144,8 @@ void TQORMainForm::bringUp()
     activateWindow();
 }
 
-void TQORMainForm::handleInstanceMessage(const QString &text)
+void TQORMainForm::comeForward()
 {
-    // A window on its way out opens nothing more.
-    if (m_closed) {
-        qCDebug(lcWindow) << "a forwarded message came while closing; not opened";
-        return;
-    }
-    // Whole: the protocol bounds its length, and a cut address would be another page.
-    const QString &name = text;
-    if (name.contains(QLatin1String("0***0"))) {
-        if (!isVisible()) {
-            show();
-            bringUp();
-        } else if (m_windowState == StateMinimized) {
-            restoreFromMinimized();
-            bringUp();
-            m_windowState = StateBroughtUp;
-        }
-        return;
-    }
-    const QString trimmed = name.trimmed();
-    if (trimmed.isEmpty() || !isAcceptedForwardedAddress(trimmed))
-        return;
     if (m_windowState == StateMinimized) {
         restoreFromMinimized();
         bringUp();
@@ -184,12 +153,6 @@ void TQORMainForm::handleInstanceMessage(const QString &text)
     } else if (!isVisible()) {
         show();
         bringUp();
-    }
-    // The same address forwarded twice in a row opens once; closing a page clears this.
-    const QString key = trimmed + QLatin1Char('#');
-    if (key != m_lastForwardedAddress.trimmed()) {
-        emit addressForwarded(trimmed);
-        m_lastForwardedAddress = key;
     }
 }
 

@@ -46,11 +46,10 @@ public:
     QAction *command(Command id) const { return (*m_commands)[id]; }
 
     int windowStateValue() const { return m_windowState; }
-    QString lastForwardedAddress() const { return m_lastForwardedAddress; }
-    void clearLastForwardedAddress() { m_lastForwardedAddress.clear(); }
 
-    // A message from a second instance: an address to open, or "0***0" to come up.
-    void handleInstanceMessage(const QString &text);
+    // Asked for by a second start: a minimised window is restored, a hidden one shown, and
+    // it comes to the front.
+    void comeForward();
     // The Y hot key: a minimised window comes back, a shown one hides, a hidden one shows.
     void showOrHideByHotKey();
     // The exit hot key: at once and without a question, but the orderly way (lists,
@@ -108,8 +107,6 @@ signals:
     // The close has begun: the program saves what it keeps, then the window goes.
     void closing();
     void closed();
-    // An address a second instance handed over, accepted and not a repeat of the last.
-    void addressForwarded(const QString &address);
     void textDropped(const QString &text);
     void minimized();
     void restored();
@@ -141,6 +138,5 @@ private:
     bool m_startupDone = false;
     bool m_startMaximized = false;
     int m_windowState = StateBroughtUp;
-    QString m_lastForwardedAddress;
     QPointer<QWidget> m_aboutBox;
 };

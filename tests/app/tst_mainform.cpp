@@ -481,25 +481,25 @@ private slots:
     {
         AppFixture app;
         app.main->show();
-        app.main->handleInstanceMessage(QStringLiteral("abc"));
-        app.main->handleInstanceMessage(QStringLiteral("   "));
+        app.program->forwarding()->handle(QStringLiteral("abc"));
+        app.program->forwarding()->handle(QStringLiteral("   "));
         QCOMPARE(app.pages->count(), 0);
 
-        app.main->handleInstanceMessage(QStringLiteral("/home/u/page.HTML"));
+        app.program->forwarding()->handle(QStringLiteral("/home/u/page.HTML"));
         QCOMPARE(app.pages->count(), 1);
         QCOMPARE(app.active()->pendingAddress(), QStringLiteral("file:///home/u/page.HTML"));
         app.active()->commitNavigation();
 
-        app.main->handleInstanceMessage(QStringLiteral("WWW.Example.COM"));
+        app.program->forwarding()->handle(QStringLiteral("WWW.Example.COM"));
         QCOMPARE(app.pages->count(), 2);
         app.active()->commitNavigation();
         // The same address again, even with blanks around it, opens nothing more...
-        app.main->handleInstanceMessage(QStringLiteral(" WWW.Example.COM "));
+        app.program->forwarding()->handle(QStringLiteral(" WWW.Example.COM "));
         QCOMPARE(app.pages->count(), 2);
         // ...until a page is closed.
         app.item("NCloseCurrent")->trigger();
         QCOMPARE(app.pages->count(), 1);
-        app.main->handleInstanceMessage(QStringLiteral("WWW.Example.COM"));
+        app.program->forwarding()->handle(QStringLiteral("WWW.Example.COM"));
         QCOMPARE(app.pages->count(), 2);
         QCOMPARE(app.active()->pendingAddress(), QStringLiteral("http://WWW.Example.COM"));
     }
@@ -511,7 +511,7 @@ private slots:
         QStringList sent;
         for (int i = 0; i < 20; ++i) {
             sent << QStringLiteral("http://127.0.0.1:8000/burst%1.html").arg(i);
-            app.main->handleInstanceMessage(sent.last());
+            app.program->forwarding()->handle(sent.last());
         }
         QCOMPARE(app.pages->count(), 20);
         QCoreApplication::processEvents();
@@ -524,7 +524,7 @@ private slots:
         AppFixture app;
         // Longer than an atom's 255 characters and than a line edit's 32767.
         const QString address = QStringLiteral("http://long.example/?q=") + QString(40000, QLatin1Char('q'));
-        app.main->handleInstanceMessage(address);
+        app.program->forwarding()->handle(address);
         QCOMPARE(app.pages->count(), 1);
         QVERIFY(app.active()->pendingAddress() == address);
     }
@@ -554,7 +554,7 @@ private slots:
         AppFixture app;
         app.main->show();
         app.main->close();
-        app.main->handleInstanceMessage(QStringLiteral("http://late.example/"));
+        app.program->forwarding()->handle(QStringLiteral("http://late.example/"));
         QCOMPARE(app.pages->count(), 0);
     }
 
@@ -563,12 +563,12 @@ private slots:
         AppFixture app;
         app.main->show();
         app.main->setWindowState(Qt::WindowMinimized);
-        app.main->handleInstanceMessage(QStringLiteral("0***0"));
+        app.program->forwarding()->handle(QStringLiteral("0***0"));
         QVERIFY(!(app.main->windowState() & Qt::WindowMinimized));
         QCOMPARE(app.main->windowStateValue(), int(TQORMainForm::StateBroughtUp));
         QCOMPARE(app.pages->count(), 0);
         app.main->hide();
-        app.main->handleInstanceMessage(QStringLiteral("0***0"));
+        app.program->forwarding()->handle(QStringLiteral("0***0"));
         QVERIFY(app.main->isVisible());
     }
 

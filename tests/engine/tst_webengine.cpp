@@ -243,7 +243,7 @@ private slots:
             sent << url(path);
         }
         for (const QString &address : sent)
-            app->main->handleInstanceMessage(address);
+            app->program->forwarding()->handle(address);
         QCOMPARE(app->pages->count(), 20);
         WAIT_VERIFY(
             [&] {

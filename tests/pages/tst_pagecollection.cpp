@@ -146,7 +146,7 @@ private slots:
     void theOnlyPageIsBlankedAndKept()
     {
         AppFixture app;
-        app.main->handleInstanceMessage(QStringLiteral("http://fwd.example/"));
+        app.program->forwarding()->handle(QStringLiteral("http://fwd.example/"));
         ScriptedBrowser *page = app.active();
         page->commitNavigation(QString(), QStringLiteral("Fwd"));
         QCOMPARE(app.pages->count(), 1);
@@ -155,7 +155,7 @@ private slots:
         QVERIFY(app.pages->lastPageBlanked());
         QCOMPARE(page->pendingAddress(), QStringLiteral("about:blank"));
         QCOMPARE(app.recentlyClosed()->lastClosedAddress(), QStringLiteral("http://fwd.example/"));
-        QCOMPARE(app.main->lastForwardedAddress(), QString());
+        QCOMPARE(app.program->forwarding()->lastAddress(), QString());
         // Its next completed download shows a blank page.
         page->setLocation(QStringLiteral("about:blank"));
         emit page->DownloadComplete();

@@ -3,6 +3,7 @@
 #include "window/mainform.h"
 #include "app/program.h"
 #include "engine/scriptedbrowser.h"
+#include "instance/forwardingrules.h"
 #include "pages/formwebbrowser.h"
 #include "statusbar/statusline.h"
 
