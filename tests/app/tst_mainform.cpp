@@ -502,6 +502,10 @@ private slots:
         app.program->forwarding()->handle(QStringLiteral("WWW.Example.COM"));
         QCOMPARE(app.pages->count(), 2);
         QCOMPARE(app.active()->pendingAddress(), QStringLiteral("http://WWW.Example.COM"));
+        app.active()->commitNavigation();
+        // Carrying the bring-up message's characters does not make an address that message.
+        app.program->forwarding()->handle(QStringLiteral("http://q.example/?s=0***0"));
+        QCOMPARE(app.pages->count(), 3);
     }
 
     void forwardedAddressesInABurstEachOpenAPage()
