@@ -106,10 +106,9 @@ void Program::makeParts(EngineFactory *engine)
 
     m_addressBox = new AddressBox(w->CBURL);
     m_opener = std::make_unique<PageOpener>(m_pages, m_addressBox, m_status);
-    m_addressBar = new AddressBar(m_pages, m_opener.get(), m_addressBox, w->BBGO,
-                                  {w->SBP, w->SBN, w->SBL1, w->SBL2, w->SBH1, w->SBH2});
+    m_addressBar = new AddressBar(m_pages, m_opener.get(), m_addressBox);
     // A line edit keeps 32767 characters unless told: a forwarded address goes in whole.
-    if (QLineEdit *edit = w->CBURL->lineEdit())
+    if (QLineEdit *edit = m_addressBox->box()->lineEdit())
         edit->setMaxLength(InstanceProtocol::kMaxChars);
     m_addressBar->typedUrls()->setStorageProblems(m_storageProblems);
     m_addressBox->setHistoryFile(dataFolder() + QStringLiteral("Url.lst"), m_storageProblems);
@@ -158,7 +157,7 @@ void Program::makeParts(EngineFactory *engine)
     // emptied with the cleaner's history.
     m_history = new History(HistoryDatabase::defaultPath(), historyDays(m_config), this);
     m_historyRecorder = new HistoryRecorder(m_pages, m_history, m_history);
-    m_historySuggestions = new HistorySuggestions(m_history, w->CBURL, m_history);
+    m_historySuggestions = new HistorySuggestions(m_history, m_addressBox->box(), m_history);
     // A private page leaves no history and is offered none.
     m_historyRecorder->setPrivatePage([](const TEmbeddedWB *page) { return TFormWebbrowser::isPrivate(page); });
     m_historySuggestions->setAllowed([this] { return !m_pages->activePageIsPrivate(); });
@@ -181,7 +180,7 @@ void Program::connectParts()
     connect(pages, &TFormWebbrowser::statusMessage, m_status, &StatusLine::showPageMessage);
     connect(pages, &TFormWebbrowser::progressChanged, m_status, &StatusLine::progressChange);
     connect(pages, &TFormWebbrowser::progressHidden, m_status, &StatusLine::hideProgress);
-    connect(pages, &TFormWebbrowser::historyStateShown, m_addressBar, &AddressBar::showHistoryState);
+    connect(pages, &TFormWebbrowser::historyStateShown, m_main, &TQORMainForm::showHistoryState);
     connect(pages, &TFormWebbrowser::activePageShown, m_addressBar, &AddressBar::showActivePage);
     connect(pages, &TFormWebbrowser::activePageShown, m_status, &StatusLine::showActivePage);
     connect(pages, &TFormWebbrowser::activePageShown, this, [this](const ActivePageState &state) {
@@ -227,7 +226,7 @@ void Program::connectParts()
     connect(m_downloads, &Downloads::activeChanged, m_status, &StatusLine::setDownloadsText);
     // The favorites feed the address box's suggestions.
     connect(m_favorites, &FavoritesStore::changed, this, [this] { m_addressBar->setMoreSuggestions(m_favorites->addresses()); });
-    connect(m_main->NPopup, &QMenu::aboutToShow, m_filterMenu, &FilterMenu::showStateOfActivePage);
+    connect(m_main, &TQORMainForm::filterMenuAboutToShow, m_filterMenu, &FilterMenu::showStateOfActivePage);
     connect(m_filterMenu, &FilterMenu::statusMessage, m_status, &StatusLine::showMessage);
     connect(m_filterMenu, &FilterMenu::openRequested, m_pageCommands, [this](const QUrl &file) { m_pageCommands->openExternally(file); });
 
@@ -241,6 +240,9 @@ void Program::connectParts()
     // A window on its way out opens nothing more.
     connect(m_main, &TQORMainForm::closing, m_forwarding, &ForwardingRules::stop);
     connect(m_main, &TQORMainForm::textDropped, m_addressBar, &AddressBar::dropText);
+    connect(m_main, &TQORMainForm::goClicked, m_addressBar, &AddressBar::Go);
+    connect(m_main, &TQORMainForm::backClicked, m_addressBar, &AddressBar::SBPClick);
+    connect(m_main, &TQORMainForm::forwardClicked, m_addressBar, &AddressBar::SBNClick);
     // The close, in this order: the lists, the histories, the downloads, then the clearing
     // on exit when asked for.
     connect(m_main, &TQORMainForm::closing, m_sessionRestore, &SessionRestore::closedInOrder);

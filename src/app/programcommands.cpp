@@ -56,11 +56,6 @@ void Program::bindCommands()
     bind(C::NAllRefresh, [tabs] { tabs->NAllRefreshClick(); });
     bind(C::PopupMenuCloseCurrent, [tabs] { tabs->PopupMenuCloseCurrentClick(); });
     bind(C::NRRefresh, [tabs] { tabs->NRRefreshClick(); });
-    TQORMainForm *w = m_main;
-    connect(w->SBAddNew, &QAbstractButton::clicked, tabs, [tabs] { tabs->NAddNewBlankClick(); });
-    connect(w->SBCloseCurrentPage, &QAbstractButton::clicked, tabs, &PageTabs::NCloseCurrentClick);
-    connect(w->SBStop, &QAbstractButton::clicked, tabs, &PageTabs::NStopClick);
-    connect(w->SBRefresh, &QAbstractButton::clicked, tabs, &PageTabs::NRefreshClick);
 
     bind(C::NOpenNewlyOne, [this] { m_recentlyClosed->NOpenNewlyOneClick(); });
     // The last run's pages while their restore is offered, else the last closed page.
@@ -146,6 +141,7 @@ void Program::bindCommands()
         m_hotKeys->setPlainKeys(on);
     });
 
+    TQORMainForm *w = m_main;
     bind(C::NExit, [w] { w->close(); });
     bind(C::NAbout, [w] { w->NAboutClick(); });
     bind(C::ActionTest, [page] { page->ActionTestClick(); });

@@ -6,10 +6,13 @@
 
 #include <malloc.h>
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QMimeData>
 #include <QScreen>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace {
@@ -30,6 +33,17 @@ TQORMainForm::TQORMainForm(ConfigStore *config, QWidget *parent) : QMainWindow(p
     m_commands = new CommandSet(this);
     buildWidgets();
     buildMenus();
+    // The new and close page buttons and stop and refresh do what their commands do.
+    const std::pair<QToolButton *, Command> buttons[] = {{SBAddNew, Command::NAddNewBlank},
+                                                         {SBCloseCurrentPage, Command::NCloseCurrent},
+                                                         {SBStop, Command::NStop},
+                                                         {SBRefresh, Command::NRefresh}};
+    for (const auto &[button, id] : buttons)
+        connect(button, &QAbstractButton::clicked, command(id), &QAction::trigger);
+    connect(NPopup, &QMenu::aboutToShow, this, &TQORMainForm::filterMenuAboutToShow);
+    connect(BBGO, &QAbstractButton::clicked, this, &TQORMainForm::goClicked);
+    connect(SBP, &QAbstractButton::clicked, this, &TQORMainForm::backClicked);
+    connect(SBN, &QAbstractButton::clicked, this, &TQORMainForm::forwardClicked);
     setAcceptDrops(true);
 }
 
@@ -51,6 +65,12 @@ void TQORMainForm::applyRunData(const RunData &data)
         PanelRS->hide();
     }
     m_startMaximized = data.windowMax;
+}
+
+void TQORMainForm::showHistoryState(bool backEnabled, bool forwardEnabled)
+{
+    SBP->setIcon(backEnabled ? SBL1->icon() : SBH1->icon());
+    SBN->setIcon(forwardEnabled ? SBL2->icon() : SBH2->icon());
 }
 
 void TQORMainForm::showAsConfigured()

@@ -66,38 +66,20 @@ public:
     // Asked when the window is about to close, unless closed without question.
     void setCloseGuard(CloseGuard *guard) { m_closeGuard = guard; }
 
-    // The tool bar and its panels.
-    QToolBar *ToolBarAddress = nullptr;
-    QWidget *PanelAddress = nullptr;
-    QWidget *PanelPN = nullptr;
-    QToolButton *SBP = nullptr;
-    QToolButton *SBN = nullptr;
-    QWidget *PanelAddress_ = nullptr;
-    QLabel *LabelAddress = nullptr;
+    // Back and forward show whether the active page can go there.
+    void showHistoryState(bool backEnabled, bool forwardEnabled);
+
+    // What the features drive, each handed to its one driver when the program is made: the
+    // window lays them out, the driver decides what they show. The tool bar's:
     QComboBox *CBURL = nullptr;
-    QToolButton *BBGO = nullptr;
-    QWidget *PanelRS = nullptr;
-    QToolButton *SBRefresh = nullptr;
-    QToolButton *SBStop = nullptr;
-    QWidget *PanelSearch = nullptr;
     QComboBox *ComboBoxSearch = nullptr;
     QToolButton *SBSearch = nullptr;
     QToolButton *SBSearchOn = nullptr;
-    QWidget *PanelExtended2 = nullptr;
-    QToolButton *SBAddNew = nullptr;
-    QToolButton *SBCloseCurrentPage = nullptr;
     // The client area.
     QWidget *PanelMainClient = nullptr;
     QTabWidget *PageControl = nullptr;
     QListView *ListBoxNewly = nullptr;
-    QWidget *PanelImages = nullptr;
-    QToolButton *SBL1 = nullptr;
-    QToolButton *SBL2 = nullptr;
-    QToolButton *SBH1 = nullptr;
-    QToolButton *SBH2 = nullptr;
     QStatusBar *StatusBar = nullptr;
-    // The main menu's "广告屏蔽", which shows the active page's filter state when it opens.
-    QMenu *NPopup = nullptr;
     // Menus that are not part of the main menu.
     QMenu *PopupMenuPcl = nullptr;
     QMenu *PopupMenuSearch = nullptr;
@@ -112,6 +94,12 @@ signals:
     void restored();
     void becameVisible();
     void becameHidden();
+    // The "广告屏蔽" menu is about to open: it shows the active page's filter state.
+    void filterMenuAboutToShow();
+    // The tool bar's Go (转到), back and forward.
+    void goClicked();
+    void backClicked();
+    void forwardClicked();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -124,6 +112,30 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
+    // The tool bar's panels and the buttons the window binds to its own commands or signals.
+    QToolBar *ToolBarAddress = nullptr;
+    QWidget *PanelAddress = nullptr;
+    QWidget *PanelPN = nullptr;
+    QToolButton *SBP = nullptr;
+    QToolButton *SBN = nullptr;
+    QWidget *PanelAddress_ = nullptr;
+    QLabel *LabelAddress = nullptr;
+    QToolButton *BBGO = nullptr;
+    QWidget *PanelRS = nullptr;
+    QToolButton *SBRefresh = nullptr;
+    QToolButton *SBStop = nullptr;
+    QWidget *PanelSearch = nullptr;
+    QWidget *PanelExtended2 = nullptr;
+    QToolButton *SBAddNew = nullptr;
+    QToolButton *SBCloseCurrentPage = nullptr;
+    // Hidden; they hold back's and forward's pictures, enabled (L) and greyed (H).
+    QWidget *PanelImages = nullptr;
+    QToolButton *SBL1 = nullptr;
+    QToolButton *SBL2 = nullptr;
+    QToolButton *SBH1 = nullptr;
+    QToolButton *SBH2 = nullptr;
+    QMenu *NPopup = nullptr;
+
     CloseGuard *m_closeGuard = nullptr;
     void buildWidgets();
     void buildMenus();
