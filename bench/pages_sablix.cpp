@@ -11,6 +11,7 @@
 #include "app/program.h"
 #include "engine/embeddedwb.h"
 #include "engine/engineloader.h"
+#include "instance/forwardingrules.h"
 #include "pages/formwebbrowser.h"
 #include "statusbar/setform.h"
 #include "tabs/pagerest.h"
@@ -66,7 +67,7 @@ int main(int argc, char *argv[])
             // Forwarded addresses that repeat the last one are dropped: each gets its own.
             const QString address = forwarded ? url + QStringLiteral("?n=%1").arg(i) : url;
             if (forwarded)
-                main->handleInstanceMessage(address);
+                program->forwarding()->handle(address);
             else
                 pages->OpenUrlInNewPage(address);
             TEmbeddedWB *browser = pages->page(pages->newPageIndex())->browser();

@@ -1,6 +1,7 @@
 #include "../engine/engineloader.h"
 #include "applicationsetup.h"
 #include "../core/configstore.h"
+#include "../instance/forwardingrules.h"
 #include "../instance/instanceforwarder.h"
 #include "../instance/instancelock.h"
 #include "../instance/instanceserver.h"
@@ -86,7 +87,8 @@ int main(int argc, char *argv[])
     program->start();
     TQORMainForm *mainForm = program->mainForm();
 
-    auto server = std::make_optional<InstanceServer>([mainForm](const QString &text) { mainForm->handleInstanceMessage(text); });
+    ForwardingRules *forwarding = program->forwarding();
+    auto server = std::make_optional<InstanceServer>([forwarding](const QString &text) { forwarding->handle(text); });
     QObject::connect(&termination, &TerminationSignals::terminationRequested, mainForm, &QWidget::close);
     QObject::connect(mainForm, &TQORMainForm::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
 
@@ -95,9 +97,9 @@ int main(int argc, char *argv[])
     // a second start's would arrive, in order, once the window is up; then it listens, so
     // that forwarded addresses come after them.
     const QStringList own = app.arguments().mid(1);
-    QTimer::singleShot(0, mainForm, [mainForm, own, &server] {
+    QTimer::singleShot(0, mainForm, [forwarding, own, &server] {
         for (const QString &argument : own)
-            mainForm->handleInstanceMessage(InstanceForwarder::resolveArgument(argument));
+            forwarding->handle(InstanceForwarder::resolveArgument(argument));
         server->listen();
     });
     QTimer::singleShot(0, &app, [icon]() mutable {

@@ -31,14 +31,15 @@
 #include "../tabs/sessionrestore.h"
 #include "../tabs/taskmanager.h"
 #include "enginenotice.h"
-#include "hotkeys.h"
+#include "../window/hotkeys.h"
+#include "../instance/forwardingrules.h"
 #include "../instance/instanceprotocol.h"
-#include "internetoptionsdialog.h"
+#include "../window/internetoptionsdialog.h"
 #include "../core/listfile.h"
 #include "../core/safefile.h"
 #include "../window/mainform.h"
 #include "../window/textsizemarks.h"
-#include "messagefilter.h"
+#include "../window/messagefilter.h"
 #include "rootnotice.h"
 #include "../core/rundata.h"
 #include "../core/storageproblems.h"
@@ -114,10 +115,9 @@ void Program::makeParts(EngineFactory *engine)
 
     m_addressBox = new AddressBox(w->CBURL);
     m_opener = std::make_unique<PageOpener>(m_pages, m_addressBox, m_status);
-    m_addressBar = new AddressBar(m_pages, m_opener.get(), m_addressBox, w->BBGO,
-                                  {w->SBP, w->SBN, w->SBL1, w->SBL2, w->SBH1, w->SBH2});
+    m_addressBar = new AddressBar(m_pages, m_opener.get(), m_addressBox);
     // A line edit keeps 32767 characters unless told: a forwarded address goes in whole.
-    if (QLineEdit *edit = w->CBURL->lineEdit())
+    if (QLineEdit *edit = m_addressBox->box()->lineEdit())
         edit->setMaxLength(InstanceProtocol::kMaxChars);
     m_addressBar->typedUrls()->setStorageProblems(m_storageProblems);
     m_addressBox->setHistoryFile(dataFolder() + QStringLiteral("Url.lst"), m_storageProblems);
@@ -159,13 +159,14 @@ void Program::makeParts(EngineFactory *engine)
     m_favorites = new FavoritesStore(FavoritesStore::defaultRoot(), this);
     m_favoritesMenu = new FavoritesMenu(m_pages, m_favorites, w);
     m_hotKeys = new GlobalHotKeys(this);
+    m_forwarding = new ForwardingRules(this);
     m_pages->setContextMenuPermission([this] { return m_messageFilter->contextMenuAllowed(); });
 
     // The browsing history: recorded from every page, suggested under the address box,
     // emptied with the cleaner's history.
     m_history = new History(HistoryDatabase::defaultPath(), historyDays(m_config), this);
     m_historyRecorder = new HistoryRecorder(m_pages, m_history, m_history);
-    m_historySuggestions = new HistorySuggestions(m_history, w->CBURL, m_history);
+    m_historySuggestions = new HistorySuggestions(m_history, m_addressBox->box(), m_history);
     // A private page leaves no history and is offered none.
     m_historyRecorder->setPrivatePage([](const TEmbeddedWB *page) { return TFormWebbrowser::isPrivate(page); });
     m_historySuggestions->setAllowed([this] { return !m_pages->activePageIsPrivate(); });
@@ -188,7 +189,7 @@ void Program::connectParts()
     connect(pages, &TFormWebbrowser::statusMessage, m_status, &StatusLine::showPageMessage);
     connect(pages, &TFormWebbrowser::progressChanged, m_status, &StatusLine::progressChange);
     connect(pages, &TFormWebbrowser::progressHidden, m_status, &StatusLine::hideProgress);
-    connect(pages, &TFormWebbrowser::historyStateShown, m_addressBar, &AddressBar::showHistoryState);
+    connect(pages, &TFormWebbrowser::historyStateShown, m_main, &TQORMainForm::showHistoryState);
     connect(pages, &TFormWebbrowser::activePageShown, m_addressBar, &AddressBar::showActivePage);
     connect(pages, &TFormWebbrowser::activePageShown, m_status, &StatusLine::showActivePage);
     connect(pages, &TFormWebbrowser::activePageShown, this, [this](const ActivePageState &state) {
@@ -203,7 +204,7 @@ void Program::connectParts()
     connect(pages, &TFormWebbrowser::pageClosed, m_recentlyClosed, [this](const QString &title, const QString &address) {
         m_recentlyClosed->setLastClosedAddress(address);
         m_recentlyClosed->add(title, address);
-        m_main->clearLastForwardedAddress();
+        m_forwarding->forgetLastAddress();
     });
     connect(pages, &TFormWebbrowser::downloadCompleted, m_adScrubber, &AdScrubber::ScrubDocument);
     connect(pages, &TFormWebbrowser::documentCompleted, m_openPageLists,
@@ -234,7 +235,7 @@ void Program::connectParts()
     connect(m_downloads, &Downloads::activeChanged, m_status, &StatusLine::setDownloadsText);
     // The favorites feed the address box's suggestions.
     connect(m_favorites, &FavoritesStore::changed, this, [this] { m_addressBar->setMoreSuggestions(m_favorites->addresses()); });
-    connect(m_main->NPopup, &QMenu::aboutToShow, m_filterMenu, &FilterMenu::showStateOfActivePage);
+    connect(m_main, &TQORMainForm::filterMenuAboutToShow, m_filterMenu, &FilterMenu::showStateOfActivePage);
     connect(m_filterMenu, &FilterMenu::statusMessage, m_status, &StatusLine::showMessage);
     connect(m_filterMenu, &FilterMenu::openRequested, m_pageCommands, [this](const QUrl &file) { m_pageCommands->openExternally(file); });
 
@@ -243,8 +244,14 @@ void Program::connectParts()
     connect(m_recentlyClosed, &RecentlyClosedList::reopenRequested, m_addressBar, &AddressBar::openAddress);
 
     // The window.
-    connect(m_main, &TQORMainForm::addressForwarded, m_addressBar, &AddressBar::openAddress);
+    connect(m_forwarding, &ForwardingRules::bringUpRequested, m_main, &TQORMainForm::comeForward);
+    connect(m_forwarding, &ForwardingRules::openRequested, m_addressBar, &AddressBar::openAddress);
+    // A window on its way out opens nothing more.
+    connect(m_main, &TQORMainForm::closing, m_forwarding, &ForwardingRules::stop);
     connect(m_main, &TQORMainForm::textDropped, m_addressBar, &AddressBar::dropText);
+    connect(m_main, &TQORMainForm::goClicked, m_addressBar, &AddressBar::Go);
+    connect(m_main, &TQORMainForm::backClicked, m_addressBar, &AddressBar::SBPClick);
+    connect(m_main, &TQORMainForm::forwardClicked, m_addressBar, &AddressBar::SBNClick);
     // The close, in this order: the lists, the histories, the downloads, then the clearing
     // on exit when asked for.
     connect(m_main, &TQORMainForm::closing, m_sessionRestore, &SessionRestore::closedInOrder);

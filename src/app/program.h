@@ -21,6 +21,7 @@ class FavoritesMenu;
 class FavoritesStore;
 class FilterLists;
 class FilterMenu;
+class ForwardingRules;
 class TextSizeMarks;
 class InternetOptionsDialog;
 class GlobalHotKeys;
@@ -85,6 +86,8 @@ public:
     Downloads *downloads() const { return m_downloads; }
     FavoritesStore *favorites() const { return m_favorites; }
     FavoritesMenu *favoritesMenu() const { return m_favoritesMenu; }
+    // What a second start's messages ask of the window and the address bar.
+    ForwardingRules *forwarding() const { return m_forwarding; }
     // The Internet options window, made when first asked for.
     InternetOptionsDialog *showInternetOptions();
     // The task manager window, made when first asked for.
@@ -151,6 +154,7 @@ private:
     Downloads *m_downloads = nullptr;
     FavoritesStore *m_favorites = nullptr;
     FavoritesMenu *m_favoritesMenu = nullptr;
+    ForwardingRules *m_forwarding = nullptr;
     QPointer<InternetOptionsDialog> m_internetOptions;
     QPointer<TaskManager> m_taskManager;
     History *m_history = nullptr;

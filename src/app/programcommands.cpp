@@ -25,13 +25,13 @@
 #include "../history/history.h"
 #include "../history/historywindow.h"
 #include "../tabs/taskmanager.h"
-#include "internetoptionsdialog.h"
+#include "../window/internetoptionsdialog.h"
 #include "../core/storageproblems.h"
 #include "../engine/embeddedwb.h"
 #include "../tabs/pagerest.h"
 #include "applicationsetup.h"
 #include "defaultbrowser.h"
-#include "hotkeys.h"
+#include "../window/hotkeys.h"
 
 #include <QAction>
 #include <QToolButton>
@@ -57,11 +57,6 @@ void Program::bindCommands()
     bind(C::NAllRefresh, [tabs] { tabs->NAllRefreshClick(); });
     bind(C::PopupMenuCloseCurrent, [tabs] { tabs->PopupMenuCloseCurrentClick(); });
     bind(C::NRRefresh, [tabs] { tabs->NRRefreshClick(); });
-    TQORMainForm *w = m_main;
-    connect(w->SBAddNew, &QAbstractButton::clicked, tabs, [tabs] { tabs->NAddNewBlankClick(); });
-    connect(w->SBCloseCurrentPage, &QAbstractButton::clicked, tabs, &PageTabs::NCloseCurrentClick);
-    connect(w->SBStop, &QAbstractButton::clicked, tabs, &PageTabs::NStopClick);
-    connect(w->SBRefresh, &QAbstractButton::clicked, tabs, &PageTabs::NRefreshClick);
 
     bind(C::NOpenNewlyOne, [this] { m_recentlyClosed->NOpenNewlyOneClick(); });
     // The last run's pages while their restore is offered, else the last closed page.
@@ -147,6 +142,7 @@ void Program::bindCommands()
         m_hotKeys->setPlainKeys(on);
     });
 
+    TQORMainForm *w = m_main;
     bind(C::NExit, [w] { w->close(); });
     bind(C::NEnhancedSecurity, [this] { enhancedSecurityToggled(); });
     bind(C::NAbout, [this, w] {

@@ -15,7 +15,6 @@
 #include <QComboBox>
 #include <QCompleter>
 #include <QStringListModel>
-#include <QToolButton>
 
 namespace {
 
@@ -23,9 +22,8 @@ const QString kAboutBlank = QStringLiteral("about:blank");
 
 } // namespace
 
-AddressBar::AddressBar(TFormWebbrowser *pages, PageOpener *opener, AddressBox *address, QToolButton *go,
-                       const HistoryButtons &history)
-    : QObject(address), m_pages(pages), m_opener(opener), m_address(address), m_history(history),
+AddressBar::AddressBar(TFormWebbrowser *pages, PageOpener *opener, AddressBox *address)
+    : QObject(address), m_pages(pages), m_opener(opener), m_address(address),
       m_typedUrls(new TypedUrls(this)), m_suggestions(new QStringListModel(this))
 {
     QComboBox *box = m_address->box();
@@ -55,9 +53,6 @@ AddressBar::AddressBar(TFormWebbrowser *pages, PageOpener *opener, AddressBox *a
         m_address->show(box->itemText(index));
         Go();
     });
-    connect(go, &QToolButton::clicked, this, &AddressBar::Go);
-    connect(m_history.back, &QToolButton::clicked, this, &AddressBar::SBPClick);
-    connect(m_history.forward, &QToolButton::clicked, this, &AddressBar::SBNClick);
 }
 
 void AddressBar::openAddress(const QString &address)
@@ -176,8 +171,3 @@ void AddressBar::showActivePage(const ActivePageState &state)
         m_address->focus();
 }
 
-void AddressBar::showHistoryState(bool backEnabled, bool forwardEnabled)
-{
-    m_history.back->setIcon(backEnabled ? m_history.backEnabled->icon() : m_history.backGreyed->icon());
-    m_history.forward->setIcon(forwardEnabled ? m_history.forwardEnabled->icon() : m_history.forwardGreyed->icon());
-}

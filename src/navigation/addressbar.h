@@ -9,7 +9,6 @@ class AddressBox;
 class PageOpener;
 class QCompleter;
 class QStringListModel;
-class QToolButton;
 class TFormWebbrowser;
 class TypedUrls;
 
@@ -21,16 +20,7 @@ class AddressBar : public QObject
     Q_OBJECT
 
 public:
-    // The back and forward buttons, and the buttons that hold their enabled and greyed
-    // pictures.
-    struct HistoryButtons
-    {
-        QToolButton *back, *forward;
-        QToolButton *backEnabled, *forwardEnabled, *backGreyed, *forwardGreyed;
-    };
-
-    AddressBar(TFormWebbrowser *pages, PageOpener *opener, AddressBox *address, QToolButton *go,
-               const HistoryButtons &history);
+    AddressBar(TFormWebbrowser *pages, PageOpener *opener, AddressBox *address);
 
     // BBGO: opens what the address box holds.
     void Go();
@@ -43,7 +33,6 @@ public:
     void GoHome();
     // Text dropped on the window: an address opens in a new page, anything else is searched.
     void dropText(const QString &text);
-    void showHistoryState(bool backEnabled, bool forwardEnabled);
     // The box shows the page that has become the active one; a page that shows nothing and
     // is not loading gets the keyboard in the box, for typing.
     void showActivePage(const ActivePageState &state);
@@ -61,7 +50,6 @@ private:
     TFormWebbrowser *m_pages;
     PageOpener *m_opener;
     AddressBox *m_address;
-    HistoryButtons m_history;
     void refreshSuggestions();
 
     TypedUrls *m_typedUrls;

@@ -1,32 +1,25 @@
 #include "mainform.h"
 
-#include "windowlog.h"
-
 #include "aboutbox.h"
 #include "../core/configstore.h"
 #include "../core/rundata.h"
 
 #include <malloc.h>
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QMimeData>
 #include <QScreen>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace {
 
 const QString kProductCaption = QStringLiteral("sablix 浏览器");
-
-bool isAcceptedForwardedAddress(const QString &text)
-{
-    for (const char *prefix : {"http://", "https://", "file://", "ftp://", "www."})
-        if (text.startsWith(QLatin1String(prefix), Qt::CaseInsensitive))
-            return true;
-    return text.contains(QLatin1String(".htm"), Qt::CaseInsensitive);
-}
 
 } // namespace
 
@@ -42,6 +35,17 @@ TQORMainForm::TQORMainForm(ConfigStore *config, QWidget *parent) : QMainWindow(p
     m_commands = new CommandSet(this);
     buildWidgets();
     buildMenus();
+    // The new and close page buttons and stop and refresh do what their commands do.
+    const std::pair<QToolButton *, Command> buttons[] = {{SBAddNew, Command::NAddNewBlank},
+                                                         {SBCloseCurrentPage, Command::NCloseCurrent},
+                                                         {SBStop, Command::NStop},
+                                                         {SBRefresh, Command::NRefresh}};
+    for (const auto &[button, id] : buttons)
+        connect(button, &QAbstractButton::clicked, command(id), &QAction::trigger);
+    connect(NPopup, &QMenu::aboutToShow, this, &TQORMainForm::filterMenuAboutToShow);
+    connect(BBGO, &QAbstractButton::clicked, this, &TQORMainForm::goClicked);
+    connect(SBP, &QAbstractButton::clicked, this, &TQORMainForm::backClicked);
+    connect(SBN, &QAbstractButton::clicked, this, &TQORMainForm::forwardClicked);
     setAcceptDrops(true);
 }
 
@@ -63,6 +67,12 @@ void TQORMainForm::applyRunData(const RunData &data)
         PanelRS->hide();
     }
     m_startMaximized = data.windowMax;
+}
+
+void TQORMainForm::showHistoryState(bool backEnabled, bool forwardEnabled)
+{
+    SBP->setIcon(backEnabled ? SBL1->icon() : SBH1->icon());
+    SBN->setIcon(forwardEnabled ? SBL2->icon() : SBH2->icon());
 }
 
 void TQORMainForm::showAsConfigured()
@@ -156,29 +166,8 @@ void TQORMainForm::bringUp()
     activateWindow();
 }
 
-void TQORMainForm::handleInstanceMessage(const QString &text)
+void TQORMainForm::comeForward()
 {
-    // A window on its way out opens nothing more.
-    if (m_closed) {
-        qCDebug(lcWindow) << "a forwarded message came while closing; not opened";
-        return;
-    }
-    // Whole: the protocol bounds its length, and a cut address would be another page.
-    const QString &name = text;
-    if (name.contains(QLatin1String("0***0"))) {
-        if (!isVisible()) {
-            show();
-            bringUp();
-        } else if (m_windowState == StateMinimized) {
-            restoreFromMinimized();
-            bringUp();
-            m_windowState = StateBroughtUp;
-        }
-        return;
-    }
-    const QString trimmed = name.trimmed();
-    if (trimmed.isEmpty() || !isAcceptedForwardedAddress(trimmed))
-        return;
     if (m_windowState == StateMinimized) {
         restoreFromMinimized();
         bringUp();
@@ -186,12 +175,6 @@ void TQORMainForm::handleInstanceMessage(const QString &text)
     } else if (!isVisible()) {
         show();
         bringUp();
-    }
-    // The same address forwarded twice in a row opens once; closing a page clears this.
-    const QString key = trimmed + QLatin1Char('#');
-    if (key != m_lastForwardedAddress.trimmed()) {
-        emit addressForwarded(trimmed);
-        m_lastForwardedAddress = key;
     }
 }
 

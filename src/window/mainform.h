@@ -46,11 +46,10 @@ public:
     QAction *command(Command id) const { return (*m_commands)[id]; }
 
     int windowStateValue() const { return m_windowState; }
-    QString lastForwardedAddress() const { return m_lastForwardedAddress; }
-    void clearLastForwardedAddress() { m_lastForwardedAddress.clear(); }
 
-    // A message from a second instance: an address to open, or "0***0" to come up.
-    void handleInstanceMessage(const QString &text);
+    // Asked for by a second start: a minimised window is restored, a hidden one shown, and
+    // it comes to the front.
+    void comeForward();
     // The Y hot key: a minimised window comes back, a shown one hides, a hidden one shows.
     void showOrHideByHotKey();
     // The exit hot key: at once and without a question, but the orderly way (lists,
@@ -70,38 +69,20 @@ public:
     // Asked when the window is about to close, unless closed without question.
     void setCloseGuard(CloseGuard *guard) { m_closeGuard = guard; }
 
-    // The tool bar and its panels.
-    QToolBar *ToolBarAddress = nullptr;
-    QWidget *PanelAddress = nullptr;
-    QWidget *PanelPN = nullptr;
-    QToolButton *SBP = nullptr;
-    QToolButton *SBN = nullptr;
-    QWidget *PanelAddress_ = nullptr;
-    QLabel *LabelAddress = nullptr;
+    // Back and forward show whether the active page can go there.
+    void showHistoryState(bool backEnabled, bool forwardEnabled);
+
+    // What the features drive, each handed to its one driver when the program is made: the
+    // window lays them out, the driver decides what they show. The tool bar's:
     QComboBox *CBURL = nullptr;
-    QToolButton *BBGO = nullptr;
-    QWidget *PanelRS = nullptr;
-    QToolButton *SBRefresh = nullptr;
-    QToolButton *SBStop = nullptr;
-    QWidget *PanelSearch = nullptr;
     QComboBox *ComboBoxSearch = nullptr;
     QToolButton *SBSearch = nullptr;
     QToolButton *SBSearchOn = nullptr;
-    QWidget *PanelExtended2 = nullptr;
-    QToolButton *SBAddNew = nullptr;
-    QToolButton *SBCloseCurrentPage = nullptr;
     // The client area.
     QWidget *PanelMainClient = nullptr;
     QTabWidget *PageControl = nullptr;
     QListView *ListBoxNewly = nullptr;
-    QWidget *PanelImages = nullptr;
-    QToolButton *SBL1 = nullptr;
-    QToolButton *SBL2 = nullptr;
-    QToolButton *SBH1 = nullptr;
-    QToolButton *SBH2 = nullptr;
     QStatusBar *StatusBar = nullptr;
-    // The main menu's "广告屏蔽", which shows the active page's filter state when it opens.
-    QMenu *NPopup = nullptr;
     // Menus that are not part of the main menu.
     QMenu *PopupMenuPcl = nullptr;
     QMenu *PopupMenuSearch = nullptr;
@@ -111,13 +92,17 @@ signals:
     // The close has begun: the program saves what it keeps, then the window goes.
     void closing();
     void closed();
-    // An address a second instance handed over, accepted and not a repeat of the last.
-    void addressForwarded(const QString &address);
     void textDropped(const QString &text);
     void minimized();
     void restored();
     void becameVisible();
     void becameHidden();
+    // The "广告屏蔽" menu is about to open: it shows the active page's filter state.
+    void filterMenuAboutToShow();
+    // The tool bar's Go (转到), back and forward.
+    void goClicked();
+    void backClicked();
+    void forwardClicked();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -130,6 +115,30 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
+    // The tool bar's panels and the buttons the window binds to its own commands or signals.
+    QToolBar *ToolBarAddress = nullptr;
+    QWidget *PanelAddress = nullptr;
+    QWidget *PanelPN = nullptr;
+    QToolButton *SBP = nullptr;
+    QToolButton *SBN = nullptr;
+    QWidget *PanelAddress_ = nullptr;
+    QLabel *LabelAddress = nullptr;
+    QToolButton *BBGO = nullptr;
+    QWidget *PanelRS = nullptr;
+    QToolButton *SBRefresh = nullptr;
+    QToolButton *SBStop = nullptr;
+    QWidget *PanelSearch = nullptr;
+    QWidget *PanelExtended2 = nullptr;
+    QToolButton *SBAddNew = nullptr;
+    QToolButton *SBCloseCurrentPage = nullptr;
+    // Hidden; they hold back's and forward's pictures, enabled (L) and greyed (H).
+    QWidget *PanelImages = nullptr;
+    QToolButton *SBL1 = nullptr;
+    QToolButton *SBL2 = nullptr;
+    QToolButton *SBH1 = nullptr;
+    QToolButton *SBH2 = nullptr;
+    QMenu *NPopup = nullptr;
+
     CloseGuard *m_closeGuard = nullptr;
     void buildWidgets();
     void buildMenus();
@@ -144,6 +153,5 @@ private:
     bool m_startupDone = false;
     bool m_startMaximized = false;
     int m_windowState = StateBroughtUp;
-    QString m_lastForwardedAddress;
     QPointer<QWidget> m_aboutBox;
 };

@@ -1,7 +1,7 @@
 #include "core/listfile.h"
 #include "appfixture.h"
 #include "app/enginenotice.h"
-#include "app/internetoptionsdialog.h"
+#include "window/internetoptionsdialog.h"
 #include "engine/sitepermissions.h"
 #include "../history/historytesting.h"
 #include "history/history.h"
@@ -348,14 +348,14 @@ private slots:
     {
         AppFixture app;
         QCOMPARE(app.main->windowTitle(), QStringLiteral("sablix 浏览器"));
-        QCOMPARE(app.main->LabelAddress->text(), QStringLiteral("地址"));
+        QCOMPARE(app.widget<QLabel>("LabelAddress")->text(), QStringLiteral("地址"));
         QCOMPARE(app.main->CBURL->toolTip(), QStringLiteral("地址栏"));
         QCOMPARE(app.main->CBURL->maxVisibleItems(), 8);
-        QCOMPARE(app.main->BBGO->toolTip(), QStringLiteral("转到"));
+        QCOMPARE(app.widget<QToolButton>("BBGO")->toolTip(), QStringLiteral("转到"));
         QCOMPARE(app.main->SBSearch->toolTip(), QStringLiteral("搜索"));
         QCOMPARE(app.main->SBSearchOn->toolTip(), QStringLiteral("搜索引擎选择"));
-        QCOMPARE(app.main->SBAddNew->toolTip(), QStringLiteral("新建空白页面"));
-        QCOMPARE(app.main->SBCloseCurrentPage->toolTip(), QStringLiteral("关闭当前页"));
+        QCOMPARE(app.widget<QToolButton>("SBAddNew")->toolTip(), QStringLiteral("新建空白页面"));
+        QCOMPARE(app.widget<QToolButton>("SBCloseCurrentPage")->toolTip(), QStringLiteral("关闭当前页"));
         for (const char *name : {"ToolBarAddress", "PanelAddress", "PanelPN", "SBP", "SBN", "PanelAddress_", "LabelAddress",
                                  "CBURL", "BBGO", "PanelRS", "PanelSearch", "ComboBoxSearch", "SBSearch", "SBSearchOn",
                                  "PanelExtended2", "SBAddNew", "SBCloseCurrentPage", "PanelMainClient", "PageControl",
@@ -363,13 +363,12 @@ private slots:
                                  "PopupMenuSearch", "PopupMenuNewly", "MainMenu1"})
             QVERIFY2(app.main->findChild<QObject *>(QLatin1String(name)), name);
         QVERIFY(!app.main->ListBoxNewly->isVisibleTo(app.main));
-        QCOMPARE(app.main->SBP->icon().cacheKey(), app.main->SBH1->icon().cacheKey());
+        QVERIFY(app.showsPictureOf("SBP", "SBH1"));
         // Every picture of the tool bar is there, at the sizes it is drawn.
-        for (QToolButton *button : {app.main->SBP, app.main->SBN, app.main->BBGO, app.main->SBRefresh, app.main->SBStop,
-                                    app.main->SBSearch, app.main->SBAddNew, app.main->SBCloseCurrentPage, app.main->SBL1,
-                                    app.main->SBL2})
+        for (const char *name : {"SBP", "SBN", "BBGO", "SBRefresh", "SBStop", "SBSearch", "SBAddNew", "SBCloseCurrentPage",
+                                 "SBL1", "SBL2"})
             for (int size : {16, 32})
-                QVERIFY2(button->icon().pixmap(size, size).size() == QSize(size, size), qPrintable(button->objectName()));
+                QVERIFY2(app.widget<QToolButton>(name)->icon().pixmap(size, size).size() == QSize(size, size), name);
     }
 
     void toolBarLayoutGivesTheAddressBoxTheRest()
@@ -377,24 +376,24 @@ private slots:
         AppFixture full("[RunData]\r\nWindowMax=0\r\nMainFormWidth=1000\r\n");
         full.main->showAsConfigured();
         QVERIFY(QTest::qWaitForWindowExposed(full.main));
-        QCOMPARE(full.main->PanelSearch->width(), 176);
-        QCOMPARE(full.main->PanelExtended2->width(), 64);
-        const int row = full.main->PanelAddress->parentWidget()->width();
-        QVERIFY(full.main->PanelAddress->width() >= row - 176 - 64 - 6);
+        QCOMPARE(full.widget<QWidget>("PanelSearch")->width(), 176);
+        QCOMPARE(full.widget<QWidget>("PanelExtended2")->width(), 64);
+        const int row = full.widget<QWidget>("PanelAddress")->parentWidget()->width();
+        QVERIFY(full.widget<QWidget>("PanelAddress")->width() >= row - 176 - 64 - 6);
         const int fullBox = full.main->CBURL->width();
 
         AppFixture noButtons("[RunData]\r\nWindowMax=0\r\nMainFormWidth=1000\r\nPanelExtended2=0\r\nPanelExtended3=0\r\n");
         noButtons.main->showAsConfigured();
         QVERIFY(QTest::qWaitForWindowExposed(noButtons.main));
         const int gained = noButtons.main->CBURL->width() - fullBox;
-        const int hiddenRoom = 64 + full.main->PanelPN->width() + full.main->PanelRS->width();
+        const int hiddenRoom = 64 + full.widget<QWidget>("PanelPN")->width() + full.widget<QWidget>("PanelRS")->width();
         QVERIFY2(gained >= hiddenRoom, qPrintable(QStringLiteral("gained %1 of %2").arg(gained).arg(hiddenRoom)));
         // Resizing keeps the search panel fixed and moves the difference into the box.
         const int wideBox = noButtons.main->CBURL->width();
         noButtons.main->resize(800, 500);
         QTRY_COMPARE(noButtons.main->width(), 800);
         QTRY_COMPARE(noButtons.main->CBURL->width(), wideBox - 200);
-        QCOMPARE(noButtons.main->PanelSearch->width(), 176);
+        QCOMPARE(noButtons.widget<QWidget>("PanelSearch")->width(), 176);
     }
 
     void statusPanels()
@@ -491,27 +490,31 @@ private slots:
     {
         AppFixture app;
         app.main->show();
-        app.main->handleInstanceMessage(QStringLiteral("abc"));
-        app.main->handleInstanceMessage(QStringLiteral("   "));
+        app.program->forwarding()->handle(QStringLiteral("abc"));
+        app.program->forwarding()->handle(QStringLiteral("   "));
         QCOMPARE(app.pages->count(), 0);
 
-        app.main->handleInstanceMessage(QStringLiteral("/home/u/page.HTML"));
+        app.program->forwarding()->handle(QStringLiteral("/home/u/page.HTML"));
         QCOMPARE(app.pages->count(), 1);
         QCOMPARE(app.active()->pendingAddress(), QStringLiteral("file:///home/u/page.HTML"));
         app.active()->commitNavigation();
 
-        app.main->handleInstanceMessage(QStringLiteral("WWW.Example.COM"));
+        app.program->forwarding()->handle(QStringLiteral("WWW.Example.COM"));
         QCOMPARE(app.pages->count(), 2);
         app.active()->commitNavigation();
         // The same address again, even with blanks around it, opens nothing more...
-        app.main->handleInstanceMessage(QStringLiteral(" WWW.Example.COM "));
+        app.program->forwarding()->handle(QStringLiteral(" WWW.Example.COM "));
         QCOMPARE(app.pages->count(), 2);
         // ...until a page is closed.
         app.item("NCloseCurrent")->trigger();
         QCOMPARE(app.pages->count(), 1);
-        app.main->handleInstanceMessage(QStringLiteral("WWW.Example.COM"));
+        app.program->forwarding()->handle(QStringLiteral("WWW.Example.COM"));
         QCOMPARE(app.pages->count(), 2);
         QCOMPARE(app.active()->pendingAddress(), QStringLiteral("http://WWW.Example.COM"));
+        app.active()->commitNavigation();
+        // Carrying the bring-up message's characters does not make an address that message.
+        app.program->forwarding()->handle(QStringLiteral("http://q.example/?s=0***0"));
+        QCOMPARE(app.pages->count(), 3);
     }
 
     void forwardedAddressesInABurstEachOpenAPage()
@@ -521,7 +524,7 @@ private slots:
         QStringList sent;
         for (int i = 0; i < 20; ++i) {
             sent << QStringLiteral("http://127.0.0.1:8000/burst%1.html").arg(i);
-            app.main->handleInstanceMessage(sent.last());
+            app.program->forwarding()->handle(sent.last());
         }
         QCOMPARE(app.pages->count(), 20);
         QCoreApplication::processEvents();
@@ -534,7 +537,7 @@ private slots:
         AppFixture app;
         // Longer than an atom's 255 characters and than a line edit's 32767.
         const QString address = QStringLiteral("http://long.example/?q=") + QString(40000, QLatin1Char('q'));
-        app.main->handleInstanceMessage(address);
+        app.program->forwarding()->handle(address);
         QCOMPARE(app.pages->count(), 1);
         QVERIFY(app.active()->pendingAddress() == address);
     }
@@ -564,7 +567,7 @@ private slots:
         AppFixture app;
         app.main->show();
         app.main->close();
-        app.main->handleInstanceMessage(QStringLiteral("http://late.example/"));
+        app.program->forwarding()->handle(QStringLiteral("http://late.example/"));
         QCOMPARE(app.pages->count(), 0);
     }
 
@@ -573,12 +576,12 @@ private slots:
         AppFixture app;
         app.main->show();
         app.main->setWindowState(Qt::WindowMinimized);
-        app.main->handleInstanceMessage(QStringLiteral("0***0"));
+        app.program->forwarding()->handle(QStringLiteral("0***0"));
         QVERIFY(!(app.main->windowState() & Qt::WindowMinimized));
         QCOMPARE(app.main->windowStateValue(), int(TQORMainForm::StateBroughtUp));
         QCOMPARE(app.pages->count(), 0);
         app.main->hide();
-        app.main->handleInstanceMessage(QStringLiteral("0***0"));
+        app.program->forwarding()->handle(QStringLiteral("0***0"));
         QVERIFY(app.main->isVisible());
     }
 

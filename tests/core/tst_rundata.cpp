@@ -1,6 +1,6 @@
 #include "adblock/adscrubber.h"
 #include "adblock/popupfilter.h"
-#include "app/messagefilter.h"
+#include "window/messagefilter.h"
 #include "appfixture.h"
 #include "core/inidocument.h"
 #include "core/rundata.h"
@@ -95,12 +95,12 @@ private slots:
     void panelSwitchesCompareUntrimmedAgainstZero()
     {
         AppFixture blank("[RunData]\r\nPanelExtended2= 0\r\nPanelExtended3=0 \r\n");
-        QVERIFY(!blank.main->PanelExtended2->isHidden());
-        QVERIFY(!blank.main->PanelPN->isHidden());
+        QVERIFY(!blank.widget<QWidget>("PanelExtended2")->isHidden());
+        QVERIFY(!blank.widget<QWidget>("PanelPN")->isHidden());
         AppFixture exact("[RunData]\r\nPanelExtended2=0\r\nPanelExtended3=0\r\n");
-        QVERIFY(exact.main->PanelExtended2->isHidden());
-        QVERIFY(exact.main->PanelPN->isHidden());
-        QVERIFY(exact.main->PanelRS->isHidden());
+        QVERIFY(exact.widget<QWidget>("PanelExtended2")->isHidden());
+        QVERIFY(exact.widget<QWidget>("PanelPN")->isHidden());
+        QVERIFY(exact.widget<QWidget>("PanelRS")->isHidden());
     }
 
     void clickAllowanceLengths()
@@ -121,7 +121,7 @@ private slots:
         QCOMPARE(app.main->size(), QSize(793, 509));
         QCOMPARE(app.searchBar()->engineCode(), 1);
         QVERIFY(checked(app, "NBaidu"));
-        QVERIFY(!app.main->PanelExtended2->isHidden());
+        QVERIFY(!app.widget<QWidget>("PanelExtended2")->isHidden());
         QVERIFY(!app.popupFilter()->isOn());
         QVERIFY(!checked(app, "NStopPopup"));
         QVERIFY(!checked(app, "NStopFloatAd"));
@@ -143,7 +143,7 @@ private slots:
     {
         AppFixture app("[RunData]\r\nSearchOn=yahoo\r\nMainFormWidth=700\r\nPanelExtended2=0\r\n");
         QCOMPARE(app.main->width(), 700);
-        QVERIFY(app.main->PanelExtended2->isHidden());
+        QVERIFY(app.widget<QWidget>("PanelExtended2")->isHidden());
         QVERIFY(!checked(app, "NStopPopup"));
         app.main->showAsConfigured();
         QVERIFY(!(app.main->windowState() & Qt::WindowMaximized));

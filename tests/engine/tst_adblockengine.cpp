@@ -143,7 +143,7 @@ private slots:
         TEmbeddedWB *page = open(url("/ads.html"));
         QVERIFY(page);
         // "此网站不过滤", then the page again.
-        app->main->NPopup->aboutToShow();
+        app->widget<QMenu>("NPopup")->aboutToShow();
         QAction *item = app->item("NNoFilterHere");
         QVERIFY(item->isEnabled());
         QVERIFY(!item->isChecked());
@@ -151,7 +151,7 @@ private slots:
         item->trigger();
         WAIT_COMPARE(app->pages->page(0)->title(), QStringLiteral("box block"), 15000);
         WAIT_VERIFY(requested("/banner/ad.png"), 5000);
-        app->main->NPopup->aboutToShow();
+        app->widget<QMenu>("NPopup")->aboutToShow();
         QVERIFY(item->isChecked());
         // And back.
         server.requests.clear();

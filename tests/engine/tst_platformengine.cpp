@@ -4,7 +4,7 @@
 #include "favorites/openpagelists.h"
 #include "navigation/addressbar.h"
 #include "tabs/pagerest.h"
-#include "app/internetoptionsdialog.h"
+#include "window/internetoptionsdialog.h"
 #include "cleaner/privacycleaner.h"
 #include "engine/sitepermissions.h"
 

@@ -73,16 +73,16 @@ private slots:
     {
         TEmbeddedWB *page = open(url("/one.html"));
         QVERIFY(page);
-        QCOMPARE(app->main->SBP->icon().cacheKey(), app->main->SBH1->icon().cacheKey());
+        QVERIFY(app->showsPictureOf("SBP", "SBH1"));
         app->pages->setLastPageBlanked(false);
         page->Navigate(url("/two.html"));
         QVERIFY(waitLoaded(page));
-        WAIT_COMPARE(app->main->SBP->icon().cacheKey(), app->main->SBL1->icon().cacheKey(), 5000);
-        QCOMPARE(app->main->SBN->icon().cacheKey(), app->main->SBH2->icon().cacheKey());
-        app->main->SBP->click();
+        WAIT_VERIFY(app->showsPictureOf("SBP", "SBL1"), 5000);
+        QVERIFY(app->showsPictureOf("SBN", "SBH2"));
+        app->widget<QToolButton>("SBP")->click();
         WAIT_COMPARE(page->LocationURL(), url("/one.html"), 5000);
-        WAIT_COMPARE(app->main->SBN->icon().cacheKey(), app->main->SBL2->icon().cacheKey(), 5000);
-        WAIT_COMPARE(app->main->SBP->icon().cacheKey(), app->main->SBH1->icon().cacheKey(), 5000);
+        WAIT_VERIFY(app->showsPictureOf("SBN", "SBL2"), 5000);
+        WAIT_VERIFY(app->showsPictureOf("SBP", "SBH1"), 5000);
     }
 
     void aPageClosingItselfGoesThroughClosePage()
@@ -243,7 +243,7 @@ private slots:
             sent << url(path);
         }
         for (const QString &address : sent)
-            app->main->handleInstanceMessage(address);
+            app->program->forwarding()->handle(address);
         QCOMPARE(app->pages->count(), 20);
         WAIT_VERIFY(
             [&] {

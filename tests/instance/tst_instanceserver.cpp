@@ -1,3 +1,4 @@
+#include "instance/forwardingrules.h"
 #include "instance/instanceforwarder.h"
 #include "instance/instancelock.h"
 #include "instance/instanceprotocol.h"
@@ -327,6 +328,48 @@ private slots:
         QCOMPARE(InstanceProtocol::socketPath(), foreign + QStringLiteral("/sablix.socket"));
         qputenv("XDG_RUNTIME_DIR", saved);
         qunsetenv("TMPDIR");
+    }
+
+    void forwardingRules()
+    {
+        ForwardingRules rules;
+        QSignalSpy bringUps(&rules, &ForwardingRules::bringUpRequested);
+        QSignalSpy opened(&rules, &ForwardingRules::openRequested);
+        auto openedAddresses = [&] {
+            QStringList addresses;
+            for (const QList<QVariant> &call : opened)
+                addresses << call.at(0).toString();
+            return addresses;
+        };
+
+        rules.handle(InstanceProtocol::kBringUp);
+        QCOMPARE(bringUps.count(), 1);
+        QVERIFY(opened.isEmpty());
+        // Only the exact message brings up alone: an address may carry its characters.
+        const QString address = QStringLiteral("http://a.example/?q=0***0");
+        rules.handle(address);
+        QCOMPARE(bringUps.count(), 2);
+        QCOMPARE(openedAddresses(), QStringList{address});
+        // Neither addresses nor the message: dropped without bringing anything up.
+        for (const char *text : {"abc", "   ", "x0***0", " 0***0 "})
+            rules.handle(QString::fromLatin1(text));
+        QCOMPARE(bringUps.count(), 2);
+        QCOMPARE(opened.count(), 1);
+
+        // A repeat of the last address brings the window up but opens nothing, until a page
+        // closes; then it opens again.
+        rules.handle(QLatin1Char(' ') + address + QLatin1Char(' '));
+        QCOMPARE(bringUps.count(), 3);
+        QCOMPARE(opened.count(), 1);
+        rules.forgetLastAddress();
+        rules.handle(address);
+        QCOMPARE(openedAddresses(), (QStringList{address, address}));
+
+        rules.stop();
+        rules.handle(InstanceProtocol::kBringUp);
+        rules.handle(QStringLiteral("www.late.example"));
+        QCOMPARE(bringUps.count(), 4);
+        QCOMPARE(opened.count(), 2);
     }
 
     void relativeFilesBecomeAbsolute()

@@ -164,7 +164,7 @@ private slots:
         QCOMPARE(app.pages->count(), 1);
         app.active()->commitNavigation();
         app.setAddressText(QStringLiteral("z.y"));
-        app.main->BBGO->click();
+        app.widget<QToolButton>("BBGO")->click();
         QCOMPARE(app.pages->count(), 2);
         // Choosing an entry of the drop-down list opens it.
         app.active()->commitNavigation();
@@ -215,10 +215,10 @@ private slots:
     void backAndForward()
     {
         AppFixture app;
-        app.main->SBP->click();
+        app.widget<QToolButton>("SBP")->click();
         ScriptedBrowser *page = app.openPage(QStringLiteral("a.b"));
-        app.main->SBP->click();
-        app.main->SBN->click();
+        app.widget<QToolButton>("SBP")->click();
+        app.widget<QToolButton>("SBN")->click();
         QCOMPARE(page->calls.filter(QRegularExpression("^Go(Back|Forward)$")), (QStringList{"GoBack", "GoForward"}));
         QCOMPARE(app.addressText(), QStringLiteral("http://a.b"));
     }

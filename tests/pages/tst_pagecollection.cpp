@@ -1,4 +1,4 @@
-#include "app/messagefilter.h"
+#include "window/messagefilter.h"
 #include "appfixture.h"
 #include "pages/pagecaption.h"
 #include "visualorder.h"
@@ -149,7 +149,7 @@ private slots:
     void theOnlyPageIsBlankedAndKept()
     {
         AppFixture app;
-        app.main->handleInstanceMessage(QStringLiteral("http://fwd.example/"));
+        app.program->forwarding()->handle(QStringLiteral("http://fwd.example/"));
         ScriptedBrowser *page = app.active();
         page->commitNavigation(QString(), QStringLiteral("Fwd"));
         QCOMPARE(app.pages->count(), 1);
@@ -158,7 +158,7 @@ private slots:
         QVERIFY(app.pages->lastPageBlanked());
         QCOMPARE(page->pendingAddress(), QStringLiteral("about:blank"));
         QCOMPARE(app.recentlyClosed()->lastClosedAddress(), QStringLiteral("http://fwd.example/"));
-        QCOMPARE(app.main->lastForwardedAddress(), QString());
+        QCOMPARE(app.program->forwarding()->lastAddress(), QString());
         // Its next completed download shows a blank page.
         page->setLocation(QStringLiteral("about:blank"));
         emit page->DownloadComplete();
@@ -248,10 +248,10 @@ private slots:
         QVERIFY(!app.status()->progressBar());
         QCOMPARE(app.pages->page(1)->caption(), QStringLiteral(" Elsewhere"));
         QCOMPARE(app.pages->page(0)->caption(), QStringLiteral("    P0    "));
-        QCOMPARE(app.main->SBP->icon().cacheKey(), app.main->SBH1->icon().cacheKey());
+        QVERIFY(app.showsPictureOf("SBP", "SBH1"));
         // Its own back flag is kept and shows once it is the active page.
         app.item("NNextPage")->trigger();
-        QCOMPARE(app.main->SBP->icon().cacheKey(), app.main->SBL1->icon().cacheKey());
+        QVERIFY(app.showsPictureOf("SBP", "SBL1"));
     }
 
     void titleChanges()
@@ -277,14 +277,14 @@ private slots:
         AppFixture app;
         ScriptedBrowser *page = app.openPage(QStringLiteral("a.example"));
         emit page->CommandStateChange(TEmbeddedWB::CommandBack, true);
-        QCOMPARE(app.main->SBP->icon().cacheKey(), app.main->SBL1->icon().cacheKey());
-        QCOMPARE(app.main->SBN->icon().cacheKey(), app.main->SBH2->icon().cacheKey());
+        QVERIFY(app.showsPictureOf("SBP", "SBL1"));
+        QVERIFY(app.showsPictureOf("SBN", "SBH2"));
         emit page->CommandStateChange(TEmbeddedWB::CommandForward, true);
-        QCOMPARE(app.main->SBN->icon().cacheKey(), app.main->SBL2->icon().cacheKey());
+        QVERIFY(app.showsPictureOf("SBN", "SBL2"));
         emit page->CommandStateChange(TEmbeddedWB::CommandBack, false);
-        QCOMPARE(app.main->SBP->icon().cacheKey(), app.main->SBH1->icon().cacheKey());
+        QVERIFY(app.showsPictureOf("SBP", "SBH1"));
         emit page->CommandStateChange(7, true);
-        QCOMPARE(app.main->SBP->icon().cacheKey(), app.main->SBH1->icon().cacheKey());
+        QVERIFY(app.showsPictureOf("SBP", "SBH1"));
     }
 
     void progressBar()

@@ -21,6 +21,7 @@ FLOORS = [
 SHARED_FLOOR = FLOORS[3]
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
+FOLDER = re.compile(r"^sablix_folder\((\w+)((?:[ \t]+\w+)*)", re.M)
 
 
 def folder_of(path):
@@ -46,6 +47,17 @@ def arrows():
     return found
 
 
+def declared_uses():
+    """{folder: set of folders its library links}, as the build lists them."""
+    with open(os.path.join(SRC, "CMakeLists.txt"), encoding="utf-8") as f:
+        text = f.read()
+    uses = {}
+    for name, rest in FOLDER.findall(text):
+        words = rest.split()
+        uses[name] = set(words[1:]) if words[:1] == ["USES"] else set()
+    return uses
+
+
 def floor(folder):
     for level, members in enumerate(FLOORS):
         if folder in members:
@@ -64,6 +76,16 @@ class Floors(unittest.TestCase):
             if floor(there) > floor(here) or (floor(there) == floor(here) and here not in SHARED_FLOOR):
                 up.append("%s -> %s (%s)" % (here, there, ", ".join(sorted(set(files)))))
         self.assertEqual(up, [])
+
+    def test_every_include_is_a_declared_use(self):
+        # A tie through a header alone links nothing, but it is a tie all the same: the
+        # build's folder list says so, or the next call through it fails only at link time.
+        uses = declared_uses()
+        undeclared = []
+        for (here, there), files in sorted(arrows().items()):
+            if there not in uses.get(here, set()):
+                undeclared.append("%s -> %s (%s)" % (here, there, ", ".join(sorted(set(files)))))
+        self.assertEqual(undeclared, [])
 
     def test_no_loop_between_folders(self):
         graph = {}

@@ -19,6 +19,7 @@
 #include <memory>
 #include <QPointer>
 #include <QTimer>
+#include <QToolButton>
 
 namespace {
 
@@ -81,6 +82,11 @@ AppFixture::~AppFixture()
 QAction *AppFixture::item(const char *name) const
 {
     return main->findChild<QAction *>(QLatin1String(name));
+}
+
+bool AppFixture::showsPictureOf(const char *button, const char *holder) const
+{
+    return widget<QToolButton>(button)->icon().cacheKey() == widget<QToolButton>(holder)->icon().cacheKey();
 }
 
 QString AppFixture::statusText(int panel) const

@@ -3,6 +3,7 @@
 #include "window/mainform.h"
 #include "app/program.h"
 #include "engine/scriptedbrowser.h"
+#include "instance/forwardingrules.h"
 #include "pages/formwebbrowser.h"
 #include "statusbar/statusline.h"
 
@@ -61,6 +62,14 @@ public:
     StatusLine *status() const { return program->status(); }
     // A menu item or key action by its object name, as a person or a screen reader finds it.
     QAction *item(const char *name) const;
+    // A widget of the window by its object name, found the same way.
+    template <typename T = QWidget> T *widget(const char *name) const
+    {
+        return main->findChild<T *>(QLatin1String(name));
+    }
+    // Whether a tool button shows the picture another holds (back and forward take theirs
+    // from hidden holders: enabled SBL1 and SBL2, greyed SBH1 and SBH2).
+    bool showsPictureOf(const char *button, const char *holder) const;
     QString statusText(int panel) const;
 
     // Set by the filter tests: the programs made from now on load the lists they chose.

@@ -13,6 +13,7 @@
 #include <QTabWidget>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolButton>
 
 // The tab commands, the strip's mouse and the refresh after a change of page.
 class TestPageTabs : public QObject
@@ -163,6 +164,15 @@ private slots:
         app.main->findChild<QAction *>(QStringLiteral("ActionNRefresh"))->trigger();
         app.main->findChild<QAction *>(QStringLiteral("ActionNStop"))->trigger();
         QCOMPARE(app.active()->calls.filter(QRegularExpression("^(Refresh|Stop)$")), (QStringList{"Refresh", "Stop"}));
+        // The tool bar's buttons do what the commands do.
+        app.widget<QToolButton>("SBRefresh")->click();
+        app.widget<QToolButton>("SBStop")->click();
+        QCOMPARE(app.active()->calls.filter(QRegularExpression("^(Refresh|Stop)$")),
+                 (QStringList{"Refresh", "Stop", "Refresh", "Stop"}));
+        app.widget<QToolButton>("SBAddNew")->click();
+        QCOMPARE(app.pages->count(), 2);
+        app.widget<QToolButton>("SBCloseCurrentPage")->click();
+        QCOMPARE(app.pages->count(), 1);
     }
 
     void clickingATabShowsItsPage()

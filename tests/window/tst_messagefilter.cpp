@@ -1,6 +1,6 @@
 #include "adblock/popupfilter.h"
-#include "app/hotkeys.h"
-#include "app/messagefilter.h"
+#include "window/hotkeys.h"
+#include "window/messagefilter.h"
 #include "core/runprocess.h"
 #include "navigation/addressbox.h"
 #include "appfixture.h"

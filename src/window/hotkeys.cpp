@@ -1,6 +1,6 @@
 #include "hotkeys.h"
 
-#include "applog.h"
+#include "windowlog.h"
 
 #include <QGuiApplication>
 
@@ -130,7 +130,7 @@ void GlobalHotKeys::report(const Failures &failed)
     if (!failed.noKey.isEmpty())
         said << QStringLiteral("全局热键 %1 未能注册：键盘布局中没有这个键。").arg(failed.noKey.join(QStringLiteral("、")));
     if (!said.isEmpty())
-        qCWarning(lcApp).noquote() << "hot keys not grabbed:" << said.join(QLatin1Char(' '));
+        qCWarning(lcWindow).noquote() << "hot keys not grabbed:" << said.join(QLatin1Char(' '));
         emit unavailable(said.join(QLatin1Char(' ')));
 }
 

@@ -1,4 +1,4 @@
-#include "app/hotkeys.h"
+#include "window/hotkeys.h"
 #include "appfixture.h"
 
 #include <QAction>
