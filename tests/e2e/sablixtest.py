@@ -7,6 +7,7 @@ program folder ($SABLIX_HOME), per-user folders and display.
 import functools
 import http.server
 import os
+import re
 import shutil
 import subprocess
 import threading
@@ -130,6 +131,9 @@ def page(title, body=""):
     return "<html><head><title>%s</title></head><body>%s</body></html>" % (title, body)
 
 
+SANITIZER_REPORT = re.compile(r"runtime error:|ERROR: (Address|Leak)Sanitizer")
+
+
 class Sablix:
     """One sablix process."""
 
@@ -238,6 +242,10 @@ class SablixTestCase(unittest.TestCase):
             app.stop()
         if self.server:
             self.server.close()
+        # A sanitizer's report goes to the program's log, unseen unless the test fails here.
+        for app in self.apps:
+            if SANITIZER_REPORT.search(app.log()):
+                self.fail("sanitizer report from sablix (%s):\n%s" % (app.log_path, app.log()))
 
     def start(self, *args, cwd=None):
         """Starts sablix and waits for its window to have the keyboard."""
