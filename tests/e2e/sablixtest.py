@@ -202,6 +202,11 @@ class Sablix:
         with open("/proc/%d/maps" % self.proc.pid) as f:
             return f.read()
 
+    def sanitized(self):
+        """Built with the sanitizers (`make test SANITIZE=1`): several times slower, and the
+        leak check runs at its end."""
+        return "libasan" in self.maps()
+
     def alive(self):
         return self.proc.poll() is None
 
