@@ -33,8 +33,18 @@ FUZZ_RUNS ?= 1000000
 run: check-display build
 	$(BUILD)/bin/sablix
 
+# All tests but the benchmarks, or those whose labels match TEST_LABELS (e.g. 'unit|engine').
+TEST_LABELS ?=
+# A sanitizer report fails the run even where the test itself passed (a program whose exit
+# status nobody checks): CTest keeps every test's output in LastTest.log.
+SANITIZER_REPORT := runtime error:|ERROR: (Address|Leak)Sanitizer|SUMMARY: (Address|Leak|UndefinedBehavior)Sanitizer
+
 test: build
-	cd $(BUILD) && ctest --output-on-failure --label-exclude bench -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure --label-exclude bench $(if $(TEST_LABELS),--label-regex '$(TEST_LABELS)') -j $(JOBS)
+ifeq ($(SANITIZE),1)
+	@if grep -E -m 20 '$(SANITIZER_REPORT)' $(BUILD)/Testing/Temporary/LastTest.log; then \
+	  echo "sanitizer reports above: see $(BUILD)/Testing/Temporary/LastTest.log"; exit 1; fi
+endif
 
 bench: build bench-setup
 	cd $(BUILD) && ctest --output-on-failure --verbose --label-regex bench

@@ -16,7 +16,7 @@
 
 HistorySuggestions::HistorySuggestions(History *history, QComboBox *box, QObject *parent)
     : QObject(parent), m_history(history), m_box(box), m_edit(box->lineEdit()), m_popup(new QTreeView),
-      m_model(new QStandardItemModel(this)), m_boxList(box->view())
+      m_model(new QStandardItemModel(this)), m_watchedEdit(m_edit), m_watchedBox(box), m_watchedBoxList(box->view())
 {
     // A tool window: shown without taking the focus or grabbing the keyboard.
     m_popup->setWindowFlags(Qt::ToolTip | Qt::FramelessWindowHint);
@@ -36,7 +36,7 @@ HistorySuggestions::HistorySuggestions(History *history, QComboBox *box, QObject
 
     connect(m_edit, &QLineEdit::textEdited, this, &HistorySuggestions::update);
     m_edit->installEventFilter(this);
-    m_boxList->installEventFilter(this);
+    m_watchedBoxList->installEventFilter(this);
     m_box->installEventFilter(this);
     if (QAbstractItemView *typed = typedList())
         typed->installEventFilter(this);
@@ -113,7 +113,7 @@ void HistorySuggestions::place()
 bool HistorySuggestions::otherListOpen() const
 {
     const QAbstractItemView *typed = typedList();
-    return (m_boxList && m_boxList->isVisible()) || (typed && typed->isVisible());
+    return m_box->view()->isVisible() || (typed && typed->isVisible());
 }
 
 void HistorySuggestions::walk(int step)
@@ -140,28 +140,27 @@ void HistorySuggestions::choose(int row)
 bool HistorySuggestions::eventFilter(QObject *watched, QEvent *event)
 {
     const QEvent::Type type = event->type();
-    // Compared with what was kept: asking the box goes wrong while the window is destroyed.
-    if (watched == m_boxList) {
+    if (watched == m_watchedBoxList) {
         // The box's own list opens: it has the keys, ours goes.
         if (type == QEvent::Show)
             hide();
         return false;
     }
-    if (watched != m_edit && watched != m_box) {
+    if (watched != m_watchedEdit && watched != m_watchedBox) {
         // The typed addresses' list opened, moved or closed: ours keeps under it.
         if (m_popup->isVisible() && (type == QEvent::Show || type == QEvent::Hide || type == QEvent::Resize ||
                                      type == QEvent::Move))
             place();
         return false;
     }
-    if (type == QEvent::FocusOut || type == QEvent::Hide || (watched == m_box && type == QEvent::Move)) {
+    if (type == QEvent::FocusOut || type == QEvent::Hide || (watched == m_watchedBox && type == QEvent::Move)) {
         if (type == QEvent::Move)
             place();
         else
             hide();
         return false;
     }
-    if (watched != m_edit || !m_popup->isVisible() || otherListOpen())
+    if (watched != m_watchedEdit || !m_popup->isVisible() || otherListOpen())
         return false;
     auto *key = static_cast<QKeyEvent *>(event);
     // Esc would be the window's (stop loading) before the box saw it: while the list is

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QObject>
-#include <QPointer>
 
 #include <functional>
 
@@ -58,7 +57,12 @@ private:
     QLineEdit *m_edit;
     QTreeView *m_popup;
     QStandardItemModel *m_model;
-    QPointer<QAbstractItemView> m_boxList; // the box's own drop-down list
+    // What the filter watches, as plain addresses: an event can reach the filter while one of
+    // them is being destroyed (with the window), when it is no longer of its own type and
+    // must be neither cast nor asked anything.
+    QObject *m_watchedEdit;
+    QObject *m_watchedBox;
+    QObject *m_watchedBoxList; // the box's own drop-down list
     bool m_enabled = true;
     std::function<bool()> m_allowed;
 };

@@ -27,13 +27,13 @@ QString datePart(int n, const QDateTime &now)
     }
 }
 
-QString expand(const QString &format, const std::function<QDateTime()> &clock)
+QString expand(const QString &format, const QDateTime &now)
 {
     QString text;
     for (QChar c : format) {
         const char16_t u = c.unicode();
         if (u >= u'A' && u <= u'F')
-            text += datePart(int(u - u'A') + 1, clock());
+            text += datePart(int(u - u'A') + 1, now);
         else if (u == u'-' || u == u':' || u == u'_')
             text += c;
     }

@@ -3,8 +3,6 @@
 #include <QDateTime>
 #include <QString>
 
-#include <functional>
-
 // The status-bar clock's text: "A-B-C_D:E:F" expanded one character at a time, the letters
 // standing for year, month, day, hour, minute and second, the rest for themselves.
 namespace ClockFormat {
@@ -15,7 +13,8 @@ inline const QString kFormat = QStringLiteral("A-B-C_D:E:F");
 // any other n gives empty text.
 QString datePart(int n, const QDateTime &now);
 
-// Each part reads the clock anew, as a tick does.
-QString expand(const QString &format, const std::function<QDateTime()> &clock);
+// Every part from the one reading `now`: parts read one by one could straddle a second (or
+// midnight) and show a time that never was.
+QString expand(const QString &format, const QDateTime &now);
 
 } // namespace ClockFormat

@@ -10,25 +10,20 @@ TSetForm::TSetForm(StatusLine *status) : QObject(status), m_status(status)
     // keeps it from landing before the second has changed.
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::CoarseTimer);
-    connect(&m_timer, &QTimer::timeout, this, [this] {
-        tick();
-        armTick();
-    });
-    armTick();
+    connect(&m_timer, &QTimer::timeout, this, [this] { armTick(showTime()); });
+    armTick(clock());
 }
 
-void TSetForm::armTick()
+void TSetForm::armTick(const QDateTime &now)
 {
-    const int intoSecond = clock().time().msec();
-    m_timer.start(1000 - qMax(0, intoSecond) + kAfterSecondMs);
+    m_timer.start(1000 - qMax(0, now.time().msec()) + kAfterSecondMs);
 }
 
 void TSetForm::startClock()
 {
     if (m_timer.isActive())
         return;
-    tick();
-    armTick();
+    armTick(showTime());
 }
 
 void TSetForm::stopClock()
@@ -38,5 +33,15 @@ void TSetForm::stopClock()
 
 void TSetForm::tick()
 {
-    m_status->setClockText(ClockFormat::expand(ClockFormat::kFormat, clock));
+    showTime();
+}
+
+QDateTime TSetForm::showTime()
+{
+    // One reading a tick, shown and then timed from: each reading of the local time asks the
+    // system for the time zone again (a look at the time-zone file), so that a change of zone
+    // shows at the next tick.
+    const QDateTime now = clock();
+    m_status->setClockText(ClockFormat::expand(ClockFormat::kFormat, now));
+    return now;
 }

@@ -31,7 +31,8 @@ public:
     std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
 
 private:
-    void armTick();
+    QDateTime showTime();
+    void armTick(const QDateTime &now);
 
     StatusLine *m_status;
     QTimer m_timer;

@@ -7,6 +7,7 @@ program folder ($SABLIX_HOME), per-user folders and display.
 import functools
 import http.server
 import os
+import re
 import shutil
 import subprocess
 import threading
@@ -132,6 +133,9 @@ def page(title, body=""):
     return "<html><head><title>%s</title></head><body>%s</body></html>" % (title, body)
 
 
+SANITIZER_REPORT = re.compile(r"runtime error:|ERROR: (Address|Leak)Sanitizer")
+
+
 class Sablix:
     """One sablix process."""
 
@@ -200,6 +204,11 @@ class Sablix:
         with open("/proc/%d/maps" % self.proc.pid) as f:
             return f.read()
 
+    def sanitized(self):
+        """Built with the sanitizers (`make test SANITIZE=1`): several times slower, and the
+        leak check runs at its end."""
+        return "libasan" in self.maps()
+
     def alive(self):
         return self.proc.poll() is None
 
@@ -240,6 +249,10 @@ class SablixTestCase(unittest.TestCase):
             app.stop()
         if self.server:
             self.server.close()
+        # A sanitizer's report goes to the program's log, unseen unless the test fails here.
+        for app in self.apps:
+            if SANITIZER_REPORT.search(app.log()):
+                self.fail("sanitizer report from sablix (%s):\n%s" % (app.log_path, app.log()))
 
     def start(self, *args, cwd=None):
         """Starts sablix and waits for its window to have the keyboard."""

@@ -74,13 +74,15 @@ class HotKeys(SablixTestCase):
         app.go(self.server.url("/b.html"))
         wait_for(lambda: len(open_page_lines()) == 2 and self.server.requests.count("/b.html"),
                  what="both pages to load")
+        # Under the sanitizers a second is stretched threefold: the leak check runs at the end.
+        second = 3.0 if app.sanitized() else 1.0
         started = time.monotonic()
         xdotool("key", "--clearmodifiers", "ctrl+alt+k")
         self.assertEqual(app.wait(10), 0)
         took = time.monotonic() - started
         print("boss key to process end: %.3f s" % took, file=sys.stderr)
         # No question on the way: it ended by itself, within a second of the key.
-        self.assertLess(took, 1.0)
+        self.assertLess(took, second)
         self.assertIn("TrueClose=1", read_config())
         self.assertEqual(read_lines(data_file("Url.lst")), [self.server.url("/a.html"), self.server.url("/b.html")])
         pages = open_page_lines()

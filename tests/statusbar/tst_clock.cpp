@@ -2,7 +2,9 @@
 #include "history/history.h"
 #include "statusbar/clockformat.h"
 #include "statusbar/setform.h"
+#include "statusbar/statusline.h"
 
+#include <QStatusBar>
 #include <QTest>
 
 class TestClock : public QObject
@@ -29,19 +31,31 @@ private slots:
     {
         QFETCH(QDateTime, now);
         QFETCH(QString, text);
-        QCOMPARE(ClockFormat::expand(ClockFormat::kFormat, fixed(now)), text);
+        QCOMPARE(ClockFormat::expand(ClockFormat::kFormat, now), text);
+        QCOMPARE(ClockFormat::datePart(7, now), QString());
+        QCOMPARE(ClockFormat::datePart(1, QDateTime()), QString());
     }
 
-    void eachPartReadsTheClockAnew()
+    void aTickReadsTheClockOnce()
     {
+        // Each reading moves on by a second: read per part, the text would mix two days.
+        QStatusBar bar;
+        StatusLine status(&bar);
+        TSetForm form(&status);
+        form.stopClock();
+        QDateTime next(QDate(2006, 3, 7), QTime(23, 59, 59, 500));
         int reads = 0;
-        ClockFormat::expand(ClockFormat::kFormat, [&reads] {
+        form.clock = [&] {
             ++reads;
-            return QDateTime::currentDateTime();
-        });
-        QCOMPARE(reads, 6);
-        QCOMPARE(ClockFormat::datePart(7, QDateTime::currentDateTime()), QString());
-        QCOMPARE(ClockFormat::datePart(1, QDateTime()), QString());
+            return std::exchange(next, next.addSecs(1));
+        };
+        form.tick();
+        QCOMPARE(reads, 1);
+        QCOMPARE(status.text(3), QStringLiteral("2006-03-07_23:59:59"));
+        // Started again: shown and timed from the same reading.
+        form.startClock();
+        QCOMPARE(reads, 2);
+        QCOMPARE(status.text(3), QStringLiteral("2006-03-08_00:00:00"));
     }
 
     void aTickRepaintsTheClockAloneAndLaysNothingOut()
