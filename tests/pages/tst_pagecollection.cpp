@@ -282,6 +282,24 @@ private slots:
         QCOMPARE(app.main->SBP->icon().cacheKey(), app.main->SBH1->icon().cacheKey());
         emit page->CommandStateChange(7, true);
         QCOMPARE(app.main->SBP->icon().cacheKey(), app.main->SBH1->icon().cacheKey());
+
+        // A page made active by the collection itself shows its own, not the page before's:
+        // a new blank page, then the page of a Go from a page that shows something.
+        emit page->CommandStateChange(TEmbeddedWB::CommandBack, true);
+        app.openBlankPage();
+        QCOMPARE(app.main->SBP->icon().cacheKey(), app.main->SBH1->icon().cacheKey());
+        QCOMPARE(app.main->SBN->icon().cacheKey(), app.main->SBH2->icon().cacheKey());
+        app.pages->activatePage(0);
+        QCOMPARE(app.main->SBN->icon().cacheKey(), app.main->SBL2->icon().cacheKey());
+        app.addressBar()->openAddress(QStringLiteral("http://b.example/"));
+        QCOMPARE(app.pages->count(), 3);
+        QCOMPARE(app.active()->LocationURL(), QStringLiteral("http://b.example/"));
+        QCOMPARE(app.main->SBP->icon().cacheKey(), app.main->SBH1->icon().cacheKey());
+        QCOMPARE(app.main->SBN->icon().cacheKey(), app.main->SBH2->icon().cacheKey());
+        // Closing the active page shows the images of the page active after it.
+        app.pages->activatePage(0);
+        app.pages->ClosePage(0);
+        QCOMPARE(app.main->SBN->icon().cacheKey(), app.main->SBH2->icon().cacheKey());
     }
 
     void progressBar()
