@@ -463,9 +463,21 @@ private slots:
         QCOMPARE(app.configValue(QStringLiteral("MainFormHeight")), QStringLiteral("620"));
         QCOMPARE(app.configValue(QStringLiteral("MainFormLeft")), QString::number(app.main->x()));
         QCOMPARE(app.configValue(QStringLiteral("MainFormTop")), QString::number(app.main->y()));
-        // Also while maximised.
+        const QRect normal(app.main->pos(), app.main->size());
+        auto stored = [&app] {
+            return QRect(app.configValue(QStringLiteral("MainFormLeft")).toInt(), app.configValue(QStringLiteral("MainFormTop")).toInt(),
+                         app.configValue(QStringLiteral("MainFormWidth")).toInt(), app.configValue(QStringLiteral("MainFormHeight")).toInt());
+        };
+        // Maximised, the window keeps the bounds it is restored to, for this run and the next.
         app.main->setWindowState(Qt::WindowMaximized);
-        QTRY_COMPARE(app.configValue(QStringLiteral("MainFormWidth")), QString::number(app.main->width()));
+        QTRY_VERIFY(app.main->width() != normal.width());
+        QCOMPARE(stored(), normal);
+        app.main->setWindowState(Qt::WindowNoState);
+        QTRY_COMPARE(app.main->size(), normal.size());
+        QCOMPARE(stored(), normal);
+        // A move alone is kept too.
+        app.main->move(normal.x() + 40, normal.y() + 30);
+        QTRY_COMPARE(stored(), QRect(app.main->pos(), normal.size()));
     }
 
     void maximiseAndRestoreAreRecorded()
