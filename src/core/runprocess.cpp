@@ -26,9 +26,11 @@ RunProcess::RunProcess(char code, Task task) : m_code(code), m_task(std::move(ta
 
 RunProcess *RunProcess::startAllowance(std::shared_ptr<std::atomic<bool>> allowance, int ms)
 {
+    // Opened here, on the caller's thread, and only here: the worker may start after the
+    // allowance was closed again (a popup let through, a page closing itself), and a
+    // closed allowance must stay closed.
     allowance->store(true);
     return start('a', [allowance, ms] {
-        allowance->store(true);
         QThread::msleep(ulong(qMax(0, ms)));
         allowance->store(false);
     });

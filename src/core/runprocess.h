@@ -16,9 +16,9 @@ class RunProcess : public QThread
 public:
     using Task = std::function<void()>;
 
-    // Task 'a', the click allowance: open now, open while the worker sleeps `ms`, then
-    // closed by whichever worker wakes first. The flag is shared, so that it outlives a
-    // worker still asleep at exit.
+    // Task 'a', the click allowance: open now, then closed by whichever worker wakes
+    // first after sleeping its `ms` (or earlier by the caller); the worker never opens it.
+    // The flag is shared, so that it outlives a worker still asleep at exit.
     static RunProcess *startAllowance(std::shared_ptr<std::atomic<bool>> allowance, int ms);
     // Any other code runs `task`; an unknown code does nothing.
     static RunProcess *start(char code, Task task);

@@ -109,8 +109,13 @@ void TFormWebbrowser::activatePage(int index)
 {
     if (index < 0 || index >= count())
         return;
-    const QScopedValueRollback<int> ownChange(m_changingPages, m_changingPages + 1);
-    m_pageControl->setCurrentIndex(index);
+    {
+        const QScopedValueRollback<int> ownChange(m_changingPages, m_changingPages + 1);
+        m_pageControl->setCurrentIndex(index);
+    }
+    // Not the user's change, so the window is not refreshed for it; but the back and
+    // forward images are the page's own and must never show the page before.
+    announceHistoryState(activeRecord());
 }
 
 bool TFormWebbrowser::isPrivate(const TEmbeddedWB *browser)
@@ -318,10 +323,14 @@ void TFormWebbrowser::removePage(int index)
     m_pages.erase(m_pages.begin() + index);
     record->m_browser->disconnect(this);
     record->m_browser->setContextMenuHandler({});
+    const bool wasActive = index == m_pageControl->currentIndex();
     {
         const QScopedValueRollback<int> ownChange(m_changingPages, m_changingPages + 1);
         m_pageControl->removeTab(index);
     }
+    // The page after it is active now: its back and forward images, not the closed one's.
+    if (wasActive)
+        announceHistoryState(activeRecord());
     record->m_sheet->hide();
     // Later, not now: the page may be closing from inside one of its own events.
     record->m_sheet->deleteLater();

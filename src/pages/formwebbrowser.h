@@ -70,7 +70,8 @@ public:
     int newPageIndex() const { return m_newPageIndex; }
     bool lastPageBlanked() const { return m_lastPageBlanked; }
     void setLastPageBlanked(bool blanked) { m_lastPageBlanked = blanked; }
-    // Makes a page the active one without counting as the user's change of page.
+    // Makes a page the active one without counting as the user's change of page; the
+    // back and forward images follow it all the same.
     void activatePage(int index);
 
     // Each returns false and opens nothing when no page can be added (256 pages open, or

@@ -9,7 +9,7 @@ using K = CommandInfo::Kind;
 using C = Command;
 
 // In the order of the enum: the table is checked against it when a command is looked up.
-const CommandInfo kCommands[] = {
+constexpr CommandInfo kCommands[] = {
     {C::NAddNewBlank, "NAddNewBlank", "空白页", "Ctrl+B", "ActionNAddNewBlank", K::Plain, false},
     {C::NAddNewHomePage, "NAddNewHomePage", "主页", "Ctrl+H", "ActionNAddNewHomePage", K::Plain, false},
     {C::NCopyCurrentPage, "NCopyCurrentPage", "复制当前页", "Ctrl+Alt+N", "ActionNCopyCurrentPage", K::Plain, false},
@@ -108,6 +108,15 @@ const CommandInfo kCommands[] = {
 };
 static_assert(std::size(kCommands) == size_t(Command::Count), "one row per command");
 
+constexpr bool everyKeyHasItsAction()
+{
+    for (const CommandInfo &info : kCommands)
+        if (info.keys[0] != '\0' && !info.actionName)
+            return false;
+    return true;
+}
+static_assert(everyKeyHasItsAction(), "a key is carried by a key action, never by a menu item");
+
 } // namespace
 
 const CommandInfo &commandInfo(Command id)
@@ -124,16 +133,18 @@ CommandSet::CommandSet(QWidget *window) : QObject(window)
         const QKeySequence keys(QLatin1String(info.keys));
         QAction *item = nullptr;
         if (info.caption) {
-            item = new QAction(QString::fromUtf8(info.caption), window);
+            QString text = QString::fromUtf8(info.caption);
+            // One key, one action: the key action below carries the key for the whole
+            // window, and the item only shows it (a menu shows what follows a tab as the
+            // key). Had the item the key as well, the two would be ambiguous whenever the
+            // menu bar has the keyboard (after a tap of Alt, or a menu closed with Esc),
+            // and neither would run.
+            if (!keys.isEmpty())
+                text += QLatin1Char('\t') + keys.toString(QKeySequence::NativeText);
+            item = new QAction(text, window);
             item->setObjectName(QLatin1String(info.name));
             item->setCheckable(info.kind == CommandInfo::Check || info.kind == CommandInfo::Radio);
             item->setVisible(info.kind != CommandInfo::Hidden);
-            if (!keys.isEmpty()) {
-                // The menu shows the key; the key action below carries it for the whole
-                // window, so the item's own shortcut is bound to the menu alone.
-                item->setShortcut(keys);
-                item->setShortcutContext(Qt::WidgetShortcut);
-            }
         }
         if (info.actionName) {
             auto *action = new QAction(window);

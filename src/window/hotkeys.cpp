@@ -129,9 +129,11 @@ void GlobalHotKeys::report(const Failures &failed)
         said << QStringLiteral("全局热键 %1 已被其他程序占用，未能注册。").arg(failed.taken.join(QStringLiteral("、")));
     if (!failed.noKey.isEmpty())
         said << QStringLiteral("全局热键 %1 未能注册：键盘布局中没有这个键。").arg(failed.noKey.join(QStringLiteral("、")));
-    if (!said.isEmpty())
-        qCWarning(lcWindow).noquote() << "hot keys not grabbed:" << said.join(QLatin1Char(' '));
-        emit unavailable(said.join(QLatin1Char(' ')));
+    // Nothing failed, nothing said: an empty message would clear the status line.
+    if (said.isEmpty())
+        return;
+    qCWarning(lcWindow).noquote() << "hot keys not grabbed:" << said.join(QLatin1Char(' '));
+    emit unavailable(said.join(QLatin1Char(' ')));
 }
 
 GlobalHotKeys::GrabResult GlobalHotKeys::grab(Key key, uint32_t keysym, uint16_t modifiers)

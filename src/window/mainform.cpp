@@ -31,6 +31,7 @@ TQORMainForm::TQORMainForm(ConfigStore *config, QWidget *parent) : QMainWindow(p
     // The designed bounds, before the stored ones apply.
     move(10, 57);
     resize(793, 509);
+    m_normalBounds = QRect(pos(), size());
 
     m_commands = new CommandSet(this);
     buildWidgets();
@@ -67,6 +68,7 @@ void TQORMainForm::applyRunData(const RunData &data)
         PanelRS->hide();
     }
     m_startMaximized = data.windowMax;
+    m_normalBounds = QRect(pos(), size());
 }
 
 void TQORMainForm::showHistoryState(bool backEnabled, bool forwardEnabled)
@@ -83,8 +85,10 @@ void TQORMainForm::showAsConfigured()
     bool visibleSomewhere = false;
     for (QScreen *screen : QGuiApplication::screens())
         visibleSomewhere = visibleSomewhere || screen->availableGeometry().intersects(frame);
-    if (!visibleSomewhere && !QGuiApplication::screens().isEmpty())
+    if (!visibleSomewhere && !QGuiApplication::screens().isEmpty()) {
         move(10, 57);
+        m_normalBounds.moveTopLeft(pos());
+    }
 
     if (m_startMaximized)
         setWindowState(windowState() | Qt::WindowMaximized);
@@ -96,22 +100,44 @@ void TQORMainForm::finishStartup()
     m_startupDone = true;
 }
 
+void TQORMainForm::followNormalBounds()
+{
+    // A maximised window's bounds are the screen's (its corner may even lie off it, at
+    // -1): they are not the window's own, which a restore and the next start come back to.
+    if (!(windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)))
+        m_normalBounds = QRect(pos(), size());
+    // Start-up's own placement is not written: the bounds are stored once the user
+    // changes them.
+    if (m_startupDone && !m_closed)
+        saveWindowBounds();
+}
+
 void TQORMainForm::saveWindowBounds()
 {
-    // Four keys, one replacement of the file: a resize comes many times a second.
-    m_config->writeStrings(kRunData, {{QStringLiteral("MainFormTop"), QString::number(y())},
-                                     {QStringLiteral("MainFormLeft"), QString::number(x())},
-                                     {QStringLiteral("MainFormWidth"), QString::number(width())},
-                                     {QStringLiteral("MainFormHeight"), QString::number(height())}});
+    // A drag moves the window many times a second; only a change is written.
+    if (m_normalBounds == m_savedBounds)
+        return;
+    m_savedBounds = m_normalBounds;
+    // Four keys, one replacement of the file.
+    const QRect &b = m_normalBounds;
+    m_config->writeStrings(kRunData, {{QStringLiteral("MainFormTop"), QString::number(b.y())},
+                                     {QStringLiteral("MainFormLeft"), QString::number(b.x())},
+                                     {QStringLiteral("MainFormWidth"), QString::number(b.width())},
+                                     {QStringLiteral("MainFormHeight"), QString::number(b.height())}});
 }
 
 void TQORMainForm::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
-    // Start-up's own placement is not written: the bounds are stored once the user
-    // changes them.
-    if (m_startupDone && !m_closed)
-        saveWindowBounds();
+    followNormalBounds();
+}
+
+void TQORMainForm::moveEvent(QMoveEvent *event)
+{
+    QMainWindow::moveEvent(event);
+    // The window's place is kept as well as its size: a window moved, or restored by a
+    // window manager that moves it after resizing it, opens where it was left.
+    followNormalBounds();
 }
 
 void TQORMainForm::changeEvent(QEvent *event)
@@ -131,6 +157,8 @@ void TQORMainForm::changeEvent(QEvent *event)
         m_windowState = StateRestored;
         emit restored();
     }
+    // The geometry of a restore may have come before the state saying so.
+    followNormalBounds();
     if (!m_startupDone)
         return;
     // Maximise writes "1"; a restore to the normal size writes "0". Coming back from the

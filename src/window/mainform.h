@@ -107,6 +107,7 @@ signals:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
     void changeEvent(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
@@ -142,6 +143,7 @@ private:
     CloseGuard *m_closeGuard = nullptr;
     void buildWidgets();
     void buildMenus();
+    void followNormalBounds();
     void saveWindowBounds();
     void finishClose();
     void bringUp();
@@ -153,5 +155,9 @@ private:
     bool m_startupDone = false;
     bool m_startMaximized = false;
     int m_windowState = StateBroughtUp;
+    // Where and how large the window is when neither maximised nor minimised: what is
+    // stored, so that the next start restores to it.
+    QRect m_normalBounds;
+    QRect m_savedBounds;
     QPointer<QWidget> m_aboutBox;
 };

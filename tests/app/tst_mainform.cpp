@@ -19,6 +19,7 @@
 #include "engine/internetoptions.h"
 #include <QComboBox>
 #include <QDialog>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -26,6 +27,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QShortcut>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTest>
@@ -113,8 +115,39 @@ private slots:
         AppFixture app;
         QAction *item = app.main->findChild<QAction *>(name);
         QVERIFY2(item, qPrintable(name));
-        QCOMPARE(item->text(), caption);
-        QCOMPARE(item->shortcut(), QKeySequence(keys));
+        // The menu shows the key after a tab; the key action alone carries it.
+        QCOMPARE(item->text().section(QLatin1Char('\t'), 0, 0), caption);
+        QCOMPARE(QKeySequence(item->text().section(QLatin1Char('\t'), 1)), QKeySequence(keys));
+        QVERIFY(item->shortcut().isEmpty());
+    }
+
+    // No key sequence belongs to two things of the window: two would be ambiguous, and Qt
+    // runs neither.
+    void everyKeyHasOneOwner()
+    {
+        AppFixture app;
+        app.openPage(QStringLiteral("a.example"));
+        QHash<QKeySequence, QString> owners;
+        auto own = [&owners](const QKeySequence &keys, const QString &owner) {
+            if (keys.isEmpty())
+                return;
+            QVERIFY2(!owners.contains(keys), qPrintable(keys.toString() + QStringLiteral(": ") + owners.value(keys) +
+                                                        QStringLiteral(" and ") + owner));
+            owners.insert(keys, owner);
+        };
+        // Another window of the program (the task manager) has keys of its own.
+        auto inWindow = [&app](const QObject *object) {
+            const QWidget *widget = qobject_cast<const QWidget *>(object->parent());
+            return widget && widget->window() == app.main;
+        };
+        for (const QAction *action : app.main->findChildren<QAction *>())
+            if (inWindow(action))
+                for (const QKeySequence &keys : action->shortcuts())
+                    own(keys, action->objectName());
+        for (const QShortcut *shortcut : app.main->findChildren<QShortcut *>())
+            if (inWindow(shortcut))
+                own(shortcut->key(), shortcut->objectName());
+        QCOMPARE(owners.value(QKeySequence(QStringLiteral("Ctrl+B"))), QStringLiteral("ActionNAddNewBlank"));
     }
 
     // Every command of the table does something, unless the table says it is meant not to.
@@ -344,6 +377,26 @@ private slots:
         QCOMPARE(other.main->CBURL->lineEdit()->selectedText(), QStringLiteral("select me"));
     }
 
+    // While the menu bar has the keyboard (a tap of Alt, a menu closed with Esc), the
+    // window's keys still run, and not only once.
+    void keysRunWhileTheMenuBarHasTheKeyboard()
+    {
+        AppFixture app;
+        QVERIFY(app.showActive());
+        app.openPage(QStringLiteral("a.example"));
+        QMenuBar *bar = app.main->menuBar();
+        bar->setFocus(Qt::MenuBarFocusReason);
+        QVERIFY(bar->hasFocus());
+        QTest::keyClick(bar, Qt::Key_B, Qt::ControlModifier);
+        QCOMPARE(app.pages->count(), 2);
+
+        bar->setFocus(Qt::MenuBarFocusReason);
+        QTest::keyClick(bar, Qt::Key_W, Qt::ControlModifier);
+        QCOMPARE(app.pages->count(), 1);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_B, Qt::ControlModifier);
+        QCOMPARE(app.pages->count(), 2);
+    }
+
     void barsAndHints()
     {
         AppFixture app;
@@ -419,9 +472,21 @@ private slots:
         QCOMPARE(app.configValue(QStringLiteral("MainFormHeight")), QStringLiteral("620"));
         QCOMPARE(app.configValue(QStringLiteral("MainFormLeft")), QString::number(app.main->x()));
         QCOMPARE(app.configValue(QStringLiteral("MainFormTop")), QString::number(app.main->y()));
-        // Also while maximised.
+        const QRect normal(app.main->pos(), app.main->size());
+        auto stored = [&app] {
+            return QRect(app.configValue(QStringLiteral("MainFormLeft")).toInt(), app.configValue(QStringLiteral("MainFormTop")).toInt(),
+                         app.configValue(QStringLiteral("MainFormWidth")).toInt(), app.configValue(QStringLiteral("MainFormHeight")).toInt());
+        };
+        // Maximised, the window keeps the bounds it is restored to, for this run and the next.
         app.main->setWindowState(Qt::WindowMaximized);
-        QTRY_COMPARE(app.configValue(QStringLiteral("MainFormWidth")), QString::number(app.main->width()));
+        QTRY_VERIFY(app.main->width() != normal.width());
+        QCOMPARE(stored(), normal);
+        app.main->setWindowState(Qt::WindowNoState);
+        QTRY_COMPARE(app.main->size(), normal.size());
+        QCOMPARE(stored(), normal);
+        // A move alone is kept too.
+        app.main->move(normal.x() + 40, normal.y() + 30);
+        QTRY_COMPARE(stored(), QRect(app.main->pos(), normal.size()));
     }
 
     void maximiseAndRestoreAreRecorded()

@@ -190,6 +190,14 @@ class Sablix:
         for k in keys:
             xdotool("key", "--clearmodifiers", k)
 
+    def click_page(self):
+        """A left click in the middle of the window, inside the active page."""
+        window = self.current_window()
+        self.focus()
+        geometry = dict(line.split("=") for line in xdotool("getwindowgeometry", "--shell", window).split())
+        xdotool("mousemove", "--window", window, str(int(geometry["WIDTH"]) // 2), str(int(geometry["HEIGHT"]) // 2),
+                "click", "1")
+
     def type(self, text):
         self.focus()
         xdotool("type", "--delay", "25", text)

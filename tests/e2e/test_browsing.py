@@ -29,6 +29,7 @@ class Browsing(SablixTestCase):
             "/a.html": page("页面甲", "<p>甲</p>"),
             "/b.html": page("Page B"),
             "/probe.html": PROBE,
+            "/c.html": page("Page C"),
         })
 
     def test_typical_request(self):
@@ -72,6 +73,28 @@ class Browsing(SablixTestCase):
         # More than two pages were open: the last moment's pages are in the second list.
         lines = read_lines(data_file("OpenURLList2.lst"))
         self.assertIn("页面甲#" + self.server.url("/a.html"), lines)
+
+    def test_window_keys_run_while_the_menu_bar_has_the_keyboard(self):
+        a, b, c = (self.server.url(p) for p in ("/a.html", "/b.html", "/c.html"))
+        self.app = self.start()
+        self.app.go(a)
+        wait_for(lambda: open_page_lines() == ["页面甲#" + a], what="the first page")
+        # A tap of Alt after a click into the page: Ctrl+B opens a blank page, whose address
+        # box takes what is typed next.
+        self.app.click_page()
+        self.app.key("alt", "ctrl+b")
+        self.app.type(b)
+        self.app.key("Return")
+        wait_for(lambda: open_page_lines() == ["页面甲#" + a, "Page B#" + b], what="the page typed into the blank one")
+        # The same after the View menu was opened and closed with Esc.
+        self.app.click_page()
+        self.app.key("alt+v", "Escape", "ctrl+b")
+        self.app.type(c)
+        self.app.key("Return")
+        wait_for(lambda: open_page_lines() == ["页面甲#" + a, "Page B#" + b, "Page C#" + c],
+                 what="the page typed into the second blank one")
+        self.assertEqual(self.app.exit(), 0)
+        self.assertNotIn("Ambiguous shortcut", self.app.log())
 
     def test_sigterm_runs_the_orderly_shutdown(self):
         self.app = self.start()

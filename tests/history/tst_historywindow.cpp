@@ -101,9 +101,9 @@ private slots:
     void theMenuItemAndItsKeys()
     {
         AppFixture app;
-        QCOMPARE(app.item("NHistory")->text(), QStringLiteral("历史记录"));
-        QCOMPARE(app.item("NHistory")->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+H")));
-        QCOMPARE(app.item("NAddNewHomePage")->shortcut(), QKeySequence(QStringLiteral("Ctrl+H")));
+        QCOMPARE(app.item("NHistory")->text(), QStringLiteral("历史记录\tCtrl+Shift+H"));
+        QCOMPARE(app.item("ActionNHistory")->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+H")));
+        QCOMPARE(app.item("ActionNAddNewHomePage")->shortcut(), QKeySequence(QStringLiteral("Ctrl+H")));
     }
 
     void visitsAreGroupedByDayNewestFirst()

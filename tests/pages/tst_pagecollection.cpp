@@ -285,6 +285,24 @@ private slots:
         QVERIFY(app.showsPictureOf("SBP", "SBH1"));
         emit page->CommandStateChange(7, true);
         QVERIFY(app.showsPictureOf("SBP", "SBH1"));
+
+        // A page made active by the collection itself shows its own, not the page before's:
+        // a new blank page, then the page of a Go from a page that shows something.
+        emit page->CommandStateChange(TEmbeddedWB::CommandBack, true);
+        app.openBlankPage();
+        QVERIFY(app.showsPictureOf("SBP", "SBH1"));
+        QVERIFY(app.showsPictureOf("SBN", "SBH2"));
+        app.pages->activatePage(0);
+        QVERIFY(app.showsPictureOf("SBN", "SBL2"));
+        app.addressBar()->openAddress(QStringLiteral("http://b.example/"));
+        QCOMPARE(app.pages->count(), 3);
+        QCOMPARE(app.active()->LocationURL(), QStringLiteral("http://b.example/"));
+        QVERIFY(app.showsPictureOf("SBP", "SBH1"));
+        QVERIFY(app.showsPictureOf("SBN", "SBH2"));
+        // Closing the active page shows the images of the page active after it.
+        app.pages->activatePage(0);
+        app.pages->ClosePage(0);
+        QVERIFY(app.showsPictureOf("SBN", "SBH2"));
     }
 
     void progressBar()

@@ -162,8 +162,8 @@ private slots:
         AppFixture app;
         QAction *item = app.item("NTaskManager");
         QVERIFY(item);
-        QCOMPARE(item->text(), QStringLiteral("任务管理器"));
-        QCOMPARE(item->shortcut(), QKeySequence(QStringLiteral("Shift+Esc")));
+        QCOMPARE(item->text(), QStringLiteral("任务管理器\tShift+Esc"));
+        QCOMPARE(app.item("ActionNTaskManager")->shortcut(), QKeySequence(QStringLiteral("Shift+Esc")));
         item->trigger();
         auto *manager = app.main->findChild<TaskManager *>();
         QVERIFY(manager && manager->isVisible());

@@ -80,13 +80,17 @@ private slots:
         OtherProgram other;
         QAction *item = app.item("NPlainHotKeys");
         QVERIFY(item->isCheckable());
+        // Keys taken and given back without a failure say nothing: the status line stays.
+        app.status()->showMessage(QStringLiteral("页面的消息"));
         item->trigger();
+        QCOMPARE(app.statusText(0), QStringLiteral("页面的消息"));
         QCOMPARE(app.configValue(QStringLiteral("PlainHotKeys")), QStringLiteral("1"));
         QCOMPARE(app.program->hotKeys()->heldKeys(), (QStringList{"Ctrl+Alt+Y", "Ctrl+Alt+K", "Ctrl+Y", "Ctrl+K"}));
         QVERIFY(!other.grab('K', false));
         QVERIFY(!other.grab('Y', false));
         item->trigger();
         QCOMPARE(app.configValue(QStringLiteral("PlainHotKeys")), QStringLiteral("0"));
+        QCOMPARE(app.statusText(0), QStringLiteral("页面的消息"));
         QVERIFY(other.grab('K', false));
         QVERIFY(other.grab('Y', false));
         QVERIFY(!other.grab('K', true));

@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -188,6 +189,14 @@ private slots:
         RunProcess::startAllowance(allowance, 100);
         QVERIFY(allowance->load());
         QTRY_VERIFY_WITH_TIMEOUT(!allowance->load(), 2000);
+
+        // Closed at once (a popup let through), before its worker has even started: it stays
+        // closed all through the worker's sleep.
+        QPointer<RunProcess> worker = RunProcess::startAllowance(allowance, 400);
+        allowance->store(false);
+        bool reopened = false;
+        QTRY_VERIFY_WITH_TIMEOUT((reopened = reopened || allowance->load(), worker.isNull()), 5000);
+        QVERIFY(!reopened);
     }
 
     void comingBackToTheProgramFocusesThePageUnlessTheUserTypes()
