@@ -89,7 +89,7 @@ private slots:
         QVERIFY(writeNow(history));
         app.item("NHistory")->trigger();
         auto *window = app.main->findChild<HistoryWindow *>(QStringLiteral("HistoryWindow"));
-        QVERIFY(window);
+        QVERIFY(window && listed(window));
         const int row = rowOf(window, QStringLiteral("http://spoof.test/"));
         QVERIFY(row >= 0);
         const QModelIndex title = window->model()->index(row, 0);
