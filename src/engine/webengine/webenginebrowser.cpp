@@ -326,8 +326,9 @@ void WebEngineBrowser::Navigate(const QString &address)
     };
     // The filter's lists may still be on their way (a first start parses them): the page
     // goes once they are in, rather than have its requests wait for them on this thread.
-    ContentFilter *filter = WebEngineProfile::contentFilter();
-    if (filter && (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https")))
+    // Every navigation waits, not only the web's: a new page's blank document that went at
+    // once would commit before the address that follows it and stay in its history.
+    if (ContentFilter *filter = WebEngineProfile::contentFilter())
         filter->whenReady(this, go);
     else
         go();
