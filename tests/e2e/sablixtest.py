@@ -275,6 +275,28 @@ def open_page_lines():
     return read_lines(path) if os.path.exists(path) else []
 
 
+def where_found(tokens):
+    """{key: [files under the program folder, the home and the XDG folders that hold its token]},
+    as plain bytes or as UTF-16 (the engine keeps some strings that way)."""
+    found = {}
+    for top in [PROGRAM] + [os.environ[name] for name in
+                            ("HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR")]:
+        for root, _, names in os.walk(top):
+            for name in names:
+                path = os.path.join(root, name)
+                if os.path.islink(path) or not os.path.isfile(path):
+                    continue
+                try:
+                    with open(path, "rb") as f:
+                        data = f.read()
+                except OSError:
+                    continue
+                for key, token in tokens.items():
+                    if token.encode() in data or token.encode("utf-16-le") in data:
+                        found.setdefault(key, []).append(path)
+    return found
+
+
 def reset_folders():
     """Empties the program folder and the per-user folders: each test starts as a first run."""
     for root in (PROGRAM, os.environ["XDG_DATA_HOME"], os.environ["XDG_CONFIG_HOME"],

@@ -4,13 +4,12 @@ API, a service worker's script and its icon's address). After the close, by ever
 no token is found in any file under the home folder, the per-user folders or the program
 folder. Without clearing, every token is found (the search can see each kind)."""
 
-import os
 import struct
 import time
 import uuid
 import zlib
 
-from sablixtest import PROGRAM, PageServer, SablixTestCase, wait_for, write_config, xdotool, main
+from sablixtest import PageServer, SablixTestCase, wait_for, where_found, write_config, xdotool, main
 
 KINDS = ("cookie", "local", "session", "indexeddb", "cache", "worker", "icon")
 
@@ -49,30 +48,6 @@ def png():
         return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
     return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 1, 1, 8, 2, 0, 0, 0)) +
             chunk(b"IDAT", zlib.compress(b"\x00\xff\x00\x00")) + chunk(b"IEND", b""))
-
-
-def folders():
-    return [os.environ[name] for name in ("HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR")] + [PROGRAM]
-
-
-def where_found(tokens):
-    """{kind: [files that hold its token]}, as plain bytes or as UTF-16."""
-    found = {}
-    for top in folders():
-        for root, _, names in os.walk(top):
-            for name in names:
-                path = os.path.join(root, name)
-                if os.path.islink(path) or not os.path.isfile(path):
-                    continue
-                try:
-                    with open(path, "rb") as f:
-                        data = f.read()
-                except OSError:
-                    continue
-                for kind, token in tokens.items():
-                    if token.encode() in data or token.encode("utf-16-le") in data:
-                        found.setdefault(kind, []).append(path)
-    return found
 
 
 class ClearOnExit(SablixTestCase):

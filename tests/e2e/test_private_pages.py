@@ -7,7 +7,7 @@ A page of the user's visited in the same run is found there (the search can find
 import os
 import uuid
 
-from sablixtest import PROGRAM, PageServer, SablixTestCase, data_file, open_page_lines, page, read_lines, wait_for, main
+from sablixtest import PageServer, SablixTestCase, data_file, open_page_lines, page, read_lines, wait_for, where_found, main
 
 SECRET = "secret-" + uuid.uuid4().hex
 COOKIE_VALUE = "crumb" + uuid.uuid4().hex
@@ -22,26 +22,7 @@ def cookie_server():
 
 
 def files_holding(needle):
-    """Every file under the program folder, the home and the XDG folders holding `needle`, in
-    UTF-8 or UTF-16 (the engine keeps some strings that way)."""
-    patterns = [needle.encode(), needle.encode("utf-16-le")]
-    roots = [PROGRAM] + [os.environ[name] for name in
-                         ("HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR")]
-    found = []
-    for root in roots:
-        for folder, _, names in os.walk(root):
-            for name in names:
-                path = os.path.join(folder, name)
-                if os.path.islink(path) or not os.path.isfile(path):
-                    continue
-                try:
-                    with open(path, "rb") as f:
-                        data = f.read()
-                except OSError:
-                    continue
-                if any(p in data for p in patterns):
-                    found.append(path)
-    return sorted(set(found))
+    return sorted(set(where_found({"": needle}).get("", [])))
 
 
 class PrivatePages(SablixTestCase):
