@@ -73,20 +73,26 @@ public:
     void showHistoryState(bool backEnabled, bool forwardEnabled);
 
     // What the features drive, each handed to its one driver when the program is made: the
-    // window lays them out, the driver decides what they show. The tool bar's:
-    QComboBox *CBURL = nullptr;
-    QComboBox *ComboBoxSearch = nullptr;
-    QToolButton *SBSearch = nullptr;
-    QToolButton *SBSearchOn = nullptr;
-    // The client area.
-    QWidget *PanelMainClient = nullptr;
-    QTabWidget *PageControl = nullptr;
-    QListView *ListBoxNewly = nullptr;
-    QStatusBar *StatusBar = nullptr;
-    // Menus that are not part of the main menu.
-    QMenu *PopupMenuPcl = nullptr;
-    QMenu *PopupMenuSearch = nullptr;
-    QMenu *PopupMenuNewly = nullptr;
+    // window lays them out, the driver decides what they show. Only the program's
+    // composition takes them; everyone else finds a widget by its object name.
+    struct DrivenWidgets
+    {
+        // The tool bar's.
+        QComboBox *CBURL;
+        QComboBox *ComboBoxSearch;
+        QToolButton *SBSearch;
+        QToolButton *SBSearchOn;
+        // The client area.
+        QWidget *PanelMainClient;
+        QTabWidget *PageControl;
+        QListView *ListBoxNewly;
+        QStatusBar *StatusBar;
+        // Menus that are not part of the main menu.
+        QMenu *PopupMenuPcl;
+        QMenu *PopupMenuSearch;
+        QMenu *PopupMenuNewly;
+    };
+    DrivenWidgets drivenWidgets() const;
 
 signals:
     // The close has begun: the program saves what it keeps, then the window goes.
@@ -139,6 +145,18 @@ private:
     QToolButton *SBH1 = nullptr;
     QToolButton *SBH2 = nullptr;
     QMenu *NPopup = nullptr;
+    // What the features drive (see DrivenWidgets).
+    QComboBox *CBURL = nullptr;
+    QComboBox *ComboBoxSearch = nullptr;
+    QToolButton *SBSearch = nullptr;
+    QToolButton *SBSearchOn = nullptr;
+    QWidget *PanelMainClient = nullptr;
+    QTabWidget *PageControl = nullptr;
+    QListView *ListBoxNewly = nullptr;
+    QStatusBar *StatusBar = nullptr;
+    QMenu *PopupMenuPcl = nullptr;
+    QMenu *PopupMenuSearch = nullptr;
+    QMenu *PopupMenuNewly = nullptr;
 
     CloseGuard *m_closeGuard = nullptr;
     void buildWidgets();

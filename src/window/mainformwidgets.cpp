@@ -186,3 +186,9 @@ void TQORMainForm::buildWidgets()
     PopupMenuNewly = new QMenu(this);
     PopupMenuNewly->setObjectName(QStringLiteral("PopupMenuNewly"));
 }
+
+TQORMainForm::DrivenWidgets TQORMainForm::drivenWidgets() const
+{
+    return {CBURL,           ComboBoxSearch, SBSearch,     SBSearchOn,      PanelMainClient, PageControl,
+            ListBoxNewly,    StatusBar,      PopupMenuPcl, PopupMenuSearch, PopupMenuNewly};
+}
