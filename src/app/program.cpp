@@ -110,7 +110,8 @@ void Program::makeParts(EngineFactory *engine)
     m_main = new TQORMainForm(&m_config);
     TQORMainForm *w = m_main;
     const TQORMainForm::DrivenWidgets driven = w->drivenWidgets();
-    m_status = new StatusLine(driven.StatusBar);
+    m_status = new StatusLine;
+    w->placeStatusBar(m_status->bar());
     m_pages = new TFormWebbrowser(driven.PageControl, w, driven.PanelMainClient, engine);
     m_clock = new TSetForm(m_status);
 

@@ -69,6 +69,9 @@ public:
     // Asked when the window is about to close, unless closed without question.
     void setCloseGuard(CloseGuard *guard) { m_closeGuard = guard; }
 
+    // The status bar its driver made goes at the window's foot, with the grip to resize by.
+    void placeStatusBar(QStatusBar *bar);
+
     // Back and forward show whether the active page can go there.
     void showHistoryState(bool backEnabled, bool forwardEnabled);
 
@@ -86,7 +89,6 @@ public:
         QWidget *PanelMainClient;
         QTabWidget *PageControl;
         QListView *ListBoxNewly;
-        QStatusBar *StatusBar;
         // Menus that are not part of the main menu.
         QMenu *PopupMenuPcl;
         QMenu *PopupMenuSearch;
@@ -153,7 +155,6 @@ private:
     QWidget *PanelMainClient = nullptr;
     QTabWidget *PageControl = nullptr;
     QListView *ListBoxNewly = nullptr;
-    QStatusBar *StatusBar = nullptr;
     QMenu *PopupMenuPcl = nullptr;
     QMenu *PopupMenuSearch = nullptr;
     QMenu *PopupMenuNewly = nullptr;
