@@ -109,11 +109,13 @@ void Program::makeParts(EngineFactory *engine)
     });
     m_main = new TQORMainForm(&m_config);
     TQORMainForm *w = m_main;
-    m_status = new StatusLine(w->StatusBar);
-    m_pages = new TFormWebbrowser(w->PageControl, w, w->PanelMainClient, engine);
+    const TQORMainForm::DrivenWidgets driven = w->drivenWidgets();
+    m_status = new StatusLine;
+    w->placeStatusBar(m_status->bar());
+    m_pages = new TFormWebbrowser(driven.PageControl, w, driven.PanelMainClient, engine);
     m_clock = new TSetForm(m_status);
 
-    m_addressBox = new AddressBox(w->CBURL);
+    m_addressBox = new AddressBox(driven.CBURL);
     m_opener = std::make_unique<PageOpener>(m_pages, m_addressBox, m_status);
     m_addressBar = new AddressBar(m_pages, m_opener.get(), m_addressBox);
     // A line edit keeps 32767 characters unless told: a forwarded address goes in whole.
@@ -122,13 +124,13 @@ void Program::makeParts(EngineFactory *engine)
     m_addressBar->typedUrls()->setStorageProblems(m_storageProblems);
     m_addressBox->setHistoryFile(dataFolder() + QStringLiteral("Url.lst"), m_storageProblems);
     m_searchBar = new SearchBar(m_pages, m_opener.get(), m_addressBox, &m_config,
-                                {w->ComboBoxSearch, w->SBSearch, w->SBSearchOn, w->PopupMenuSearch,
+                                {driven.ComboBoxSearch, driven.SBSearch, driven.SBSearchOn, driven.PopupMenuSearch,
                                  w->command(Command::NBaidu), w->command(Command::NYahoo)});
     m_searchBar->setHistoryFile(dataFolder() + QStringLiteral("SearchHistory.lst"), m_storageProblems);
     m_tabs = new PageTabs(m_pages, m_opener.get(), m_addressBar, m_addressBox,
-                          {w->PageControl, w->PanelMainClient, w->PopupMenuPcl});
-    m_recentlyClosed = new RecentlyClosedList(dataFolder() + QStringLiteral("NewlyList.lst"), w->PopupMenuNewly,
-                                              w->ListBoxNewly);
+                          {driven.PageControl, driven.PanelMainClient, driven.PopupMenuPcl});
+    m_recentlyClosed = new RecentlyClosedList(dataFolder() + QStringLiteral("NewlyList.lst"), driven.PopupMenuNewly,
+                                              driven.ListBoxNewly);
     m_recentlyClosed->setStorageProblems(m_storageProblems);
     m_openPageLists = new OpenPageLists(m_pages, dataFolder(), &m_config, m_addressBox);
     m_openPageLists->setStorageProblems(m_storageProblems);

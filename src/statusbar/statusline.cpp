@@ -13,6 +13,19 @@
 // What the status line shows, for a user (or a test) to follow: QT_LOGGING_RULES="sablix.status.info=true".
 Q_LOGGING_CATEGORY(lcStatus, "sablix.status", QtWarningMsg)
 
+namespace {
+
+QStatusBar *makeBar()
+{
+    auto *bar = new QStatusBar;
+    bar->setObjectName(QStringLiteral("StatusBar"));
+    return bar;
+}
+
+} // namespace
+
+StatusLine::StatusLine() : StatusLine(makeBar()) {}
+
 StatusLine::StatusLine(QStatusBar *bar) : QObject(bar), m_bar(bar)
 {
     const int widths[4] = {400, 80, 60, 60};

@@ -22,6 +22,8 @@ class StatusLine : public QObject
 public:
     // Makes the four panels (400, 80, 60 and 60 pixels; the last takes the rest of the row).
     explicit StatusLine(QStatusBar *bar);
+    // The same on a status bar of its own (StatusBar), for the window to place.
+    StatusLine();
 
     // How long a held message stays ahead of the pages' own texts.
     static constexpr int kHoldMs = 6000;
@@ -54,6 +56,7 @@ public:
     void hideProgress();
     void resetProgress();
     QProgressBar *progressBar() const { return m_progress; }
+    QStatusBar *bar() const { return m_bar; }
 
 private:
     QStatusBar *m_bar;

@@ -69,24 +69,32 @@ public:
     // Asked when the window is about to close, unless closed without question.
     void setCloseGuard(CloseGuard *guard) { m_closeGuard = guard; }
 
+    // The status bar its driver made goes at the window's foot, with the grip to resize by.
+    void placeStatusBar(QStatusBar *bar);
+
     // Back and forward show whether the active page can go there.
     void showHistoryState(bool backEnabled, bool forwardEnabled);
 
     // What the features drive, each handed to its one driver when the program is made: the
-    // window lays them out, the driver decides what they show. The tool bar's:
-    QComboBox *CBURL = nullptr;
-    QComboBox *ComboBoxSearch = nullptr;
-    QToolButton *SBSearch = nullptr;
-    QToolButton *SBSearchOn = nullptr;
-    // The client area.
-    QWidget *PanelMainClient = nullptr;
-    QTabWidget *PageControl = nullptr;
-    QListView *ListBoxNewly = nullptr;
-    QStatusBar *StatusBar = nullptr;
-    // Menus that are not part of the main menu.
-    QMenu *PopupMenuPcl = nullptr;
-    QMenu *PopupMenuSearch = nullptr;
-    QMenu *PopupMenuNewly = nullptr;
+    // window lays them out, the driver decides what they show. Only the program's
+    // composition takes them; everyone else finds a widget by its object name.
+    struct DrivenWidgets
+    {
+        // The tool bar's.
+        QComboBox *CBURL;
+        QComboBox *ComboBoxSearch;
+        QToolButton *SBSearch;
+        QToolButton *SBSearchOn;
+        // The client area.
+        QWidget *PanelMainClient;
+        QTabWidget *PageControl;
+        QListView *ListBoxNewly;
+        // Menus that are not part of the main menu.
+        QMenu *PopupMenuPcl;
+        QMenu *PopupMenuSearch;
+        QMenu *PopupMenuNewly;
+    };
+    DrivenWidgets drivenWidgets() const;
 
 signals:
     // The close has begun: the program saves what it keeps, then the window goes.
@@ -139,6 +147,17 @@ private:
     QToolButton *SBH1 = nullptr;
     QToolButton *SBH2 = nullptr;
     QMenu *NPopup = nullptr;
+    // What the features drive (see DrivenWidgets).
+    QComboBox *CBURL = nullptr;
+    QComboBox *ComboBoxSearch = nullptr;
+    QToolButton *SBSearch = nullptr;
+    QToolButton *SBSearchOn = nullptr;
+    QWidget *PanelMainClient = nullptr;
+    QTabWidget *PageControl = nullptr;
+    QListView *ListBoxNewly = nullptr;
+    QMenu *PopupMenuPcl = nullptr;
+    QMenu *PopupMenuSearch = nullptr;
+    QMenu *PopupMenuNewly = nullptr;
 
     CloseGuard *m_closeGuard = nullptr;
     void buildWidgets();

@@ -1,4 +1,4 @@
-// The widget tree of the main window: tool bar panels, client area, status bar.
+// The widget tree of the main window: tool bar panels, client area; the place of the status bar.
 
 #include "mainform.h"
 
@@ -172,12 +172,6 @@ void TQORMainForm::buildWidgets()
     SBP->setIcon(SBH1->icon());
     SBN->setIcon(SBH2->icon());
 
-    // The status bar; its panels belong to the status line.
-    StatusBar = new QStatusBar(this);
-    StatusBar->setObjectName(QStringLiteral("StatusBar"));
-    StatusBar->setSizeGripEnabled(true);
-    setStatusBar(StatusBar);
-
     // Menus that live beside the main menu.
     PopupMenuPcl = new QMenu(this);
     PopupMenuPcl->setObjectName(QStringLiteral("PopupMenuPcl"));
@@ -185,4 +179,16 @@ void TQORMainForm::buildWidgets()
     PopupMenuSearch->setObjectName(QStringLiteral("PopupMenuSearch"));
     PopupMenuNewly = new QMenu(this);
     PopupMenuNewly->setObjectName(QStringLiteral("PopupMenuNewly"));
+}
+
+TQORMainForm::DrivenWidgets TQORMainForm::drivenWidgets() const
+{
+    return {CBURL,        ComboBoxSearch, SBSearch,        SBSearchOn,    PanelMainClient, PageControl,
+            ListBoxNewly, PopupMenuPcl,   PopupMenuSearch, PopupMenuNewly};
+}
+
+void TQORMainForm::placeStatusBar(QStatusBar *bar)
+{
+    bar->setSizeGripEnabled(true);
+    setStatusBar(bar);
 }

@@ -61,7 +61,7 @@ private slots:
         QVERIFY(app.showActive());
         ScriptedBrowser *page = app.openPage(QStringLiteral("a.example"));
         // Outside the page: nothing.
-        QTest::mouseRelease(static_cast<QWidget *>(app.main->CBURL), Qt::RightButton, Qt::NoModifier, QPoint(5, 5));
+        QTest::mouseRelease(static_cast<QWidget *>(app.widget<QComboBox>("CBURL")), Qt::RightButton, Qt::NoModifier, QPoint(5, 5));
         QVERIFY(!app.popupFilter()->allowanceOpen());
         QTest::mousePress(page, Qt::RightButton, Qt::NoModifier, QPoint(5, 5));
         QVERIFY(!app.popupFilter()->allowanceOpen());

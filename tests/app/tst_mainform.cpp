@@ -358,23 +358,23 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(app.main));
         QTest::keyClick(app.main, Qt::Key_B, Qt::ControlModifier);
         QCOMPARE(app.pages->count(), 1);
-        QTest::keyClick(app.main->CBURL->lineEdit(), Qt::Key_B, Qt::ControlModifier);
+        QTest::keyClick(app.widget<QComboBox>("CBURL")->lineEdit(), Qt::Key_B, Qt::ControlModifier);
         QCOMPARE(app.pages->count(), 2);
         // The window's keys win over the address box's own editing keys...
         QSignalSpy closed(app.main, &TQORMainForm::closed);
-        app.main->CBURL->setFocus();
+        app.widget<QComboBox>("CBURL")->setFocus();
         app.setAddressText(QStringLiteral("abc"));
-        app.main->CBURL->lineEdit()->setCursorPosition(0);
-        QTest::keyClick(app.main->CBURL->lineEdit(), Qt::Key_E, Qt::ControlModifier);
+        app.widget<QComboBox>("CBURL")->lineEdit()->setCursorPosition(0);
+        QTest::keyClick(app.widget<QComboBox>("CBURL")->lineEdit(), Qt::Key_E, Qt::ControlModifier);
         QCOMPARE(closed.count(), 1);
         // ...except the common ones: Ctrl+A selects the box's text.
         AppFixture other;
         other.main->show();
         QVERIFY(QTest::qWaitForWindowActive(other.main));
         other.setAddressText(QStringLiteral("select me"));
-        other.main->CBURL->setFocus();
-        QTest::keyClick(other.main->CBURL->lineEdit(), Qt::Key_A, Qt::ControlModifier);
-        QCOMPARE(other.main->CBURL->lineEdit()->selectedText(), QStringLiteral("select me"));
+        other.widget<QComboBox>("CBURL")->setFocus();
+        QTest::keyClick(other.widget<QComboBox>("CBURL")->lineEdit(), Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(other.widget<QComboBox>("CBURL")->lineEdit()->selectedText(), QStringLiteral("select me"));
     }
 
     // While the menu bar has the keyboard (a tap of Alt, a menu closed with Esc), the
@@ -402,11 +402,11 @@ private slots:
         AppFixture app;
         QCOMPARE(app.main->windowTitle(), QStringLiteral("sablix 浏览器"));
         QCOMPARE(app.widget<QLabel>("LabelAddress")->text(), QStringLiteral("地址"));
-        QCOMPARE(app.main->CBURL->toolTip(), QStringLiteral("地址栏"));
-        QCOMPARE(app.main->CBURL->maxVisibleItems(), 8);
+        QCOMPARE(app.widget<QComboBox>("CBURL")->toolTip(), QStringLiteral("地址栏"));
+        QCOMPARE(app.widget<QComboBox>("CBURL")->maxVisibleItems(), 8);
         QCOMPARE(app.widget<QToolButton>("BBGO")->toolTip(), QStringLiteral("转到"));
-        QCOMPARE(app.main->SBSearch->toolTip(), QStringLiteral("搜索"));
-        QCOMPARE(app.main->SBSearchOn->toolTip(), QStringLiteral("搜索引擎选择"));
+        QCOMPARE(app.widget<QToolButton>("SBSearch")->toolTip(), QStringLiteral("搜索"));
+        QCOMPARE(app.widget<QToolButton>("SBSearchOn")->toolTip(), QStringLiteral("搜索引擎选择"));
         QCOMPARE(app.widget<QToolButton>("SBAddNew")->toolTip(), QStringLiteral("新建空白页面"));
         QCOMPARE(app.widget<QToolButton>("SBCloseCurrentPage")->toolTip(), QStringLiteral("关闭当前页"));
         for (const char *name : {"ToolBarAddress", "PanelAddress", "PanelPN", "SBP", "SBN", "PanelAddress_", "LabelAddress",
@@ -415,7 +415,7 @@ private slots:
                                  "ListBoxNewly", "SBL1", "SBL2", "SBH1", "SBH2", "StatusBar", "PopupMenuPcl",
                                  "PopupMenuSearch", "PopupMenuNewly", "MainMenu1"})
             QVERIFY2(app.main->findChild<QObject *>(QLatin1String(name)), name);
-        QVERIFY(!app.main->ListBoxNewly->isVisibleTo(app.main));
+        QVERIFY(!app.widget<QListView>("ListBoxNewly")->isVisibleTo(app.main));
         QVERIFY(app.showsPictureOf("SBP", "SBH1"));
         // Every picture of the tool bar is there, at the sizes it is drawn.
         for (const char *name : {"SBP", "SBN", "BBGO", "SBRefresh", "SBStop", "SBSearch", "SBAddNew", "SBCloseCurrentPage",
@@ -433,19 +433,19 @@ private slots:
         QCOMPARE(full.widget<QWidget>("PanelExtended2")->width(), 64);
         const int row = full.widget<QWidget>("PanelAddress")->parentWidget()->width();
         QVERIFY(full.widget<QWidget>("PanelAddress")->width() >= row - 176 - 64 - 6);
-        const int fullBox = full.main->CBURL->width();
+        const int fullBox = full.widget<QComboBox>("CBURL")->width();
 
         AppFixture noButtons("[RunData]\r\nWindowMax=0\r\nMainFormWidth=1000\r\nPanelExtended2=0\r\nPanelExtended3=0\r\n");
         noButtons.main->showAsConfigured();
         QVERIFY(QTest::qWaitForWindowExposed(noButtons.main));
-        const int gained = noButtons.main->CBURL->width() - fullBox;
+        const int gained = noButtons.widget<QComboBox>("CBURL")->width() - fullBox;
         const int hiddenRoom = 64 + full.widget<QWidget>("PanelPN")->width() + full.widget<QWidget>("PanelRS")->width();
         QVERIFY2(gained >= hiddenRoom, qPrintable(QStringLiteral("gained %1 of %2").arg(gained).arg(hiddenRoom)));
         // Resizing keeps the search panel fixed and moves the difference into the box.
-        const int wideBox = noButtons.main->CBURL->width();
+        const int wideBox = noButtons.widget<QComboBox>("CBURL")->width();
         noButtons.main->resize(800, 500);
         QTRY_COMPARE(noButtons.main->width(), 800);
-        QTRY_COMPARE(noButtons.main->CBURL->width(), wideBox - 200);
+        QTRY_COMPARE(noButtons.widget<QComboBox>("CBURL")->width(), wideBox - 200);
         QCOMPARE(noButtons.widget<QWidget>("PanelSearch")->width(), 176);
     }
 
@@ -618,7 +618,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(app.main));
         QVERIFY(bars[0]->isVisible());
         // Under the tool bar, above the pages.
-        QVERIFY(bars[0]->mapTo(app.main, QPoint(0, 0)).y() < app.main->PageControl->mapTo(app.main, QPoint(0, 0)).y());
+        QVERIFY(bars[0]->mapTo(app.main, QPoint(0, 0)).y() < app.widget<QTabWidget>("PageControl")->mapTo(app.main, QPoint(0, 0)).y());
         const QLabel *text = bars[0]->findChild<QLabel *>();
         QCOMPARE(text->text(), QStringLiteral("以 root 身份运行：网页沙箱已关闭"));
         QCOMPARE(text->textFormat(), Qt::PlainText);

@@ -788,7 +788,7 @@ private slots:
         QVERIFY(waitFor([&] { return app->pages->count() == pages; }));
         TEmbeddedWB *page = browser(pages - 1);
         QVERIFY(waitFor([&] { return !page->Busy() && page->LocationURL() == url("/fullscreen.html"); }));
-        app->main->PageControl->setCurrentIndex(pages - 1);
+        app->widget<QTabWidget>("PageControl")->setCurrentIndex(pages - 1);
         QVERIFY(waitFor([&] { return page->isVisible(); }));
         QVERIFY(waitFor([&] { return !screenPointOf(page, QStringLiteral("#b")).isNull(); }));
         QVERIFY(clickAt(screenPointOf(page, QStringLiteral("#b"))));
@@ -826,7 +826,7 @@ private slots:
 
         // Shown again, it loads again, with its history.
         rest->memoryLow = [] { return false; };
-        app->main->PageControl->setCurrentIndex(0);
+        app->widget<QTabWidget>("PageControl")->setCurrentIndex(0);
         QVERIFY(waitFor([&] { return first->rest() == TEmbeddedWB::Rest::Active && !first->Busy() && first->Document(); }));
         QVERIFY(waitFor([&] { return evaluate(first, QStringLiteral("document.title")).toString() == QLatin1String("Plain"); }));
         first->GoBack();

@@ -62,7 +62,7 @@ private slots:
         connect(page, &TEmbeddedWB::DownloadComplete, this, [&] { statuses << app->statusText(0); });
         QVERIFY(waitLoaded(page));
         WAIT_COMPARE(app->pages->page(0)->title(), QStringLiteral("Hello 标题"), 5000);
-        WAIT_COMPARE(app->main->PageControl->tabText(0), QStringLiteral("Hello 标题"), 5000);
+        WAIT_COMPARE(app->widget<QTabWidget>("PageControl")->tabText(0), QStringLiteral("Hello 标题"), 5000);
         QVERIFY2(statuses.contains(QStringLiteral(">>正在连接地址:<") + url("/title.html") + ">"), qPrintable(statuses.join(" | ")));
         QVERIFY2(statuses.contains(QStringLiteral(">>完成:Hello 标题<") + url("/title.html") + ">"), qPrintable(statuses.join(" | ")));
         QCOMPARE(app->addressText(), url("/title.html"));

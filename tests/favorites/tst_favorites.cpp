@@ -267,7 +267,7 @@ private slots:
         QVERIFY(QFileInfo::exists(FavoritesStore::defaultRoot() + QStringLiteral("/收藏的_页面.url")));
         // The favorites are suggested in the address box.
         app.program->favorites()->add(QString(), QStringLiteral("only"), QStringLiteral("http://only-a-favorite.test/"));
-        QAbstractItemModel *suggestions = app.main->CBURL->completer()->model();
+        QAbstractItemModel *suggestions = app.widget<QComboBox>("CBURL")->completer()->model();
         QTRY_VERIFY(!suggestions->match(suggestions->index(0, 0), Qt::DisplayRole,
                                         QStringLiteral("http://only-a-favorite.test/"), 1, Qt::MatchExactly).isEmpty());
         // Cancelled, nothing is written.

@@ -78,8 +78,8 @@ private:
     static QLineEdit *freshBox(AppFixture &app)
     {
         app.openBlankPage();
-        QLineEdit *edit = app.main->CBURL->lineEdit();
-        app.main->CBURL->setFocus();
+        QLineEdit *edit = app.widget<QComboBox>("CBURL")->lineEdit();
+        app.widget<QComboBox>("CBURL")->setFocus();
         edit->clear();
         return edit;
     }
@@ -200,10 +200,10 @@ private slots:
         app->program->addressBox()->appendHistory(QStringLiteral("http://listed.test/"));
         QTest::keyClicks(edit, QStringLiteral("shop"));
         QVERIFY(suggestions->popup()->isVisible());
-        app->main->CBURL->showPopup();
-        QTRY_VERIFY(app->main->CBURL->view()->isVisible());
+        app->widget<QComboBox>("CBURL")->showPopup();
+        QTRY_VERIFY(app->widget<QComboBox>("CBURL")->view()->isVisible());
         QVERIFY(!suggestions->popup()->isVisible());
-        app->main->CBURL->hidePopup();
+        app->widget<QComboBox>("CBURL")->hidePopup();
     }
 
     void offForABoxOrAPageThatAsks()
@@ -220,7 +220,7 @@ private slots:
         QTest::keyClick(edit, Qt::Key_Backspace);
         QVERIFY(suggestions->popup()->isVisible());
         // Leaving the box closes the list.
-        app->main->ComboBoxSearch->setFocus();
+        app->widget<QComboBox>("ComboBoxSearch")->setFocus();
         QVERIFY(!suggestions->popup()->isVisible());
     }
 };

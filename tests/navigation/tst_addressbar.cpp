@@ -146,7 +146,7 @@ private slots:
         AppFixture app;
         app.main->show();
         app.setAddressText(QStringLiteral(" abc "));
-        QTest::keyClick(app.main->CBURL->lineEdit(), Qt::Key_Return, Qt::KeyboardModifiers(modifiers));
+        QTest::keyClick(app.widget<QComboBox>("CBURL")->lineEdit(), Qt::Key_Return, Qt::KeyboardModifiers(modifiers));
         if (address.isEmpty()) {
             QCOMPARE(app.pages->count(), 0);
             return;
@@ -160,7 +160,7 @@ private slots:
         AppFixture app;
         app.main->show();
         app.setAddressText(QStringLiteral("x.y"));
-        QTest::keyClick(app.main->CBURL->lineEdit(), Qt::Key_Enter, Qt::KeypadModifier);
+        QTest::keyClick(app.widget<QComboBox>("CBURL")->lineEdit(), Qt::Key_Enter, Qt::KeypadModifier);
         QCOMPARE(app.pages->count(), 1);
         app.active()->commitNavigation();
         app.setAddressText(QStringLiteral("z.y"));
@@ -168,7 +168,7 @@ private slots:
         QCOMPARE(app.pages->count(), 2);
         // Choosing an entry of the drop-down list opens it.
         app.active()->commitNavigation();
-        emit app.main->CBURL->activated(0);
+        emit app.widget<QComboBox>("CBURL")->activated(0);
         QCOMPARE(app.pages->count(), 3);
         QCOMPARE(app.active()->pendingAddress(), QStringLiteral("http://x.y"));
     }
@@ -183,12 +183,12 @@ private slots:
         app.active()->commitNavigation();
         go(app, QStringLiteral("z.y"));
         app.active()->commitNavigation();
-        app.main->CBURL->setFocus();
+        app.widget<QComboBox>("CBURL")->setFocus();
         // The text of a list entry other than the box's current one.
-        QCOMPARE(app.main->CBURL->currentIndex(), 0);
+        QCOMPARE(app.widget<QComboBox>("CBURL")->currentIndex(), 0);
         app.setAddressText(QStringLiteral("http://z.y"));
-        app.main->ComboBoxSearch->setFocus();
-        QTRY_VERIFY(app.main->ComboBoxSearch->hasFocus());
+        app.widget<QComboBox>("ComboBoxSearch")->setFocus();
+        QTRY_VERIFY(app.widget<QComboBox>("ComboBoxSearch")->hasFocus());
         QCOMPARE(app.pages->count(), 2);
     }
 
@@ -252,7 +252,7 @@ private slots:
         }
         // Kept per user, across runs.
         AppFixture next;
-        QCompleter *completer = next.main->CBURL->completer();
+        QCompleter *completer = next.widget<QComboBox>("CBURL")->completer();
         QCOMPARE(completer->model()->rowCount(), 2);
         completer->setCompletionPrefix(QStringLiteral("second"));
         QCOMPARE(completer->currentCompletion(), QStringLiteral("http://second.example"));
@@ -323,7 +323,7 @@ private slots:
         app.main->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(app.main));
         ScriptedBrowser *page = app.openPage(QStringLiteral("one.example"), QStringLiteral("One"));
-        QLineEdit *edit = app.main->CBURL->lineEdit();
+        QLineEdit *edit = app.widget<QComboBox>("CBURL")->lineEdit();
         app.item("NAddressSetFocus")->trigger();
         QTRY_VERIFY(edit->hasFocus());
         QCOMPARE(edit->selectedText(), QStringLiteral("http://one.example"));
@@ -359,8 +359,8 @@ private slots:
         app.main->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(app.main));
         app.openBlankPage();
-        QLineEdit *edit = app.main->CBURL->lineEdit();
-        app.main->CBURL->setFocus();
+        QLineEdit *edit = app.widget<QComboBox>("CBURL")->lineEdit();
+        app.widget<QComboBox>("CBURL")->setFocus();
         edit->clear();
         QTest::keyClicks(edit, QStringLiteral("sugg"));
         QAbstractItemView *popup = edit->completer()->popup();

@@ -17,7 +17,7 @@ class TestSearchBar : public QObject
 private:
     static void search(AppFixture &app, const QString &query)
     {
-        app.main->ComboBoxSearch->setEditText(query);
+        app.widget<QComboBox>("ComboBoxSearch")->setEditText(query);
         app.searchBar()->Search();
     }
 
@@ -27,7 +27,7 @@ private slots:
         AppFixture app;
         search(app, QStringLiteral("   "));
         QCOMPARE(app.pages->count(), 0);
-        QCOMPARE(app.main->ComboBoxSearch->currentText(), QString());
+        QCOMPARE(app.widget<QComboBox>("ComboBoxSearch")->currentText(), QString());
         QVERIFY(app.searchBar()->history().isEmpty());
     }
 
@@ -38,7 +38,7 @@ private slots:
         QCOMPARE(app.pages->count(), 1);
         QCOMPARE(app.active()->pendingAddress(), WebLinks::firstEngineQuery() + QStringLiteral("%E5%A4%A9%E6%B0%94"));
         QCOMPARE(app.pages->page(0)->address(), app.active()->pendingAddress());
-        QCOMPARE(app.main->ComboBoxSearch->currentText(), QString());
+        QCOMPARE(app.widget<QComboBox>("ComboBoxSearch")->currentText(), QString());
         QCOMPARE(app.searchBar()->history(), QStringList{QStringLiteral("天气")});
     }
 
@@ -64,12 +64,12 @@ private slots:
         AppFixture app;
         app.main->show();
         for (const char *query : {"Qt", "Qt", "qt"}) {
-            app.main->ComboBoxSearch->setEditText(QString::fromLatin1(query));
-            QTest::keyClick(app.main->ComboBoxSearch->lineEdit(), Qt::Key_Return);
+            app.widget<QComboBox>("ComboBoxSearch")->setEditText(QString::fromLatin1(query));
+            QTest::keyClick(app.widget<QComboBox>("ComboBoxSearch")->lineEdit(), Qt::Key_Return);
         }
         QCOMPARE(app.searchBar()->history(), (QStringList{"Qt", "qt"}));
-        app.main->ComboBoxSearch->setEditText(QStringLiteral("button"));
-        app.main->SBSearch->click();
+        app.widget<QComboBox>("ComboBoxSearch")->setEditText(QStringLiteral("button"));
+        app.widget<QToolButton>("SBSearch")->click();
         QCOMPARE(app.searchBar()->history().last(), QStringLiteral("button"));
     }
 

@@ -65,7 +65,7 @@ private slots:
         QVERIFY(app.pages->NewPage(2));
         QCOMPARE(app.pages->newPageIndex(), expected);
         QCOMPARE(app.pages->count(), existing + 1);
-        QCOMPARE(app.main->PageControl->tabText(expected), QStringLiteral("   空白页   "));
+        QCOMPARE(app.widget<QTabWidget>("PageControl")->tabText(expected), QStringLiteral("   空白页   "));
         QVERIFY(app.browser(expected)->calls.contains(QStringLiteral("Silent 1")));
         QVERIFY(app.browser(expected)->calls.contains(QStringLiteral("RegisterAsDropTarget 0")));
         // Mode 2 does not navigate; the page stays in the background.
@@ -262,14 +262,14 @@ private slots:
         QCOMPARE(app.pages->page(0)->title(), QString(52, QLatin1Char('x')) + QStringLiteral("..."));
         QCOMPARE(app.pages->page(0)->caption(), QStringLiteral("xxxxxxxx.."));
         // The strip follows within a tenth of a second, all pages at once.
-        QTRY_COMPARE_WITH_TIMEOUT(app.main->PageControl->tabText(0), QStringLiteral("xxxxxxxx.."), 1000);
-        QCOMPARE(QTextDocumentFragment::fromHtml(app.main->PageControl->tabToolTip(0)).toPlainText(),
+        QTRY_COMPARE_WITH_TIMEOUT(app.widget<QTabWidget>("PageControl")->tabText(0), QStringLiteral("xxxxxxxx.."), 1000);
+        QCOMPARE(QTextDocumentFragment::fromHtml(app.widget<QTabWidget>("PageControl")->tabToolTip(0)).toPlainText(),
                  app.pages->page(0)->title());
         emit page->TitleChange(QStringLiteral("   "));
         QCOMPARE(app.pages->page(0)->caption(), QStringLiteral("xxxxxxxx.."));
         emit page->TitleChange(QStringLiteral("about:blank"));
         QCOMPARE(app.pages->page(0)->caption(), QStringLiteral("   空白页   "));
-        QTRY_COMPARE_WITH_TIMEOUT(app.main->PageControl->tabText(0), QStringLiteral("   空白页   "), 1000);
+        QTRY_COMPARE_WITH_TIMEOUT(app.widget<QTabWidget>("PageControl")->tabText(0), QStringLiteral("   空白页   "), 1000);
     }
 
     void historyImagesFollowTheActivePage()
@@ -457,7 +457,7 @@ private slots:
         for (int i = 0; i < 4; ++i)
             QCOMPARE(app.status()->panel(i)->textFormat(), Qt::PlainText);
         app.pages->applyCaptions();
-        QTabBar *strip = app.main->PageControl->tabBar();
+        QTabBar *strip = app.widget<QTabWidget>("PageControl")->tabBar();
         QCOMPARE(app.pages->page(0)->caption(), QStringLiteral("<b>Q&A</..")); // 10 characters, as counted
         QCOMPARE(strip->tabText(0), QStringLiteral("<b>Q&&A</.."));
         QVERIFY(QKeySequence::mnemonic(strip->tabText(0)).isEmpty());
@@ -496,14 +496,14 @@ private slots:
         app.openPage(address, title);
         QVERIFY(endsStayAtTheEnds(app.statusText(0)));
         app.pages->applyCaptions();
-        QTabBar *strip = app.main->PageControl->tabBar();
+        QTabBar *strip = app.widget<QTabWidget>("PageControl")->tabBar();
         QVERIFY(endsStayAtTheEnds(between(strip->tabText(0))));
         QVERIFY(endsStayAtTheEnds(between(QTextDocumentFragment::fromHtml(strip->tabToolTip(0)).toPlainText())));
         // What the page collection keeps, and writes to the lists, is the title itself.
         QCOMPARE(app.pages->page(0)->title(), title);
         app.openPage(QStringLiteral("b.example"), QStringLiteral("B"));
         app.pages->ClosePage(0);
-        const QList<QAction *> closed = app.main->PopupMenuNewly->actions();
+        const QList<QAction *> closed = app.widget<QMenu>("PopupMenuNewly")->actions();
         QVERIFY(!closed.isEmpty());
         QVERIFY(endsStayAtTheEnds(between(closed.last()->text())));
     }
@@ -515,11 +515,11 @@ private slots:
         app.main->show();
         app.main->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(app.main));
-        app.main->CBURL->setFocus();
-        QTRY_VERIFY(app.main->CBURL->hasFocus());
+        app.widget<QComboBox>("CBURL")->setFocus();
+        QTRY_VERIFY(app.widget<QComboBox>("CBURL")->hasFocus());
         const int other = app.pages->activeIndex() == 0 ? 1 : 0;
         emit app.browser(other)->NavigateComplete2();
-        QVERIFY(app.main->CBURL->hasFocus());
+        QVERIFY(app.widget<QComboBox>("CBURL")->hasFocus());
     }
 };
 

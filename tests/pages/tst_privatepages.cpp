@@ -52,7 +52,7 @@ private:
     static QString stripText(AppFixture &app, int index)
     {
         app.pages->applyCaptions();
-        return app.main->PageControl->tabText(index);
+        return app.widget<QTabWidget>("PageControl")->tabText(index);
     }
 
     // Every file under `folder` that holds `text` (UTF-8 or the lists' GB18030).
@@ -92,11 +92,11 @@ private slots:
         QCOMPARE(stripText(app, 1), PrivateTab::kPrefix + PageCaption::tabText(PageCaption::shortTitle(QStringLiteral("A&B"))));
         QVERIFY(!app.pages->page(1)->caption().startsWith(PrivateTab::kPrefix));
 
-        QTabBar *bar = app.main->PageControl->tabBar();
+        QTabBar *bar = app.widget<QTabWidget>("PageControl")->tabBar();
         QCOMPARE(bar->tabTextColor(1), PrivateTab::kColor);
-        QVERIFY(!app.main->PageControl->tabIcon(1).isNull());
+        QVERIFY(!app.widget<QTabWidget>("PageControl")->tabIcon(1).isNull());
         QVERIFY(bar->tabTextColor(0) != PrivateTab::kColor);
-        QVERIFY(app.main->PageControl->tabIcon(0).isNull());
+        QVERIFY(app.widget<QTabWidget>("PageControl")->tabIcon(0).isNull());
 
         // The tint goes with the tab when it moves.
         app.pages->MovePage(1, 0);

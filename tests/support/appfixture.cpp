@@ -4,6 +4,7 @@
 #include "core/listfile.h"
 #include "core/textcodec.h"
 #include "navigation/addressbar.h"
+#include "navigation/addressbox.h"
 #include "statusbar/statusline.h"
 #include "tabs/pagetabs.h"
 
@@ -163,12 +164,12 @@ QStringList AppFixture::captions() const
 
 QString AppFixture::addressText() const
 {
-    return main->CBURL->currentText();
+    return program->addressBox()->box()->currentText();
 }
 
 void AppFixture::setAddressText(const QString &text)
 {
-    main->CBURL->setEditText(text);
+    program->addressBox()->box()->setEditText(text);
 }
 
 void whenDialogShows(std::function<void(QDialog *)> act)

@@ -35,11 +35,11 @@ private slots:
         QCOMPARE(back->rest(), Rest::Discarded);
         QCOMPARE(front->rest(), Rest::Active);
         // Shown, it is active again and loads what it had.
-        app.main->PageControl->setCurrentIndex(app.pages->indexOf(back));
+        app.widget<QTabWidget>("PageControl")->setCurrentIndex(app.pages->indexOf(back));
         back->setRest(Rest::Active);
         QCOMPARE(back->reloadsAfterDiscard, 1);
         // Being shown starts its idle time afresh.
-        app.main->PageControl->setCurrentIndex(app.pages->indexOf(front));
+        app.widget<QTabWidget>("PageControl")->setCurrentIndex(app.pages->indexOf(front));
         rest->look();
         QVERIFY(scriptAnswersArrived(back));
         QCOMPARE(back->rest(), Rest::Active);

@@ -26,7 +26,7 @@ private:
         for (int i = 0; i < n; ++i)
             app.openPage(QStringLiteral("p%1.example").arg(i), QStringLiteral("P%1").arg(i));
     }
-    static QTabBar *bar(AppFixture &app) { return app.main->PageControl->tabBar(); }
+    static QTabBar *bar(AppFixture &app) { return app.widget<QTabWidget>("PageControl")->tabBar(); }
     static void press(AppFixture &app, Qt::MouseButton button, int tab)
     {
         QTest::mousePress(bar(app), button, Qt::NoModifier, bar(app)->tabRect(tab).center());
@@ -36,8 +36,8 @@ private:
     static void dblClickEmpty(AppFixture &app)
     {
         app.main->show();
-        const QPoint beside(app.main->PageControl->width() - 5, app.pages->count() == 0 ? 20 : bar(app)->height() / 2);
-        QTest::mouseDClick(app.main->PageControl, Qt::LeftButton, Qt::NoModifier, beside);
+        const QPoint beside(app.widget<QTabWidget>("PageControl")->width() - 5, app.pages->count() == 0 ? 20 : bar(app)->height() / 2);
+        QTest::mouseDClick(app.widget<QTabWidget>("PageControl"), Qt::LeftButton, Qt::NoModifier, beside);
     }
 
 private slots:
@@ -54,8 +54,8 @@ private slots:
         QCOMPARE(app.pages->activeIndex(), 1);
         QCOMPARE(app.addressText(), QStringLiteral("about:blank"));
         QCOMPARE(app.statusText(0), QString());
-        QVERIFY(app.main->CBURL->hasFocus());
-        QCOMPARE(app.main->CBURL->lineEdit()->selectedText(), QStringLiteral("about:blank"));
+        QVERIFY(app.widget<QComboBox>("CBURL")->hasFocus());
+        QCOMPARE(app.widget<QComboBox>("CBURL")->lineEdit()->selectedText(), QStringLiteral("about:blank"));
     }
 
     void homePageOpensInANewBlankPage()
@@ -218,7 +218,7 @@ private slots:
         openPages(app, 3);
         app.main->show();
         QTest::mousePress(bar(app), Qt::RightButton, Qt::NoModifier, bar(app)->tabRect(0).center());
-        app.main->PopupMenuPcl->hide();
+        app.widget<QMenu>("PopupMenuPcl")->hide();
         QCOMPARE(app.tabs()->rightClickedTab(), 0);
         app.item("NRRefresh")->trigger();
         QCOMPARE(app.browser(0)->calls.last(), QStringLiteral("Refresh"));
@@ -227,9 +227,9 @@ private slots:
         QCOMPARE(app.browser(0)->LocationURL(), QStringLiteral("http://p1.example"));
 
         // A press beside the tabs makes the popup's commands do nothing.
-        const QPoint beside(app.main->PageControl->width() - 5, bar(app)->height() / 2);
-        QTest::mousePress(app.main->PageControl, Qt::RightButton, Qt::NoModifier, beside);
-        app.main->PopupMenuPcl->hide();
+        const QPoint beside(app.widget<QTabWidget>("PageControl")->width() - 5, bar(app)->height() / 2);
+        QTest::mousePress(app.widget<QTabWidget>("PageControl"), Qt::RightButton, Qt::NoModifier, beside);
+        app.widget<QMenu>("PopupMenuPcl")->hide();
         QCOMPARE(app.tabs()->rightClickedTab(), -1);
         app.item("PopupMenuCloseCurrent")->trigger();
         QCOMPARE(app.pages->count(), 2);

@@ -64,7 +64,7 @@ private slots:
         QCOMPARE(app.openPageLists()->currentLines(),
                  QStringList({QStringLiteral("One#http://one.test/"), QStringLiteral("C# and more#http://two.test/a#frag"),
                               QStringLiteral("Three#http://three.test/")}));
-        app.main->PageControl->setCurrentIndex(2);
+        app.widget<QTabWidget>("PageControl")->setCurrentIndex(2);
         QCOMPARE(app.browser(2)->pendingAddress(), QStringLiteral("http://three.test/"));
         QCOMPARE(app.browser(1)->pendingAddress(), QString());
         QTRY_VERIFY(!bar(app));
@@ -83,7 +83,7 @@ private slots:
         app.browser(0)->commitNavigation(QString(), QStringLiteral("One"));
         QCOMPARE(app.statusText(0), QStringLiteral("已恢复 2 个页面"));
         // Showing the second page loads it: its messages wait too.
-        app.main->PageControl->setCurrentIndex(1);
+        app.widget<QTabWidget>("PageControl")->setCurrentIndex(1);
         app.browser(1)->commitNavigation(QString(), QStringLiteral("Two"));
         QCOMPARE(app.statusText(0), QStringLiteral("已恢复 2 个页面"));
         // Held for a while only: then the newest of the pages' texts shows.

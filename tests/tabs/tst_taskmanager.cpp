@@ -72,7 +72,7 @@ private slots:
         QVERIFY(shell.waitForStarted());
         small->rendererPid = shell.processId();
         big->rendererPid = QCoreApplication::applicationPid();
-        app.main->PageControl->setCurrentIndex(app.pages->indexOf(small));
+        app.widget<QTabWidget>("PageControl")->setCurrentIndex(app.pages->indexOf(small));
         rested->setRest(Rest::Discarded);
 
         TaskManager *manager = app.program->showTaskManager();

@@ -48,7 +48,7 @@ private slots:
         QVERIFY(!letter.isAccepted());
         QKeyEvent outside(QEvent::ShortcutOverride, Qt::Key_Return, Qt::NoModifier);
         outside.ignore();
-        QApplication::sendEvent(app.main->PageControl, &outside);
+        QApplication::sendEvent(app.widget<QTabWidget>("PageControl"), &outside);
         QVERIFY(!outside.isAccepted());
     }
 
@@ -204,12 +204,12 @@ private slots:
         AppFixture app;
         QVERIFY(app.showActive());
         ScriptedBrowser *page = app.openPage(QStringLiteral("a.example"));
-        app.main->CBURL->setFocus();
-        QTRY_VERIFY(app.main->CBURL->hasFocus());
+        app.widget<QComboBox>("CBURL")->setFocus();
+        QTRY_VERIFY(app.widget<QComboBox>("CBURL")->hasFocus());
         page->calls.clear();
         emit qApp->applicationStateChanged(Qt::ApplicationActive);
         QVERIFY(page->calls.isEmpty());
-        app.main->PageControl->setFocus();
+        app.widget<QTabWidget>("PageControl")->setFocus();
         emit qApp->applicationStateChanged(Qt::ApplicationActive);
         QCOMPARE(page->calls, QStringList{QStringLiteral("FocusDocument")});
     }
