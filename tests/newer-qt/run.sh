@@ -61,7 +61,7 @@ mount_at() { # TARGET MOUNT-ARGUMENTS...
 mount_at /proc -t proc proc
 mount_at /sys --bind /sys
 mount_at /dev --bind /dev
-mount_at /dev/pts -t devpts -o newinstance,ptmxmode=0666 devpts
+mount_at /dev/pts --bind /dev/pts
 mount_at /dev/shm -t tmpfs -o mode=1777 shm
 cp /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
 
