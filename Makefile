@@ -6,7 +6,7 @@ PACKAGES := cmake ninja-build g++ make pkg-config \
             qt6-base-dev qt6-declarative-dev qt6-webengine-dev qt6-translations-l10n libxcb1-dev libpsl-dev libglib2.0-dev libpcre2-dev libqt6sql6-sqlite \
             webext-ublock-origin-chromium \
             fonts-noto-cjk libgl1-mesa-dri \
-            xvfb xauth xdotool x11-utils imagemagick python3 openssl poppler-utils
+            xvfb xauth xdotool x11-utils xdg-user-dirs imagemagick python3 openssl poppler-utils
 
 # What `make bench` needs besides: Chromium to compare with, the X library the responsiveness
 # benchmark listens with. Not for the suite: CI's `make test` goes without them.
@@ -28,7 +28,7 @@ endif
 JOBS ?= $(shell nproc)
 FUZZ_RUNS ?= 1000000
 
-.PHONY: run test bench bench-setup fuzz reliability install setup configure build clean check-display
+.PHONY: run test test-newer-qt bench bench-setup fuzz reliability install setup configure build clean check-display
 
 run: check-display build
 	$(BUILD)/bin/sablix
@@ -45,6 +45,12 @@ ifeq ($(SANITIZE),1)
 	@if grep -E -m 20 '$(SANITIZER_REPORT)' $(BUILD)/Testing/Temporary/LastTest.log; then \
 	  echo "sanitizer reports above: see $(BUILD)/Testing/Temporary/LastTest.log"; exit 1; fi
 endif
+
+# The suite against the newer Qt of Debian 13, in a Debian 13 tree made with debootstrap in
+# build-newer-qt/ (kept for the next run; several GB). Not part of CI. Root only; installs
+# debootstrap on this machine with apt-get when it is missing. TEST_LABELS works as for test.
+test-newer-qt:
+	JOBS=$(JOBS) tests/newer-qt/run.sh $(if $(TEST_LABELS),TEST_LABELS='$(TEST_LABELS)')
 
 bench: build bench-setup
 	cd $(BUILD) && ctest --output-on-failure --verbose --label-regex bench

@@ -211,6 +211,12 @@ QWebEngineProfile *instance()
     g_profile->setCachePath(cache);
     g_profile->setHttpCacheType(QWebEngineProfile::DiskHttpCache);
     g_profile->setPersistentCookiesPolicy(QWebEngineProfile::AllowPersistentCookies);
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+    // From 6.8 the engine would write the answers given to sites to a file of its own and
+    // keep them past the run, beside ours (permissions.ini) and out of reach of a revoke:
+    // it keeps them for the run only, as before.
+    g_profile->setPersistentPermissionsPolicy(QWebEngineProfile::PersistentPermissionsPolicy::StoreInMemory);
+#endif
     configure(g_profile);
     g_data = new WebEngineBrowsingData(g_profile);
     // The engine keeps some answers itself for the run (notifications, location): a revoked
