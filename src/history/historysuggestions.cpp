@@ -162,6 +162,9 @@ bool HistorySuggestions::eventFilter(QObject *watched, QEvent *event)
     }
     if (watched != m_watchedEdit || !m_popup->isVisible() || otherListOpen())
         return false;
+    // Only key events are keys: any other that reaches here (a window deactivated) is not cast.
+    if (type != QEvent::ShortcutOverride && type != QEvent::KeyPress)
+        return false;
     auto *key = static_cast<QKeyEvent *>(event);
     // Esc would be the window's (stop loading) before the box saw it: while the list is
     // open it closes the list first.
