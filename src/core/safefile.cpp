@@ -34,8 +34,9 @@ QString tooLarge(qint64 maxBytes)
     return QStringLiteral("大于 %1 KiB").arg(maxBytes / 1024);
 }
 
-// Why a file of this kind is not read; empty for a regular file.
-QString refusedKind(mode_t mode)
+} // namespace
+
+QString refusedKind(unsigned int mode)
 {
     if (S_ISREG(mode))
         return {};
@@ -45,10 +46,10 @@ QString refusedKind(mode_t mode)
         return QStringLiteral("是管道");
     if (S_ISDIR(mode))
         return QStringLiteral("是文件夹");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("是设备");
     return QStringLiteral("不是普通文件");
 }
-
-} // namespace
 
 void setRefusalHandler(RefusalHandler handler)
 {

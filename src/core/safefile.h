@@ -25,6 +25,9 @@ std::optional<QByteArray> read(const QString &path, QString *error = nullptr, qi
 // told to the refusal handler.
 bool acceptable(const QString &path, qint64 maxBytes = kMaxReadBytes);
 
+// Why a file of this kind (an lstat's st_mode) is not read, in Chinese; empty for a regular file.
+QString refusedKind(unsigned int mode);
+
 // Told of every file refused, with the reason in Chinese; from any thread.
 using RefusalHandler = std::function<void(const QString &path, const QString &reason)>;
 void setRefusalHandler(RefusalHandler handler);

@@ -1,5 +1,7 @@
 #include "historydatabase.h"
 
+#include "../core/safefile.h"
+
 #include <QAtomicInteger>
 #include <QDateTime>
 #include <QDir>
@@ -104,19 +106,6 @@ QString movedAsideName(const QString &path, const QString &why)
     return name;
 }
 
-QString fileKind(mode_t mode)
-{
-    if (S_ISLNK(mode))
-        return QStringLiteral("是一个链接");
-    if (S_ISFIFO(mode))
-        return QStringLiteral("是一个管道");
-    if (S_ISDIR(mode))
-        return QStringLiteral("是一个文件夹");
-    if (S_ISCHR(mode) || S_ISBLK(mode))
-        return QStringLiteral("是一个设备");
-    return QStringLiteral("不是普通文件");
-}
-
 } // namespace
 
 HistoryDatabase::HistoryDatabase()
@@ -147,7 +136,7 @@ bool HistoryDatabase::refuseSpecialFiles(const QString &path, QString *notice)
             continue;
         m_lastError = QStringLiteral("%1 is not a plain file").arg(file);
         if (notice)
-            *notice = QStringLiteral("历史记录文件 %1 %2，未打开它；本次运行不记录历史。").arg(file, fileKind(info.st_mode));
+            *notice = QStringLiteral("历史记录文件 %1 %2，未打开它；本次运行不记录历史。").arg(file, SafeFile::refusedKind(info.st_mode));
         return true;
     }
     return false;
