@@ -46,6 +46,7 @@ void Passwords::frameMessage(TEmbeddedWB *page, const QString &json)
     }
     frame.zoom = message.value(QLatin1String("z")).toDouble(1.0);
     const QString kind = message.value(QLatin1String("kind")).toString();
+    qCDebug(lcPasswords).noquote() << "frame message:" << kind << "from" << frame.origin;
     if (kind == QLatin1String("forms"))
         formsShown(page, frame, LoginForm::fieldsFromJson(message.value(QLatin1String("fields")).toArray()));
     else if (kind == QLatin1String("focus"))
@@ -81,6 +82,7 @@ QList<SavedLogin> Passwords::loginsOf(const QString &origin)
 
 void Passwords::formsShown(TEmbeddedWB *page, const Frame &frame, const QList<FormField> &fields)
 {
+    qCDebug(lcPasswords).noquote() << "login fields shown in" << frame.origin << (frame.reachable ? "" : "(a frame out of reach)");
     // Filled on load only on an https page with exactly one login for it; an http page waits
     // for the user's click in the list.
     if (!frame.reachable || QUrl(frame.origin).scheme() != QLatin1String("https"))

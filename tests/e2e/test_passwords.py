@@ -33,6 +33,21 @@ def login_page(frame_url):
                 % (FIELDS, frame_url))
 
 
+# A login sent by the page's own script: no form is sent, the fields go when it is done.
+SCRIPTED = page("脚本登录", "<div id=box>%s</div><script>"
+                "document.getElementById('pass').addEventListener('keydown', function (e) {"
+                " if (e.key !== 'Enter') return;"
+                " var body = 'user=' + encodeURIComponent(user.value) + '&pass=' + encodeURIComponent(pass.value);"
+                " fetch('/api', {method: 'POST', body: body}).then(function () {"
+                "  document.getElementById('box').textContent = '已登录'; document.title = '已登录'; });"
+                "});</script>" % FIELDS)
+
+# A page that asks the user name first, and the password on the next page.
+STEP1 = page("第一步", "<form method=post action=/step2.html><input name=identifier type=email autocomplete=username"
+             " style='position:fixed;left:calc(50% - 150px);width:300px;top:calc(50% - 70px);height:60px'></form>")
+STEP2 = page("第二步", "<form method=post action=/welcome><input name=pass type=password"
+             " style='position:fixed;left:calc(50% - 150px);width:300px;top:calc(50% - 70px);height:60px'></form>")
+
 # A login form of another origin in a frame: it reports what its fields hold, again and again.
 FRAME = page("frame", "<form><input name=user autocomplete=username><input name=pass type=password></form>"
              "<script>setInterval(function () { var f = document.forms[0];"
@@ -80,14 +95,23 @@ def secret_items(env):
     """What secret-tool finds of ours: [{attribute: value, "secret": ...}]."""
     out = subprocess.run(["secret-tool", "search", "--all", "--unlock", "xdg:schema", "org.sablix.Login"],
                          env=env, capture_output=True, text=True)
-    items, item = [], None
-    for line in (out.stdout + out.stderr).splitlines():
+    # Each item's label and secret go to the output, its attributes to the error output, in
+    # the same order: an item's attributes end where a name comes again.
+    items, attributes = [], []
+    for line in out.stdout.splitlines():
         if line.startswith("["):
-            item = {}
-            items.append(item)
-        elif " = " in line and item is not None:
+            items.append({})
+        elif " = " in line and items:
             key, value = line.split(" = ", 1)
-            item[key.replace("attribute.", "")] = value
+            items[-1][key] = value
+    for line in out.stderr.splitlines():
+        if line.startswith("attribute.") and " = " in line:
+            key, value = line[len("attribute."):].split(" = ", 1)
+            if not attributes or key in attributes[-1]:
+                attributes.append({})
+            attributes[-1][key] = value
+    for item, found in zip(items, attributes):
+        item.update(found)
     return items
 
 
@@ -107,20 +131,55 @@ class Passwords(SablixTestCase):
     def click_at(self, x, y):
         xdotool("mousemove", str(x), str(y), "click", "1")
 
-    def bar_button(self, app, name, count=1):
-        """Where the `count`th save bar drawn has its button `name`."""
+    def bar_button(self, app, name, offer=1):
+        """Where the save bar of the `offer`th offer has its button `name`, as last drawn."""
         def drawn():
-            places = re.findall(r"save bar \d drawn:(.*)", app.log())
-            if len(places) < count:
+            log = app.log().split("offering to keep")
+            if len(log) <= offer:
                 return None
-            match = re.search(name + r"@(\d+),(\d+)", places[count - 1])
+            places = re.findall(r"save bar \d drawn:(.*)", log[offer])
+            match = re.search(name + r"@(\d+),(\d+)", places[-1]) if places else None
             return (int(match.group(1)), int(match.group(2))) if match else None
-        return wait_for(drawn, what="the save bar's " + name)
+        return wait_for(drawn, what="the save bar's %s (log: %s, posts %s)" % (name, app.log()[-1500:], [p[0] for p in self.server.posts]))
 
-    def choose_first_name(self, app):
+    def save_offered(self, app, offer, env, items):
+        self.click_at(*self.bar_button(app, "PasswordSave", offer))
+        return wait_for(lambda: len(secret_items(env)) == items and secret_items(env), what="the login kept")
+
+    def shown(self, app, path, count=None):
+        """Goes to `path` (unless None) and waits for its login fields to be reported (the
+        `count`th report in this run)."""
+        count = count or app.log().count("login fields shown in %s " % self.origin) + 1
+        if path:
+            app.go(self.server.url(path))
+        wait_for(lambda: app.log().count("login fields shown in %s " % self.origin) >= count,
+                 what="the login fields of " + str(path))
+
+    def focus_field(self, app):
+        """Clicks the field in the middle of the page until the page says it has the focus (a
+        page just shown may not take clicks yet)."""
+        before = app.log().count("frame message: focus")
+        for _ in range(30):
+            app.click_page()
+            try:
+                return wait_for(lambda: app.log().count("frame message: focus") > before, timeout=1.0)
+            except AssertionError:
+                pass
+        self.fail("the field never took the focus")
+
+    def sign_in(self, app, path, user, password):
+        self.shown(app, path)
+        self.focus_field(app)
+        if user:
+            app.type(user)
+            app.key("Tab")
+        app.type(password)
+        app.key("Return")
+
+    def choose_first_name(self, app, names):
         match = wait_for(lambda: re.search(r"login list shown: (\d+) names at (\d+),(\d+), rows of (\d+)", app.log()),
                          what="the list of saved names")
-        self.assertEqual(match.group(1), "1")
+        self.assertEqual(match.group(1), str(names))
         self.click_at(int(match.group(2)) + 20, int(match.group(3)) + int(match.group(4)) // 2)
 
     def posted(self, path):
@@ -133,29 +192,44 @@ class Passwords(SablixTestCase):
         os.environ["DBUS_SESSION_BUS_ADDRESS"] = self.bus.address
         other = PageServer({"/frame.html": FRAME, "/report": "ok"}, no_store=True)
         self.addCleanup(other.close)
-        self.server = PageServer({"/login.html": login_page(other.url("/frame.html")), "/welcome": page("欢迎", "欢迎")},
+        self.server = PageServer({"/login.html": login_page(other.url("/frame.html")), "/welcome": page("欢迎", "欢迎"),
+                                  "/script.html": SCRIPTED, "/api": "ok", "/step1.html": STEP1, "/step2.html": STEP2},
                                  no_store=True)
-        origin = "http://127.0.0.1:%d" % self.server.port
+        self.origin = origin = "http://127.0.0.1:%d" % self.server.port
 
         # Typed and sent: the bar offers to keep it; 保存 puts one item into the keyring.
         app = self.start()
         app.go(self.server.url("/login.html"))
         wait_for(lambda: len([r for r in other.requests if r.startswith("/report")]) > 2, what="the page and its frame")
-        app.click_page()
+        self.focus_field(app)
         app.type(USER)
         app.key("Tab")
         app.type(TOKEN)
         app.key("Return")
         wait_for(lambda: self.posted("/welcome"), what="the login sent")
         self.assertEqual(self.posted("/welcome")[0], {"user": [USER], "pass": [TOKEN]})
-        self.click_at(*self.bar_button(app, "PasswordSave"))
-        items = wait_for(lambda: secret_items(self.bus.env), what="the login in the keyring")
-        self.assertEqual(len(items), 1)
+        items = self.save_offered(app, 1, self.bus.env, 1)
         item = items[0]
         self.assertEqual(item["secret"], TOKEN)
         self.assertEqual(item["label"], "sablix: 127.0.0.1")
         self.assertEqual((item["origin"], item["scheme"], item["host"], item["port"], item["action"], item["username"]),
                          (origin, "http", "127.0.0.1", str(self.server.port), origin, USER))
+
+        # A login the page's script sends (the fields go away once it is done), and a page that
+        # asks the user name first and the password on the next page.
+        self.sign_in(app, "/script.html", "bob", TOKEN + "-script")
+        items = self.save_offered(app, 2, self.bus.env, 2)
+        self.assertEqual([(i["username"], i["secret"]) for i in items if i["username"] == "bob"],
+                         [("bob", TOKEN + "-script")])
+        step2 = app.log().count("login fields shown in %s " % origin) + 2
+        self.sign_in(app, "/step1.html", "", "carol@example.com")
+        self.shown(app, None, step2)
+        self.focus_field(app)
+        app.type(TOKEN + "-steps")
+        app.key("Return")
+        items = self.save_offered(app, 3, self.bus.env, 3)
+        self.assertEqual([(i["username"], i["secret"]) for i in items if i["username"] == "carol@example.com"],
+                         [("carol@example.com", TOKEN + "-steps")])
         self.assertEqual(app.exit(), 0)
 
         # Again after a restart: the saved name under the focused field fills both fields.
@@ -163,17 +237,18 @@ class Passwords(SablixTestCase):
         app.go(self.server.url("/login.html"))
         reports_before = len(other.requests)
         wait_for(lambda: len(other.requests) > reports_before + 2, what="the page and its frame again")
-        app.click_page()
-        self.choose_first_name(app)
+        self.focus_field(app)
+        self.choose_first_name(app, 3)
         wait_for(lambda: "a login was filled" in app.log(), what="the fields filled")
         # The frame of another origin goes on reporting its fields after the fill: never the login.
         seen = len(other.requests)
         wait_for(lambda: len(other.requests) > seen + 3, what="the frame's later reports")
         leaked = [r for r in other.requests if TOKEN in urllib.parse.unquote(r) or USER in r]
         self.assertEqual(leaked, [])
+        sent = len(self.posted("/welcome"))
         app.key("Return")
-        wait_for(lambda: len(self.posted("/welcome")) == 2, what="the filled login sent")
-        self.assertEqual(self.posted("/welcome")[1], {"user": [USER], "pass": [TOKEN]})
+        wait_for(lambda: len(self.posted("/welcome")) == sent + 1, what="the filled login sent")
+        self.assertEqual(self.posted("/welcome")[-1], {"user": [USER], "pass": [TOKEN]})
         # A filled login is not offered again: one bar in this run's log at most would be one too many.
         self.assertNotIn("offering to keep", app.log())
         self.assertEqual(app.exit(), 0)
@@ -203,7 +278,7 @@ class Passwords(SablixTestCase):
         for attempt in (1, 2):
             app.go(self.server.url("/login.html"))
             wait_for(lambda: self.server.requests.count("/login.html") == attempt, what="the login page")
-            app.click_page()
+            self.focus_field(app)
             app.type(USER)
             app.key("Tab")
             app.type(TOKEN)
