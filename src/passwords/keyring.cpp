@@ -43,7 +43,7 @@ QString attribute(GHashTable *attributes, const char *name)
 }
 
 // Searches with the attributes given (none: every login of ours).
-QList<SavedLogin> search(const QString &origin, const QString &user, bool withSecrets, QString *error)
+QList<SavedLogin> search(const QString &origin, const QString &user, bool withSecrets, QString *error, bool mayAsk = true)
 {
     GHashTable *query = g_hash_table_new_full(g_str_hash, g_str_equal, g_free, g_free);
     if (!origin.isEmpty())
@@ -51,7 +51,7 @@ QList<SavedLogin> search(const QString &origin, const QString &user, bool withSe
     if (!user.isNull())
         g_hash_table_insert(query, g_strdup("username"), g_strdup(user.toUtf8().constData()));
     GError *failure = nullptr;
-    const int flags = SECRET_SEARCH_ALL | SECRET_SEARCH_UNLOCK | (withSecrets ? SECRET_SEARCH_LOAD_SECRETS : 0);
+    const int flags = SECRET_SEARCH_ALL | (mayAsk ? SECRET_SEARCH_UNLOCK : 0) | (withSecrets ? SECRET_SEARCH_LOAD_SECRETS : 0);
     GList *found = secret_password_searchv_sync(schema(), query, static_cast<SecretSearchFlags>(flags), nullptr, &failure);
     g_hash_table_unref(query);
     QList<SavedLogin> logins;
@@ -101,9 +101,9 @@ bool Keyring::available()
     return m_error.isEmpty();
 }
 
-QList<SavedLogin> Keyring::logins(const QString &origin)
+QList<SavedLogin> Keyring::logins(const QString &origin, bool mayAsk)
 {
-    return search(origin, {}, true, &m_error);
+    return search(origin, {}, true, &m_error, mayAsk);
 }
 
 QList<SavedLogin> Keyring::all()

@@ -20,9 +20,9 @@ class Keyring
 public:
     // Whether the service answers and its keyring is open (or was opened when asked).
     bool available();
-    // The logins of an origin, with their passwords; the most recently saved first is not
-    // promised, they come sorted by user name.
-    QList<SavedLogin> logins(const QString &origin);
+    // The logins of an origin, with their passwords, sorted by user name. `mayAsk`: a locked
+    // keyring is opened, asking the user (not for a page that merely loaded).
+    QList<SavedLogin> logins(const QString &origin, bool mayAsk = true);
     // Every login of ours, without passwords.
     QList<SavedLogin> all();
     QString password(const QString &origin, const QString &user);

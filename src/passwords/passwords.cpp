@@ -96,7 +96,9 @@ void Passwords::formsShown(TEmbeddedWB *page, const Frame &frame, const QList<Fo
         const LoginFields targets = LoginForm::fillTargets(own);
         if (targets.password < 0)
             continue;
-        const QList<SavedLogin> logins = loginsOf(frame.origin);
+        // A page that merely loaded never makes the keyring ask to be opened.
+        auto cached = m_cache.constFind(frame.origin);
+        const QList<SavedLogin> logins = cached != m_cache.constEnd() ? *cached : m_keyring.logins(frame.origin, false);
         if (logins.size() == 1)
             fill(page, frame, own, targets, logins.first());
         return;
