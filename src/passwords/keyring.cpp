@@ -125,16 +125,24 @@ bool Keyring::store(const SavedLogin &login)
                      label = QStringLiteral("sablix: %1").arg(url.host()).toUtf8(), secret = login.password.toUtf8();
     const int port = url.port(url.scheme() == QLatin1String("https") ? 443 : 80);
     GError *failure = nullptr;
-    // One item per origin and user: one with another form's action goes first.
-    secret_password_clear_sync(schema(), nullptr, &failure, "origin", origin.constData(), "username", user.constData(),
-                               nullptr);
-    g_clear_error(&failure);
     const bool stored = secret_password_store_sync(schema(), SECRET_COLLECTION_DEFAULT, label.constData(), secret.constData(),
                                                    nullptr, &failure, "origin", origin.constData(), "scheme",
                                                    scheme.constData(), "host", host.constData(), "port", port, "action",
                                                    action.constData(), "username", user.constData(), nullptr);
     m_error = take(failure);
-    return stored && m_error.isEmpty();
+    if (!stored || !m_error.isEmpty())
+        return false;
+    // One item per origin and user: once the new one is in, one with another form's action goes.
+    QString ignored;
+    for (const SavedLogin &old : search(login.origin, login.user, false, &ignored)) {
+        if (old.action == login.action)
+            continue;
+        const QByteArray oldAction = old.action.toUtf8();
+        secret_password_clear_sync(schema(), nullptr, &failure, "origin", origin.constData(), "username",
+                                   user.constData(), "action", oldAction.constData(), nullptr);
+        g_clear_error(&failure);
+    }
+    return true;
 }
 
 bool Keyring::remove(const QString &origin, const QString &user)

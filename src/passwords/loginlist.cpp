@@ -26,6 +26,8 @@ void LoginList::showUsers(const QStringList &users, const QRect &under)
         // Names are shown as they are, never as markup (a list item is plain text).
         auto *item = new QListWidgetItem(user.isEmpty() ? QStringLiteral("(无用户名)") : user, this);
         item->setToolTip(QStringLiteral("填写 %1 的密码").arg(user));
+        // Rows a finger's width apart, as the menus' items are.
+        item->setSizeHint(QSize(0, fontMetrics().height() + 8));
     }
     const int rowHeight = sizeHintForRow(0) > 0 ? sizeHintForRow(0) : fontMetrics().height() + 4;
     const int visibleRows = qMin(int(users.size()), 6);

@@ -249,8 +249,16 @@ class Passwords(SablixTestCase):
         app.key("Return")
         wait_for(lambda: len(self.posted("/welcome")) == sent + 1, what="the filled login sent")
         self.assertEqual(self.posted("/welcome")[-1], {"user": [USER], "pass": [TOKEN]})
-        # A filled login is not offered again: one bar in this run's log at most would be one too many.
+        # A filled login is not offered again.
         self.assertNotIn("offering to keep", app.log())
+
+        # Another password typed for the saved user: the bar offers 更新密码, which replaces it.
+        self.sign_in(app, "/login.html", USER, TOKEN + "-new")
+        self.click_at(*self.bar_button(app, "PasswordSave", 1))
+        self.assertEqual(re.findall(r"save bar (\d) drawn", app.log().split("offering to keep")[1])[:1], ["1"])
+        wait_for(lambda: [i["secret"] for i in secret_items(self.bus.env) if i["username"] == USER] == [TOKEN + "-new"],
+                 what="the password updated")
+        self.assertEqual(len(secret_items(self.bus.env)), 3)
         self.assertEqual(app.exit(), 0)
 
         # The password is in no file: not the program's, the home's or the XDG folders', and
