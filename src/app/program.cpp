@@ -23,6 +23,7 @@
 #include "../navigation/weblinks.h"
 #include "../pages/formwebbrowser.h"
 #include "../pages/pagecommands.h"
+#include "../passwords/passwords.h"
 #include "../statusbar/setform.h"
 #include "../statusbar/statusline.h"
 #include "../tabs/pagetabs.h"
@@ -158,6 +159,8 @@ void Program::makeParts(EngineFactory *engine)
     m_downloads = new Downloads(w);
     engine->setDownloadHandler(m_downloads);
     w->setCloseGuard(m_downloads);
+    // Logins: offered to keep when sent, kept in the desktop's keyring, filled when asked.
+    m_passwords = new Passwords(m_pages, engine, this);
     m_favorites = new FavoritesStore(FavoritesStore::defaultRoot(), this);
     m_favoritesMenu = new FavoritesMenu(m_pages, m_favorites, w);
     m_hotKeys = new GlobalHotKeys(this);
@@ -231,6 +234,7 @@ void Program::connectParts()
     connect(m_favoritesMenu, &FavoritesMenu::openRequested, m_addressBar, &AddressBar::openAddress);
     connect(m_favoritesMenu, &FavoritesMenu::statusMessage, m_status, &StatusLine::showMessage);
     connect(m_cleaner, &PrivacyCleaner::statusMessage, m_status, &StatusLine::showMessage);
+    connect(m_passwords, &Passwords::statusMessage, m_status, &StatusLine::showMessage);
     // The count of restored pages stays in view while the first of them loads.
     connect(m_sessionRestore, &SessionRestore::statusMessage, m_status,
             [this](const QString &text) { m_status->holdMessage(text); });

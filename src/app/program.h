@@ -29,6 +29,8 @@ class History;
 class HistoryRecorder;
 class HistorySuggestions;
 class HistoryWindow;
+class Passwords;
+class PasswordsWindow;
 class MessageFilter;
 class OpenPageLists;
 class PageCommands;
@@ -97,6 +99,9 @@ public:
     HistorySuggestions *historySuggestions() const { return m_historySuggestions; }
     // The history window, made when first asked for.
     HistoryWindow *showHistoryWindow();
+    Passwords *passwords() const { return m_passwords; }
+    // 密码管理, made when first asked for.
+    PasswordsWindow *showPasswordsWindow();
     MessageFilter *messageFilter() const { return m_messageFilter; }
     GlobalHotKeys *hotKeys() const { return m_hotKeys; }
     TSetForm *clock() const { return m_clock; }
@@ -161,6 +166,8 @@ private:
     HistoryRecorder *m_historyRecorder = nullptr;
     HistorySuggestions *m_historySuggestions = nullptr;
     QPointer<HistoryWindow> m_historyWindow;
+    Passwords *m_passwords = nullptr;
+    QPointer<PasswordsWindow> m_passwordsWindow;
     PopupFilter *m_popupFilter = nullptr;
     MessageFilter *m_messageFilter = nullptr;
     GlobalHotKeys *m_hotKeys = nullptr;

@@ -24,6 +24,7 @@
 #include "../adblock/filterlists.h"
 #include "../history/history.h"
 #include "../history/historywindow.h"
+#include "../passwords/passwordswindow.h"
 #include "../tabs/taskmanager.h"
 #include "../window/internetoptionsdialog.h"
 #include "../core/storageproblems.h"
@@ -136,6 +137,7 @@ void Program::bindCommands()
 
     bind(C::NTaskManager, [this] { showTaskManager(); });
     bind(C::NHistory, [this] { showHistoryWindow(); });
+    bind(C::NPasswords, [this] { showPasswordsWindow(); });
     bind(C::NPlainHotKeys, [this] {
         const bool on = m_main->command(Command::NPlainHotKeys)->isChecked();
         m_config.writeString(kRunData, QStringLiteral("PlainHotKeys"), on ? QStringLiteral("1") : QStringLiteral("0"));
@@ -199,6 +201,11 @@ TaskManager *Program::showTaskManager()
         connect(manager, &TaskManager::statusMessage, m_status, &StatusLine::showMessage);
         return manager;
     });
+}
+
+PasswordsWindow *Program::showPasswordsWindow()
+{
+    return bringUp(m_passwordsWindow, [this] { return new PasswordsWindow(m_passwords, m_main); });
 }
 
 HistoryWindow *Program::showHistoryWindow()

@@ -2,6 +2,7 @@
 
 #include "engineage.h"
 
+#include <QPoint>
 #include <QString>
 #include <QUrl>
 #include <QVariant>
@@ -78,6 +79,8 @@ public:
     virtual void runDocumentScript(const QString &script, const ScriptResult &done = {}) = 0;
     // Gives the page's document window the keyboard focus.
     virtual void focusDocument() = 0;
+    // Where the document's top-left corner lies in this control (bars may stand above it).
+    virtual QPoint documentOrigin() const { return {}; }
     // Finds text in the page from the current match on, forward or back, and marks it;
     // `done` hears how many matches there are (0: none).
     using FindResult = std::function<void(int matches)>;
@@ -121,6 +124,9 @@ signals:
     // What the page was opening turned out to be a file to download, and the page has shown
     // no document of its own: it was there only for the download.
     void DownloadOnly();
+    // What a frame script (EngineFactory::addFrameScript) of any frame of the page posted:
+    // JSON text, from the scripts' own world only, never from the page's scripts.
+    void FrameMessage(const QString &message);
 
 protected:
     bool contextMenuAllowed() const { return !m_contextMenuHandler || m_contextMenuHandler(); }
@@ -149,6 +155,10 @@ public:
     virtual void setContentFilter(ContentFilter *filter) = 0;
     // Every download of every page goes to this handler (none: downloads are refused).
     virtual void setDownloadHandler(DownloadHandler *handler) = 0;
+    // A script run in every document of every page made from now on, frames included, in the
+    // program's own world once the document is parsed. It may call post(value): the value
+    // comes as JSON in the page's FrameMessage.
+    virtual void addFrameScript(const QString &source) = 0;
     // The user's browsing data; starts the engine when needed; none when it cannot start.
     virtual BrowsingData *browsingData() = 0;
     // Called once every page is gone, before the program ends.

@@ -44,6 +44,8 @@ bool EngineLoader::load()
         if (m_factory) {
             m_factory->setContentFilter(m_filter);
             m_factory->setDownloadHandler(m_downloads);
+            for (const QString &script : std::as_const(m_frameScripts))
+                m_factory->addFrameScript(script);
             if (m_beforeStart)
                 m_beforeStart();
         }
@@ -105,6 +107,13 @@ void EngineLoader::setDownloadHandler(DownloadHandler *handler)
     m_downloads = handler;
     if (m_factory)
         m_factory->setDownloadHandler(handler);
+}
+
+void EngineLoader::addFrameScript(const QString &source)
+{
+    m_frameScripts.append(source);
+    if (m_factory)
+        m_factory->addFrameScript(source);
 }
 
 EngineVersions EngineLoader::versions()

@@ -4,6 +4,7 @@
 
 #include <QPluginLoader>
 #include <QString>
+#include <QStringList>
 
 // Loads the Qt WebEngine plugin when the first page is created, so that the window
 // appears without the engine's libraries and their start-up work.
@@ -18,6 +19,7 @@ public:
     void setContentFilter(ContentFilter *filter) override;
     BrowsingData *browsingData() override;
     void setDownloadHandler(DownloadHandler *handler) override;
+    void addFrameScript(const QString &source) override;
     void shutdown() override;
     // Empty when the engine's library cannot be loaded.
     EngineVersions versions() override;
@@ -43,5 +45,6 @@ private:
     bool m_warmed = false;
     ContentFilter *m_filter = nullptr;
     DownloadHandler *m_downloads = nullptr;
+    QStringList m_frameScripts;
     std::function<void()> m_beforeStart;
 };

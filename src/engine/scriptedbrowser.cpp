@@ -108,6 +108,11 @@ void ScriptedBrowser::setRegisterAsDropTarget(bool accept)
     calls << QStringLiteral("RegisterAsDropTarget %1").arg(accept);
 }
 
+void ScriptedBrowser::postFrameMessage(const QString &json)
+{
+    QTimer::singleShot(0, this, [this, json] { emit FrameMessage(json); });
+}
+
 void ScriptedBrowser::runDocumentScript(const QString &script, const ScriptResult &done)
 {
     calls << QStringLiteral("Script ") + script;

@@ -42,6 +42,8 @@ public:
     void setScriptWindowsAllowed(bool allowed) override { scriptWindowsAllowed = allowed; }
     bool scriptWindowsAllowed = true;
     void runDocumentScript(const QString &script, const ScriptResult &done = {}) override;
+    // Plays a message of a frame script, as the engine would send it: later, from the event loop.
+    void postFrameMessage(const QString &json);
     void focusDocument() override;
     void findText(const QString &text, bool matchCase, bool backward, const FindResult &done = {}) override;
     qint64 rendererProcessId() const override { return rendererPid; }
@@ -139,6 +141,8 @@ public:
     void setContentFilter(ContentFilter *filter) override { contentFilter = filter; }
     BrowsingData *browsingData() override { return failing ? nullptr : &data; }
     void setDownloadHandler(DownloadHandler *handler) override { downloadHandler = handler; }
+    void addFrameScript(const QString &source) override { frameScripts.append(source); }
+    QStringList frameScripts;
     DownloadHandler *downloadHandler = nullptr;
     ScriptedBrowsingData data;
     void shutdown() override { ++shutdowns; }

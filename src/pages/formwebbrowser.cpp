@@ -221,6 +221,8 @@ void TFormWebbrowser::bindEvents(TEmbeddedWB *browser)
     // Script errors are never shown: nothing to bind.
     connect(browser, &TEmbeddedWB::CloseQuery, this, [this, browser] { emit closeRequested(browser); });
     connect(browser, &TEmbeddedWB::DownloadOnly, this, [this, browser] { WebbrowserDownloadOnly(browser); });
+    connect(browser, &TEmbeddedWB::FrameMessage, this,
+            [this, browser](const QString &message) { emit frameMessage(browser, message); });
 }
 
 void TFormWebbrowser::WebbrowserDownloadOnly(TEmbeddedWB *sender)

@@ -141,6 +141,8 @@ signals:
     void newWindowRequested(TEmbeddedWB *page, NewWindowRequest *request);
     // A page's own script asked to close it; the page stays until someone closes it.
     void closeRequested(TEmbeddedWB *page);
+    // A frame script of the program posted this (EngineFactory::addFrameScript), in any page.
+    void frameMessage(TEmbeddedWB *page, const QString &message);
 
 private:
     using PageRecord = PageView;

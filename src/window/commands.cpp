@@ -75,6 +75,7 @@ constexpr CommandInfo kCommands[] = {
     {C::NSetBrowserIE, "NSetBrowserIE", "设置 IE 为默认浏览器", "", nullptr, K::Plain, true},
     {C::NPlainHotKeys, "NPlainHotKeys", "全局热键包括 Ctrl+Y 和 Ctrl+K", "", nullptr, K::Check, false},
     {C::NEnhancedSecurity, "NEnhancedSecurity", "增强安全模式", "", nullptr, K::Check, false},
+    {C::NPasswords, "NPasswords", "密码管理(&P)...", "", nullptr, K::Plain, false},
     {C::NInternetOption, "NInternetOption", "Internet选项", "", nullptr, K::Plain, false},
 
     {C::NCleanAddress, "NCleanAddress", "清除地址栏历史", "", nullptr, K::Plain, false},

@@ -27,7 +27,7 @@ enum class Command {
     NAddFavorite, NTrimFavorite,
     // Settings
     NStopPopup, NStopFloatAd, NStopFlashAd, NStopListAd, NNoFilterHere, NSetBrowserQOR, NSetBrowserIE,
-    NPlainHotKeys, NEnhancedSecurity, NInternetOption,
+    NPlainHotKeys, NEnhancedSecurity, NPasswords, NInternetOption,
     // Tools
     NCleanAddress, NClearSearchHistory, NCleanHistory, NCleanCache, NCleanCookies,
     NCleanTempDir, NCleanRecent, NCleanAll, NCleanOnExit, NDownloads, NTaskManager,

@@ -131,6 +131,7 @@ void TQORMainForm::buildMenus()
     // The engine's switches: takes effect at the next start.
     settings.item(C::NEnhancedSecurity);
     settings.separator();
+    settings.item(C::NPasswords);
     settings.item(C::NInternetOption);
 
     const MenuBuilder tools = top("NTools", QStringLiteral("工具(&T)"));

@@ -5,6 +5,7 @@
 #include "browserpage.h"
 #include "browserview.h"
 #include "enginedialogs.h"
+#include "framescripts.h"
 #include "pageprompts.h"
 #include "webengineprofile.h"
 
@@ -87,6 +88,7 @@ WebEngineBrowser::WebEngineBrowser(QWebEngineProfile *profile, QWidget *parent)
     m_view = newView(this);
     m_page = new BrowserPage(profile, m_view);
     m_view->setPage(m_page);
+    FrameScripts::install(m_page);
 
     m_crashNotice = new QLabel(this);
     m_crashNotice->setAlignment(Qt::AlignCenter);
@@ -157,6 +159,7 @@ void WebEngineBrowser::connectPage()
             [this](const QString &title) { emit TitleChange(title); });
     connect(m_page, &QWebEnginePage::windowCloseRequested, this, [this] { emit CloseQuery(); });
     connect(m_page, &BrowserPage::scriptError, this, &TEmbeddedWB::ScriptError);
+    connect(m_page, &BrowserPage::frameMessage, this, &TEmbeddedWB::FrameMessage);
     connect(m_page, &BrowserPage::mainFrameNavigation, this, &WebEngineBrowser::prepareHiding);
     connect(m_page, &BrowserPage::downloadAnswered, this, [this] {
         if (!hasShownDocument())
@@ -402,6 +405,11 @@ void WebEngineBrowser::runDocumentScript(const QString &script, const ScriptResu
         m_page->runJavaScript(script, QWebEngineScript::ApplicationWorld, done);
     else
         m_page->runJavaScript(script, QWebEngineScript::ApplicationWorld);
+}
+
+QPoint WebEngineBrowser::documentOrigin() const
+{
+    return m_view->mapTo(this, QPoint(0, 0));
 }
 
 void WebEngineBrowser::focusDocument()

@@ -40,6 +40,7 @@ public:
     void setScriptWindowsAllowed(bool allowed) override;
     void runDocumentScript(const QString &script, const ScriptResult &done = {}) override;
     void focusDocument() override;
+    QPoint documentOrigin() const override;
     void findText(const QString &text, bool matchCase, bool backward, const FindResult &done = {}) override;
     qint64 rendererProcessId() const override;
     Rest rest() const override;

@@ -1,6 +1,7 @@
 #include "webengineplugin.h"
 
 #include "browserpage.h"
+#include "framescripts.h"
 #include "privateprofile.h"
 #include "webenginebrowser.h"
 #include "webenginebrowsingdata.h"
@@ -42,6 +43,11 @@ BrowsingData *WebEnginePlugin::browsingData()
 void WebEnginePlugin::setDownloadHandler(DownloadHandler *handler)
 {
     WebEngineProfile::setDownloadHandler(handler);
+}
+
+void WebEnginePlugin::addFrameScript(const QString &source)
+{
+    FrameScripts::add(source);
 }
 
 void WebEnginePlugin::shutdown()

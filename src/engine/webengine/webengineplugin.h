@@ -17,6 +17,7 @@ public:
     void setContentFilter(ContentFilter *filter) override;
     BrowsingData *browsingData() override;
     void setDownloadHandler(DownloadHandler *handler) override;
+    void addFrameScript(const QString &source) override;
     void shutdown() override;
     EngineVersions versions() override;
     void setEnhancedSecurity(bool on) override;
