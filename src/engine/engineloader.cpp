@@ -44,6 +44,8 @@ bool EngineLoader::load()
         if (m_factory) {
             m_factory->setContentFilter(m_filter);
             m_factory->setDownloadHandler(m_downloads);
+            m_factory->setSpellChecking(m_spellChecking);
+            m_factory->setDarkPages(m_darkPages);
             if (m_beforeStart)
                 m_beforeStart();
         }
@@ -122,4 +124,17 @@ void EngineLoader::shutdown()
 {
     if (m_factory)
         m_factory->shutdown();
+}
+
+void EngineLoader::setSpellChecking(bool on)
+{
+    m_spellChecking = on;
+    if (m_factory)
+        m_factory->setSpellChecking(on);
+}
+
+bool EngineLoader::setDarkPages(bool on)
+{
+    m_darkPages = on;
+    return !m_factory || m_factory->setDarkPages(on);
 }
