@@ -223,6 +223,10 @@ void Program::connectParts()
             m_popupFilter->WebbrowserNewWindow2(page, request);
     });
     connect(pages, &TFormWebbrowser::closeRequested, m_messageFilter, &MessageFilter::pageAsksToClose);
+    connect(pages, &TFormWebbrowser::sourceRequested, m_pageCommands, &PageCommands::viewSourceOf);
+    // Said while the page that fell back loads, and after.
+    connect(pages, &TFormWebbrowser::insecureFallback, m_status,
+            [this] { m_status->holdMessage(QStringLiteral("此网站不支持安全连接")); });
     // The address box and status follow the page that is now active.
     connect(m_messageFilter, &MessageFilter::activePageClosedItself, m_tabs, &PageTabs::PageChangeRefresh);
     connect(m_filterLists, &FilterLists::problem, m_status, &StatusLine::showMessage);
@@ -315,6 +319,12 @@ void Program::start()
         m_addressBar->setMoreSuggestions(m_favorites->addresses());
     });
     m_main->command(Command::NPlainHotKeys)->setChecked(data.plainHotKeys);
+    m_main->command(Command::NSpellCheck)->setChecked(data.spellCheck);
+    m_engine->setSpellChecking(data.spellCheck);
+    m_main->command(Command::NDarkPages)->setChecked(data.darkPages);
+    m_engine->setDarkPages(data.darkPages);
+    m_main->command(Command::NHttpsFirst)->setChecked(data.httpsFirst);
+    m_addressBar->setHttpsFirst(data.httpsFirst);
     // The engine's library comes in after the window is up; what it starts with is decided
     // then, or when the settings menu asks first.
     m_enhancedSecurityChosen = data.enhancedSecurity;
@@ -361,9 +371,12 @@ void Program::enhancedSecurityToggled()
     m_enhancedSecurityChosen = on;
     m_config.writeString(kRunData, QStringLiteral("EnhancedSecurity"), on ? QStringLiteral("1") : QStringLiteral("0"));
     // The switches are the whole engine's, set when it starts.
-    QMessageBox ask(QMessageBox::Information, QStringLiteral("询问"),
-                    QStringLiteral("增强安全模式在 sablix 重新启动后生效。现在重新启动吗？"),
-                    QMessageBox::Yes | QMessageBox::No, m_main);
+    offerRestart(QStringLiteral("增强安全模式在 sablix 重新启动后生效。现在重新启动吗？"));
+}
+
+void Program::offerRestart(const QString &question)
+{
+    QMessageBox ask(QMessageBox::Information, QStringLiteral("询问"), question, QMessageBox::Yes | QMessageBox::No, m_main);
     if (ask.exec() != QMessageBox::Yes)
         return;
     m_restartRequested = true;

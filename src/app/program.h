@@ -127,6 +127,8 @@ private:
     // the notice of the engine's age.
     void prepareEngine();
     void enhancedSecurityToggled();
+    // The engine's switches changed: asks to start again now, and does when told to.
+    void offerRestart(const QString &question);
 
     QString m_programFolder;
     ConfigStore m_config;

@@ -138,6 +138,26 @@ void Program::bindCommands()
     bind(C::NTaskManager, [this] { showTaskManager(); });
     bind(C::NHistory, [this] { showHistoryWindow(); });
     bind(C::NPasswords, [this] { showPasswordsWindow(); });
+    bind(C::NViewSource, [page] { page->NViewSourceClick(); });
+    bind(C::NDeveloperTools, [page] { page->NDeveloperToolsClick(); });
+    bind(C::ActionDeveloperTools, [page] { page->NDeveloperToolsClick(); });
+    bind(C::NSpellCheck, [this] {
+        const bool on = m_main->command(Command::NSpellCheck)->isChecked();
+        m_config.writeString(kRunData, QStringLiteral("SpellCheck"), on ? QStringLiteral("1") : QStringLiteral("0"));
+        m_engine->setSpellChecking(on);
+    });
+    bind(C::NHttpsFirst, [this] {
+        const bool on = m_main->command(Command::NHttpsFirst)->isChecked();
+        m_config.writeString(kRunData, QStringLiteral("HttpsFirst"), on ? QStringLiteral("1") : QStringLiteral("0"));
+        m_addressBar->setHttpsFirst(on);
+    });
+    bind(C::NDarkPages, [this] {
+        const bool on = m_main->command(Command::NDarkPages)->isChecked();
+        m_config.writeString(kRunData, QStringLiteral("DarkPages"), on ? QStringLiteral("1") : QStringLiteral("0"));
+        // The engine's switch, read once when it starts.
+        if (!m_engine->setDarkPages(on))
+            offerRestart(QStringLiteral("深色网页在 sablix 重新启动后生效。现在重新启动吗？"));
+    });
     bind(C::NPlainHotKeys, [this] {
         const bool on = m_main->command(Command::NPlainHotKeys)->isChecked();
         m_config.writeString(kRunData, QStringLiteral("PlainHotKeys"), on ? QStringLiteral("1") : QStringLiteral("0"));

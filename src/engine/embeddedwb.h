@@ -53,6 +53,10 @@ public:
     explicit TEmbeddedWB(QWidget *parent = nullptr) : QWidget(parent) {}
 
     virtual void Navigate(const QString &address) = 0;
+    // Loads `secure` (an address typed without a scheme, tried over https first); should the
+    // connection fail or its certificate be refused, loads `insecure` instead and says so
+    // with InsecureFallback.
+    virtual void NavigateSecureFirst(const QString &secure, const QString &insecure) = 0;
     virtual void GoBack() = 0;
     virtual void GoForward() = 0;
     virtual void GoHome() = 0;
@@ -103,6 +107,11 @@ public:
     // and the program writes nothing of it anywhere.
     virtual bool isPrivate() const = 0;
 
+    // The engine's developer tools for this page, in a window of their own that goes with
+    // the page (one per page: asked again, the window comes forward).
+    virtual void showDeveloperTools() = 0;
+    virtual bool developerToolsShown() const = 0;
+
     // Asked each time the engine would show its own context menu; true lets it.
     void setContextMenuHandler(ContextMenuHandler handler) { m_contextMenuHandler = std::move(handler); }
 
@@ -127,6 +136,10 @@ signals:
     // What a frame script (EngineFactory::addFrameScript) of any frame of the page posted:
     // JSON text, from the scripts' own world only, never from the page's scripts.
     void FrameMessage(const QString &message);
+    // An address tried over https first could not be had that way: `insecure` loads instead.
+    void InsecureFallback(const QString &insecure);
+    // The page's context menu asked for the source the server sent (查看网页源代码).
+    void SourceRequested();
 
 protected:
     bool contextMenuAllowed() const { return !m_contextMenuHandler || m_contextMenuHandler(); }
@@ -172,7 +185,12 @@ public:
     // Called once, when the engine's library is in and before the engine starts: the place
     // to decide what it starts with.
     virtual void setBeforeStart(std::function<void()> prepare) = 0;
+    // Misspelt words in every page's text fields are marked, from now on.
+    virtual void setSpellChecking(bool on) = 0;
+    // Pages are rendered dark by the engine itself (a page's own dark scheme first). False
+    // when the change waits for the next start (a switch of an engine already running).
+    virtual bool setDarkPages(bool on) = 0;
 };
 
-#define SablixEngineFactory_iid "org.sablix.EngineFactory/2"
+#define SablixEngineFactory_iid "org.sablix.EngineFactory/3"
 Q_DECLARE_INTERFACE(EngineFactory, SablixEngineFactory_iid)

@@ -46,6 +46,8 @@ bool EngineLoader::load()
             m_factory->setDownloadHandler(m_downloads);
             for (const QString &script : std::as_const(m_frameScripts))
                 m_factory->addFrameScript(script);
+            m_factory->setSpellChecking(m_spellChecking);
+            m_factory->setDarkPages(m_darkPages);
             if (m_beforeStart)
                 m_beforeStart();
         }
@@ -131,4 +133,17 @@ void EngineLoader::shutdown()
 {
     if (m_factory)
         m_factory->shutdown();
+}
+
+void EngineLoader::setSpellChecking(bool on)
+{
+    m_spellChecking = on;
+    if (m_factory)
+        m_factory->setSpellChecking(on);
+}
+
+bool EngineLoader::setDarkPages(bool on)
+{
+    m_darkPages = on;
+    return !m_factory || m_factory->setDarkPages(on);
 }

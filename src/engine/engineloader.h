@@ -25,6 +25,8 @@ public:
     EngineVersions versions() override;
     void setEnhancedSecurity(bool on) override;
     void setBeforeStart(std::function<void()> prepare) override { m_beforeStart = std::move(prepare); }
+    void setSpellChecking(bool on) override;
+    bool setDarkPages(bool on) override;
 
     // Starts the engine ahead of the first page, in two steps with the event loop between
     // them (input is handled in between). A page asked for meanwhile starts what is left of
@@ -47,4 +49,6 @@ private:
     DownloadHandler *m_downloads = nullptr;
     QStringList m_frameScripts;
     std::function<void()> m_beforeStart;
+    bool m_spellChecking = true;
+    bool m_darkPages = false;
 };

@@ -106,8 +106,11 @@ void TQORMainForm::buildMenus()
     view.item(C::NTOPageEnd);
     view.separator();
     view.item(C::NSource);
+    view.item(C::NViewSource);
     view.separator();
     view.item(C::NHistory);
+    // The engine's switch on this engine: takes effect at the next start.
+    view.item(C::NDarkPages);
 
     const MenuBuilder favorites = top("NFavorit", QStringLiteral("收藏(&A)"));
     favorites.item(C::NAddFavorite);
@@ -130,6 +133,8 @@ void TQORMainForm::buildMenus()
     settings.item(C::NPlainHotKeys);
     // The engine's switches: takes effect at the next start.
     settings.item(C::NEnhancedSecurity);
+    settings.item(C::NSpellCheck);
+    settings.item(C::NHttpsFirst);
     settings.separator();
     settings.item(C::NPasswords);
     settings.item(C::NInternetOption);
@@ -151,6 +156,7 @@ void TQORMainForm::buildMenus()
     tools.separator();
     tools.item(C::NDownloads);
     tools.item(C::NTaskManager);
+    tools.item(C::NDeveloperTools);
 
     const MenuBuilder help = top("NHelp", QStringLiteral("帮助(&H)"));
     for (C id : {C::NHelpOnline, C::NBrowserHomePage, C::NBrowserBBS})

@@ -67,3 +67,13 @@ void WebEnginePlugin::setEnhancedSecurity(bool on)
 {
     WebEngineProfile::setEnhancedSecurity(on);
 }
+
+void WebEnginePlugin::setSpellChecking(bool on)
+{
+    WebEngineProfile::setSpellChecking(on);
+}
+
+bool WebEnginePlugin::setDarkPages(bool on)
+{
+    return WebEngineProfile::setDarkPages(on);
+}

@@ -23,4 +23,6 @@ public:
     void setEnhancedSecurity(bool on) override;
     // The loader calls what it was given itself.
     void setBeforeStart(std::function<void()>) override {}
+    void setSpellChecking(bool on) override;
+    bool setDarkPages(bool on) override;
 };
