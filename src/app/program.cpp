@@ -8,6 +8,7 @@
 #include "../downloads/downloads.h"
 #include "../downloads/downloadswindow.h"
 #include "../engine/embeddedwb.h"
+#include "../favorites/favoritesbar.h"
 #include "../favorites/favoritesmenu.h"
 #include "../favorites/favoritesstore.h"
 #include "../favorites/openpagelists.h"
@@ -310,6 +311,8 @@ void Program::start()
         m_filterLists->refreshSubscriptions();
         m_addressBar->setMoreSuggestions(m_favorites->addresses());
     });
+    // The favorites bar reads the favorites folder: once the window is up, not before.
+    QTimer::singleShot(0, this, [this] { makeFavoritesBar(); });
     m_main->command(Command::NPlainHotKeys)->setChecked(data.plainHotKeys);
     // The engine's library comes in after the window is up; what it starts with is decided
     // then, or when the settings menu asks first.
@@ -373,4 +376,23 @@ void Program::enhancedSecurityToggled()
     // A close the user then cancels (downloads running) is no restart either.
     if (!m_main->close())
         m_restartRequested = false;
+}
+
+void Program::makeFavoritesBar()
+{
+    if (m_favoritesBar)
+        return;
+    m_favoritesBar = new FavoritesBar(m_favorites, m_main);
+    // FavoritesBar in RunData: "1" shown, "0" hidden; unset, it shows once there is a favorite.
+    const QString choice = m_config.readString(kRunData, QStringLiteral("FavoritesBar"), QString()).trimmed();
+    m_favoritesBar->setChoice(choice == QLatin1String("1")   ? std::optional<bool>(true)
+                              : choice == QLatin1String("0") ? std::optional<bool>(false)
+                                                             : std::nullopt);
+    m_main->placeUnderAddressBar(m_favoritesBar);
+    QAction *item = m_main->command(Command::NFavoritesBar);
+    item->setChecked(m_favoritesBar->wanted());
+    connect(m_favoritesBar, &FavoritesBar::shownChanged, item, &QAction::setChecked);
+    connect(m_favoritesBar, &FavoritesBar::openRequested, m_addressBar, &AddressBar::openAddress);
+    connect(m_favoritesBar, &FavoritesBar::openInBackgroundRequested, m_pages,
+            [this](const QString &address) { m_pages->OpenUrlInNewPage(address, m_pages->activePageIsPrivate()); });
 }

@@ -1,5 +1,6 @@
 #include "historydatabase.h"
 
+#include "../core/pinyin.h"
 #include "../core/safefile.h"
 
 #include <QAtomicInteger>
@@ -39,6 +40,19 @@ const char *const kSchema[] = {
     " WHEN old.title IS NOT new.title OR old.address IS NOT new.address BEGIN"
     " INSERT INTO pages_text(pages_text, rowid, title, address) VALUES ('delete', old.id, old.title, old.address);"
     " INSERT INTO pages_text(rowid, title, address) VALUES (new.id, new.title, new.address); END",
+};
+
+// Version 2: pinyin keys of the titles (Pinyin::keys), an index of their own that finds a
+// Chinese title by Latin letters. A row's keys are made when its title is written (`keyed`
+// says they are); a file of version 1 gets the table and has its rows keyed after opening.
+const char *const kUpgradeTo2[] = {
+    "ALTER TABLE pages ADD COLUMN keyed INTEGER NOT NULL DEFAULT 0",
+    "CREATE TABLE pinyin(key TEXT NOT NULL, page INTEGER NOT NULL, PRIMARY KEY(key, page)) WITHOUT ROWID",
+    "CREATE INDEX pinyin_by_page ON pinyin(page)",
+    "CREATE INDEX pages_unkeyed ON pages(id) WHERE keyed = 0",
+    "CREATE TRIGGER pinyin_removed AFTER DELETE ON pages BEGIN DELETE FROM pinyin WHERE page = old.id; END",
+    "CREATE TRIGGER pinyin_retitled AFTER UPDATE OF title ON pages WHEN old.title IS NOT new.title BEGIN"
+    " UPDATE pages SET keyed = 0 WHERE id = new.id; END",
 };
 
 const QString kColumns = QStringLiteral("address, title, visits, last_visit, id");
@@ -92,6 +106,34 @@ QString phrase(const QString &text)
     QString quoted = text;
     quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
     return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+// The rows whose pinyin keys make them candidates for `text` (Pinyin::lookup), as a query of
+// their ids; empty when the text is not looked for by pinyin.
+QString pinyinCandidates(const QString &text, QVariantList *values)
+{
+    if (!Pinyin::isQuery(text))
+        return {};
+    const Pinyin::Lookup lookup = Pinyin::shared().lookup(text);
+    QStringList terms;
+    for (const QString &prefix : lookup.prefixes) {
+        terms << QStringLiteral("(key >= ? AND key < ?)");
+        // '{' follows 'z': every key that begins with the prefix sorts before it.
+        *values << prefix << prefix + QLatin1Char('{');
+    }
+    if (!lookup.exact.isEmpty()) {
+        terms << QStringLiteral("key IN (%1)").arg(QStringList(lookup.exact.size(), QStringLiteral("?")).join(QLatin1Char(',')));
+        for (const QString &key : lookup.exact)
+            *values << key;
+    }
+    if (terms.isEmpty())
+        return {};
+    return QStringLiteral("SELECT page FROM pinyin WHERE ") + terms.join(QStringLiteral(" OR "));
+}
+
+QString likeCondition()
+{
+    return QStringLiteral("(title LIKE ? ESCAPE '\\' OR address LIKE ? ESCAPE '\\')");
 }
 
 QString movedAsideName(const QString &path, const QString &why)
@@ -221,12 +263,15 @@ HistoryDatabase::FileState HistoryDatabase::inspect()
         return FileState::Newer;
     if (version < 1)
         return FileState::Damaged;
+    const bool older = version < kSchemaVersion;
     // A file cut short or with broken pages.
     if (!query.exec(QStringLiteral("PRAGMA quick_check")) || !query.next() ||
         query.value(0).toString() != QLatin1String("ok"))
         return FileState::Damaged;
     number(QStringLiteral("SELECT count(*) FROM pages_text"), &ok);
-    return ok ? FileState::Ours : FileState::Damaged;
+    if (!ok)
+        return FileState::Damaged;
+    return older ? FileState::Older : FileState::Ours;
 }
 
 bool HistoryDatabase::configure()
@@ -244,12 +289,21 @@ bool HistoryDatabase::configure()
     return exec(QStringLiteral("PRAGMA synchronous=NORMAL")) && exec(QStringLiteral("PRAGMA secure_delete=ON"));
 }
 
-bool HistoryDatabase::createSchema()
+bool HistoryDatabase::createSchema(bool fromVersion1)
 {
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     if (!db.transaction())
         return false;
-    for (const char *statement : kSchema) {
+    // A new file is made as version 1 was and upgraded the same way an old one is.
+    if (!fromVersion1) {
+        for (const char *statement : kSchema) {
+            if (!exec(QString::fromLatin1(statement))) {
+                db.rollback();
+                return false;
+            }
+        }
+    }
+    for (const char *statement : kUpgradeTo2) {
         if (!exec(QString::fromLatin1(statement))) {
             db.rollback();
             return false;
@@ -261,6 +315,65 @@ bool HistoryDatabase::createSchema()
         return false;
     }
     return db.commit();
+}
+
+bool HistoryDatabase::keyRows(const QString &where, const QVariantList &values, int limit, int *keyed)
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT id, title FROM pages WHERE keyed = 0%1 LIMIT ?")
+                      .arg(where.isEmpty() ? QString() : QStringLiteral(" AND ") + where));
+    for (const QVariant &value : values)
+        query.addBindValue(value);
+    query.addBindValue(limit);
+    if (!query.exec()) {
+        m_lastError = query.lastError().text();
+        return false;
+    }
+    QList<QPair<qint64, QString>> rows;
+    while (query.next())
+        rows.append({query.value(0).toLongLong(), query.value(1).toString()});
+    query.finish();
+    const Pinyin &pinyin = Pinyin::shared();
+    QSqlQuery drop(db), insert(db), done(db);
+    drop.prepare(QStringLiteral("DELETE FROM pinyin WHERE page = ?"));
+    insert.prepare(QStringLiteral("INSERT OR IGNORE INTO pinyin(key, page) VALUES (?, ?)"));
+    done.prepare(QStringLiteral("UPDATE pages SET keyed = 1 WHERE id = ?"));
+    for (const auto &[id, title] : std::as_const(rows)) {
+        drop.addBindValue(id);
+        bool ok = drop.exec();
+        for (const QString &key : pinyin.keys(title)) {
+            if (!ok)
+                break;
+            insert.addBindValue(key);
+            insert.addBindValue(id);
+            ok = insert.exec();
+        }
+        done.addBindValue(id);
+        if (!ok || !done.exec()) {
+            m_lastError = (ok ? done : insert).lastError().text();
+            return false;
+        }
+    }
+    if (keyed)
+        *keyed = int(rows.size());
+    return true;
+}
+
+int HistoryDatabase::keyPending(int limit)
+{
+    if (!isOpen() || !m_writable)
+        return -1;
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!db.transaction())
+        return -1;
+    int keyed = 0;
+    if (!keyRows(QString(), {}, limit, &keyed) || !db.commit()) {
+        db.rollback();
+        return -1;
+    }
+    return keyed;
 }
 
 bool HistoryDatabase::open(const QString &path, QString *notice)
@@ -305,7 +418,7 @@ bool HistoryDatabase::open(const QString &path, QString *notice)
     }
     if (!openConnection(path, false) || !configure())
         return false;
-    if (state != FileState::Ours && !createSchema())
+    if (state != FileState::Ours && !createSchema(state == FileState::Older))
         return false;
     m_state = OpenState::Opened;
     m_writable = true;
@@ -374,6 +487,15 @@ bool HistoryDatabase::addVisits(const QList<HistoryVisit> &visits)
             return false;
         }
     }
+    // A new page or a new title: its pinyin keys go in with it.
+    for (const HistoryVisit &visit : visits) {
+        if (visit.address.isEmpty() || visit.address.size() > kMaxAddress)
+            continue;
+        if (!keyRows(QStringLiteral("address = ?"), {cleanAddress(visit.address)}, 1)) {
+            db.rollback();
+            return false;
+        }
+    }
     if (!db.commit()) {
         m_lastError = db.lastError().text();
         db.rollback();
@@ -387,13 +509,22 @@ bool HistoryDatabase::setTitle(const QString &address, const QString &title)
     if (!isOpen())
         return false;
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!db.transaction())
+        return false;
     query.prepare(QStringLiteral("UPDATE pages SET title = ? WHERE address = ?"));
     query.addBindValue(cleanTitle(title));
     query.addBindValue(cleanAddress(address));
-    if (query.exec())
-        return true;
-    m_lastError = query.lastError().text();
-    return false;
+    if (!query.exec()) {
+        m_lastError = query.lastError().text();
+        db.rollback();
+        return false;
+    }
+    if (!keyRows(QStringLiteral("address = ?"), {cleanAddress(address)}, 1) || !db.commit()) {
+        db.rollback();
+        return false;
+    }
+    return true;
 }
 
 bool HistoryDatabase::remove(const QStringList &addresses)
@@ -427,8 +558,8 @@ bool HistoryDatabase::clear()
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     if (!db.transaction())
         return false;
-    // The index is emptied whole rather than row by row.
-    if (!exec(QStringLiteral("DELETE FROM pages")) ||
+    // The indexes are emptied whole rather than row by row.
+    if (!exec(QStringLiteral("DELETE FROM pinyin")) || !exec(QStringLiteral("DELETE FROM pages")) ||
         !exec(QStringLiteral("INSERT INTO pages_text(pages_text) VALUES ('delete-all')"))) {
         db.rollback();
         return false;
@@ -472,26 +603,38 @@ int HistoryDatabase::count()
 }
 
 QList<HistoryEntry> HistoryDatabase::select(const QString &where, const QVariantList &values, const QString &order,
-                                            int limit, int offset, const QString &from)
+                                            int limit, int offset, const QString &from, const QString &pinyin)
 {
     QList<HistoryEntry> entries;
     if (!isOpen())
         return entries;
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT %1 FROM %4%2 ORDER BY %3 LIMIT ? OFFSET ?")
-                      .arg(kColumns, where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where, order, from));
+    // Rows the pinyin keys brought are only candidates: a row is kept when its text holds
+    // what was typed or its title matches by pinyin. They are read until enough are kept.
+    const bool verify = !pinyin.isEmpty();
+    query.prepare(QStringLiteral("SELECT %1%5 FROM %4%2 ORDER BY %3 LIMIT ? OFFSET ?")
+                      .arg(kColumns, where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where, order, from,
+                           verify ? QStringLiteral(", ") + likeCondition() : QString()));
+    if (verify) {
+        query.addBindValue(likePattern(pinyin));
+        query.addBindValue(likePattern(pinyin));
+    }
     for (const QVariant &value : values)
         query.addBindValue(value);
-    query.addBindValue(limit);
+    query.addBindValue(verify ? -1 : limit);
     query.addBindValue(offset);
     if (!query.exec()) {
         m_lastError = query.lastError().text();
         return entries;
     }
-    while (query.next())
-        entries.append({query.value(0).toString(), query.value(1).toString(), query.value(2).toInt(),
-                        query.value(3).toLongLong(), query.value(4).toLongLong()});
+    while ((!verify || entries.size() < limit) && query.next()) {
+        const QString title = query.value(1).toString();
+        if (verify && !query.value(5).toBool() && !Pinyin::shared().matches(pinyin, title))
+            continue;
+        entries.append({query.value(0).toString(), title, query.value(2).toInt(), query.value(3).toLongLong(),
+                        query.value(4).toLongLong()});
+    }
     return entries;
 }
 
@@ -540,10 +683,18 @@ bool HistoryDatabase::scanStep(const QString &wanted, HistoryKey &from, int limi
         where += QStringLiteral(" AND (last_visit, id) >= (?, ?)");
         values << bound->lastVisit << bound->id;
     }
-    where += QStringLiteral(" AND (title LIKE ? ESCAPE '\\' OR address LIKE ? ESCAPE '\\')");
     values << likePattern(wanted) << likePattern(wanted);
+    QVariantList pinyinValues;
+    const QString candidates = pinyinCandidates(wanted, &pinyinValues);
+    if (candidates.isEmpty()) {
+        where += QStringLiteral(" AND ") + likeCondition();
+    } else {
+        where += QStringLiteral(" AND (%1 OR id IN (%2))").arg(likeCondition(), candidates);
+        values += pinyinValues;
+    }
     m_lastError.clear();
-    *found = select(where, values, QStringLiteral("last_visit DESC, id DESC"), limit);
+    *found = select(where, values, QStringLiteral("last_visit DESC, id DESC"), limit, 0, QStringLiteral("pages"),
+                    candidates.isEmpty() ? QString() : wanted);
     if (!m_lastError.isEmpty())
         return false;
     if (found->size() >= limit) {
@@ -576,13 +727,17 @@ bool HistoryDatabase::searchStep(const QString &text, HistoryKey &from, int limi
     }
     QString where = QStringLiteral("(last_visit, id) < (?, ?)");
     QVariantList values{from.lastVisit, from.id};
+    QVariantList pinyinValues;
+    const QString candidates = pinyinCandidates(wanted, &pinyinValues);
     if (!wanted.isEmpty()) {
-        where += QStringLiteral(" AND id IN (SELECT rowid FROM pages_text WHERE pages_text MATCH ?)");
-        values << phrase(wanted);
+        where += QStringLiteral(" AND id IN (SELECT rowid FROM pages_text WHERE pages_text MATCH ?%1)")
+                     .arg(candidates.isEmpty() ? QString() : QStringLiteral(" UNION ") + candidates);
+        values << phrase(wanted) << pinyinValues;
     }
     const int rest = limit - int(found->size());
     m_lastError.clear();
-    const QList<HistoryEntry> more = select(where, values, QStringLiteral("last_visit DESC, id DESC"), rest);
+    const QList<HistoryEntry> more = select(where, values, QStringLiteral("last_visit DESC, id DESC"), rest, 0,
+                                            QStringLiteral("pages"), candidates.isEmpty() ? QString() : wanted);
     if (!m_lastError.isEmpty())
         return false;
     *found += more;
@@ -597,15 +752,42 @@ QList<HistoryEntry> HistoryDatabase::suggest(const QString &text, int limit)
     if (wanted.isEmpty())
         return {};
     const QString rank = QStringLiteral("rank DESC, id DESC");
-    const QString like = QStringLiteral("(title LIKE ? ESCAPE '\\' OR address LIKE ? ESCAPE '\\')");
+    // Latin letters also find Chinese titles by their pinyin: the keys give candidates, which
+    // `select` checks.
+    QVariantList pinyinValues;
+    const QString candidates = pinyinCandidates(wanted, &pinyinValues);
+    const QString pinyin = candidates.isEmpty() ? QString() : wanted;
+    QString like = likeCondition();
+    QVariantList values{likePattern(wanted), likePattern(wanted)};
+    if (!candidates.isEmpty()) {
+        like = QStringLiteral("(%1 OR id IN (%2))").arg(like, candidates);
+        values += pinyinValues;
+    }
     // First among the best ranked: what matches there outranks any match further down, and
     // text that matches everywhere ("http") is answered without reading everything.
-    const QList<HistoryEntry> best =
-        select(like, {likePattern(wanted), likePattern(wanted)}, rank, limit, 0,
-               QStringLiteral("(SELECT * FROM pages ORDER BY rank DESC LIMIT %1)").arg(kSuggestFirst));
-    // One or two characters suggest only from there; longer text is looked up in the index.
-    if (best.size() >= limit || !useIndex(wanted))
+    const QList<HistoryEntry> best = select(
+        like, values, rank, limit, 0, QStringLiteral("(SELECT * FROM pages ORDER BY rank DESC LIMIT %1)").arg(kSuggestFirst),
+        pinyin);
+    // One or two characters suggest only from there (unless the pinyin keys find them);
+    // longer text is looked up in the index.
+    if (best.size() >= limit || (!useIndex(wanted) && candidates.isEmpty()))
         return best;
-    return select(QStringLiteral("id IN (SELECT rowid FROM pages_text WHERE pages_text MATCH ?)"), {phrase(wanted)},
-                  rank, limit);
+    QStringList sources;
+    QVariantList sourceValues;
+    if (useIndex(wanted)) {
+        sources << QStringLiteral("SELECT rowid FROM pages_text WHERE pages_text MATCH ?");
+        sourceValues << phrase(wanted);
+    } else {
+        // Short text still matches among the best ranked only, beside the pinyin matches.
+        sources << QStringLiteral("SELECT id FROM (SELECT id, title, address FROM pages ORDER BY rank DESC LIMIT %1) WHERE %2")
+                       .arg(kSuggestFirst)
+                       .arg(likeCondition());
+        sourceValues << likePattern(wanted) << likePattern(wanted);
+    }
+    if (!candidates.isEmpty()) {
+        sources << candidates;
+        sourceValues += pinyinValues;
+    }
+    return select(QStringLiteral("id IN (%1)").arg(sources.join(QStringLiteral(" UNION "))), sourceValues, rank, limit, 0,
+                  QStringLiteral("pages"), pinyin);
 }
