@@ -11,9 +11,12 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSet>
 #include <QStandardPaths>
 
 #include <sys/stat.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -48,14 +51,14 @@ const char *const kSchema[] = {
 const char *const kUpgradeTo2[] = {
     "ALTER TABLE pages ADD COLUMN keyed INTEGER NOT NULL DEFAULT 0",
     "CREATE TABLE pinyin(key TEXT NOT NULL, page INTEGER NOT NULL, PRIMARY KEY(key, page)) WITHOUT ROWID",
-    "CREATE INDEX pinyin_by_page ON pinyin(page)",
+    "CREATE INDEX pinyin_by_page ON pinyin(page, key)",
     "CREATE INDEX pages_unkeyed ON pages(id) WHERE keyed = 0",
     "CREATE TRIGGER pinyin_removed AFTER DELETE ON pages BEGIN DELETE FROM pinyin WHERE page = old.id; END",
     "CREATE TRIGGER pinyin_retitled AFTER UPDATE OF title ON pages WHEN old.title IS NOT new.title BEGIN"
     " UPDATE pages SET keyed = 0 WHERE id = new.id; END",
 };
 
-const QString kColumns = QStringLiteral("address, title, visits, last_visit, id");
+const QString kColumns = QStringLiteral("address, title, visits, last_visit, id, rank");
 
 // Lone halves of surrogate pairs cannot be kept as UTF-8; they become U+FFFD.
 QString withoutLoneSurrogates(const QString &text)
@@ -108,9 +111,9 @@ QString phrase(const QString &text)
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
-// The rows whose pinyin keys make them candidates for `text` (Pinyin::lookup), as a query of
-// their ids; empty when the text is not looked for by pinyin.
-QString pinyinCandidates(const QString &text, QVariantList *values)
+// Which keys make a row a candidate for `text` (Pinyin::lookup), as a condition on the pinyin
+// table; empty when the text is not looked for by pinyin.
+QString pinyinKeys(const QString &text, QVariantList *values)
 {
     if (!Pinyin::isQuery(text))
         return {};
@@ -126,9 +129,7 @@ QString pinyinCandidates(const QString &text, QVariantList *values)
         for (const QString &key : lookup.exact)
             *values << key;
     }
-    if (terms.isEmpty())
-        return {};
-    return QStringLiteral("SELECT page FROM pinyin WHERE ") + terms.join(QStringLiteral(" OR "));
+    return terms.isEmpty() ? QString() : QLatin1Char('(') + terms.join(QStringLiteral(" OR ")) + QLatin1Char(')');
 }
 
 QString likeCondition()
@@ -630,12 +631,31 @@ QList<HistoryEntry> HistoryDatabase::select(const QString &where, const QVariant
     }
     while ((!verify || entries.size() < limit) && query.next()) {
         const QString title = query.value(1).toString();
-        if (verify && !query.value(5).toBool() && !Pinyin::shared().matches(pinyin, title))
+        if (verify && !query.value(6).toBool() && !Pinyin::shared().matches(pinyin, title))
             continue;
         entries.append({query.value(0).toString(), title, query.value(2).toInt(), query.value(3).toLongLong(),
-                        query.value(4).toLongLong()});
+                        query.value(4).toLongLong(), query.value(5).toDouble()});
     }
     return entries;
+}
+
+QString HistoryDatabase::pinyinCandidates(const QString &text, QVariantList *values)
+{
+    QVariantList keyValues;
+    const QString keys = pinyinKeys(text, &keyValues);
+    if (keys.isEmpty())
+        return {};
+    // Few keys: their rows are gathered once. Many: each row read asks for its own keys in
+    // the index, so that a walk in rank or time order stops at the first matches instead of
+    // gathering tens of thousands of rows first.
+    QSqlQuery count(QSqlDatabase::database(m_connection, false));
+    count.prepare(QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM pinyin WHERE %1 LIMIT %2)").arg(keys).arg(kFewKeys + 1));
+    for (const QVariant &value : std::as_const(keyValues))
+        count.addBindValue(value);
+    const bool few = count.exec() && count.next() && count.value(0).toInt() <= kFewKeys;
+    *values += keyValues;
+    return few ? QStringLiteral("id IN (SELECT page FROM pinyin WHERE %1)").arg(keys)
+               : QStringLiteral("EXISTS (SELECT 1 FROM pinyin WHERE page = id AND %1)").arg(keys);
 }
 
 std::optional<HistoryEntry> HistoryDatabase::entry(const QString &address)
@@ -689,7 +709,7 @@ bool HistoryDatabase::scanStep(const QString &wanted, HistoryKey &from, int limi
     if (candidates.isEmpty()) {
         where += QStringLiteral(" AND ") + likeCondition();
     } else {
-        where += QStringLiteral(" AND (%1 OR id IN (%2))").arg(likeCondition(), candidates);
+        where += QStringLiteral(" AND (%1 OR %2)").arg(likeCondition(), candidates);
         values += pinyinValues;
     }
     m_lastError.clear();
@@ -730,8 +750,8 @@ bool HistoryDatabase::searchStep(const QString &text, HistoryKey &from, int limi
     QVariantList pinyinValues;
     const QString candidates = pinyinCandidates(wanted, &pinyinValues);
     if (!wanted.isEmpty()) {
-        where += QStringLiteral(" AND id IN (SELECT rowid FROM pages_text WHERE pages_text MATCH ?%1)")
-                     .arg(candidates.isEmpty() ? QString() : QStringLiteral(" UNION ") + candidates);
+        where += QStringLiteral(" AND (id IN (SELECT rowid FROM pages_text WHERE pages_text MATCH ?)%1)")
+                     .arg(candidates.isEmpty() ? QString() : QStringLiteral(" OR ") + candidates);
         values << phrase(wanted) << pinyinValues;
     }
     const int rest = limit - int(found->size());
@@ -752,42 +772,29 @@ QList<HistoryEntry> HistoryDatabase::suggest(const QString &text, int limit)
     if (wanted.isEmpty())
         return {};
     const QString rank = QStringLiteral("rank DESC, id DESC");
-    // Latin letters also find Chinese titles by their pinyin: the keys give candidates, which
-    // `select` checks.
-    QVariantList pinyinValues;
-    const QString candidates = pinyinCandidates(wanted, &pinyinValues);
-    const QString pinyin = candidates.isEmpty() ? QString() : wanted;
-    QString like = likeCondition();
-    QVariantList values{likePattern(wanted), likePattern(wanted)};
-    if (!candidates.isEmpty()) {
-        like = QStringLiteral("(%1 OR id IN (%2))").arg(like, candidates);
-        values += pinyinValues;
-    }
     // First among the best ranked: what matches there outranks any match further down, and
     // text that matches everywhere ("http") is answered without reading everything.
-    const QList<HistoryEntry> best = select(
-        like, values, rank, limit, 0, QStringLiteral("(SELECT * FROM pages ORDER BY rank DESC LIMIT %1)").arg(kSuggestFirst),
-        pinyin);
-    // One or two characters suggest only from there (unless the pinyin keys find them);
-    // longer text is looked up in the index.
-    if (best.size() >= limit || (!useIndex(wanted) && candidates.isEmpty()))
-        return best;
-    QStringList sources;
-    QVariantList sourceValues;
-    if (useIndex(wanted)) {
-        sources << QStringLiteral("SELECT rowid FROM pages_text WHERE pages_text MATCH ?");
-        sourceValues << phrase(wanted);
-    } else {
-        // Short text still matches among the best ranked only, beside the pinyin matches.
-        sources << QStringLiteral("SELECT id FROM (SELECT id, title, address FROM pages ORDER BY rank DESC LIMIT %1) WHERE %2")
-                       .arg(kSuggestFirst)
-                       .arg(likeCondition());
-        sourceValues << likePattern(wanted) << likePattern(wanted);
-    }
-    if (!candidates.isEmpty()) {
-        sources << candidates;
-        sourceValues += pinyinValues;
-    }
-    return select(QStringLiteral("id IN (%1)").arg(sources.join(QStringLiteral(" UNION "))), sourceValues, rank, limit, 0,
-                  QStringLiteral("pages"), pinyin);
+    QList<HistoryEntry> found = select(likeCondition(), {likePattern(wanted), likePattern(wanted)}, rank, limit, 0,
+                                       QStringLiteral("(SELECT * FROM pages ORDER BY rank DESC LIMIT %1)").arg(kSuggestFirst));
+    // One or two characters suggest only from there; longer text is looked up in the index.
+    if (found.size() < limit && useIndex(wanted))
+        found = select(QStringLiteral("id IN (SELECT rowid FROM pages_text WHERE pages_text MATCH ?)"), {phrase(wanted)},
+                       rank, limit);
+    // Latin letters also find Chinese titles by their pinyin, anywhere in rank order; the
+    // keys give candidates, which `select` checks. Both lists are merged in rank order.
+    QVariantList pinyinValues;
+    const QString candidates = pinyinCandidates(wanted, &pinyinValues);
+    if (candidates.isEmpty())
+        return found;
+    const QList<HistoryEntry> byPinyin = select(candidates, pinyinValues, rank, limit, 0, QStringLiteral("pages"), wanted);
+    QSet<qint64> ids;
+    for (const HistoryEntry &entry : std::as_const(found))
+        ids.insert(entry.id);
+    for (const HistoryEntry &entry : byPinyin)
+        if (!ids.contains(entry.id))
+            found.append(entry);
+    std::sort(found.begin(), found.end(), [](const HistoryEntry &a, const HistoryEntry &b) {
+        return a.rank != b.rank ? a.rank > b.rank : a.id > b.id;
+    });
+    return found.mid(0, limit);
 }

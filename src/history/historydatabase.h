@@ -18,6 +18,8 @@ struct HistoryEntry
     int visits = 0;
     qint64 lastVisit = 0;
     qint64 id = 0;
+    // The order of suggestions: log2(visits) + the last visit in weeks.
+    double rank = 0;
 };
 
 // Where a listing newest first stands: the entries after it are those last visited before
@@ -123,6 +125,10 @@ private:
     bool createSchema(bool fromVersion1);
     // Makes the pinyin keys of at most `limit` rows not keyed yet that `where` chooses, in the
     // transaction under way; how many in `keyed`.
+    // Rows the pinyin keys give as candidates for `text`, as a condition on the pages with
+    // its values; empty when the text is not looked for by pinyin.
+    QString pinyinCandidates(const QString &text, QVariantList *values);
+    static constexpr int kFewKeys = 2000;
     bool keyRows(const QString &where, const QVariantList &values, int limit, int *keyed = nullptr);
     bool configure();
     bool exec(const QString &sql);
