@@ -11,6 +11,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QTextDocumentFragment>
+#include <QStyle>
 #include <QToolButton>
 #include <QUrl>
 
@@ -51,7 +52,8 @@ FavoritesBar::FavoritesBar(FavoritesStore *store, QWidget *parent) : QToolBar(pa
     setWindowTitle(QStringLiteral("收藏栏"));
     setMovable(false);
     setFloatable(false);
-    setToolButtonStyle(Qt::ToolButtonTextOnly);
+    // Folders show the folder picture beside their names; favorites, without one, their names.
+    setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     setContextMenuPolicy(Qt::PreventContextMenu);
     toggleViewAction()->setVisible(false);
     setAcceptDrops(true);
@@ -141,6 +143,7 @@ void FavoritesBar::rebuild()
         QAction *folder = menu->menuAction();
         folder->setProperty(kFolderProperty, sub.path);
         folder->setToolTip(tipFor(sub.name, QString()));
+        folder->setIcon(style()->standardIcon(QStyle::SP_DirIcon));
         addAction(folder);
         if (auto *button = qobject_cast<QToolButton *>(widgetForAction(folder))) {
             button->setPopupMode(QToolButton::InstantPopup);
