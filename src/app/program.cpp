@@ -39,6 +39,7 @@
 #include "../core/listfile.h"
 #include "../core/safefile.h"
 #include "../window/mainform.h"
+#include "../window/pageicondrag.h"
 #include "../window/textsizemarks.h"
 #include "../window/messagefilter.h"
 #include "rootnotice.h"
@@ -59,6 +60,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QMessageBox>
+#include <QLabel>
 #include <QTimer>
 #include <QToolButton>
 
@@ -395,4 +397,13 @@ void Program::makeFavoritesBar()
     connect(m_favoritesBar, &FavoritesBar::openRequested, m_addressBar, &AddressBar::openAddress);
     connect(m_favoritesBar, &FavoritesBar::openInBackgroundRequested, m_pages,
             [this](const QString &address) { m_pages->OpenUrlInNewPage(address, m_pages->activePageIsPrivate()); });
+    // The label before the address box is the page's icon, to drag onto the bar.
+    if (auto *icon = m_main->findChild<QLabel *>(QStringLiteral("LabelAddress"))) {
+        new PageIconDrag(icon, [this]() -> QPair<QString, QString> {
+            const TFormWebbrowser::PageView *page = m_pages->activePage();
+            if (!page || !page->browser()->Document())
+                return {};
+            return {page->browser()->LocationURL(), page->browser()->LocationName()};
+        });
+    }
 }

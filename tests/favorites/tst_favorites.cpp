@@ -3,6 +3,7 @@
 #include "favorites/favoritesdialogs.h"
 #include "favorites/favoritesmenu.h"
 #include "favorites/favoritesstore.h"
+#include "window/pageicondrag.h"
 
 #include <QAction>
 #include <QCompleter>
@@ -11,6 +12,7 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QMenu>
@@ -23,6 +25,7 @@
 #include <QTreeWidget>
 
 #include <functional>
+#include <memory>
 
 // The favorites: files of their own, names made safe, hostile files passed over, the
 // bookmark file both ways, the menu's two commands, the favorites bar and the organise
@@ -420,14 +423,22 @@ private slots:
         QTRY_VERIFY(folder->isVisible() && folder->geometry().isValid() && folder->geometry().right() < bar->width());
         QVERIFY(drop(folder->geometry().center(), &address));
         QVERIFY(flat(store->tree()).contains(QStringLiteral("工作/www.typed.test=http://www.typed.test")));
+        // The page's icon (the label before the address box) carries the page as a link.
+        QVERIFY(app.widget<QLabel>("LabelAddress")->cursor().shape() == Qt::OpenHandCursor);
+        std::unique_ptr<QMimeData> pageIcon(PageIconDrag::mimeFor(QStringLiteral("http://page.test/a?b=1&c=2"),
+                                                                  QStringLiteral("<i>当前</i> 页面")));
+        QVERIFY(drop(QPoint(bar->width() - 2, bar->height() / 2), pageIcon.get()));
+        // Its title is the name, as text: markup in it is only characters.
+        QVERIFY(flat(store->tree()).contains(FavoritesStore::safeName(QStringLiteral("<i>当前</i> 页面")) +
+                                             QStringLiteral("=http://page.test/a?b=1&c=2")));
         // A script or a sentence is no favorite.
         QMimeData script, sentence;
         script.setUrls({QUrl(QStringLiteral("javascript:alert(1)"))});
         sentence.setText(QStringLiteral("just some words."));
         QVERIFY(FavoritesBar::fromMime(&script).address.isEmpty());
         QVERIFY(FavoritesBar::fromMime(&sentence).address.isEmpty());
-        QCOMPARE(store->addresses().size(), 4);
-        QCOMPARE(buttonsOf(bar).size(), 2);
+        QCOMPARE(store->addresses().size(), 5);
+        QCOMPARE(buttonsOf(bar).size(), 3);
 
         // Turned off: hidden with favorites there, and so at the next start.
         choice->trigger();
