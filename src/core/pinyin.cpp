@@ -130,7 +130,7 @@ QList<QList<Pinyin::Unit>> Pinyin::stretches(const QString &text) const
     bool afterLetter = false;
     for (const uint c : text.toUcs4()) {
         if (isLatinLetter(c)) {
-            current << Unit{{QByteArray(1, char(QChar::toLower(c)))}, false, !afterLetter};
+            current << Unit{{QByteArray(1, char(QChar::toLower(c)))}, !afterLetter};
             afterLetter = true;
             continue;
         }
@@ -140,7 +140,7 @@ QList<QList<Pinyin::Unit>> Pinyin::stretches(const QString &text) const
             end();
             continue;
         }
-        current << Unit{found.value(), true, true};
+        current << Unit{found.value(), true};
         holdsChinese = true;
     }
     end();

@@ -60,7 +60,7 @@ private:
     struct Unit
     {
         QList<QByteArray> readings;
-        bool chinese = false;
+        // A Chinese character, or the first letter of a Latin word.
         bool startsMatch = false;
     };
     // The stretches of text that hold Chinese, as characters with their readings.
