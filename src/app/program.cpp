@@ -8,6 +8,7 @@
 #include "../downloads/downloads.h"
 #include "../downloads/downloadswindow.h"
 #include "../engine/embeddedwb.h"
+#include "../favorites/favoritesbar.h"
 #include "../favorites/favoritesmenu.h"
 #include "../favorites/favoritesstore.h"
 #include "../favorites/openpagelists.h"
@@ -39,6 +40,7 @@
 #include "../core/listfile.h"
 #include "../core/safefile.h"
 #include "../window/mainform.h"
+#include "../window/pageicondrag.h"
 #include "../window/textsizemarks.h"
 #include "../window/messagefilter.h"
 #include "rootnotice.h"
@@ -59,6 +61,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QMessageBox>
+#include <QLabel>
 #include <QTimer>
 #include <QToolButton>
 
@@ -318,6 +321,8 @@ void Program::start()
         m_filterLists->refreshSubscriptions();
         m_addressBar->setMoreSuggestions(m_favorites->addresses());
     });
+    // The favorites bar reads the favorites folder: once the window is up, not before.
+    QTimer::singleShot(0, this, [this] { makeFavoritesBar(); });
     m_main->command(Command::NPlainHotKeys)->setChecked(data.plainHotKeys);
     m_main->command(Command::NSpellCheck)->setChecked(data.spellCheck);
     m_engine->setSpellChecking(data.spellCheck);
@@ -390,4 +395,32 @@ void Program::offerRestart(const QString &question)
     // A close the user then cancels (downloads running) is no restart either.
     if (!m_main->close())
         m_restartRequested = false;
+}
+
+void Program::makeFavoritesBar()
+{
+    if (m_favoritesBar)
+        return;
+    m_favoritesBar = new FavoritesBar(m_favorites, m_main);
+    // FavoritesBar in RunData: "1" shown, "0" hidden; unset, it shows once there is a favorite.
+    const QString choice = m_config.readString(kRunData, QStringLiteral("FavoritesBar"), QString()).trimmed();
+    m_favoritesBar->setChoice(choice == QLatin1String("1")   ? std::optional<bool>(true)
+                              : choice == QLatin1String("0") ? std::optional<bool>(false)
+                                                             : std::nullopt);
+    m_main->placeUnderAddressBar(m_favoritesBar);
+    QAction *item = m_main->command(Command::NFavoritesBar);
+    item->setChecked(m_favoritesBar->wanted());
+    connect(m_favoritesBar, &FavoritesBar::shownChanged, item, &QAction::setChecked);
+    connect(m_favoritesBar, &FavoritesBar::openRequested, m_addressBar, &AddressBar::openAddress);
+    connect(m_favoritesBar, &FavoritesBar::openInBackgroundRequested, m_pages,
+            [this](const QString &address) { m_pages->OpenUrlInNewPage(address, m_pages->activePageIsPrivate()); });
+    // The label before the address box is the page's icon, to drag onto the bar.
+    if (auto *icon = m_main->findChild<QLabel *>(QStringLiteral("LabelAddress"))) {
+        new PageIconDrag(icon, [this]() -> QPair<QString, QString> {
+            const TFormWebbrowser::PageView *page = m_pages->activePage();
+            if (!page || !page->browser()->Document())
+                return {};
+            return {page->browser()->LocationURL(), page->browser()->LocationName()};
+        });
+    }
 }

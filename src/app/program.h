@@ -17,6 +17,7 @@ class AddressBar;
 class AddressBox;
 class Downloads;
 class EngineFactory;
+class FavoritesBar;
 class FavoritesMenu;
 class FavoritesStore;
 class FilterLists;
@@ -118,11 +119,15 @@ public:
     // The addresses of the pages open when the restart was asked for (private ones left out),
     // for the new start to open again.
     const QStringList &restartAddresses() const { return m_restartAddresses; }
+    // The favorites bar, once the window is up (null before).
+    FavoritesBar *favoritesBar() const { return m_favoritesBar; }
 
 private:
     void makeParts(EngineFactory *engine);
     void connectParts();
     void bindCommands();
+    // The favorites bar under the address bar, made once (at the first turn of the event loop).
+    void makeFavoritesBar();
     // Once the engine's library is in, before it starts: enhanced security on or off, and
     // the notice of the engine's age.
     void prepareEngine();
@@ -161,6 +166,7 @@ private:
     Downloads *m_downloads = nullptr;
     FavoritesStore *m_favorites = nullptr;
     FavoritesMenu *m_favoritesMenu = nullptr;
+    FavoritesBar *m_favoritesBar = nullptr;
     ForwardingRules *m_forwarding = nullptr;
     QPointer<InternetOptionsDialog> m_internetOptions;
     QPointer<TaskManager> m_taskManager;

@@ -8,6 +8,7 @@
 #include "../core/configstore.h"
 #include "../downloads/downloads.h"
 #include "../downloads/downloadswindow.h"
+#include "../favorites/favoritesbar.h"
 #include "../favorites/favoritesmenu.h"
 #include "../navigation/addressbar.h"
 #include "../navigation/addressbox.h"
@@ -114,6 +115,12 @@ void Program::bindCommands()
     bind(C::NInternetOption, [this] { showInternetOptions(); });
     bind(C::NAddFavorite, [this] { m_favoritesMenu->NAddFavoriteClick(); });
     bind(C::NTrimFavorite, [this] { m_favoritesMenu->NTrimFavoriteClick(); });
+    bind(C::NFavoritesBar, [this] {
+        const bool on = m_main->command(Command::NFavoritesBar)->isChecked();
+        m_config.writeString(kRunData, QStringLiteral("FavoritesBar"), on ? QStringLiteral("1") : QStringLiteral("0"));
+        makeFavoritesBar();
+        m_favoritesBar->setChoice(on);
+    });
     bind(C::NSetBrowserQOR, [this] { setAsDefaultBrowser(this, [this](const QString &text) { m_status->showMessage(text); }); });
 
     PrivacyCleaner *cleaner = m_cleaner;

@@ -40,6 +40,7 @@ constexpr CommandInfo kCommands[] = {
     {C::NDocmentSetFocus, "NDocmentSetFocus", "文档获得焦点", "F7", "ActionDocmentSetFocus", K::Hidden, false},
     {C::NCleanCurrentAd, "NCleanCurrentAd", "CLEAN当前AD", "F8", "ActionCleanCurrentAd", K::Hidden, false},
 
+    {C::NFavoritesBar, "NFavoritesBar", "收藏栏(&B)", "", nullptr, K::Check, false},
     {C::NLargest, "NLargest", "最大(&G)", "", nullptr, K::Radio, false},
     {C::NLarger, "NLarger", "较大(&L)", "", nullptr, K::Radio, false},
     {C::NMiddle, "NMiddle", "中(&M)", "", nullptr, K::Radio, false},

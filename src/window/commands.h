@@ -20,6 +20,7 @@ enum class Command {
     NOpenNewlyOne, NCut, NCopy, NPaste, NSelectAll, NFind, NEditSource, NAddressSetFocus,
     NDocmentSetFocus, NCleanCurrentAd,
     // View
+    NFavoritesBar,
     NLargest, NLarger, NMiddle, NSmall, NSmallest, N50, N75, N100, N125, N150, N200, NStop,
     NRefresh, NAllStop, NAllRefresh, NPreviousPage, NNextPage, NTOPageHome, NTOPageEnd, NSource,
     NViewSource, NHistory, NDarkPages,

@@ -87,6 +87,8 @@ void TQORMainForm::buildMenus()
         edit.item(id);
 
     const MenuBuilder view = top("NView", QStringLiteral("查看(&V)"));
+    view.item(C::NFavoritesBar);
+    view.separator();
     const MenuBuilder fontSize = view.sub("NFontSize", QStringLiteral("文字大小(&X)"));
     auto *sizes = new QActionGroup(fontSize.menu);
     sizes->setObjectName(QStringLiteral("FontSizeGroup"));
