@@ -14,6 +14,7 @@ RunData RunData::load(const IniDocument &ini)
     data.stopListAd = on(read("StopListAd", QStringLiteral("1")));
     data.cleanOnExit = on(read("CleanOnExit", QStringLiteral("0")));
     data.plainHotKeys = on(read("PlainHotKeys", QStringLiteral("0")));
+    data.restoreOnStart = on(read("RestoreOnStart", QStringLiteral("0")));
     // Written by hand only: what is not a number counts as 0 (never rest).
     if (const std::optional<QString> minutes = ini.value(kRunData, QStringLiteral("IdlePageMinutes")))
         data.idlePageMinutes = minutes->trimmed().toInt();

@@ -100,6 +100,12 @@ public:
     // and the program writes nothing of it anywhere.
     virtual bool isPrivate() const = 0;
 
+    // Sound: whether the page plays (or just played) sound, and whether it is muted; either
+    // changing is said with AudioStateChange. Muting holds across the page's navigations.
+    virtual bool isAudible() const = 0;
+    virtual bool isMuted() const = 0;
+    virtual void setMuted(bool muted) = 0;
+
     // Asked each time the engine would show its own context menu; true lets it.
     void setContextMenuHandler(ContextMenuHandler handler) { m_contextMenuHandler = std::move(handler); }
 
@@ -121,6 +127,7 @@ signals:
     // What the page was opening turned out to be a file to download, and the page has shown
     // no document of its own: it was there only for the download.
     void DownloadOnly();
+    void AudioStateChange();
 
 protected:
     bool contextMenuAllowed() const { return !m_contextMenuHandler || m_contextMenuHandler(); }

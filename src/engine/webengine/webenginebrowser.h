@@ -46,6 +46,9 @@ public:
     void setRest(Rest rest) override;
     Rest restAllowed() const override;
     bool isPrivate() const override;
+    bool isAudible() const override;
+    bool isMuted() const override;
+    void setMuted(bool muted) override;
 
     BrowserPage *page() const { return m_page; }
     BrowserView *view() const { return m_view; }
