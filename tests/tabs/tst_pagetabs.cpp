@@ -329,7 +329,7 @@ private slots:
         app.main->resize(900, 500);
         QVERIFY(app.showActive());
         drag(app, 0, 2);
-        QCOMPARE(addresses(app), QStringList({host(1), host(2), host(0), host(3)}));
+        QTRY_COMPARE(addresses(app), QStringList({host(1), host(2), host(0), host(3)}));
         QCOMPARE(app.pages->activeIndex(), 2);
         QCOMPARE(app.active()->LocationURL(), host(0));
         app.item("NPreviousPage")->trigger();
