@@ -84,7 +84,8 @@ int main(int argc, char *argv[])
     EngineLoader engine;
 
     auto program = std::make_unique<Program>(programFolder, &engine);
-    program->start();
+    const QStringList own = app.arguments().mid(1);
+    program->start(!own.isEmpty());
     TQORMainForm *mainForm = program->mainForm();
 
     ForwardingRules *forwarding = program->forwarding();
@@ -96,7 +97,6 @@ int main(int argc, char *argv[])
     // A first start opens its own command line (a link clicked in another program) the way
     // a second start's would arrive, in order, once the window is up; then it listens, so
     // that forwarded addresses come after them.
-    const QStringList own = app.arguments().mid(1);
     QTimer::singleShot(0, mainForm, [forwarding, own, &server] {
         for (const QString &argument : own)
             forwarding->handle(InstanceForwarder::resolveArgument(argument));

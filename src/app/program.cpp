@@ -31,6 +31,7 @@
 #include "../tabs/recentlyclosed.h"
 #include "../tabs/pagerest.h"
 #include "../tabs/sessionrestore.h"
+#include "../tabs/tabsoundmarks.h"
 #include "../tabs/taskmanager.h"
 #include "enginenotice.h"
 #include "../window/hotkeys.h"
@@ -132,7 +133,11 @@ void Program::makeParts(EngineFactory *engine)
                                  w->command(Command::NBaidu), w->command(Command::NYahoo)});
     m_searchBar->setHistoryFile(dataFolder() + QStringLiteral("SearchHistory.lst"), m_storageProblems);
     m_tabs = new PageTabs(m_pages, m_opener.get(), m_addressBar, m_addressBox,
-                          {driven.PageControl, driven.PanelMainClient, driven.PopupMenuPcl});
+                          {driven.PageControl, driven.PanelMainClient, driven.PopupMenuPcl,
+                           w->command(Command::NDuplicatePage), w->command(Command::NPinPage),
+                           w->command(Command::NMutePage), w->command(Command::NCloseOtherPages),
+                           w->command(Command::NCloseRightPages)});
+    new TabSoundMarks(m_pages, driven.PageControl);
     m_recentlyClosed = new RecentlyClosedList(dataFolder() + QStringLiteral("NewlyList.lst"), driven.PopupMenuNewly,
                                               driven.ListBoxNewly);
     m_recentlyClosed->setStorageProblems(m_storageProblems);
@@ -217,6 +222,8 @@ void Program::connectParts()
     connect(pages, &TFormWebbrowser::downloadCompleted, m_adScrubber, &AdScrubber::ScrubDocument);
     connect(pages, &TFormWebbrowser::documentCompleted, m_openPageLists,
             [this] { m_openPageLists->saveSoon(m_pages->count() > 2 ? 2 : 1); });
+    // A tab dragged or pinned: the lists keep the strip's order and marks.
+    connect(pages, &TFormWebbrowser::arrangementChanged, m_openPageLists, [this] { m_openPageLists->saveSoon(1); });
     connect(pages, &TFormWebbrowser::newWindowRequested, this, [this](TEmbeddedWB *page, NewWindowRequest *request) {
         // A middle click on a link comes as the engine's own request for a background page:
         // the link opens once, by the middle-click rule, and the request is not answered.
@@ -299,7 +306,7 @@ void Program::connectParts()
     connect(m_hotKeys, &GlobalHotKeys::unavailable, m_status, &StatusLine::showMessage);
 }
 
-void Program::start()
+void Program::start(bool addressesFollow)
 {
     // The file exists from the first run on, so that a second start finds its RunOne;
     // one that exists keeps every byte.
@@ -349,6 +356,9 @@ void Program::start()
         m_main->addNotice(bar);
     if (QFrame *bar = m_sessionRestore->makeBar())
         m_main->addNotice(bar);
+    else if (data.restoreOnStart)
+        m_sessionRestore->continueLastRun(addressesFollow);
+    m_restoreOnStart = data.restoreOnStart;
 }
 
 void Program::prepareEngine()
@@ -386,7 +396,8 @@ void Program::offerRestart(const QString &question)
         return;
     m_restartRequested = true;
     m_restartAddresses.clear();
-    for (int i = 0; i < m_pages->count(); ++i) {
+    // Continuing where the user left off brings them back by itself, pinned and in order.
+    for (int i = 0; i < m_pages->count() && !m_restoreOnStart; ++i) {
         const TEmbeddedWB *page = m_pages->page(i)->browser();
         const QString address = page->LocationURL();
         if (!TFormWebbrowser::isPrivate(page) && !address.isEmpty() && address != QLatin1String("about:blank"))

@@ -110,8 +110,9 @@ public:
     FilterMenu *filterMenu() const { return m_filterMenu; }
 
     // After making: reads the settings and hands them to the parts, loads the lists, opens
-    // the last run's pages when asked for. Before the window shows.
-    void start();
+    // the last run's pages when asked for ("继续上次打开的页面"; `addressesFollow`: the
+    // command line brings addresses to open after them). Before the window shows.
+    void start(bool addressesFollow = false);
     // At exit, before the engine goes: every page is destroyed, with what it left behind.
     void shutdown();
     // The user chose to start again (a setting of the engine changed) and the window closed.
@@ -142,6 +143,7 @@ private:
     QDate m_engineNoticeShown;
     bool m_enginePrepared = false;
     bool m_restartRequested = false;
+    bool m_restoreOnStart = false;
     QStringList m_restartAddresses;
     StorageProblems *m_storageProblems = nullptr;
 

@@ -59,6 +59,12 @@ void Program::bindCommands()
     bind(C::NAllRefresh, [tabs] { tabs->NAllRefreshClick(); });
     bind(C::PopupMenuCloseCurrent, [tabs] { tabs->PopupMenuCloseCurrentClick(); });
     bind(C::NRRefresh, [tabs] { tabs->NRRefreshClick(); });
+    bind(C::NDuplicatePage, [tabs] { tabs->NDuplicatePageClick(); });
+    bind(C::NPinPage, [tabs] { tabs->NPinPageClick(); });
+    bind(C::NMutePage, [tabs] { tabs->NMutePageClick(); });
+    bind(C::NCloseOtherPages, [tabs] { tabs->NCloseOtherPagesClick(); });
+    bind(C::NCloseRightPages, [tabs] { tabs->NCloseRightPagesClick(); });
+    bind(C::NReopenClosedPage, [this] { m_recentlyClosed->NOpenNewlyOneClick(); });
 
     bind(C::NOpenNewlyOne, [this] { m_recentlyClosed->NOpenNewlyOneClick(); });
     // The last run's pages while their restore is offered, else the last closed page.
@@ -208,6 +214,11 @@ InternetOptionsDialog *Program::showInternetOptions()
         m_internetOptions->setWindowFlag(Qt::Window);
         m_internetOptions->setStorageProblems(m_storageProblems);
         m_internetOptions->setHistoryDays(m_history->retentionDays());
+        m_internetOptions->setRestoreOnStart(m_restoreOnStart);
+        connect(m_internetOptions, &InternetOptionsDialog::restoreOnStartChanged, this, [this](bool restore) {
+            m_restoreOnStart = restore;
+            m_config.writeString(kRunData, QStringLiteral("RestoreOnStart"), restore ? QStringLiteral("1") : QStringLiteral("0"));
+        });
         connect(m_internetOptions, &InternetOptionsDialog::historyDaysChanged, this, [this](int days) {
             m_config.writeString(kRunData, QStringLiteral("HistoryDays"), QString::number(days));
             m_history->setRetentionDays(days);

@@ -18,6 +18,7 @@ RunData RunData::load(const IniDocument &ini)
     data.spellCheck = read("SpellCheck", QStringLiteral("1")).trimmed() != QLatin1String("0");
     data.darkPages = on(read("DarkPages", QStringLiteral("0")));
     data.httpsFirst = on(read("HttpsFirst", QStringLiteral("0")));
+    data.restoreOnStart = on(read("RestoreOnStart", QStringLiteral("0")));
     // Written by hand only: what is not a number counts as 0 (never rest).
     if (const std::optional<QString> minutes = ini.value(kRunData, QStringLiteral("IdlePageMinutes")))
         data.idlePageMinutes = minutes->trimmed().toInt();

@@ -32,6 +32,8 @@ struct RunData
     bool spellCheck = true;
     bool darkPages = false;
     bool httpsFirst = false;
+    // RestoreOnStart "1": a start opens the last run's pages ("继续上次打开的页面").
+    bool restoreOnStart = false;
     std::optional<int> idlePageMinutes;
     // EnhancedSecurity "1" or "0" when the user chose; unset, it follows the engine's age.
     std::optional<bool> enhancedSecurity;

@@ -111,6 +111,11 @@ public:
     // the page (one per page: asked again, the window comes forward).
     virtual void showDeveloperTools() = 0;
     virtual bool developerToolsShown() const = 0;
+    // Sound: whether the page plays (or just played) sound, and whether it is muted; either
+    // changing is said with AudioStateChange. Muting holds across the page's navigations.
+    virtual bool isAudible() const = 0;
+    virtual bool isMuted() const = 0;
+    virtual void setMuted(bool muted) = 0;
 
     // Asked each time the engine would show its own context menu; true lets it.
     void setContextMenuHandler(ContextMenuHandler handler) { m_contextMenuHandler = std::move(handler); }
@@ -140,6 +145,7 @@ signals:
     void InsecureFallback(const QString &insecure);
     // The page's context menu asked for the source the server sent (查看网页源代码).
     void SourceRequested();
+    void AudioStateChange();
 
 protected:
     bool contextMenuAllowed() const { return !m_contextMenuHandler || m_contextMenuHandler(); }
@@ -192,5 +198,5 @@ public:
     virtual bool setDarkPages(bool on) = 0;
 };
 
-#define SablixEngineFactory_iid "org.sablix.EngineFactory/3"
+#define SablixEngineFactory_iid "org.sablix.EngineFactory/4"
 Q_DECLARE_INTERFACE(EngineFactory, SablixEngineFactory_iid)

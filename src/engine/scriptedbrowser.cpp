@@ -49,6 +49,22 @@ void ScriptedBrowser::request(const QString &address)
     }
 }
 
+void ScriptedBrowser::playSound(bool playing)
+{
+    audible = playing;
+    QTimer::singleShot(0, this, &TEmbeddedWB::AudioStateChange);
+}
+
+void ScriptedBrowser::setMuted(bool muted)
+{
+    calls << (muted ? QStringLiteral("Mute") : QStringLiteral("Unmute"));
+    if (m_muted == muted)
+        return;
+    m_muted = muted;
+    // The engine says so later, never inside the call.
+    QTimer::singleShot(0, this, &TEmbeddedWB::AudioStateChange);
+}
+
 void ScriptedBrowser::Navigate(const QString &address)
 {
     calls << QStringLiteral("Navigate ") + address;

@@ -63,8 +63,12 @@ public:
     bool isPrivate() const override { return privateData != nullptr; }
     // A private page's profile, shared with the other private pages while any is left.
     std::shared_ptr<ScriptedBrowsingData> privateData;
-    // The page plays sound (it never rests then).
+    // The page plays sound (it never rests then); playSound also says so, as the engine does.
     bool audible = false;
+    void playSound(bool playing);
+    bool isAudible() const override { return audible; }
+    bool isMuted() const override { return m_muted; }
+    void setMuted(bool muted) override;
     // How many times a discarded page loaded again.
     int reloadsAfterDiscard = 0;
     // What findText finds: the number of matches for the text (0 when unset).
@@ -112,6 +116,7 @@ private:
     bool m_busy = false;
     Rest m_rest = Rest::Active;
     int m_textSize = 2;
+    bool m_muted = false;
 };
 
 // Browsing data in memory, for tests: visited addresses, a cache that counts its

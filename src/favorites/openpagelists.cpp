@@ -17,9 +17,9 @@ OpenPageLists::OpenPageLists(TFormWebbrowser *pages, const QString &dataFolder, 
     connect(&m_batch, &QTimer::timeout, this, [this] { save(m_waitingMode); });
 }
 
-QStringList OpenPageLists::currentLines() const
+void OpenPageLists::collect(QStringList *lines, QStringList *states) const
 {
-    QStringList lines;
+    const int active = m_pages->activeIndex();
     for (int i = 0; i < m_pages->count(); ++i) {
         const TFormWebbrowser::PageView *record = m_pages->page(i);
         // Neither kept nor offered back after a crash.
@@ -36,11 +36,69 @@ QStringList OpenPageLists::currentLines() const
         if (title.trimmed().isEmpty() || address.trimmed().isEmpty() ||
             address.trimmed().toLower() == QLatin1String("about:blank"))
             continue;
-        lines << ListFile::join(title, address);
+        if (lines)
+            *lines << ListFile::join(title, address);
+        if (states)
+            *states << stateLine(i == active, record->pinned(), record->browser()->isMuted(), address);
     }
-    if (m_pending)
-        lines << m_pending->pendingLines();
+    if (m_pending && lines)
+        *lines << m_pending->pendingLines();
+    if (m_pending && states)
+        *states << m_pending->pendingStateLines();
+}
+
+QStringList OpenPageLists::currentLines() const
+{
+    QStringList lines;
+    collect(&lines, nullptr);
     return lines;
+}
+
+QStringList OpenPageLists::currentStateLines() const
+{
+    QStringList states;
+    collect(nullptr, &states);
+    return states;
+}
+
+QString OpenPageLists::stateLine(bool active, bool pinned, bool muted, const QString &address)
+{
+    QString marks;
+    if (active)
+        marks += QLatin1Char('A');
+    if (pinned)
+        marks += QLatin1Char('P');
+    if (muted)
+        marks += QLatin1Char('M');
+    return ListFile::join(marks.isEmpty() ? QStringLiteral("-") : marks, address);
+}
+
+QList<OpenPageLists::PageState> OpenPageLists::matchStates(const QStringList &stateLines, const QStringList &listLines)
+{
+    QList<PageState> states(listLines.size());
+    QStringList lines;
+    for (const QString &line : stateLines)
+        if (!line.trimmed().isEmpty())
+            lines << line;
+    // Written a moment apart from the list, the two may disagree after a crash: then the
+    // marks are not guessed.
+    if (lines.size() != listLines.size())
+        return states;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        // A title may hold "#": the list's line ends with the address, whatever comes before.
+        const QString address = ListFile::split(lines[i]).address;
+        if (address.isEmpty() || (listLines[i] != address && !listLines[i].endsWith(QLatin1Char('#') + address)))
+            return QList<PageState>(listLines.size());
+    }
+    bool anActive = false;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QString marks = ListFile::split(lines[i]).title;
+        states[i].active = !anActive && marks.contains(QLatin1Char('A'));
+        anActive = anActive || states[i].active;
+        states[i].pinned = marks.contains(QLatin1Char('P'));
+        states[i].muted = marks.contains(QLatin1Char('M'));
+    }
+    return states;
 }
 
 void OpenPageLists::saveSoon(int mode)
@@ -68,9 +126,12 @@ void OpenPageLists::save(int mode)
         return;
     ++m_saves;
     m_lastSave.start();
-    const QStringList lines = currentLines();
+    QStringList lines, states;
+    collect(&lines, &states);
     // A failed write ends the save; the next finished document tries again.
     if (!saveList(m_problems, m_dataFolder + QStringLiteral("OpenURLList.lst"), lines))
+        return;
+    if (!saveList(m_problems, m_dataFolder + QStringLiteral("OpenURLState.lst"), states))
         return;
     if (mode == 2) {
         if (!saveList(m_problems, m_dataFolder + QStringLiteral("OpenURLList2.lst"), lines))
@@ -92,5 +153,6 @@ void OpenPageLists::saveAtClose()
     } else {
         QFile::remove(m_dataFolder + QStringLiteral("OpenURLList.lst"));
         QFile::remove(m_dataFolder + QStringLiteral("OpenURLList2.lst"));
+        QFile::remove(m_dataFolder + QStringLiteral("OpenURLState.lst"));
     }
 }

@@ -16,7 +16,10 @@ class TFormWebbrowser;
 
 // The running record of the open pages: Data/OpenURLList.lst on every save,
 // Data/OpenURLList2.lst with mode 2 (more than two pages open, or the window closing),
-// and TrueClose "0" while a run with more than two pages is under way.
+// and TrueClose "0" while a run with more than two pages is under way. Beside them,
+// Data/OpenURLState.lst says which of the listed pages was in front, pinned or muted: the
+// lists keep their two fields for whoever reads them, and a list without its state (an older
+// one) still restores, with no page pinned.
 class OpenPageLists : public QObject
 {
     Q_OBJECT
@@ -35,6 +38,19 @@ public:
     bool saveWaiting() const { return m_batch.isActive(); }
     // One line per listed page: title + "#" + address, in tab order.
     QStringList currentLines() const;
+    // One line per listed page, in the same order: its marks + "#" + its address.
+    QStringList currentStateLines() const;
+    // The marks of a state line: A in front, P pinned, M muted; "-" for none.
+    static QString stateLine(bool active, bool pinned, bool muted, const QString &address);
+    struct PageState
+    {
+        bool active = false;
+        bool pinned = false;
+        bool muted = false;
+    };
+    // The state of each line of a list, from a state list: only when the state list names
+    // the very addresses of those lines in the same order (else every page gets no marks).
+    static QList<PageState> matchStates(const QStringList &stateLines, const QStringList &listLines);
     // From the window's close on, saving no longer marks the run as unfinished.
     void setClosing() { m_closing = true; }
     // At the window's close: the lists of the pages still open (both), or none when no page
@@ -47,6 +63,8 @@ public:
     void setStorageProblems(StorageProblems *problems) { m_problems = problems; }
 
 private:
+    void collect(QStringList *lines, QStringList *states) const;
+
     TFormWebbrowser *m_pages;
     QString m_dataFolder;
     ConfigStore *m_config;

@@ -9,4 +9,6 @@ class PendingPages
 public:
     virtual ~PendingPages() = default;
     virtual QStringList pendingLines() const = 0;
+    // Their lines of the state list, in the same order (OpenPageLists::stateLine).
+    virtual QStringList pendingStateLines() const = 0;
 };

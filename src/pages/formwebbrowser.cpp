@@ -58,9 +58,12 @@ TFormWebbrowser::TFormWebbrowser(QTabWidget *pageControl, QWidget *window, QWidg
     m_captionTimer.setSingleShot(true);
     m_captionTimer.setInterval(kCaptionDelayMs);
     connect(&m_captionTimer, &QTimer::timeout, this, &TFormWebbrowser::applyCaptions);
+    // Tabs are dragged into another order; the records follow every move of the strip's.
+    m_pageControl->setMovable(true);
+    connect(m_pageControl->tabBar(), &QTabBar::tabMoved, this, &TFormWebbrowser::pageMoved);
     connect(m_pageControl, &QTabWidget::currentChanged, this, [this] {
         // Mid-move the strip and the records disagree on indexes.
-        if (!m_moving)
+        if (!m_moving && !m_holdWaiting)
             loadIfWaiting(activeRecord());
         if (m_changingPages == 0)
             emit activePageChanged();
@@ -175,7 +178,8 @@ bool TFormWebbrowser::NewPage(quint8 mode, bool isPrivate)
         browser->Navigate(kAboutBlank);
 
     if (count() > 2) {
-        const int target = activeIndex() + 1;
+        // Never among the pinned pages.
+        const int target = qMax(activeIndex() + 1, pinnedCount());
         MovePage(n, target);
         m_newPageIndex = target;
     } else {
@@ -229,6 +233,7 @@ void TFormWebbrowser::bindEvents(TEmbeddedWB *browser)
         emit insecureFallback(browser, address);
     });
     connect(browser, &TEmbeddedWB::SourceRequested, this, [this, browser] { emit sourceRequested(browser); });
+    connect(browser, &TEmbeddedWB::AudioStateChange, this, [this, browser] { emit pageAudioChanged(browser); });
 }
 
 void TFormWebbrowser::WebbrowserDownloadOnly(TEmbeddedWB *sender)
@@ -305,9 +310,132 @@ bool TFormWebbrowser::openWaitingPage(const QString &title, const QString &addre
     m_newPageIndex = count() - 1;
     if (active >= 0)
         activatePage(active);
-    else
+    else if (!m_holdWaiting)
         loadIfWaiting(activeRecord());
     return true;
+}
+
+int TFormWebbrowser::openWaitingPages(const QList<WaitingPage> &waiting, int activate)
+{
+    QList<const TEmbeddedWB *> opened;
+    {
+        const QScopedValueRollback<bool> hold(m_holdWaiting, true);
+        for (const WaitingPage &page : waiting) {
+            if (!openWaitingPage(page.title, page.address))
+                break;
+            PageRecord *record = this->record(count() - 1);
+            opened << record->m_browser;
+            if (page.muted)
+                record->m_browser->setMuted(true);
+            if (page.pinned)
+                setPinned(count() - 1, true);
+        }
+    }
+    // Pinning moves pages: the one asked for is found by its browser.
+    if (activate >= 0 && activate < opened.size())
+        activatePage(indexOf(opened[activate]));
+    loadIfWaiting(activeRecord());
+    return int(opened.size());
+}
+
+int TFormWebbrowser::pinnedCount() const
+{
+    int pinned = 0;
+    while (pinned < count() && m_pages[size_t(pinned)]->m_pinned)
+        ++pinned;
+    return pinned;
+}
+
+void TFormWebbrowser::setPinned(int index, bool pinned)
+{
+    PageRecord *record = this->record(index);
+    if (!record || record->m_pinned == pinned)
+        return;
+    if (index >= kActivePage)
+        index = activeIndex();
+    // Pinned pages are the first ones: the page goes to their edge, last pinned or first not.
+    const int edge = pinnedCount();
+    record->m_pinned = pinned;
+    MovePage(index, pinned ? edge : edge - 1);
+    applyCaptions();
+    emit arrangementChanged();
+}
+
+bool TFormWebbrowser::duplicatePage(int index)
+{
+    const PageRecord *source = record(index);
+    if (!source)
+        return false;
+    QString address = source->m_waitingAddress;
+    if (address.isEmpty())
+        address = source->m_browser->LocationURL().trimmed();
+    if (address.isEmpty())
+        address = source->m_address.trimmed();
+    const TEmbeddedWB *sourceBrowser = source->m_browser;
+    if (!NewPage(isBlankAddress(address) ? 0 : 2, isPrivate(sourceBrowser)))
+        return false;
+    // Right after the source, counted as the strip stands once the new page has left its place.
+    const int from = m_newPageIndex;
+    const int sourceAt = indexOf(sourceBrowser);
+    const int after = qMax(sourceAt + (from < sourceAt ? 0 : 1), pinnedCount());
+    MovePage(from, after);
+    m_newPageIndex = after;
+    PageRecord *copy = record(after);
+    if (!isBlankAddress(address))
+        navigate(copy, address);
+    activatePage(after);
+    announceActivePage();
+    return true;
+}
+
+void TFormWebbrowser::closeUnpinnedPages()
+{
+    const int pinned = pinnedCount();
+    if (pinned == 0)
+        return;
+    const TEmbeddedWB *active = activeRecord() ? activeRecord()->m_browser : nullptr;
+    {
+        PaintingSuspended suspended(m_window);
+        while (count() > pinned)
+            removePage(count() - 1);
+    }
+    // The page in front stays if it was pinned; otherwise the last pinned page comes forward.
+    const int stays = indexOf(active);
+    activatePage(stays >= 0 ? stays : count() - 1);
+    announceActivePage();
+}
+
+void TFormWebbrowser::pageMoved(int from, int to)
+{
+    std::unique_ptr<PageRecord> record = std::move(m_pages[size_t(from)]);
+    m_pages.erase(m_pages.begin() + from);
+    m_pages.insert(m_pages.begin() + to, std::move(record));
+    if (m_moving)
+        return;
+    // The user dragged a tab; where it may stand is settled once the strip is done with it.
+    QTimer::singleShot(0, this, &TFormWebbrowser::keepPinnedLeft);
+    emit arrangementChanged();
+}
+
+void TFormWebbrowser::keepPinnedLeft()
+{
+    for (bool moved = false;; moved = true) {
+        int firstLoose = 0;
+        while (firstLoose < count() && m_pages[size_t(firstLoose)]->m_pinned)
+            ++firstLoose;
+        int strayPinned = -1;
+        for (int i = firstLoose + 1; i < count() && strayPinned < 0; ++i)
+            if (m_pages[size_t(i)]->m_pinned)
+                strayPinned = i;
+        if (strayPinned < 0) {
+            if (moved)
+                emit arrangementChanged();
+            return;
+        }
+        // A pinned page dragged among the others goes back to the pinned ones' edge; so does
+        // the edge move back when another page was dragged in among them.
+        MovePage(strayPinned, firstLoose);
+    }
 }
 
 void TFormWebbrowser::loadIfWaiting(PageRecord *record)
@@ -408,11 +536,9 @@ void TFormWebbrowser::MovePage(int from, int to)
     {
         const QScopedValueRollback<int> ownChange(m_changingPages, m_changingPages + 1);
         const QScopedValueRollback<bool> moving(m_moving, true);
+        // The records follow in pageMoved.
         m_pageControl->tabBar()->moveTab(from, to);
     }
-    std::unique_ptr<PageRecord> record = std::move(m_pages[size_t(from)]);
-    m_pages.erase(m_pages.begin() + from);
-    m_pages.insert(m_pages.begin() + to, std::move(record));
 }
 
 void TFormWebbrowser::CloseAllPages()
@@ -505,7 +631,9 @@ void TFormWebbrowser::applyCaptions()
         const PageRecord *record = m_pages[size_t(i)].get();
         // A title's "&" is shown as it is and takes no mnemonic (Alt+letter stays the menus').
         QString shown = PageCaption::tabText(PageCaption::isolated(record->m_caption));
-        if (isPrivate(record->m_browser))
+        if (record->m_pinned)
+            shown = PageCaption::tabText(PageCaption::pinnedCaption(record->m_title.isEmpty() ? record->m_caption : record->m_title));
+        else if (isPrivate(record->m_browser))
             shown = PrivateTab::caption(shown);
         if (m_pageControl->tabText(i) != shown) {
             m_pageControl->setTabText(i, shown);

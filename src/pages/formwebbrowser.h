@@ -43,6 +43,8 @@ public:
         // A page opened to be loaded when it is first shown (restored pages): the address
         // it will load; empty once it has.
         const QString &waitingAddress() const { return m_waitingAddress; }
+        // Pinned pages stand at the left of the strip, shown by their first character.
+        bool pinned() const { return m_pinned; }
 
     private:
         friend class TFormWebbrowser;
@@ -54,6 +56,16 @@ public:
         bool m_backEnabled = false;
         bool m_forwardEnabled = false;
         QString m_waitingAddress;
+        bool m_pinned = false;
+    };
+
+    // A page to open that loads only when first shown (the last run's pages).
+    struct WaitingPage
+    {
+        QString title;
+        QString address;
+        bool pinned = false;
+        bool muted = false;
     };
 
     // The pages live in `pageControl`; `window` is the main window (painting suspension,
@@ -85,7 +97,18 @@ public:
     // A page at the end of the strip that shows `title` and loads `address` only when it is
     // first shown; the active page stays. False when no page could be added.
     bool openWaitingPage(const QString &title, const QString &address);
-    TEmbeddedWB *NewPageDispatch();
+    // Opens these at the end of the strip, in order (pinned ones among the pinned), and makes
+    // the one at `activate` (an index into `waiting`) the active page, or keeps the active
+    // one for -1. Only the page then in front loads. Returns how many were opened.
+    int openWaitingPages(const QList<WaitingPage> &waiting, int activate);
+    int pinnedCount() const;
+    // Pins or unpins a page; it moves to the edge of the pinned pages.
+    void setPinned(int index, bool pinned);
+    // Another page showing what this one shows, right after it, made active.
+    bool duplicatePage(int index);
+    // Closes every page that is not pinned; the pages are dropped as CloseAllPages drops
+    // them. Nothing happens without a pinned page.
+    void closeUnpinnedPages();    TEmbeddedWB *NewPageDispatch();
     void ClosePage(int index);
     void MovePage(int from, int to);
     void CloseAllPages();
@@ -149,6 +172,10 @@ signals:
     void insecureFallback(TEmbeddedWB *page, const QString &address);
     // A page's context menu asked for its source as the server sent it.
     void sourceRequested(TEmbeddedWB *page);
+    // A page began or stopped playing sound, or was muted or unmuted.
+    void pageAudioChanged(TEmbeddedWB *page);
+    // The order of the pages or which are pinned changed (the user dragged a tab, pinned one).
+    void arrangementChanged();
 
 private:
     using PageRecord = PageView;
@@ -160,6 +187,9 @@ private:
     void removePage(int index);
     bool keyboardInside(const TEmbeddedWB *browser) const;
     void loadIfWaiting(PageRecord *record);
+    void pageMoved(int from, int to);
+    // After a drag: pinned pages back before the others, in their order.
+    void keepPinnedLeft();
     // The back and forward buttons show this page's flags (none: both greyed).
     void announceHistoryState(const PageView *page);
 
@@ -181,6 +211,7 @@ private:
     bool m_lastPageBlanked = false;
     int m_changingPages = 0; // the collection's own changes of the strip, not the user's
     bool m_moving = false;
+    bool m_holdWaiting = false; // opening several waiting pages: none loads until all are in
     bool m_engineFailureReported = false;
     std::function<bool()> m_contextMenuAllowed;
     QTimer m_captionTimer;

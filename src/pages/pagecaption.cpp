@@ -3,6 +3,7 @@
 #include "../core/textcodec.h"
 
 #include <QList>
+#include <QTextBoundaryFinder>
 
 namespace PageCaption {
 
@@ -13,6 +14,21 @@ QString leftChars(const QString &text, qsizetype count)
     if (count > 0 && text.at(count - 1).isHighSurrogate())
         --count;
     return text.left(count);
+}
+
+QString pinnedCaption(const QString &title)
+{
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, title);
+    for (qsizetype at = 0, next = graphemes.toNextBoundary(); next > 0; at = next, next = graphemes.toNextBoundary()) {
+        const QString grapheme = title.mid(at, next - at);
+        const QChar::Category kind = QChar::category(grapheme.toUcs4().value(0));
+        // Blanks, direction marks and other invisible characters show nothing.
+        if (grapheme.trimmed().isEmpty() || kind == QChar::Other_Format || kind == QChar::Other_Control ||
+            kind == QChar::Separator_Space)
+            continue;
+        return grapheme;
+    }
+    return QStringLiteral("空");
 }
 
 namespace {

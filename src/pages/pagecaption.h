@@ -14,6 +14,10 @@ QString fullTitle(const QString &title);
 // local code page counts them, the odd blank on the left; "about:blank" reads "空白页".
 QString shortTitle(const QString &title);
 
+// A pinned tab's caption: the first character a reader sees of the title (a letter with its
+// marks, a pair of surrogates), "空" for a blank page.
+QString pinnedCaption(const QString &title);
+
 // What the tab strip is given for a caption: "&" stands for itself, not a mnemonic.
 QString tabText(const QString &caption);
 

@@ -3,10 +3,16 @@
 #include "../engine/embeddedwb.h"
 #include "../navigation/addressbar.h"
 #include "../navigation/addressbox.h"
+#include "../navigation/addressnormalizer.h"
 #include "../navigation/pageopener.h"
 #include "../pages/formwebbrowser.h"
 
+#include <QAction>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QMenu>
+#include <QMimeData>
+#include <QUrl>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QTabBar>
@@ -16,6 +22,27 @@
 namespace {
 
 const QString kAboutBlank = QStringLiteral("about:blank");
+
+// What a drop on the strip carries: a link's address, else its text.
+QString droppedText(const QMimeData *data)
+{
+    if (data->hasUrls() && !data->urls().isEmpty())
+        return data->urls().first().toString();
+    return data->hasText() ? data->text().trimmed() : QString();
+}
+
+// Only what a page may be opened at: a script or data in a link dropped from a page runs nowhere.
+std::optional<QString> openableAddress(const QString &text)
+{
+    const std::optional<QString> address = AddressNormalizer::droppedAddress(text);
+    if (!address)
+        return std::nullopt;
+    const QString scheme = QUrl(*address).scheme().toLower();
+    if (scheme != QLatin1String("http") && scheme != QLatin1String("https") && scheme != QLatin1String("ftp") &&
+        scheme != QLatin1String("file"))
+        return std::nullopt;
+    return address;
+}
 
 } // namespace
 
@@ -27,6 +54,7 @@ PageTabs::PageTabs(TFormWebbrowser *pages, PageOpener *opener, AddressBar *addre
     connect(m_pages, &TFormWebbrowser::activePageChanged, this, &PageTabs::PageControlChange);
     m_widgets.pageControl->installEventFilter(this);
     m_widgets.pageControl->tabBar()->installEventFilter(this);
+    m_widgets.pageControl->tabBar()->setAcceptDrops(true);
     m_widgets.clientArea->installEventFilter(this);
 }
 
@@ -56,12 +84,12 @@ void PageTabs::NCloseCurrentClick()
     PageChangeRefresh();
 }
 
-bool PageTabs::askCloseAll()
+bool PageTabs::askCloseAll(const QString &question)
 {
     if (confirmCloseAll)
         return confirmCloseAll();
-    QMessageBox box(QMessageBox::Information, QStringLiteral("询问"), QStringLiteral("确定要关闭全部页面吗？"),
-                    QMessageBox::Yes | QMessageBox::No, m_widgets.pageControl->window());
+    QMessageBox box(QMessageBox::Information, QStringLiteral("询问"), question, QMessageBox::Yes | QMessageBox::No,
+                    m_widgets.pageControl->window());
     box.setObjectName(QStringLiteral("CloseAllQuestion"));
     return box.exec() == QMessageBox::Yes;
 }
@@ -70,11 +98,21 @@ void PageTabs::NAllCloseClick()
 {
     if (m_pages->count() == 0)
         return;
+    // Pinned pages stay: the question says so, and with only pinned pages there is nothing to close.
+    const int pinned = m_pages->pinnedCount();
+    if (pinned > 0) {
+        if (pinned < m_pages->count() &&
+            askCloseAll(QStringLiteral("确定要关闭全部页面吗？固定的 %1 个页面将保留。").arg(pinned)))
+            m_pages->closeUnpinnedPages();
+        else
+            m_pages->FocusActiveDocument();
+        return;
+    }
     if (m_pages->count() == 1) {
         m_pages->ClosePage(0);
         return;
     }
-    if (askCloseAll())
+    if (askCloseAll(QStringLiteral("确定要关闭全部页面吗？")))
         m_pages->CloseAllPages();
     else
         m_pages->FocusActiveDocument();
@@ -138,6 +176,96 @@ void PageTabs::NRRefreshClick()
         m_pages->RefreshPage(m_rightClickedTab);
 }
 
+void PageTabs::NDuplicatePageClick()
+{
+    if (m_rightClickedTab >= 0)
+        m_pages->duplicatePage(m_rightClickedTab);
+}
+
+void PageTabs::NPinPageClick()
+{
+    if (const TFormWebbrowser::PageView *page = m_pages->page(m_rightClickedTab); page && m_rightClickedTab >= 0)
+        m_pages->setPinned(m_rightClickedTab, !page->pinned());
+}
+
+void PageTabs::NMutePageClick()
+{
+    if (const TFormWebbrowser::PageView *page = m_pages->page(m_rightClickedTab); page && m_rightClickedTab >= 0)
+        page->browser()->setMuted(!page->browser()->isMuted());
+}
+
+void PageTabs::NCloseOtherPagesClick()
+{
+    const TFormWebbrowser::PageView *keep = m_rightClickedTab >= 0 ? m_pages->page(m_rightClickedTab) : nullptr;
+    if (!keep)
+        return;
+    const TEmbeddedWB *kept = keep->browser();
+    for (int i = m_pages->count() - 1; i >= 0; --i)
+        if (m_pages->page(i)->browser() != kept && !m_pages->page(i)->pinned())
+            m_pages->ClosePage(i);
+    m_pages->activatePage(m_pages->indexOf(kept));
+    PageChangeRefresh();
+}
+
+void PageTabs::NCloseRightPagesClick()
+{
+    const TFormWebbrowser::PageView *edge = m_rightClickedTab >= 0 ? m_pages->page(m_rightClickedTab) : nullptr;
+    if (!edge)
+        return;
+    const TEmbeddedWB *kept = edge->browser();
+    const TEmbeddedWB *front = m_pages->activePage()->browser();
+    for (int i = m_pages->count() - 1; i > m_pages->indexOf(kept); --i)
+        if (!m_pages->page(i)->pinned())
+            m_pages->ClosePage(i);
+    // The page in front went: the one the user pointed at comes forward.
+    if (m_pages->indexOf(front) < 0)
+        m_pages->activatePage(m_pages->indexOf(kept));
+    PageChangeRefresh();
+}
+
+void PageTabs::prepareTabPopup()
+{
+    const TFormWebbrowser::PageView *page = m_rightClickedTab >= 0 ? m_pages->page(m_rightClickedTab) : nullptr;
+    for (QAction *item : {m_widgets.duplicateItem, m_widgets.pinItem, m_widgets.muteItem, m_widgets.closeOthersItem,
+                          m_widgets.closeRightItem})
+        if (item)
+            item->setEnabled(page != nullptr);
+    if (m_widgets.pinItem)
+        m_widgets.pinItem->setText(page && page->pinned() ? QStringLiteral("取消固定") : QStringLiteral("固定"));
+    if (m_widgets.muteItem)
+        m_widgets.muteItem->setText(page && page->browser()->isMuted() ? QStringLiteral("取消静音") : QStringLiteral("静音"));
+    if (m_widgets.closeRightItem)
+        m_widgets.closeRightItem->setEnabled(page && m_rightClickedTab < m_pages->count() - 1);
+}
+
+void PageTabs::showTabPopup(const QPoint &globalPosition)
+{
+    prepareTabPopup();
+    m_widgets.tabPopup->popup(globalPosition);
+}
+
+bool PageTabs::dropOnStrip(const QString &text, const QPoint &position)
+{
+    const std::optional<QString> address = openableAddress(text);
+    if (!address)
+        return false;
+    const TFormWebbrowser::PageView *under = m_pages->page(m_widgets.pageControl->tabBar()->tabAt(position));
+    const TEmbeddedWB *anchor = under ? under->browser() : nullptr;
+    if (!m_pages->NewPage(2))
+        return true;
+    // Beside the tab it was dropped on, or last beside the tabs; never among the pinned ones.
+    // Counted as the strip stands once the new page has left the place it was given.
+    const int from = m_pages->newPageIndex();
+    const int anchorAt = m_pages->indexOf(anchor);
+    const int at = qMax(anchor ? anchorAt + (from < anchorAt ? 0 : 1) : m_pages->count() - 1, m_pages->pinnedCount());
+    m_pages->MovePage(from, at);
+    const TFormWebbrowser::PageView *page = m_pages->page(at);
+    m_pages->navigate(page, *address);
+    m_pages->activatePage(at);
+    PageChangeRefresh();
+    return true;
+}
+
 void PageTabs::PanelMainClientDblClick()
 {
     if (m_pages->count() != 1 && m_pages->count() > 0 &&
@@ -176,6 +304,23 @@ void PageTabs::PageControlMouseDown(QMouseEvent *event, int tab)
 bool PageTabs::eventFilter(QObject *watched, QEvent *event)
 {
     const QEvent::Type type = event->type();
+    if (watched == m_widgets.pageControl->tabBar() && (type == QEvent::DragEnter || type == QEvent::DragMove)) {
+        auto *drag = static_cast<QDragMoveEvent *>(event);
+        // What is not an address goes on to the window, which searches for dropped text.
+        if (openableAddress(droppedText(drag->mimeData())))
+            drag->acceptProposedAction();
+        else
+            drag->ignore();
+        return true;
+    }
+    if (watched == m_widgets.pageControl->tabBar() && type == QEvent::Drop) {
+        auto *drop = static_cast<QDropEvent *>(event);
+        if (dropOnStrip(droppedText(drop->mimeData()), drop->position().toPoint()))
+            drop->acceptProposedAction();
+        else
+            drop->ignore();
+        return true;
+    }
     if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick)
         return QObject::eventFilter(watched, event);
     auto *mouse = static_cast<QMouseEvent *>(event);
@@ -185,7 +330,7 @@ bool PageTabs::eventFilter(QObject *watched, QEvent *event)
     if (watched == bar) {
         PageControlMouseDown(mouse, bar->tabAt(mouse->position().toPoint()));
         if (type == QEvent::MouseButtonPress && mouse->button() == Qt::RightButton)
-            m_widgets.tabPopup->popup(mouse->globalPosition().toPoint());
+            showTabPopup(mouse->globalPosition().toPoint());
         // Only a left press is the strip's own (it selects the tab); the others are handled
         // here and must not reach the page control as presses beside the tabs.
         return mouse->button() != Qt::LeftButton || type == QEvent::MouseButtonDblClick;
@@ -199,7 +344,7 @@ bool PageTabs::eventFilter(QObject *watched, QEvent *event)
     if (besideTabs && type == QEvent::MouseButtonPress) {
         PageControlMouseDown(mouse, -1);
         if (mouse->button() == Qt::RightButton)
-            m_widgets.tabPopup->popup(mouse->globalPosition().toPoint());
+            showTabPopup(mouse->globalPosition().toPoint());
         return true;
     }
     if ((besideTabs || emptyClient) && type == QEvent::MouseButtonDblClick && mouse->button() == Qt::LeftButton) {

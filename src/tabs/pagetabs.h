@@ -7,7 +7,9 @@
 class AddressBar;
 class AddressBox;
 class PageOpener;
+class QAction;
 class QMenu;
+class QPoint;
 class QMouseEvent;
 class QTabWidget;
 class TFormWebbrowser;
@@ -25,6 +27,12 @@ public:
         QTabWidget *pageControl;
         QWidget *clientArea; // PanelMainClient
         QMenu *tabPopup;     // PopupMenuPcl
+        // The popup's items that act on the right-clicked tab; pin and mute say what they do.
+        QAction *duplicateItem = nullptr;
+        QAction *pinItem = nullptr;
+        QAction *muteItem = nullptr;
+        QAction *closeOthersItem = nullptr;
+        QAction *closeRightItem = nullptr;
     };
 
     PageTabs(TFormWebbrowser *pages, PageOpener *opener, AddressBar *addressBar, AddressBox *address,
@@ -44,7 +52,17 @@ public:
     void NAllRefreshClick();
     void PopupMenuCloseCurrentClick();
     void NRRefreshClick();
+    // The tab popup's own: on the right-clicked tab.
+    void NDuplicatePageClick();
+    void NPinPageClick();
+    void NMutePageClick();
+    // Pinned pages stay.
+    void NCloseOtherPagesClick();
+    void NCloseRightPagesClick();
     void PanelMainClientDblClick();
+    // A link dropped on the strip (at `position` of the tab bar) opens in a new page there,
+    // in front; true when it was an address a page may open.
+    bool dropOnStrip(const QString &text, const QPoint &position);
 
     void PageControlChange();
     void PageChangeRefresh();
@@ -59,7 +77,10 @@ protected:
 
 private:
     void PageControlMouseDown(QMouseEvent *event, int tab);
-    bool askCloseAll();
+    bool askCloseAll(const QString &question);
+    // The popup's items as they apply to the right-clicked tab.
+    void prepareTabPopup();
+    void showTabPopup(const QPoint &globalPosition);
 
     TFormWebbrowser *m_pages;
     PageOpener *m_opener;

@@ -1,6 +1,7 @@
 #include "sessionrestore.h"
 
 #include "../core/listfile.h"
+#include "../favorites/openpagelists.h"
 #include "../pages/formwebbrowser.h"
 #include "../pages/noticebar.h"
 
@@ -65,30 +66,42 @@ void SessionRestore::start()
         return;
     int skipped = 0;
     const int room = TFormWebbrowser::kMaxPages;
-    m_offer = readList(m_dataFolder + QStringLiteral("OpenURLList.lst"), room, &skipped);
+    const QString states = m_dataFolder + QStringLiteral("OpenURLState.lst");
+    m_offer = readList(m_dataFolder + QStringLiteral("OpenURLList.lst"), room, &skipped, states);
     if (m_offer.isEmpty())
-        m_offer = readList(m_dataFolder + QStringLiteral("OpenURLList2.lst"), room, &skipped);
+        m_offer = readList(m_dataFolder + QStringLiteral("OpenURLList2.lst"), room, &skipped, states);
     m_skipped = skipped;
     if (!m_offer.isEmpty())
         emit offerChanged();
 }
 
-QList<SessionRestore::Entry> SessionRestore::readList(const QString &path, int room, int *skipped)
+QList<SessionRestore::Entry> SessionRestore::readList(const QString &path, int room, int *skipped,
+                                                     const QString &statePath)
 {
     QList<Entry> entries;
     int rest = 0;
     const QStringList lines = ListFile::load(path).value_or(QStringList());
-    for (int i = 0; i < lines.size(); ++i) {
-        if (lines[i].trimmed().isEmpty())
-            continue;
+    QStringList filled;
+    for (const QString &line : lines)
+        if (!line.trimmed().isEmpty())
+            filled << line;
+    const QList<OpenPageLists::PageState> states =
+        statePath.isEmpty() || filled.size() > kMostLinesRead
+            ? QList<OpenPageLists::PageState>(filled.size())
+            : OpenPageLists::matchStates(ListFile::load(statePath).value_or(QStringList()), filled);
+    for (int i = 0; i < filled.size(); ++i) {
         if (i >= kMostLinesRead || entries.size() >= room) {
             ++rest;
             continue;
         }
-        if (const std::optional<Entry> entry = parse(lines[i]))
+        if (std::optional<Entry> entry = parse(filled[i])) {
+            entry->active = states[i].active;
+            entry->pinned = states[i].pinned;
+            entry->muted = states[i].muted;
             entries << *entry;
-        else
+        } else {
             ++rest;
+        }
     }
     if (skipped)
         *skipped = rest;
@@ -101,6 +114,37 @@ QStringList SessionRestore::pendingLines() const
     for (const Entry &entry : m_offer)
         lines << ListFile::join(entry.title.isEmpty() ? entry.address : entry.title, entry.address);
     return lines;
+}
+
+QStringList SessionRestore::pendingStateLines() const
+{
+    QStringList lines;
+    for (const Entry &entry : m_offer)
+        lines << OpenPageLists::stateLine(false, entry.pinned, entry.muted, entry.address);
+    return lines;
+}
+
+QList<TFormWebbrowser::WaitingPage> SessionRestore::waitingPages(const QList<Entry> &entries)
+{
+    QList<TFormWebbrowser::WaitingPage> pages;
+    for (const Entry &entry : entries)
+        pages << TFormWebbrowser::WaitingPage{entry.title, entry.address, entry.pinned, entry.muted};
+    return pages;
+}
+
+int SessionRestore::continueLastRun(bool addressesFollow)
+{
+    if (offered())
+        return 0;
+    const QList<Entry> entries = readList(m_dataFolder + QStringLiteral("OpenURLList.lst"), TFormWebbrowser::kMaxPages,
+                                          nullptr, m_dataFolder + QStringLiteral("OpenURLState.lst"));
+    int active = 0;
+    for (int i = 0; i < entries.size(); ++i)
+        if (entries[i].active)
+            active = i;
+    if (addressesFollow)
+        active = int(entries.size()) - 1;
+    return m_pages->openWaitingPages(waitingPages(entries), active);
 }
 
 QFrame *SessionRestore::makeBar()
@@ -124,12 +168,7 @@ bool SessionRestore::restore()
         return false;
     // Taken first: the lists go on holding these pages through their own records.
     const QList<Entry> entries = std::exchange(m_offer, {});
-    int opened = 0;
-    for (const Entry &entry : entries) {
-        if (!m_pages->openWaitingPage(entry.title, entry.address))
-            break;
-        ++opened;
-    }
+    const int opened = m_pages->openWaitingPages(waitingPages(entries), -1);
     const int skipped = m_skipped + int(entries.size()) - opened;
     emit statusMessage(skipped > 0 ? QStringLiteral("已恢复 %1 个页面，跳过 %2 个无效或超出上限的条目").arg(opened).arg(skipped)
                                    : QStringLiteral("已恢复 %1 个页面").arg(opened));

@@ -103,6 +103,13 @@ constexpr CommandInfo kCommands[] = {
 
     {C::PopupMenuCloseCurrent, "PopupMenuCloseCurrent", "关闭页面(&C)", "", nullptr, K::Plain, false},
     {C::NRRefresh, "NRRefresh", "刷新页面(&R)", "", nullptr, K::Plain, false},
+    // Pin and mute say what they will do to the tab: "取消固定", "取消静音" when it is so.
+    {C::NDuplicatePage, "NDuplicatePage", "复制页面", "", nullptr, K::Plain, false},
+    {C::NPinPage, "NPinPage", "固定", "", nullptr, K::Plain, false},
+    {C::NMutePage, "NMutePage", "静音", "", nullptr, K::Plain, false},
+    {C::NCloseOtherPages, "NCloseOtherPages", "关闭其他页面", "", nullptr, K::Plain, false},
+    {C::NCloseRightPages, "NCloseRightPages", "关闭右侧页面", "", nullptr, K::Plain, false},
+    {C::NReopenClosedPage, "NReopenClosedPage", "重新打开关闭的页面", "", nullptr, K::Plain, false},
     {C::NBaidu, "NBaidu", "百度搜索", "", nullptr, K::Check, false},
     {C::NYahoo, "NYahoo", "Yahoo搜索", "", nullptr, K::Check, false},
 

@@ -35,7 +35,8 @@ enum class Command {
     // Help
     NHelpOnline, NBrowserHomePage, NBrowserBBS, NAbout,
     // Tab popup and search-engine popup
-    PopupMenuCloseCurrent, NRRefresh, NBaidu, NYahoo,
+    PopupMenuCloseCurrent, NRRefresh, NDuplicatePage, NPinPage, NMutePage, NCloseOtherPages, NCloseRightPages,
+    NReopenClosedPage, NBaidu, NYahoo,
     // Keys without a menu item
     ActionF1, ActionF2, ActionF3, ActionF4, ActionTest, ActionRestorePages, ActionDeveloperTools,
     Count

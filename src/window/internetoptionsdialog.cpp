@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QUrl>
@@ -132,6 +133,17 @@ InternetOptionsDialog::InternetOptionsDialog(const QList<QAction *> &switches, s
     keptLayout->addWidget(m_historyDays);
     keptLayout->addStretch();
 
+    // What a start opens; after a crash the offer of the last run's pages comes either way.
+    auto *starting = new QGroupBox(QStringLiteral("启动时"), this);
+    m_startHome = new QRadioButton(QStringLiteral("打开主页(&H)"), starting);
+    m_startHome->setObjectName(QStringLiteral("StartWithHomePage"));
+    m_startHome->setChecked(true);
+    m_restoreOnStart = new QRadioButton(QStringLiteral("继续上次打开的页面(&L)"), starting);
+    m_restoreOnStart->setObjectName(QStringLiteral("RestoreOnStart"));
+    auto *startingLayout = new QVBoxLayout(starting);
+    startingLayout->addWidget(m_startHome);
+    startingLayout->addWidget(m_restoreOnStart);
+
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, [this] {
         apply();
@@ -144,6 +156,7 @@ InternetOptionsDialog::InternetOptionsDialog(const QList<QAction *> &switches, s
     tabs->setObjectName(QStringLiteral("OptionTabs"));
     auto *general = new QWidget(tabs);
     auto *generalLayout = new QVBoxLayout(general);
+    generalLayout->addWidget(starting);
     generalLayout->addWidget(home);
     generalLayout->addWidget(kept);
     generalLayout->addStretch();
@@ -204,8 +217,18 @@ void InternetOptionsDialog::setHistoryDays(int days)
     m_shownHistoryDays = m_historyDays->value();
 }
 
+void InternetOptionsDialog::setRestoreOnStart(bool restore)
+{
+    (restore ? m_restoreOnStart : m_startHome)->setChecked(true);
+    m_shownRestoreOnStart = restore;
+}
+
 void InternetOptionsDialog::apply()
 {
+    if (m_restoreOnStart->isChecked() != m_shownRestoreOnStart) {
+        m_shownRestoreOnStart = m_restoreOnStart->isChecked();
+        emit restoreOnStartChanged(m_shownRestoreOnStart);
+    }
     if (m_historyDays->value() != m_shownHistoryDays) {
         m_shownHistoryDays = m_historyDays->value();
         emit historyDaysChanged(m_shownHistoryDays);

@@ -7,6 +7,7 @@
 class QAction;
 class QLineEdit;
 class QListWidget;
+class QRadioButton;
 class QSpinBox;
 class StorageProblems;
 
@@ -29,6 +30,9 @@ public:
     // How many days the browsing history keeps.
     QSpinBox *historyDays() const { return m_historyDays; }
     void setHistoryDays(int days);
+    // "启动时": the home page (false) or the pages of the last run (true).
+    QRadioButton *restoreOnStart() const { return m_restoreOnStart; }
+    void setRestoreOnStart(bool restore);
     // Stores what the dialog shows.
     void apply();
     // Where a failed write of the subscriptions is reported.
@@ -40,6 +44,8 @@ signals:
     void editRulesRequested();
     // Applied with another number of days to keep the history.
     void historyDaysChanged(int days);
+    // Applied with the other choice of what a start opens.
+    void restoreOnStartChanged(bool restore);
 
 private:
     void addSubscription();
@@ -54,4 +60,7 @@ private:
     QListWidget *m_permissions;
     QSpinBox *m_historyDays;
     int m_shownHistoryDays = 0;
+    QRadioButton *m_startHome;
+    QRadioButton *m_restoreOnStart;
+    bool m_shownRestoreOnStart = false;
 };

@@ -169,6 +169,14 @@ void TQORMainForm::buildMenus()
     const MenuBuilder tabPopup{PopupMenuPcl, commands};
     tabPopup.item(C::PopupMenuCloseCurrent);
     tabPopup.item(C::NRRefresh);
+    tabPopup.separator();
+    tabPopup.item(C::NDuplicatePage);
+    tabPopup.item(C::NPinPage);
+    tabPopup.item(C::NMutePage);
+    tabPopup.separator();
+    tabPopup.item(C::NCloseOtherPages);
+    tabPopup.item(C::NCloseRightPages);
+    tabPopup.item(C::NReopenClosedPage);
 
     const MenuBuilder enginePopup{PopupMenuSearch, commands};
     enginePopup.item(C::NBaidu)->setChecked(true);

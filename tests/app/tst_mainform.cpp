@@ -16,6 +16,7 @@
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QSpinBox>
 #include "engine/internetoptions.h"
@@ -239,6 +240,33 @@ private slots:
             QVERIFY(!history->reader().entry(QStringLiteral("http://week.test/")));
             QCOMPARE(history->reader().count(), 2);
         }
+    }
+
+    // "启动时" in the options: the home page by default, or the last run's pages
+    // (RestoreOnStart); a restart keeps the choice.
+    void whatAStartOpensIsAnOption()
+    {
+        QByteArray config;
+        {
+            AppFixture app;
+            app.item("NInternetOption")->trigger();
+            auto *dialog = app.main->findChild<InternetOptionsDialog *>(QStringLiteral("InternetOptionsDialog"));
+            auto *home = dialog->findChild<QRadioButton *>(QStringLiteral("StartWithHomePage"));
+            QVERIFY(home->isChecked() && !dialog->restoreOnStart()->isChecked());
+            QCOMPARE(home->text(), QStringLiteral("打开主页(&H)"));
+            QCOMPARE(dialog->restoreOnStart()->text(), QStringLiteral("继续上次打开的页面(&L)"));
+            dialog->restoreOnStart()->setChecked(true);
+            dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+            QCOMPARE(app.configValue(QStringLiteral("RestoreOnStart")), QStringLiteral("1"));
+            config = app.bytes(QStringLiteral("Config.ini"));
+        }
+        AppFixture app(config);
+        app.item("NInternetOption")->trigger();
+        auto *dialog = app.main->findChild<InternetOptionsDialog *>(QStringLiteral("InternetOptionsDialog"));
+        QVERIFY(dialog->restoreOnStart()->isChecked());
+        dialog->findChild<QRadioButton *>(QStringLiteral("StartWithHomePage"))->setChecked(true);
+        dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        QCOMPARE(app.configValue(QStringLiteral("RestoreOnStart")), QStringLiteral("0"));
     }
 
     void sitePermissionsAreShownAndRevokedInTheOptions()

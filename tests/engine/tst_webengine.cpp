@@ -11,6 +11,7 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QSignalSpy>
+#include <QTabBar>
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -40,6 +41,13 @@ private slots:
                                         "window.scroll = function () { document.title = 'hijacked'; };"
                                         "window.scrollTo = window.scroll;"
                                         "</script></head><body><div style='height:5000px'>tall</div></body></html>");
+        // Sound starts at a click, as a browser lets it.
+        server.setPage("/sound.html", "<html><head><title>Sound</title></head><body>"
+                                      "<button id=play style='width:200px;height:100px'>play</button><script>"
+                                      "document.getElementById('play').onclick = function () {"
+                                      " var c = new AudioContext(); var o = c.createOscillator(); o.connect(c.destination);"
+                                      " o.start(); };"
+                                      "</script></body></html>");
         server.setPage("/lang.html", "<html><head><title>Lang</title></head><body>lang</body></html>");
         QVERIFY(!engine.isLoaded());
     }
@@ -194,6 +202,26 @@ private slots:
 
     // The engine says a load began only some time after it was asked: a page is busy, and
     // at its new address, from the moment of the call.
+    // A page playing sound gets the speaker on its tab; a click on it mutes the page in the
+    // engine, and muting holds across the page's navigations.
+    void aPagePlayingSoundIsMarkedAndMutedFromItsTab()
+    {
+        TEmbeddedWB *page = openShown("/sound.html");
+        QVERIFY(page);
+        QVERIFY(clickAt(screenPointOf(page, QStringLiteral("#play"))));
+        QTabBar *bar = app->widget<QTabWidget>("PageControl")->tabBar();
+        QVERIFY(waitFor([&] { return page->isAudible() && bar->tabButton(0, QTabBar::RightSide); }));
+        auto *mark = qobject_cast<QToolButton *>(bar->tabButton(0, QTabBar::RightSide));
+        QVERIFY(!page->isMuted());
+        mark->click();
+        QVERIFY(waitFor([&] { return page->isMuted() && mark->accessibleName() == QStringLiteral("取消静音"); }));
+        page->Navigate(url("/sound.html"));
+        QVERIFY(waitLoaded(page));
+        QVERIFY(page->isMuted());
+        mark->click();
+        QVERIFY(waitFor([&] { return !page->isMuted(); }));
+    }
+
     void busyAndAtItsAddressFromTheCall()
     {
         QVERIFY(app->pages->NewPage(0));

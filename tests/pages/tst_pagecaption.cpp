@@ -41,6 +41,18 @@ private slots:
         QFETCH(QString, caption);
         QCOMPARE(PageCaption::shortTitle(title), caption);
     }
+
+    // A pinned tab shows one character a reader sees: never a mark of direction or a blank,
+    // never half of a surrogate pair or a letter without its accent.
+    void pinnedCaptionIsTheFirstVisibleCharacter()
+    {
+        QCOMPARE(PageCaption::pinnedCaption(QStringLiteral("新闻头条")), QStringLiteral("新"));
+        QCOMPARE(PageCaption::pinnedCaption(QStringLiteral("\u200F\u2067  abc")), QStringLiteral("a"));
+        QCOMPARE(PageCaption::pinnedCaption(QStringLiteral("\U0001F600 smile")), QStringLiteral("\U0001F600"));
+        QCOMPARE(PageCaption::pinnedCaption(QStringLiteral("e\u0301tude")), QStringLiteral("e\u0301"));
+        QCOMPARE(PageCaption::pinnedCaption(QStringLiteral(" \u200E ")), QStringLiteral("空"));
+        QCOMPARE(PageCaption::pinnedCaption(PageCaption::kBlankCaption), QStringLiteral("空"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestPageCaption)

@@ -8,6 +8,8 @@
 #include <QElapsedTimer>
 #include <QFrame>
 #include <QTemporaryDir>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTest>
 #include <QToolButton>
 
@@ -199,6 +201,110 @@ private slots:
         QVERIFY(app.statusText(0).contains(QStringLiteral("跳过 1 个")));
         // Restored pages go behind the one in front, which stays in front.
         QCOMPARE(app.active()->LocationURL(), QStringLiteral("http://first.test/"));
+    }
+
+    static QStringList shownAddresses(const AppFixture &app)
+    {
+        QStringList all;
+        for (int i = 0; i < app.pages->count(); ++i)
+            all << app.pages->page(i)->address();
+        return all;
+    }
+
+    // "继续上次打开的页面": a start after an orderly close opens the last run's pages in order,
+    // the one in front in front and the only one loading, pinned and muted as they were.
+    void continuingOpensTheLastRunsPagesAsTheyWere()
+    {
+        const QByteArray on = "[RunData]\r\nRestoreOnStart=1\r\n";
+        const QPair<QString, QByteArray> pages{
+            QStringLiteral("Data/OpenURLList.lst"),
+            list({QStringLiteral("One#http://one.test/"), QStringLiteral("Two#http://two.test/"),
+                  QStringLiteral("T#hree#http://three.test/")})};
+        const QPair<QString, QByteArray> state{
+            QStringLiteral("Data/OpenURLState.lst"),
+            list({QStringLiteral("-#http://one.test/"), QStringLiteral("P#http://two.test/"),
+                  QStringLiteral("AM#http://three.test/")})};
+        const QStringList inOrder{QStringLiteral("http://one.test/"), QStringLiteral("http://two.test/"),
+                                  QStringLiteral("http://three.test/")};
+        {
+            AppFixture app({pages, state}, on);
+            QVERIFY(!bar(app));
+            QCOMPARE(shownAddresses(app), QStringList({inOrder[1], inOrder[0], inOrder[2]}));
+            QCOMPARE(app.pages->activeIndex(), 2);
+            QCOMPARE(app.browser(2)->pendingAddress(), inOrder[2]);
+            QCOMPARE(app.browser(0)->pendingAddress(), QString());
+            QCOMPARE(app.browser(1)->pendingAddress(), QString());
+            QVERIFY(app.pages->page(0)->pinned() && !app.pages->page(1)->pinned());
+            QVERIFY(app.browser(2)->isMuted() && !app.browser(0)->isMuted());
+            QCOMPARE(app.pages->page(2)->title().trimmed(), QStringLiteral("T#hree"));
+        }
+        // Off, as by default: the strip starts empty.
+        {
+            AppFixture app({pages, state});
+            QCOMPARE(app.pages->count(), 0);
+        }
+        // A list of an older version without its state, or a state of other pages: the pages
+        // come all the same, none pinned or muted, the first in front.
+        const QPair<QString, QByteArray> otherState{
+            QStringLiteral("Data/OpenURLState.lst"),
+            list({QStringLiteral("P#http://other.test/"), QStringLiteral("AP#http://two.test/"),
+                  QStringLiteral("M#http://three.test/")})};
+        for (const auto &files : {QList<QPair<QString, QByteArray>>{pages}, QList<QPair<QString, QByteArray>>{pages, otherState}}) {
+            AppFixture app(files, on);
+            QCOMPARE(shownAddresses(app), inOrder);
+            QCOMPARE(app.pages->activeIndex(), 0);
+            QCOMPARE(app.pages->pinnedCount(), 0);
+            QVERIFY(!app.browser(2)->isMuted());
+            QCOMPARE(app.browser(0)->pendingAddress(), inOrder[0]);
+        }
+        // After a crash the offer comes instead, as it always did; what it restores is pinned
+        // and muted as it was, behind the pages open by then.
+        {
+            AppFixture app({{QStringLiteral("Temp/Running.lock"), leftLock()}, pages, state}, on);
+            QCOMPARE(app.pages->count(), 0);
+            QVERIFY(bar(app));
+            app.openPage(QStringLiteral("http://now.test/"), QStringLiteral("Now"));
+            QVERIFY(app.program->sessionRestore()->restore());
+            QCOMPARE(shownAddresses(app), QStringList({inOrder[1], QStringLiteral("http://now.test/"), inOrder[0], inOrder[2]}));
+            QCOMPARE(app.active()->LocationURL(), QStringLiteral("http://now.test/"));
+            QVERIFY(app.pages->page(0)->pinned());
+            QVERIFY(app.browser(3)->isMuted());
+        }
+    }
+
+    // Dragged, pinned, muted and in front: so again after a restart, through the lists the
+    // close writes.
+    void theArrangementSurvivesARestart()
+    {
+        const QByteArray on = "[RunData]\r\nRestoreOnStart=1\r\n";
+        QList<QPair<QString, QByteArray>> kept;
+        QStringList order;
+        {
+            AppFixture app({}, on);
+            for (int i = 0; i < 4; ++i)
+                app.openPage(QStringLiteral("http://p%1.test/").arg(i), QStringLiteral("P%1").arg(i));
+            // As a drag of the last tab to the front ends.
+            app.widget<QTabWidget>("PageControl")->tabBar()->moveTab(3, 0);
+            app.pages->setPinned(2, true);
+            app.browser(3)->setMuted(true);
+            app.pages->activatePage(2);
+            order = shownAddresses(app);
+            QCOMPARE(order, QStringList({QStringLiteral("http://p1.test/"), QStringLiteral("http://p3.test/"),
+                                         QStringLiteral("http://p0.test/"), QStringLiteral("http://p2.test/")}));
+            app.main->close();
+            for (const QString &name : {QStringLiteral("Data/OpenURLList.lst"), QStringLiteral("Data/OpenURLState.lst"),
+                                        QStringLiteral("Config.ini")})
+                kept << qMakePair(name, app.bytes(name));
+            // The list keeps its two fields: whatever reads it still can.
+            QCOMPARE(app.lines(QStringLiteral("Data/OpenURLList.lst")).first(), QStringLiteral("P1#http://p1.test/"));
+        }
+        AppFixture again(kept.mid(0, 2), kept.at(2).second);
+        QCOMPARE(shownAddresses(again), order);
+        QCOMPARE(again.pages->activeIndex(), 2);
+        QCOMPARE(again.pages->pinnedCount(), 1);
+        QVERIFY(again.browser(3)->isMuted());
+        QVERIFY(!again.browser(0)->isMuted() && !again.browser(2)->isMuted());
+        QCOMPARE(again.widget<QTabWidget>("PageControl")->tabText(0), QStringLiteral("P"));
     }
 };
 

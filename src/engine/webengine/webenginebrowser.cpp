@@ -165,6 +165,8 @@ void WebEngineBrowser::connectPage()
     connect(m_page, &QWebEnginePage::titleChanged, this,
             [this](const QString &title) { emit TitleChange(title); });
     connect(m_page, &QWebEnginePage::windowCloseRequested, this, [this] { emit CloseQuery(); });
+    connect(m_page, &QWebEnginePage::recentlyAudibleChanged, this, &TEmbeddedWB::AudioStateChange);
+    connect(m_page, &QWebEnginePage::audioMutedChanged, this, &TEmbeddedWB::AudioStateChange);
     connect(m_page, &BrowserPage::scriptError, this, &TEmbeddedWB::ScriptError);
     connect(m_page, &BrowserPage::frameMessage, this, &TEmbeddedWB::FrameMessage);
     connect(m_page, &BrowserPage::mainFrameNavigation, this, &WebEngineBrowser::prepareHiding);
@@ -520,6 +522,21 @@ TEmbeddedWB::Rest WebEngineBrowser::restAllowed() const
         return Rest::Discarded;
     }
     return Rest::Active;
+}
+
+bool WebEngineBrowser::isAudible() const
+{
+    return m_page->recentlyAudible();
+}
+
+bool WebEngineBrowser::isMuted() const
+{
+    return m_page->isAudioMuted();
+}
+
+void WebEngineBrowser::setMuted(bool muted)
+{
+    m_page->setAudioMuted(muted);
 }
 
 bool WebEngineBrowser::isPrivate() const

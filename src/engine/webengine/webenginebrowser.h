@@ -55,6 +55,9 @@ public:
     // Whether a certificate problem at `url` ends a secure-first attempt: the page then
     // loads its insecure address instead, and nobody is asked.
     bool endsSecureAttempt(const QUrl &url);
+    bool isAudible() const override;
+    bool isMuted() const override;
+    void setMuted(bool muted) override;
 
     BrowserPage *page() const { return m_page; }
     BrowserView *view() const { return m_view; }
