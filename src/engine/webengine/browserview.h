@@ -20,14 +20,10 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
     bool event(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
-    void showEvent(QShowEvent *event) override;
-    void hideEvent(QHideEvent *event) override;
 
 private:
     void refuseDropsOn(QObject *child);
 
     std::function<bool()> m_allowed;
     bool m_refusesDrops = true;
-    // Shown, and the engine not yet told: see showEvent.
-    bool m_showPending = false;
 };
