@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QProgressBar>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTabBar>
 #include <QStandardPaths>
@@ -19,6 +20,31 @@
 #include <QToolButton>
 
 #include <csignal>
+#include <functional>
+
+namespace {
+
+// Sees every event of the application while it lives.
+class EventWatch : public QObject
+{
+public:
+    explicit EventWatch(std::function<void(QObject *, QEvent *)> seen) : m_seen(std::move(seen))
+    {
+        qApp->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        m_seen(watched, event);
+        return false;
+    }
+
+private:
+    std::function<void(QObject *, QEvent *)> m_seen;
+};
+
+} // namespace
 
 // The real Qt WebEngine behind the page collection, against pages served on 127.0.0.1.
 class TestWebEngine : public EngineTest
@@ -286,15 +312,20 @@ private slots:
     }
 
     // Pages made active one after another in one go are passed through: only the last is
-    // shown to its renderer, the others never become visible to their documents.
+    // shown, on screen and to its renderer; the others' views are never shown (each would take
+    // a drawing surface of megabytes) and their documents never become visible. The keyboard
+    // ends in the last one, as when addresses arrive on the command line.
     void pagesPassedThroughInOneGoAreNotShownToTheirDocuments()
     {
         // Counted in the page's DOM, which the program's own script world shares with the page.
         server.setPage("/seen.html", "<html><head><title>Seen</title></head><body><script>"
                                      "var shown = 0; document.addEventListener('visibilitychange', function () {"
                                      " if (document.visibilityState === 'visible') document.body.dataset.shown = ++shown; });"
+                                     "document.addEventListener('keydown', function (e) {"
+                                     " document.body.dataset.keys = (document.body.dataset.keys || '') + e.key; });"
                                      "</script>seen</body></html>");
         const QString shown = QStringLiteral("Number(document.body.dataset.shown || 0)");
+        const QString keys = QStringLiteral("document.body.dataset.keys || ''");
         open(url("/title.html"));
         QVERIFY(showActive());
         QList<TEmbeddedWB *> pages;
@@ -317,6 +348,35 @@ private slots:
         app->pages->activatePage(app->pages->indexOf(pages[0]));
         WAIT_COMPARE(evaluate(pages[0], shown).toInt(), 1, 10000);
         QCOMPARE(evaluate(pages[2], QStringLiteral("document.visibilityState")).toString(), QStringLiteral("hidden"));
+
+        // Addresses handed over in one go: each opens a page of its own, made active and
+        // given the keyboard in turn. Every widget shown meanwhile is noted.
+        QSet<QObject *> everShown;
+        EventWatch watch([&](QObject *watched, QEvent *event) {
+            if (event->type() == QEvent::Show)
+                everShown.insert(watched);
+        });
+        QList<TEmbeddedWB *> arrived;
+        for (int i = 0; i < 3; ++i) {
+            app->addressBar()->openAddress(url("/seen.html") + QStringLiteral("?arrived=%1").arg(i));
+            arrived << active();
+        }
+        QCOMPARE(app->pages->activeIndex(), app->pages->indexOf(arrived[2]));
+        WAIT_VERIFY(inputWidget(arrived[2]) && inputWidget(arrived[2])->isVisible(), 10000);
+        WAIT_VERIFY(QApplication::focusWidget() == inputWidget(arrived[2]), 10000);
+        for (TEmbeddedWB *page : std::as_const(arrived))
+            WAIT_VERIFY(!page->Busy() && page->Document(), 20000);
+        for (TEmbeddedWB *page : {arrived[0], arrived[1]}) {
+            QVERIFY(!everShown.contains(page->focusProxy()));
+            QVERIFY(!everShown.contains(inputWidget(page)));
+            QCOMPARE(evaluate(page, shown).toInt(), 0);
+        }
+        // Typed keys reach the page shown, and only it.
+        QVERIFY(readyForInput(arrived[2]));
+        QVERIFY(xdotool({"type", "--delay", "20", "sab"}));
+        WAIT_COMPARE(evaluate(arrived[2], keys).toString(), QStringLiteral("sab"), 10000);
+        for (TEmbeddedWB *page : {arrived[0], arrived[1]})
+            QCOMPARE(evaluate(page, keys).toString(), QString());
     }
 
     void droppedTextWithoutASchemeOpensTheAddressItMeans()

@@ -3,8 +3,6 @@
 #include <QChildEvent>
 #include <QContextMenuEvent>
 #include <QMenu>
-#include <QShowEvent>
-#include <QTimer>
 
 BrowserView::BrowserView(QWidget *parent) : QWebEngineView(parent)
 {
@@ -67,32 +65,4 @@ void BrowserView::contextMenuEvent(QContextMenuEvent *event)
     if (m_extend)
         m_extend(menu, this);
     menu->popup(event->globalPos());
-}
-
-void BrowserView::showEvent(QShowEvent *event)
-{
-    // The engine hears that the page is visible once the event loop turns, and only if it
-    // still is: pages passed through on the way to another (a burst of forwarded addresses,
-    // each made active in turn) never have their renderers start drawing.
-    QWidget::showEvent(event);
-    if (m_showPending)
-        return;
-    m_showPending = true;
-    QTimer::singleShot(0, this, [this] {
-        if (!m_showPending)
-            return;
-        m_showPending = false;
-        QShowEvent shown;
-        QWebEngineView::showEvent(&shown);
-    });
-}
-
-void BrowserView::hideEvent(QHideEvent *event)
-{
-    if (m_showPending) {
-        m_showPending = false;
-        QWidget::hideEvent(event);
-        return;
-    }
-    QWebEngineView::hideEvent(event);
 }

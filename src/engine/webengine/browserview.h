@@ -24,8 +24,6 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
     bool event(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
-    void showEvent(QShowEvent *event) override;
-    void hideEvent(QHideEvent *event) override;
 
 private:
     void refuseDropsOn(QObject *child);
@@ -33,6 +31,4 @@ private:
     std::function<bool()> m_allowed;
     std::function<void(QMenu *, BrowserView *)> m_extend;
     bool m_refusesDrops = true;
-    // Shown, and the engine not yet told: see showEvent.
-    bool m_showPending = false;
 };

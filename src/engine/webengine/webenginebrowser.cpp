@@ -115,6 +115,7 @@ WebEngineBrowser::WebEngineBrowser(QWebEngineProfile *profile, QWidget *parent)
     m_stack->setCurrentWidget(m_view);
     outer->addLayout(m_stack, 1);
     setFocusProxy(m_view);
+    holdView();
     m_prompts = new PagePrompts(this);
 
     m_requestWatch = new QTimer(this);
@@ -330,6 +331,40 @@ void WebEngineBrowser::showPage()
     // The view may be away in a full-screen window: nothing to switch then.
     if (m_stack->indexOf(m_view) >= 0)
         m_stack->setCurrentWidget(m_view);
+    if (!isVisible())
+        holdView();
+}
+
+void WebEngineBrowser::holdView()
+{
+    if (m_stack->currentWidget() != m_view || m_view->isHidden())
+        return;
+    // Hidden by its parent already (or never shown): no focus moves. Where the view still had
+    // the focus, it gets it back as it comes out (Qt keeps a hidden widget's focus for then).
+    m_view->hide();
+    m_viewHeld = true;
+}
+
+void WebEngineBrowser::releaseView()
+{
+    if (!m_viewHeld || !isVisible())
+        return;
+    m_viewHeld = false;
+    if (m_stack->currentWidget() == m_view)
+        m_view->show();
+}
+
+void WebEngineBrowser::showEvent(QShowEvent *event)
+{
+    TEmbeddedWB::showEvent(event);
+    if (m_viewHeld)
+        QTimer::singleShot(0, this, &WebEngineBrowser::releaseView);
+}
+
+void WebEngineBrowser::hideEvent(QHideEvent *event)
+{
+    TEmbeddedWB::hideEvent(event);
+    holdView();
 }
 
 void WebEngineBrowser::NavigateSecureFirst(const QString &secure, const QString &insecure)

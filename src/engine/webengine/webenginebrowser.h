@@ -70,7 +70,17 @@ public:
     void showInstead(QWidget *notice);
     void showPage();
 
+protected:
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+
 private:
+    // While this page is not on screen its view stays hidden, and it comes out only once the
+    // event loop turns with the page still shown: pages passed through on the way to another
+    // (a burst of addresses, each made active in turn) never have the view shown, which would
+    // give it a drawing surface (megabytes each) and start its renderer drawing.
+    void holdView();
+    void releaseView();
     void connectPage();
     void reportHistoryState();
     void showCrashNotice(bool crashed);
@@ -90,6 +100,7 @@ private:
     QStackedLayout *m_stack = nullptr;
     class QVBoxLayout *m_bars = nullptr;
     bool m_document = false;
+    bool m_viewHeld = false; // hidden by holdView, not by the page's own switches
     // Busy from our own request until the engine has taken it up and finished it: the
     // engine reports a load only some time after it was asked for one.
     QString m_pendingAddress; // what Navigate was given, until the engine commits an address
