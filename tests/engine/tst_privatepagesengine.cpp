@@ -62,7 +62,7 @@ private slots:
                                       " style='display:block;width:300px;height:200px;background:#ccc'>open</a>"
                                       "</body></html>");
         server.setPage("/links.html", "<html><head><title>Links</title></head><body>links</body></html>");
-        for (const QByteArray name : {QByteArray("one"), QByteArray("two")}) {
+        for (const QByteArray &name : {QByteArray("one"), QByteArray("two")}) {
             TestHttpServer::Page file;
             file.body = name + " file";
             file.contentType = "application/octet-stream";
