@@ -3,10 +3,12 @@
 
 # Every Debian package the project needs, for building, running and testing.
 PACKAGES := cmake ninja-build g++ make pkg-config \
-            qt6-base-dev qt6-declarative-dev qt6-webengine-dev qt6-translations-l10n libxcb1-dev libpsl-dev libglib2.0-dev libpcre2-dev libqt6sql6-sqlite \
+            qt6-base-dev qt6-declarative-dev qt6-webengine-dev qt6-webengine-dev-tools qt6-translations-l10n hunspell-en-us libxcb1-dev libpsl-dev libglib2.0-dev libpcre2-dev libqt6sql6-sqlite libsecret-1-dev \
             webext-ublock-origin-chromium \
             fonts-noto-cjk libgl1-mesa-dri \
-            xvfb xauth xdotool x11-utils xdg-user-dirs imagemagick python3 openssl poppler-utils
+            rime-data-pinyin-simp \
+            xvfb xauth xdotool x11-utils xdg-user-dirs imagemagick python3 openssl poppler-utils \
+            dbus-daemon gnome-keyring libsecret-tools
 
 # What `make bench` needs besides: Chromium to compare with, the X library the responsiveness
 # benchmark listens with. Not for the suite: CI's `make test` goes without them.

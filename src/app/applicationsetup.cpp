@@ -1,5 +1,6 @@
 #include "applicationsetup.h"
 
+#include "desktoppalette.h"
 #include "rootnotice.h"
 
 #include <QApplication>
@@ -65,6 +66,7 @@ void afterApplication(QApplication &app)
     // The engine reports its GL set-up on every start; that is not for the user.
     QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
     g_nextHandler = qInstallMessageHandler(quietEngineAdvice);
+    DesktopPalette::follow(app);
     QApplication::setApplicationName(QStringLiteral("sablix"));
     QApplication::setApplicationVersion(QLatin1String(kVersion));
     auto *translator = new QTranslator(&app);

@@ -8,6 +8,7 @@
 #include "../downloads/downloads.h"
 #include "../downloads/downloadswindow.h"
 #include "../engine/embeddedwb.h"
+#include "../favorites/favoritesbar.h"
 #include "../favorites/favoritesmenu.h"
 #include "../favorites/favoritesstore.h"
 #include "../favorites/openpagelists.h"
@@ -23,6 +24,7 @@
 #include "../navigation/weblinks.h"
 #include "../pages/formwebbrowser.h"
 #include "../pages/pagecommands.h"
+#include "../passwords/passwords.h"
 #include "../statusbar/setform.h"
 #include "../statusbar/statusline.h"
 #include "../tabs/pagetabs.h"
@@ -38,6 +40,7 @@
 #include "../core/listfile.h"
 #include "../core/safefile.h"
 #include "../window/mainform.h"
+#include "../window/pageicondrag.h"
 #include "../window/textsizemarks.h"
 #include "../window/messagefilter.h"
 #include "rootnotice.h"
@@ -58,6 +61,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QMessageBox>
+#include <QLabel>
 #include <QTimer>
 #include <QToolButton>
 
@@ -158,6 +162,8 @@ void Program::makeParts(EngineFactory *engine)
     m_downloads = new Downloads(w);
     engine->setDownloadHandler(m_downloads);
     w->setCloseGuard(m_downloads);
+    // Logins: offered to keep when sent, kept in the desktop's keyring, filled when asked.
+    m_passwords = new Passwords(m_pages, engine, this);
     m_favorites = new FavoritesStore(FavoritesStore::defaultRoot(), this);
     m_favoritesMenu = new FavoritesMenu(m_pages, m_favorites, w);
     m_hotKeys = new GlobalHotKeys(this);
@@ -220,6 +226,10 @@ void Program::connectParts()
             m_popupFilter->WebbrowserNewWindow2(page, request);
     });
     connect(pages, &TFormWebbrowser::closeRequested, m_messageFilter, &MessageFilter::pageAsksToClose);
+    connect(pages, &TFormWebbrowser::sourceRequested, m_pageCommands, &PageCommands::viewSourceOf);
+    // Said while the page that fell back loads, and after.
+    connect(pages, &TFormWebbrowser::insecureFallback, m_status,
+            [this] { m_status->holdMessage(QStringLiteral("此网站不支持安全连接")); });
     // The address box and status follow the page that is now active.
     connect(m_messageFilter, &MessageFilter::activePageClosedItself, m_tabs, &PageTabs::PageChangeRefresh);
     connect(m_filterLists, &FilterLists::problem, m_status, &StatusLine::showMessage);
@@ -231,6 +241,7 @@ void Program::connectParts()
     connect(m_favoritesMenu, &FavoritesMenu::openRequested, m_addressBar, &AddressBar::openAddress);
     connect(m_favoritesMenu, &FavoritesMenu::statusMessage, m_status, &StatusLine::showMessage);
     connect(m_cleaner, &PrivacyCleaner::statusMessage, m_status, &StatusLine::showMessage);
+    connect(m_passwords, &Passwords::statusMessage, m_status, &StatusLine::showMessage);
     // The count of restored pages stays in view while the first of them loads.
     connect(m_sessionRestore, &SessionRestore::statusMessage, m_status,
             [this](const QString &text) { m_status->holdMessage(text); });
@@ -310,7 +321,15 @@ void Program::start()
         m_filterLists->refreshSubscriptions();
         m_addressBar->setMoreSuggestions(m_favorites->addresses());
     });
+    // The favorites bar reads the favorites folder: once the window is up, not before.
+    QTimer::singleShot(0, this, [this] { makeFavoritesBar(); });
     m_main->command(Command::NPlainHotKeys)->setChecked(data.plainHotKeys);
+    m_main->command(Command::NSpellCheck)->setChecked(data.spellCheck);
+    m_engine->setSpellChecking(data.spellCheck);
+    m_main->command(Command::NDarkPages)->setChecked(data.darkPages);
+    m_engine->setDarkPages(data.darkPages);
+    m_main->command(Command::NHttpsFirst)->setChecked(data.httpsFirst);
+    m_addressBar->setHttpsFirst(data.httpsFirst);
     // The engine's library comes in after the window is up; what it starts with is decided
     // then, or when the settings menu asks first.
     m_enhancedSecurityChosen = data.enhancedSecurity;
@@ -357,9 +376,12 @@ void Program::enhancedSecurityToggled()
     m_enhancedSecurityChosen = on;
     m_config.writeString(kRunData, QStringLiteral("EnhancedSecurity"), on ? QStringLiteral("1") : QStringLiteral("0"));
     // The switches are the whole engine's, set when it starts.
-    QMessageBox ask(QMessageBox::Information, QStringLiteral("询问"),
-                    QStringLiteral("增强安全模式在 sablix 重新启动后生效。现在重新启动吗？"),
-                    QMessageBox::Yes | QMessageBox::No, m_main);
+    offerRestart(QStringLiteral("增强安全模式在 sablix 重新启动后生效。现在重新启动吗？"));
+}
+
+void Program::offerRestart(const QString &question)
+{
+    QMessageBox ask(QMessageBox::Information, QStringLiteral("询问"), question, QMessageBox::Yes | QMessageBox::No, m_main);
     if (ask.exec() != QMessageBox::Yes)
         return;
     m_restartRequested = true;
@@ -373,4 +395,32 @@ void Program::enhancedSecurityToggled()
     // A close the user then cancels (downloads running) is no restart either.
     if (!m_main->close())
         m_restartRequested = false;
+}
+
+void Program::makeFavoritesBar()
+{
+    if (m_favoritesBar)
+        return;
+    m_favoritesBar = new FavoritesBar(m_favorites, m_main);
+    // FavoritesBar in RunData: "1" shown, "0" hidden; unset, it shows once there is a favorite.
+    const QString choice = m_config.readString(kRunData, QStringLiteral("FavoritesBar"), QString()).trimmed();
+    m_favoritesBar->setChoice(choice == QLatin1String("1")   ? std::optional<bool>(true)
+                              : choice == QLatin1String("0") ? std::optional<bool>(false)
+                                                             : std::nullopt);
+    m_main->placeUnderAddressBar(m_favoritesBar);
+    QAction *item = m_main->command(Command::NFavoritesBar);
+    item->setChecked(m_favoritesBar->wanted());
+    connect(m_favoritesBar, &FavoritesBar::shownChanged, item, &QAction::setChecked);
+    connect(m_favoritesBar, &FavoritesBar::openRequested, m_addressBar, &AddressBar::openAddress);
+    connect(m_favoritesBar, &FavoritesBar::openInBackgroundRequested, m_pages,
+            [this](const QString &address) { m_pages->OpenUrlInNewPage(address, m_pages->activePageIsPrivate()); });
+    // The label before the address box is the page's icon, to drag onto the bar.
+    if (auto *icon = m_main->findChild<QLabel *>(QStringLiteral("LabelAddress"))) {
+        new PageIconDrag(icon, [this]() -> QPair<QString, QString> {
+            const TFormWebbrowser::PageView *page = m_pages->activePage();
+            if (!page || !page->browser()->Document())
+                return {};
+            return {page->browser()->LocationURL(), page->browser()->LocationName()};
+        });
+    }
 }

@@ -17,6 +17,7 @@ class AddressBar;
 class AddressBox;
 class Downloads;
 class EngineFactory;
+class FavoritesBar;
 class FavoritesMenu;
 class FavoritesStore;
 class FilterLists;
@@ -29,6 +30,8 @@ class History;
 class HistoryRecorder;
 class HistorySuggestions;
 class HistoryWindow;
+class Passwords;
+class PasswordsWindow;
 class MessageFilter;
 class OpenPageLists;
 class PageCommands;
@@ -97,6 +100,9 @@ public:
     HistorySuggestions *historySuggestions() const { return m_historySuggestions; }
     // The history window, made when first asked for.
     HistoryWindow *showHistoryWindow();
+    Passwords *passwords() const { return m_passwords; }
+    // 密码管理, made when first asked for.
+    PasswordsWindow *showPasswordsWindow();
     MessageFilter *messageFilter() const { return m_messageFilter; }
     GlobalHotKeys *hotKeys() const { return m_hotKeys; }
     TSetForm *clock() const { return m_clock; }
@@ -113,15 +119,21 @@ public:
     // The addresses of the pages open when the restart was asked for (private ones left out),
     // for the new start to open again.
     const QStringList &restartAddresses() const { return m_restartAddresses; }
+    // The favorites bar, once the window is up (null before).
+    FavoritesBar *favoritesBar() const { return m_favoritesBar; }
 
 private:
     void makeParts(EngineFactory *engine);
     void connectParts();
     void bindCommands();
+    // The favorites bar under the address bar, made once (at the first turn of the event loop).
+    void makeFavoritesBar();
     // Once the engine's library is in, before it starts: enhanced security on or off, and
     // the notice of the engine's age.
     void prepareEngine();
     void enhancedSecurityToggled();
+    // The engine's switches changed: asks to start again now, and does when told to.
+    void offerRestart(const QString &question);
 
     QString m_programFolder;
     ConfigStore m_config;
@@ -154,6 +166,7 @@ private:
     Downloads *m_downloads = nullptr;
     FavoritesStore *m_favorites = nullptr;
     FavoritesMenu *m_favoritesMenu = nullptr;
+    FavoritesBar *m_favoritesBar = nullptr;
     ForwardingRules *m_forwarding = nullptr;
     QPointer<InternetOptionsDialog> m_internetOptions;
     QPointer<TaskManager> m_taskManager;
@@ -161,6 +174,8 @@ private:
     HistoryRecorder *m_historyRecorder = nullptr;
     HistorySuggestions *m_historySuggestions = nullptr;
     QPointer<HistoryWindow> m_historyWindow;
+    Passwords *m_passwords = nullptr;
+    QPointer<PasswordsWindow> m_passwordsWindow;
     PopupFilter *m_popupFilter = nullptr;
     MessageFilter *m_messageFilter = nullptr;
     GlobalHotKeys *m_hotKeys = nullptr;

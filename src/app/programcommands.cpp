@@ -8,6 +8,7 @@
 #include "../core/configstore.h"
 #include "../downloads/downloads.h"
 #include "../downloads/downloadswindow.h"
+#include "../favorites/favoritesbar.h"
 #include "../favorites/favoritesmenu.h"
 #include "../navigation/addressbar.h"
 #include "../navigation/addressbox.h"
@@ -24,6 +25,7 @@
 #include "../adblock/filterlists.h"
 #include "../history/history.h"
 #include "../history/historywindow.h"
+#include "../passwords/passwordswindow.h"
 #include "../tabs/taskmanager.h"
 #include "../window/internetoptionsdialog.h"
 #include "../core/storageproblems.h"
@@ -113,6 +115,12 @@ void Program::bindCommands()
     bind(C::NInternetOption, [this] { showInternetOptions(); });
     bind(C::NAddFavorite, [this] { m_favoritesMenu->NAddFavoriteClick(); });
     bind(C::NTrimFavorite, [this] { m_favoritesMenu->NTrimFavoriteClick(); });
+    bind(C::NFavoritesBar, [this] {
+        const bool on = m_main->command(Command::NFavoritesBar)->isChecked();
+        m_config.writeString(kRunData, QStringLiteral("FavoritesBar"), on ? QStringLiteral("1") : QStringLiteral("0"));
+        makeFavoritesBar();
+        m_favoritesBar->setChoice(on);
+    });
     bind(C::NSetBrowserQOR, [this] { setAsDefaultBrowser(this, [this](const QString &text) { m_status->showMessage(text); }); });
 
     PrivacyCleaner *cleaner = m_cleaner;
@@ -136,6 +144,27 @@ void Program::bindCommands()
 
     bind(C::NTaskManager, [this] { showTaskManager(); });
     bind(C::NHistory, [this] { showHistoryWindow(); });
+    bind(C::NPasswords, [this] { showPasswordsWindow(); });
+    bind(C::NViewSource, [page] { page->NViewSourceClick(); });
+    bind(C::NDeveloperTools, [page] { page->NDeveloperToolsClick(); });
+    bind(C::ActionDeveloperTools, [page] { page->NDeveloperToolsClick(); });
+    bind(C::NSpellCheck, [this] {
+        const bool on = m_main->command(Command::NSpellCheck)->isChecked();
+        m_config.writeString(kRunData, QStringLiteral("SpellCheck"), on ? QStringLiteral("1") : QStringLiteral("0"));
+        m_engine->setSpellChecking(on);
+    });
+    bind(C::NHttpsFirst, [this] {
+        const bool on = m_main->command(Command::NHttpsFirst)->isChecked();
+        m_config.writeString(kRunData, QStringLiteral("HttpsFirst"), on ? QStringLiteral("1") : QStringLiteral("0"));
+        m_addressBar->setHttpsFirst(on);
+    });
+    bind(C::NDarkPages, [this] {
+        const bool on = m_main->command(Command::NDarkPages)->isChecked();
+        m_config.writeString(kRunData, QStringLiteral("DarkPages"), on ? QStringLiteral("1") : QStringLiteral("0"));
+        // The engine's switch, read once when it starts.
+        if (!m_engine->setDarkPages(on))
+            offerRestart(QStringLiteral("深色网页在 sablix 重新启动后生效。现在重新启动吗？"));
+    });
     bind(C::NPlainHotKeys, [this] {
         const bool on = m_main->command(Command::NPlainHotKeys)->isChecked();
         m_config.writeString(kRunData, QStringLiteral("PlainHotKeys"), on ? QStringLiteral("1") : QStringLiteral("0"));
@@ -199,6 +228,11 @@ TaskManager *Program::showTaskManager()
         connect(manager, &TaskManager::statusMessage, m_status, &StatusLine::showMessage);
         return manager;
     });
+}
+
+PasswordsWindow *Program::showPasswordsWindow()
+{
+    return bringUp(m_passwordsWindow, [this] { return new PasswordsWindow(m_passwords, m_main); });
 }
 
 HistoryWindow *Program::showHistoryWindow()

@@ -14,6 +14,10 @@ RunData RunData::load(const IniDocument &ini)
     data.stopListAd = on(read("StopListAd", QStringLiteral("1")));
     data.cleanOnExit = on(read("CleanOnExit", QStringLiteral("0")));
     data.plainHotKeys = on(read("PlainHotKeys", QStringLiteral("0")));
+    // Anything but "0" keeps spelling on: it is on unless turned off.
+    data.spellCheck = read("SpellCheck", QStringLiteral("1")).trimmed() != QLatin1String("0");
+    data.darkPages = on(read("DarkPages", QStringLiteral("0")));
+    data.httpsFirst = on(read("HttpsFirst", QStringLiteral("0")));
     // Written by hand only: what is not a number counts as 0 (never rest).
     if (const std::optional<QString> minutes = ini.value(kRunData, QStringLiteral("IdlePageMinutes")))
         data.idlePageMinutes = minutes->trimmed().toInt();

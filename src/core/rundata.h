@@ -29,6 +29,9 @@ struct RunData
     bool stopListAd = true;
     bool cleanOnExit = false;
     bool plainHotKeys = false;
+    bool spellCheck = true;
+    bool darkPages = false;
+    bool httpsFirst = false;
     std::optional<int> idlePageMinutes;
     // EnhancedSecurity "1" or "0" when the user chose; unset, it follows the engine's age.
     std::optional<bool> enhancedSecurity;

@@ -134,6 +134,15 @@ bool acceptable(const QString &path, qint64 maxBytes)
 
 bool replace(const QString &path, const QByteArray &bytes, QString *error)
 {
+    // QSaveFile writes to a link's target: a link planted at one of our files would have us
+    // overwrite whatever it points at. What read() refuses is not written either.
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) == 0) {
+        if (const QString kind = refusedKind(info.st_mode); !kind.isEmpty()) {
+            refuse(path, kind, error);
+            return false;
+        }
+    }
     QSaveFile file(path);
     if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && file.write(bytes) == bytes.size() && file.commit())
         return true;

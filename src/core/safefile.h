@@ -36,7 +36,8 @@ void setRefusalHandler(RefusalHandler handler);
 // old file or the new one, never a part. Unbuffered: a write
 // that fails (a full disk) fails here, where it is seen, whereas a buffered one fails only in
 // the flush inside commit(), which QSaveFile (Qt 6.4) does not check, and the old file would
-// be replaced by an empty one.
+// be replaced by an empty one. Anything at `path` but a regular file (a link above all) is
+// refused and told, as `read` does, and left as it is.
 bool replace(const QString &path, const QByteArray &bytes, QString *error = nullptr);
 
 } // namespace SafeFile

@@ -2,6 +2,7 @@
 
 #include "engineage.h"
 
+#include <QPoint>
 #include <QString>
 #include <QUrl>
 #include <QVariant>
@@ -52,6 +53,10 @@ public:
     explicit TEmbeddedWB(QWidget *parent = nullptr) : QWidget(parent) {}
 
     virtual void Navigate(const QString &address) = 0;
+    // Loads `secure` (an address typed without a scheme, tried over https first); should the
+    // connection fail or its certificate be refused, loads `insecure` instead and says so
+    // with InsecureFallback.
+    virtual void NavigateSecureFirst(const QString &secure, const QString &insecure) = 0;
     virtual void GoBack() = 0;
     virtual void GoForward() = 0;
     virtual void GoHome() = 0;
@@ -78,6 +83,8 @@ public:
     virtual void runDocumentScript(const QString &script, const ScriptResult &done = {}) = 0;
     // Gives the page's document window the keyboard focus.
     virtual void focusDocument() = 0;
+    // Where the document's top-left corner lies in this control (bars may stand above it).
+    virtual QPoint documentOrigin() const { return {}; }
     // Finds text in the page from the current match on, forward or back, and marks it;
     // `done` hears how many matches there are (0: none).
     using FindResult = std::function<void(int matches)>;
@@ -100,6 +107,11 @@ public:
     // and the program writes nothing of it anywhere.
     virtual bool isPrivate() const = 0;
 
+    // The engine's developer tools for this page, in a window of their own that goes with
+    // the page (one per page: asked again, the window comes forward).
+    virtual void showDeveloperTools() = 0;
+    virtual bool developerToolsShown() const = 0;
+
     // Asked each time the engine would show its own context menu; true lets it.
     void setContextMenuHandler(ContextMenuHandler handler) { m_contextMenuHandler = std::move(handler); }
 
@@ -121,6 +133,13 @@ signals:
     // What the page was opening turned out to be a file to download, and the page has shown
     // no document of its own: it was there only for the download.
     void DownloadOnly();
+    // What a frame script (EngineFactory::addFrameScript) of any frame of the page posted:
+    // JSON text, from the scripts' own world only, never from the page's scripts.
+    void FrameMessage(const QString &message);
+    // An address tried over https first could not be had that way: `insecure` loads instead.
+    void InsecureFallback(const QString &insecure);
+    // The page's context menu asked for the source the server sent (查看网页源代码).
+    void SourceRequested();
 
 protected:
     bool contextMenuAllowed() const { return !m_contextMenuHandler || m_contextMenuHandler(); }
@@ -149,6 +168,10 @@ public:
     virtual void setContentFilter(ContentFilter *filter) = 0;
     // Every download of every page goes to this handler (none: downloads are refused).
     virtual void setDownloadHandler(DownloadHandler *handler) = 0;
+    // A script run in every document of every page made from now on, frames included, in the
+    // program's own world once the document is parsed. It may call post(value): the value
+    // comes as JSON in the page's FrameMessage.
+    virtual void addFrameScript(const QString &source) = 0;
     // The user's browsing data; starts the engine when needed; none when it cannot start.
     virtual BrowsingData *browsingData() = 0;
     // Called once every page is gone, before the program ends.
@@ -162,7 +185,12 @@ public:
     // Called once, when the engine's library is in and before the engine starts: the place
     // to decide what it starts with.
     virtual void setBeforeStart(std::function<void()> prepare) = 0;
+    // Misspelt words in every page's text fields are marked, from now on.
+    virtual void setSpellChecking(bool on) = 0;
+    // Pages are rendered dark by the engine itself (a page's own dark scheme first). False
+    // when the change waits for the next start (a switch of an engine already running).
+    virtual bool setDarkPages(bool on) = 0;
 };
 
-#define SablixEngineFactory_iid "org.sablix.EngineFactory/2"
+#define SablixEngineFactory_iid "org.sablix.EngineFactory/3"
 Q_DECLARE_INTERFACE(EngineFactory, SablixEngineFactory_iid)

@@ -44,6 +44,10 @@ bool EngineLoader::load()
         if (m_factory) {
             m_factory->setContentFilter(m_filter);
             m_factory->setDownloadHandler(m_downloads);
+            for (const QString &script : std::as_const(m_frameScripts))
+                m_factory->addFrameScript(script);
+            m_factory->setSpellChecking(m_spellChecking);
+            m_factory->setDarkPages(m_darkPages);
             if (m_beforeStart)
                 m_beforeStart();
         }
@@ -107,6 +111,13 @@ void EngineLoader::setDownloadHandler(DownloadHandler *handler)
         m_factory->setDownloadHandler(handler);
 }
 
+void EngineLoader::addFrameScript(const QString &source)
+{
+    m_frameScripts.append(source);
+    if (m_factory)
+        m_factory->addFrameScript(source);
+}
+
 EngineVersions EngineLoader::versions()
 {
     return load() ? m_factory->versions() : EngineVersions();
@@ -122,4 +133,17 @@ void EngineLoader::shutdown()
 {
     if (m_factory)
         m_factory->shutdown();
+}
+
+void EngineLoader::setSpellChecking(bool on)
+{
+    m_spellChecking = on;
+    if (m_factory)
+        m_factory->setSpellChecking(on);
+}
+
+bool EngineLoader::setDarkPages(bool on)
+{
+    m_darkPages = on;
+    return !m_factory || m_factory->setDarkPages(on);
 }

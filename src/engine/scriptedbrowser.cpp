@@ -4,6 +4,8 @@
 
 #include <QTimer>
 
+#include <utility>
+
 namespace {
 
 class ScriptedRequest : public NewWindowRequest
@@ -51,6 +53,22 @@ void ScriptedBrowser::Navigate(const QString &address)
 {
     calls << QStringLiteral("Navigate ") + address;
     request(address);
+}
+
+void ScriptedBrowser::NavigateSecureFirst(const QString &secure, const QString &insecure)
+{
+    calls << QStringLiteral("NavigateSecureFirst ") + secure + QLatin1Char(' ') + insecure;
+    request(secure);
+    insecureFallback = insecure;
+}
+
+void ScriptedBrowser::refuseSecure()
+{
+    const QString insecure = std::exchange(insecureFallback, QString());
+    if (insecure.isEmpty())
+        return;
+    request(insecure);
+    emit InsecureFallback(insecure);
 }
 
 void ScriptedBrowser::GoBack()
@@ -106,6 +124,11 @@ void ScriptedBrowser::setSilent(bool silent)
 void ScriptedBrowser::setRegisterAsDropTarget(bool accept)
 {
     calls << QStringLiteral("RegisterAsDropTarget %1").arg(accept);
+}
+
+void ScriptedBrowser::postFrameMessage(const QString &json)
+{
+    QTimer::singleShot(0, this, [this, json] { emit FrameMessage(json); });
 }
 
 void ScriptedBrowser::runDocumentScript(const QString &script, const ScriptResult &done)

@@ -25,6 +25,14 @@ public:
     explicit ScriptedBrowser(QWidget *parent = nullptr);
 
     void Navigate(const QString &address) override;
+    void NavigateSecureFirst(const QString &secure, const QString &insecure) override;
+    // The address to fall back to while a secure-first navigation is on its way.
+    QString insecureFallback;
+    // Plays the secure attempt's failure: the page loads its fallback and says so.
+    void refuseSecure();
+    void showDeveloperTools() override { ++developerToolsShowings; }
+    bool developerToolsShown() const override { return developerToolsShowings > 0; }
+    int developerToolsShowings = 0;
     void GoBack() override;
     void GoForward() override;
     void GoHome() override;
@@ -42,6 +50,8 @@ public:
     void setScriptWindowsAllowed(bool allowed) override { scriptWindowsAllowed = allowed; }
     bool scriptWindowsAllowed = true;
     void runDocumentScript(const QString &script, const ScriptResult &done = {}) override;
+    // Plays a message of a frame script, as the engine would send it: later, from the event loop.
+    void postFrameMessage(const QString &json);
     void focusDocument() override;
     void findText(const QString &text, bool matchCase, bool backward, const FindResult &done = {}) override;
     qint64 rendererProcessId() const override { return rendererPid; }
@@ -139,6 +149,8 @@ public:
     void setContentFilter(ContentFilter *filter) override { contentFilter = filter; }
     BrowsingData *browsingData() override { return failing ? nullptr : &data; }
     void setDownloadHandler(DownloadHandler *handler) override { downloadHandler = handler; }
+    void addFrameScript(const QString &source) override { frameScripts.append(source); }
+    QStringList frameScripts;
     DownloadHandler *downloadHandler = nullptr;
     ScriptedBrowsingData data;
     void shutdown() override { ++shutdowns; }
@@ -149,6 +161,14 @@ public:
     }
     void setEnhancedSecurity(bool on) override { enhancedSecurity = on; }
     void setBeforeStart(std::function<void()> prepare) override { beforeStart = std::move(prepare); }
+    void setSpellChecking(bool on) override { spellChecking = on; }
+    bool setDarkPages(bool on) override
+    {
+        darkPages = on;
+        return !loaded;
+    }
+    std::optional<bool> spellChecking;
+    std::optional<bool> darkPages;
     // As the real engine's loader: the first page or warm-up "loads the library".
     void warmUp() override { load(); }
     void load();

@@ -2,6 +2,8 @@
 
 #include "favoritesstore.h"
 
+#include "../core/pinyin.h"
+
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -137,8 +139,18 @@ OrganizeFavoritesDialog::OrganizeFavoritesDialog(FavoritesStore *store, QWidget 
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
     buttons->addWidget(close);
 
+    // Finds a favorite by what its name or address holds, or a Chinese name by its pinyin.
+    m_filter = new QLineEdit(this);
+    m_filter->setObjectName(QStringLiteral("FavoriteSearch"));
+    m_filter->setPlaceholderText(QStringLiteral("搜索收藏夹"));
+    m_filter->setClearButtonEnabled(true);
+    connect(m_filter, &QLineEdit::textChanged, this, &OrganizeFavoritesDialog::applyFilter);
+    auto *left = new QVBoxLayout;
+    left->addWidget(m_filter);
+    left->addWidget(m_tree, 1);
+
     auto *layout = new QHBoxLayout(this);
-    layout->addWidget(m_tree, 1);
+    layout->addLayout(left, 1);
     layout->addLayout(buttons);
     connect(m_store, &FavoritesStore::changed, this, &OrganizeFavoritesDialog::refresh);
     refresh();
@@ -173,6 +185,35 @@ void OrganizeFavoritesDialog::refresh()
     for (QTreeWidgetItemIterator it(m_tree); *it; ++it)
         if ((*it)->data(0, PathRole).toString() == selected)
             m_tree->setCurrentItem(*it);
+    applyFilter();
+}
+
+bool OrganizeFavoritesDialog::matches(const QString &text, const QString &name, const QString &url)
+{
+    const QString wanted = text.trimmed();
+    return wanted.isEmpty() || name.contains(wanted, Qt::CaseInsensitive) || url.contains(wanted, Qt::CaseInsensitive) ||
+           (Pinyin::isQuery(wanted) && Pinyin::shared().matches(wanted, name));
+}
+
+void OrganizeFavoritesDialog::applyFilter()
+{
+    const QString text = m_filter->text();
+    // A folder shows while it matches or holds something that does; what a matching folder
+    // holds shows with it.
+    std::function<bool(QTreeWidgetItem *, bool)> filter = [&](QTreeWidgetItem *item, bool shownByParent) {
+        const bool self = matches(text, item->text(0), item->data(0, UrlRole).toString()) || shownByParent;
+        bool child = false;
+        for (int i = 0; i < item->childCount(); ++i)
+            child = filter(item->child(i), self && item->data(0, FolderRole).toBool() && item != m_tree->topLevelItem(0)) ||
+                    child;
+        item->setHidden(!(self || child));
+        return self || child;
+    };
+    if (QTreeWidgetItem *top = m_tree->topLevelItem(0)) {
+        for (int i = 0; i < top->childCount(); ++i)
+            filter(top->child(i), false);
+        top->setHidden(false);
+    }
 }
 
 QString OrganizeFavoritesDialog::selectedPath() const

@@ -40,7 +40,10 @@ public:
     explicit OrganizeFavoritesDialog(FavoritesStore *store, QWidget *parent = nullptr);
 
     QTreeWidget *tree() const { return m_tree; }
+    QLineEdit *filter() const { return m_filter; }
     void refresh();
+    // Whether a favorite (or folder) shows for the search box's text.
+    static bool matches(const QString &text, const QString &name, const QString &url);
 
 signals:
     void openRequested(const QString &url);
@@ -53,7 +56,9 @@ private:
     void moveSelected();
     void removeSelected();
     void openSelected();
+    void applyFilter();
 
     FavoritesStore *m_store;
     QTreeWidget *m_tree;
+    QLineEdit *m_filter;
 };

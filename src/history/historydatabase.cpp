@@ -1,5 +1,6 @@
 #include "historydatabase.h"
 
+#include "../core/pinyin.h"
 #include "../core/safefile.h"
 
 #include <QAtomicInteger>
@@ -10,9 +11,12 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSet>
 #include <QStandardPaths>
 
 #include <sys/stat.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -41,7 +45,20 @@ const char *const kSchema[] = {
     " INSERT INTO pages_text(rowid, title, address) VALUES (new.id, new.title, new.address); END",
 };
 
-const QString kColumns = QStringLiteral("address, title, visits, last_visit, id");
+// Version 2: pinyin keys of the titles (Pinyin::keys), an index of their own that finds a
+// Chinese title by Latin letters. A row's keys are made when its title is written (`keyed`
+// says they are); a file of version 1 gets the table and has its rows keyed after opening.
+const char *const kUpgradeTo2[] = {
+    "ALTER TABLE pages ADD COLUMN keyed INTEGER NOT NULL DEFAULT 0",
+    "CREATE TABLE pinyin(key TEXT NOT NULL, page INTEGER NOT NULL, PRIMARY KEY(key, page)) WITHOUT ROWID",
+    "CREATE INDEX pinyin_by_page ON pinyin(page, key)",
+    "CREATE INDEX pages_unkeyed ON pages(id) WHERE keyed = 0",
+    "CREATE TRIGGER pinyin_removed AFTER DELETE ON pages BEGIN DELETE FROM pinyin WHERE page = old.id; END",
+    "CREATE TRIGGER pinyin_retitled AFTER UPDATE OF title ON pages WHEN old.title IS NOT new.title BEGIN"
+    " UPDATE pages SET keyed = 0 WHERE id = new.id; END",
+};
+
+const QString kColumns = QStringLiteral("address, title, visits, last_visit, id, rank");
 
 // Lone halves of surrogate pairs cannot be kept as UTF-8; they become U+FFFD.
 QString withoutLoneSurrogates(const QString &text)
@@ -92,6 +109,32 @@ QString phrase(const QString &text)
     QString quoted = text;
     quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
     return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+// Which keys make a row a candidate for `text` (Pinyin::lookup), as a condition on the pinyin
+// table; empty when the text is not looked for by pinyin.
+QString pinyinKeys(const QString &text, QVariantList *values)
+{
+    if (!Pinyin::isQuery(text))
+        return {};
+    const Pinyin::Lookup lookup = Pinyin::shared().lookup(text);
+    QStringList terms;
+    for (const QString &prefix : lookup.prefixes) {
+        terms << QStringLiteral("(key >= ? AND key < ?)");
+        // '{' follows 'z': every key that begins with the prefix sorts before it.
+        *values << prefix << prefix + QLatin1Char('{');
+    }
+    if (!lookup.exact.isEmpty()) {
+        terms << QStringLiteral("key IN (%1)").arg(QStringList(lookup.exact.size(), QStringLiteral("?")).join(QLatin1Char(',')));
+        for (const QString &key : lookup.exact)
+            *values << key;
+    }
+    return terms.isEmpty() ? QString() : QLatin1Char('(') + terms.join(QStringLiteral(" OR ")) + QLatin1Char(')');
+}
+
+QString likeCondition()
+{
+    return QStringLiteral("(title LIKE ? ESCAPE '\\' OR address LIKE ? ESCAPE '\\')");
 }
 
 QString movedAsideName(const QString &path, const QString &why)
@@ -221,12 +264,15 @@ HistoryDatabase::FileState HistoryDatabase::inspect()
         return FileState::Newer;
     if (version < 1)
         return FileState::Damaged;
+    const bool older = version < kSchemaVersion;
     // A file cut short or with broken pages.
     if (!query.exec(QStringLiteral("PRAGMA quick_check")) || !query.next() ||
         query.value(0).toString() != QLatin1String("ok"))
         return FileState::Damaged;
     number(QStringLiteral("SELECT count(*) FROM pages_text"), &ok);
-    return ok ? FileState::Ours : FileState::Damaged;
+    if (!ok)
+        return FileState::Damaged;
+    return older ? FileState::Older : FileState::Ours;
 }
 
 bool HistoryDatabase::configure()
@@ -244,12 +290,21 @@ bool HistoryDatabase::configure()
     return exec(QStringLiteral("PRAGMA synchronous=NORMAL")) && exec(QStringLiteral("PRAGMA secure_delete=ON"));
 }
 
-bool HistoryDatabase::createSchema()
+bool HistoryDatabase::createSchema(bool fromVersion1)
 {
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     if (!db.transaction())
         return false;
-    for (const char *statement : kSchema) {
+    // A new file is made as version 1 was and upgraded the same way an old one is.
+    if (!fromVersion1) {
+        for (const char *statement : kSchema) {
+            if (!exec(QString::fromLatin1(statement))) {
+                db.rollback();
+                return false;
+            }
+        }
+    }
+    for (const char *statement : kUpgradeTo2) {
         if (!exec(QString::fromLatin1(statement))) {
             db.rollback();
             return false;
@@ -261,6 +316,65 @@ bool HistoryDatabase::createSchema()
         return false;
     }
     return db.commit();
+}
+
+bool HistoryDatabase::keyRows(const QString &where, const QVariantList &values, int limit, int *keyed)
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT id, title FROM pages WHERE keyed = 0%1 LIMIT ?")
+                      .arg(where.isEmpty() ? QString() : QStringLiteral(" AND ") + where));
+    for (const QVariant &value : values)
+        query.addBindValue(value);
+    query.addBindValue(limit);
+    if (!query.exec()) {
+        m_lastError = query.lastError().text();
+        return false;
+    }
+    QList<QPair<qint64, QString>> rows;
+    while (query.next())
+        rows.append({query.value(0).toLongLong(), query.value(1).toString()});
+    query.finish();
+    const Pinyin &pinyin = Pinyin::shared();
+    QSqlQuery drop(db), insert(db), done(db);
+    drop.prepare(QStringLiteral("DELETE FROM pinyin WHERE page = ?"));
+    insert.prepare(QStringLiteral("INSERT OR IGNORE INTO pinyin(key, page) VALUES (?, ?)"));
+    done.prepare(QStringLiteral("UPDATE pages SET keyed = 1 WHERE id = ?"));
+    for (const auto &[id, title] : std::as_const(rows)) {
+        drop.addBindValue(id);
+        bool ok = drop.exec();
+        for (const QString &key : pinyin.keys(title)) {
+            if (!ok)
+                break;
+            insert.addBindValue(key);
+            insert.addBindValue(id);
+            ok = insert.exec();
+        }
+        done.addBindValue(id);
+        if (!ok || !done.exec()) {
+            m_lastError = (ok ? done : insert).lastError().text();
+            return false;
+        }
+    }
+    if (keyed)
+        *keyed = int(rows.size());
+    return true;
+}
+
+int HistoryDatabase::keyPending(int limit)
+{
+    if (!isOpen() || !m_writable)
+        return -1;
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!db.transaction())
+        return -1;
+    int keyed = 0;
+    if (!keyRows(QString(), {}, limit, &keyed) || !db.commit()) {
+        db.rollback();
+        return -1;
+    }
+    return keyed;
 }
 
 bool HistoryDatabase::open(const QString &path, QString *notice)
@@ -305,7 +419,7 @@ bool HistoryDatabase::open(const QString &path, QString *notice)
     }
     if (!openConnection(path, false) || !configure())
         return false;
-    if (state != FileState::Ours && !createSchema())
+    if (state != FileState::Ours && !createSchema(state == FileState::Older))
         return false;
     m_state = OpenState::Opened;
     m_writable = true;
@@ -374,6 +488,15 @@ bool HistoryDatabase::addVisits(const QList<HistoryVisit> &visits)
             return false;
         }
     }
+    // A new page or a new title: its pinyin keys go in with it.
+    for (const HistoryVisit &visit : visits) {
+        if (visit.address.isEmpty() || visit.address.size() > kMaxAddress)
+            continue;
+        if (!keyRows(QStringLiteral("address = ?"), {cleanAddress(visit.address)}, 1)) {
+            db.rollback();
+            return false;
+        }
+    }
     if (!db.commit()) {
         m_lastError = db.lastError().text();
         db.rollback();
@@ -387,13 +510,22 @@ bool HistoryDatabase::setTitle(const QString &address, const QString &title)
     if (!isOpen())
         return false;
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!db.transaction())
+        return false;
     query.prepare(QStringLiteral("UPDATE pages SET title = ? WHERE address = ?"));
     query.addBindValue(cleanTitle(title));
     query.addBindValue(cleanAddress(address));
-    if (query.exec())
-        return true;
-    m_lastError = query.lastError().text();
-    return false;
+    if (!query.exec()) {
+        m_lastError = query.lastError().text();
+        db.rollback();
+        return false;
+    }
+    if (!keyRows(QStringLiteral("address = ?"), {cleanAddress(address)}, 1) || !db.commit()) {
+        db.rollback();
+        return false;
+    }
+    return true;
 }
 
 bool HistoryDatabase::remove(const QStringList &addresses)
@@ -427,8 +559,8 @@ bool HistoryDatabase::clear()
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     if (!db.transaction())
         return false;
-    // The index is emptied whole rather than row by row.
-    if (!exec(QStringLiteral("DELETE FROM pages")) ||
+    // The indexes are emptied whole rather than row by row.
+    if (!exec(QStringLiteral("DELETE FROM pinyin")) || !exec(QStringLiteral("DELETE FROM pages")) ||
         !exec(QStringLiteral("INSERT INTO pages_text(pages_text) VALUES ('delete-all')"))) {
         db.rollback();
         return false;
@@ -472,27 +604,58 @@ int HistoryDatabase::count()
 }
 
 QList<HistoryEntry> HistoryDatabase::select(const QString &where, const QVariantList &values, const QString &order,
-                                            int limit, int offset, const QString &from)
+                                            int limit, int offset, const QString &from, const QString &pinyin)
 {
     QList<HistoryEntry> entries;
     if (!isOpen())
         return entries;
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT %1 FROM %4%2 ORDER BY %3 LIMIT ? OFFSET ?")
-                      .arg(kColumns, where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where, order, from));
+    // Rows the pinyin keys brought are only candidates: a row is kept when its text holds
+    // what was typed or its title matches by pinyin. They are read until enough are kept.
+    const bool verify = !pinyin.isEmpty();
+    query.prepare(QStringLiteral("SELECT %1%5 FROM %4%2 ORDER BY %3 LIMIT ? OFFSET ?")
+                      .arg(kColumns, where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where, order, from,
+                           verify ? QStringLiteral(", ") + likeCondition() : QString()));
+    if (verify) {
+        query.addBindValue(likePattern(pinyin));
+        query.addBindValue(likePattern(pinyin));
+    }
     for (const QVariant &value : values)
         query.addBindValue(value);
-    query.addBindValue(limit);
+    query.addBindValue(verify ? -1 : limit);
     query.addBindValue(offset);
     if (!query.exec()) {
         m_lastError = query.lastError().text();
         return entries;
     }
-    while (query.next())
-        entries.append({query.value(0).toString(), query.value(1).toString(), query.value(2).toInt(),
-                        query.value(3).toLongLong(), query.value(4).toLongLong()});
+    while ((!verify || entries.size() < limit) && query.next()) {
+        const QString title = query.value(1).toString();
+        if (verify && !query.value(6).toBool() && !Pinyin::shared().matches(pinyin, title))
+            continue;
+        entries.append({query.value(0).toString(), title, query.value(2).toInt(), query.value(3).toLongLong(),
+                        query.value(4).toLongLong(), query.value(5).toDouble()});
+    }
     return entries;
+}
+
+QString HistoryDatabase::pinyinCandidates(const QString &text, QVariantList *values)
+{
+    QVariantList keyValues;
+    const QString keys = pinyinKeys(text, &keyValues);
+    if (keys.isEmpty())
+        return {};
+    // Few keys: their rows are gathered once. Many: each row read asks for its own keys in
+    // the index, so that a walk in rank or time order stops at the first matches instead of
+    // gathering tens of thousands of rows first.
+    QSqlQuery count(QSqlDatabase::database(m_connection, false));
+    count.prepare(QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM pinyin WHERE %1 LIMIT %2)").arg(keys).arg(kFewKeys + 1));
+    for (const QVariant &value : std::as_const(keyValues))
+        count.addBindValue(value);
+    const bool few = count.exec() && count.next() && count.value(0).toInt() <= kFewKeys;
+    *values += keyValues;
+    return few ? QStringLiteral("id IN (SELECT page FROM pinyin WHERE %1)").arg(keys)
+               : QStringLiteral("EXISTS (SELECT 1 FROM pinyin WHERE page = id AND %1)").arg(keys);
 }
 
 std::optional<HistoryEntry> HistoryDatabase::entry(const QString &address)
@@ -540,10 +703,18 @@ bool HistoryDatabase::scanStep(const QString &wanted, HistoryKey &from, int limi
         where += QStringLiteral(" AND (last_visit, id) >= (?, ?)");
         values << bound->lastVisit << bound->id;
     }
-    where += QStringLiteral(" AND (title LIKE ? ESCAPE '\\' OR address LIKE ? ESCAPE '\\')");
     values << likePattern(wanted) << likePattern(wanted);
+    QVariantList pinyinValues;
+    const QString candidates = pinyinCandidates(wanted, &pinyinValues);
+    if (candidates.isEmpty()) {
+        where += QStringLiteral(" AND ") + likeCondition();
+    } else {
+        where += QStringLiteral(" AND (%1 OR %2)").arg(likeCondition(), candidates);
+        values += pinyinValues;
+    }
     m_lastError.clear();
-    *found = select(where, values, QStringLiteral("last_visit DESC, id DESC"), limit);
+    *found = select(where, values, QStringLiteral("last_visit DESC, id DESC"), limit, 0, QStringLiteral("pages"),
+                    candidates.isEmpty() ? QString() : wanted);
     if (!m_lastError.isEmpty())
         return false;
     if (found->size() >= limit) {
@@ -576,13 +747,17 @@ bool HistoryDatabase::searchStep(const QString &text, HistoryKey &from, int limi
     }
     QString where = QStringLiteral("(last_visit, id) < (?, ?)");
     QVariantList values{from.lastVisit, from.id};
+    QVariantList pinyinValues;
+    const QString candidates = pinyinCandidates(wanted, &pinyinValues);
     if (!wanted.isEmpty()) {
-        where += QStringLiteral(" AND id IN (SELECT rowid FROM pages_text WHERE pages_text MATCH ?)");
-        values << phrase(wanted);
+        where += QStringLiteral(" AND (id IN (SELECT rowid FROM pages_text WHERE pages_text MATCH ?)%1)")
+                     .arg(candidates.isEmpty() ? QString() : QStringLiteral(" OR ") + candidates);
+        values << phrase(wanted) << pinyinValues;
     }
     const int rest = limit - int(found->size());
     m_lastError.clear();
-    const QList<HistoryEntry> more = select(where, values, QStringLiteral("last_visit DESC, id DESC"), rest);
+    const QList<HistoryEntry> more = select(where, values, QStringLiteral("last_visit DESC, id DESC"), rest, 0,
+                                            QStringLiteral("pages"), candidates.isEmpty() ? QString() : wanted);
     if (!m_lastError.isEmpty())
         return false;
     *found += more;
@@ -597,15 +772,29 @@ QList<HistoryEntry> HistoryDatabase::suggest(const QString &text, int limit)
     if (wanted.isEmpty())
         return {};
     const QString rank = QStringLiteral("rank DESC, id DESC");
-    const QString like = QStringLiteral("(title LIKE ? ESCAPE '\\' OR address LIKE ? ESCAPE '\\')");
     // First among the best ranked: what matches there outranks any match further down, and
     // text that matches everywhere ("http") is answered without reading everything.
-    const QList<HistoryEntry> best =
-        select(like, {likePattern(wanted), likePattern(wanted)}, rank, limit, 0,
-               QStringLiteral("(SELECT * FROM pages ORDER BY rank DESC LIMIT %1)").arg(kSuggestFirst));
+    QList<HistoryEntry> found = select(likeCondition(), {likePattern(wanted), likePattern(wanted)}, rank, limit, 0,
+                                       QStringLiteral("(SELECT * FROM pages ORDER BY rank DESC LIMIT %1)").arg(kSuggestFirst));
     // One or two characters suggest only from there; longer text is looked up in the index.
-    if (best.size() >= limit || !useIndex(wanted))
-        return best;
-    return select(QStringLiteral("id IN (SELECT rowid FROM pages_text WHERE pages_text MATCH ?)"), {phrase(wanted)},
-                  rank, limit);
+    if (found.size() < limit && useIndex(wanted))
+        found = select(QStringLiteral("id IN (SELECT rowid FROM pages_text WHERE pages_text MATCH ?)"), {phrase(wanted)},
+                       rank, limit);
+    // Latin letters also find Chinese titles by their pinyin, anywhere in rank order; the
+    // keys give candidates, which `select` checks. Both lists are merged in rank order.
+    QVariantList pinyinValues;
+    const QString candidates = pinyinCandidates(wanted, &pinyinValues);
+    if (candidates.isEmpty())
+        return found;
+    const QList<HistoryEntry> byPinyin = select(candidates, pinyinValues, rank, limit, 0, QStringLiteral("pages"), wanted);
+    QSet<qint64> ids;
+    for (const HistoryEntry &entry : std::as_const(found))
+        ids.insert(entry.id);
+    for (const HistoryEntry &entry : byPinyin)
+        if (!ids.contains(entry.id))
+            found.append(entry);
+    std::sort(found.begin(), found.end(), [](const HistoryEntry &a, const HistoryEntry &b) {
+        return a.rank != b.rank ? a.rank > b.rank : a.id > b.id;
+    });
+    return found.mid(0, limit);
 }

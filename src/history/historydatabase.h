@@ -18,6 +18,8 @@ struct HistoryEntry
     int visits = 0;
     qint64 lastVisit = 0;
     qint64 id = 0;
+    // The order of suggestions: log2(visits) + the last visit in weeks.
+    double rank = 0;
 };
 
 // Where a listing newest first stands: the entries after it are those last visited before
@@ -46,7 +48,7 @@ struct HistoryVisit
 class HistoryDatabase
 {
 public:
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;
     // Written into the file's header: a file with another id is some other program's.
     static constexpr int kApplicationId = 0x53424c58;
     static constexpr int kMaxTitle = 1000;
@@ -84,13 +86,17 @@ public:
     bool clear();
     // Forgets what was last visited before `cutoff` (ms since the epoch); how many went.
     int removeOlderThan(qint64 cutoff);
+    // Makes the pinyin keys of at most `limit` rows that have none yet (those of a file
+    // kept before there were keys), in a transaction of their own: how many, -1 on an error.
+    int keyPending(int limit);
 
     int count();
     std::optional<HistoryEntry> entry(const QString &address);
     // Newest first, at most `limit`, after skipping the first `offset`.
     QList<HistoryEntry> recent(int limit, int offset = 0);
     // Title or address containing `text` (any case for letters of the Latin script): the
-    // full-text index from three characters on, a plain scan below. Newest first.
+    // full-text index from three characters on, a plain scan below; Latin letters also find
+    // titles by pinyin. Newest first.
     QList<HistoryEntry> search(const QString &text, int limit);
     // One step of that search (everything when `text` is empty) among the entries after
     // `from`: at most `limit` matches into `found`, having read at most kScanStep entries when
@@ -98,6 +104,8 @@ public:
     // where the next step starts; false once nothing is left after it (or on an error).
     bool searchStep(const QString &text, HistoryKey &from, int limit, QList<HistoryEntry> *found);
     static constexpr int kScanStep = 4096;
+    // Two or more Latin letters and nothing else also find Chinese titles by their pinyin
+    // (Pinyin::matches), through the pinyin keys.
     // The same matches, most visited and most recent first (visits count half for every
     // week since the last): what to suggest. One or two characters are looked for among the
     // kSuggestFirst best ranked only.
@@ -110,11 +118,18 @@ public:
     static QString cleanAddress(const QString &address);
 
 private:
-    enum class FileState { Missing, Ours, Empty, Damaged, Foreign, Newer };
+    enum class FileState { Missing, Ours, Older, Empty, Damaged, Foreign, Newer };
     bool openConnection(const QString &path, bool readOnly);
     void closeConnection();
     FileState inspect();
-    bool createSchema();
+    bool createSchema(bool fromVersion1);
+    // Makes the pinyin keys of at most `limit` rows not keyed yet that `where` chooses, in the
+    // transaction under way; how many in `keyed`.
+    // Rows the pinyin keys give as candidates for `text`, as a condition on the pages with
+    // its values; empty when the text is not looked for by pinyin.
+    QString pinyinCandidates(const QString &text, QVariantList *values);
+    static constexpr int kFewKeys = 2000;
+    bool keyRows(const QString &where, const QVariantList &values, int limit, int *keyed = nullptr);
     bool configure();
     bool exec(const QString &sql);
     // A search step that reads the next kScanStep entries (or fewer, once `limit` is found).
@@ -124,7 +139,7 @@ private:
     // Anything at the path or at SQLite's companions of it that is not a plain file.
     bool refuseSpecialFiles(const QString &path, QString *notice);
     QList<HistoryEntry> select(const QString &where, const QVariantList &values, const QString &order, int limit,
-                               int offset = 0, const QString &from = QStringLiteral("pages"));
+                               int offset = 0, const QString &from = QStringLiteral("pages"), const QString &pinyin = QString());
 
     QString m_connection;
     QString m_path;

@@ -1,5 +1,7 @@
 #include "historywriter.h"
 
+#include "../core/pinyin.h"
+
 #include <QDateTime>
 
 HistoryWriter::HistoryWriter(const QString &path) : m_path(path)
@@ -8,13 +10,28 @@ HistoryWriter::HistoryWriter(const QString &path) : m_path(path)
 
 void HistoryWriter::open(int retentionDays)
 {
+    // The pinyin readings are read here, off the interface thread, before anything asks.
+    Pinyin::shared();
     QString notice;
     const bool ok = m_database.open(m_path, &notice);
     if (!ok && notice.isEmpty())
         notice = QStringLiteral("无法打开历史记录 %1：%2；本次运行不记录历史。").arg(m_path, m_database.lastError());
-    if (ok)
+    if (ok) {
         prune(retentionDays);
+        // A file kept before there were pinyin keys gets them a stretch at a time, with the
+        // visits that come meanwhile written in between.
+        QMetaObject::invokeMethod(this, &HistoryWriter::keyPending, Qt::QueuedConnection);
+    }
     emit opened(ok, notice);
+}
+
+void HistoryWriter::keyPending()
+{
+    const int keyed = m_database.keyPending(kKeyStretch);
+    if (keyed > 0)
+        QMetaObject::invokeMethod(this, &HistoryWriter::keyPending, Qt::QueuedConnection);
+    else if (keyed < 0)
+        reportFailure();
 }
 
 void HistoryWriter::reportFailure()

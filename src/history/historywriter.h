@@ -22,6 +22,8 @@ public:
     // Forgets what is older than `days` days.
     void prune(int days);
     void close();
+    // Rows of the file without pinyin keys are keyed this many at a time.
+    static constexpr int kKeyStretch = 2000;
 
 signals:
     // `notice`: what the status line should say once (a file moved aside, a history that
@@ -35,6 +37,7 @@ signals:
     void failed(const QString &message);
 
 private:
+    void keyPending();
     void reportFailure();
 
     QString m_path;

@@ -81,8 +81,16 @@ void AddressBar::Go()
         const TFormWebbrowser::PageView *target = m_opener->targetPage(true);
         if (!target)
             return;
-        m_address->show(address);
-        m_pages->navigate(target, address);
+        // Typed without a scheme, the name got http's from the rule: https is tried first.
+        const QString plainPrefix = QStringLiteral("http://");
+        if (m_httpsFirst && address == plainPrefix + text) {
+            const QString secure = QStringLiteral("https://") + text;
+            m_address->show(secure);
+            m_pages->navigateSecureFirst(target, secure, address);
+        } else {
+            m_address->show(address);
+            m_pages->navigate(target, address);
+        }
         toPrivatePage = TFormWebbrowser::isPrivate(target->browser());
     }
     m_pages->FocusActiveDocument();

@@ -24,6 +24,9 @@ public:
 
     // BBGO: opens what the address box holds.
     void Go();
+    // Names typed without a scheme are tried over https first, and over http when that
+    // cannot be had (优先使用 HTTPS; off unless chosen).
+    void setHttpsFirst(bool on) { m_httpsFirst = on; }
     // Puts an address into the box and runs Go: how other commands open addresses.
     void openAddress(const QString &address);
     // Ctrl+Enter, Alt+Enter, Shift+Enter; other modifier sets do nothing.
@@ -56,4 +59,5 @@ private:
     QCompleter *m_completer;
     QStringListModel *m_suggestions;
     QStringList m_moreSuggestions;
+    bool m_httpsFirst = false;
 };

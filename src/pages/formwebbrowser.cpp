@@ -221,6 +221,14 @@ void TFormWebbrowser::bindEvents(TEmbeddedWB *browser)
     // Script errors are never shown: nothing to bind.
     connect(browser, &TEmbeddedWB::CloseQuery, this, [this, browser] { emit closeRequested(browser); });
     connect(browser, &TEmbeddedWB::DownloadOnly, this, [this, browser] { WebbrowserDownloadOnly(browser); });
+    connect(browser, &TEmbeddedWB::FrameMessage, this,
+            [this, browser](const QString &message) { emit frameMessage(browser, message); });
+    connect(browser, &TEmbeddedWB::InsecureFallback, this, [this, browser](const QString &address) {
+        if (PageRecord *record = this->record(indexOf(browser)))
+            record->m_address = address;
+        emit insecureFallback(browser, address);
+    });
+    connect(browser, &TEmbeddedWB::SourceRequested, this, [this, browser] { emit sourceRequested(browser); });
 }
 
 void TFormWebbrowser::WebbrowserDownloadOnly(TEmbeddedWB *sender)
@@ -261,6 +269,15 @@ void TFormWebbrowser::navigate(const PageView *page, const QString &address)
         return;
     record->m_address = address;
     record->m_browser->Navigate(address);
+}
+
+void TFormWebbrowser::navigateSecureFirst(const PageView *page, const QString &secure, const QString &insecure)
+{
+    PageRecord *record = this->record(indexOf(page->browser()));
+    if (!record)
+        return;
+    record->m_address = secure;
+    record->m_browser->NavigateSecureFirst(secure, insecure);
 }
 
 bool TFormWebbrowser::openWaitingPage(const QString &title, const QString &address)

@@ -101,6 +101,8 @@ public:
     void addPageBar(TEmbeddedWB *browser, QWidget *bar);
     // Records the address as the page's own and opens it there.
     void navigate(const PageView *page, const QString &address);
+    // Tries `secure` first and falls back to `insecure` (TEmbeddedWB::NavigateSecureFirst).
+    void navigateSecureFirst(const PageView *page, const QString &secure, const QString &insecure);
     // Says what the window shows of the active page now (activePageShown) and gives it the
     // keyboard; after a change of page, and when asked.
     void announceActivePage();
@@ -141,6 +143,12 @@ signals:
     void newWindowRequested(TEmbeddedWB *page, NewWindowRequest *request);
     // A page's own script asked to close it; the page stays until someone closes it.
     void closeRequested(TEmbeddedWB *page);
+    // A frame script of the program posted this (EngineFactory::addFrameScript), in any page.
+    void frameMessage(TEmbeddedWB *page, const QString &message);
+    // A page tried over https first loads over http instead.
+    void insecureFallback(TEmbeddedWB *page, const QString &address);
+    // A page's context menu asked for its source as the server sent it.
+    void sourceRequested(TEmbeddedWB *page);
 
 private:
     using PageRecord = PageView;

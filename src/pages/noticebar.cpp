@@ -12,8 +12,16 @@ NoticeBar::NoticeBar(const QString &name, const QColor &shade, const QString &te
     setFocusPolicy(Qt::NoFocus);
     setFrameShape(QFrame::StyledPanel);
     setAutoFillBackground(true);
+    // Its own shade, light on a dark desktop too: the text and buttons on it stay dark.
     QPalette colours = palette();
     colours.setColor(QPalette::Window, shade);
+    const QColor ink(0x20, 0x20, 0x20);
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text}) {
+        colours.setColor(QPalette::Active, role, ink);
+        colours.setColor(QPalette::Inactive, role, ink);
+    }
+    colours.setColor(QPalette::Button, shade.lighter(104));
+    colours.setColor(QPalette::Base, Qt::white);
     setPalette(colours);
     // Page titles and addresses go into it: never read as markup.
     m_text = new QLabel(text, this);

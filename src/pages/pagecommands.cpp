@@ -260,16 +260,7 @@ void PageCommands::NSourceClick()
     if (page->browser()->isPrivate()) {
         // Nothing of a private page is written anywhere: its source shows in a private page
         // of its own, made by the engine.
-        const QString address = page->browser()->LocationURL();
-        static const QLatin1String viewSource("view-source:");
-        const int pages = m_pages->count();
-        m_pages->OpenUrlInNewPage(address.startsWith(viewSource, Qt::CaseInsensitive) ? address : viewSource + address,
-                                  true);
-        // Asked for, so shown at once.
-        if (m_pages->count() > pages) {
-            m_pages->activatePage(m_pages->newPageIndex());
-            m_pages->announceActivePage();
-        }
+        viewSourceOf(page->browser());
         return;
     }
     const QString path = sourceFile(page->browser()->LocationURL());
@@ -287,6 +278,36 @@ void PageCommands::NSourceClick()
                                          }
                                          self->openExternally(QUrl::fromLocalFile(path));
                                      });
+}
+
+void PageCommands::NViewSourceClick()
+{
+    if (const TFormWebbrowser::PageView *page = m_pages->activePage())
+        viewSourceOf(page->browser());
+}
+
+void PageCommands::viewSourceOf(const TEmbeddedWB *page)
+{
+    if (!page || !page->Document() || m_pages->indexOf(page) < 0)
+        return;
+    const QString address = page->LocationURL();
+    static const QLatin1String viewSource("view-source:");
+    if (address.isEmpty() || address == QLatin1String("about:blank") || address == QLatin1String("init.htm"))
+        return;
+    const int pages = m_pages->count();
+    m_pages->OpenUrlInNewPage(address.startsWith(viewSource, Qt::CaseInsensitive) ? address : viewSource + address,
+                              page->isPrivate());
+    // Asked for, so shown at once.
+    if (m_pages->count() > pages) {
+        m_pages->activatePage(m_pages->newPageIndex());
+        m_pages->announceActivePage();
+    }
+}
+
+void PageCommands::NDeveloperToolsClick()
+{
+    if (const TFormWebbrowser::PageView *page = m_pages->activePage())
+        page->browser()->showDeveloperTools();
 }
 
 void PageCommands::ActionTestClick()

@@ -47,6 +47,12 @@ public:
     // 0.5 for 50% and so on.
     void setZoom(double factor);
     void NSourceClick();
+    // The source the server sent (the engine's view-source:) in a new page, shown at once;
+    // private for a private page.
+    void NViewSourceClick();
+    void viewSourceOf(const TEmbeddedWB *page);
+    // The engine's developer tools for the active page.
+    void NDeveloperToolsClick();
 
     // The file a page's source goes to: characters 8 to 17 of the address, what a file name
     // cannot hold replaced, in the temp folder; empty when no sound name is left.

@@ -40,6 +40,7 @@ constexpr CommandInfo kCommands[] = {
     {C::NDocmentSetFocus, "NDocmentSetFocus", "文档获得焦点", "F7", "ActionDocmentSetFocus", K::Hidden, false},
     {C::NCleanCurrentAd, "NCleanCurrentAd", "CLEAN当前AD", "F8", "ActionCleanCurrentAd", K::Hidden, false},
 
+    {C::NFavoritesBar, "NFavoritesBar", "收藏栏(&B)", "", nullptr, K::Check, false},
     {C::NLargest, "NLargest", "最大(&G)", "", nullptr, K::Radio, false},
     {C::NLarger, "NLarger", "较大(&L)", "", nullptr, K::Radio, false},
     {C::NMiddle, "NMiddle", "中(&M)", "", nullptr, K::Radio, false},
@@ -60,7 +61,9 @@ constexpr CommandInfo kCommands[] = {
     {C::NTOPageHome, "NTOPageHome", "到网页文档头", "", nullptr, K::Plain, false},
     {C::NTOPageEnd, "NTOPageEnd", "到网页文档尾", "", nullptr, K::Plain, false},
     {C::NSource, "NSource", "源文件(&C)", "", nullptr, K::Plain, false},
+    {C::NViewSource, "NViewSource", "查看网页源代码", "Ctrl+U", "ActionNViewSource", K::Plain, false},
     {C::NHistory, "NHistory", "历史记录", "Ctrl+Shift+H", "ActionNHistory", K::Plain, false},
+    {C::NDarkPages, "NDarkPages", "深色网页", "", nullptr, K::Check, false},
 
     {C::NAddFavorite, "NAddFavorite", "添加到收藏夹(&F)", "Ctrl+D", "ActionNAddFavorite", K::Plain, false},
     {C::NTrimFavorite, "NTrimFavorite", "整理收藏夹(&O)...", "", nullptr, K::Plain, false},
@@ -75,6 +78,9 @@ constexpr CommandInfo kCommands[] = {
     {C::NSetBrowserIE, "NSetBrowserIE", "设置 IE 为默认浏览器", "", nullptr, K::Plain, true},
     {C::NPlainHotKeys, "NPlainHotKeys", "全局热键包括 Ctrl+Y 和 Ctrl+K", "", nullptr, K::Check, false},
     {C::NEnhancedSecurity, "NEnhancedSecurity", "增强安全模式", "", nullptr, K::Check, false},
+    {C::NSpellCheck, "NSpellCheck", "拼写检查", "", nullptr, K::Check, false},
+    {C::NHttpsFirst, "NHttpsFirst", "优先使用 HTTPS", "", nullptr, K::Check, false},
+    {C::NPasswords, "NPasswords", "密码管理(&P)...", "", nullptr, K::Plain, false},
     {C::NInternetOption, "NInternetOption", "Internet选项", "", nullptr, K::Plain, false},
 
     {C::NCleanAddress, "NCleanAddress", "清除地址栏历史", "", nullptr, K::Plain, false},
@@ -88,6 +94,7 @@ constexpr CommandInfo kCommands[] = {
     {C::NCleanOnExit, "NCleanOnExit", "退出时清除浏览记录", "", nullptr, K::Check, false},
     {C::NDownloads, "NDownloads", "下载(&D)...", "", nullptr, K::Plain, false},
     {C::NTaskManager, "NTaskManager", "任务管理器", "Shift+Esc", "ActionNTaskManager", K::Plain, false},
+    {C::NDeveloperTools, "NDeveloperTools", "开发者工具", "F12", "ActionNDeveloperTools", K::Plain, false},
 
     {C::NHelpOnline, "NHelpOnline", "在线帮助", "", nullptr, K::Plain, false},
     {C::NBrowserHomePage, "NBrowserHomePage", "sablix 主页", "", nullptr, K::Plain, false},
@@ -105,6 +112,8 @@ constexpr CommandInfo kCommands[] = {
     {C::ActionF4, "ActionF4", nullptr, "F4", "ActionF4", K::Plain, false},
     {C::ActionTest, "ActionTest", nullptr, "Shift+F10", "ActionTest", K::Plain, false},
     {C::ActionRestorePages, "ActionRestorePages", nullptr, "Ctrl+Shift+T", "ActionRestorePages", K::Plain, false},
+    // The developer tools' second key, as other browsers have it.
+    {C::ActionDeveloperTools, "ActionDeveloperTools", nullptr, "Ctrl+Shift+I", "ActionDeveloperTools", K::Plain, false},
 };
 static_assert(std::size(kCommands) == size_t(Command::Count), "one row per command");
 

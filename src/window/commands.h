@@ -20,23 +20,24 @@ enum class Command {
     NOpenNewlyOne, NCut, NCopy, NPaste, NSelectAll, NFind, NEditSource, NAddressSetFocus,
     NDocmentSetFocus, NCleanCurrentAd,
     // View
+    NFavoritesBar,
     NLargest, NLarger, NMiddle, NSmall, NSmallest, N50, N75, N100, N125, N150, N200, NStop,
     NRefresh, NAllStop, NAllRefresh, NPreviousPage, NNextPage, NTOPageHome, NTOPageEnd, NSource,
-    NHistory,
+    NViewSource, NHistory, NDarkPages,
     // Favorites
     NAddFavorite, NTrimFavorite,
     // Settings
     NStopPopup, NStopFloatAd, NStopFlashAd, NStopListAd, NNoFilterHere, NSetBrowserQOR, NSetBrowserIE,
-    NPlainHotKeys, NEnhancedSecurity, NInternetOption,
+    NPlainHotKeys, NEnhancedSecurity, NSpellCheck, NHttpsFirst, NPasswords, NInternetOption,
     // Tools
     NCleanAddress, NClearSearchHistory, NCleanHistory, NCleanCache, NCleanCookies,
-    NCleanTempDir, NCleanRecent, NCleanAll, NCleanOnExit, NDownloads, NTaskManager,
+    NCleanTempDir, NCleanRecent, NCleanAll, NCleanOnExit, NDownloads, NTaskManager, NDeveloperTools,
     // Help
     NHelpOnline, NBrowserHomePage, NBrowserBBS, NAbout,
     // Tab popup and search-engine popup
     PopupMenuCloseCurrent, NRRefresh, NBaidu, NYahoo,
     // Keys without a menu item
-    ActionF1, ActionF2, ActionF3, ActionF4, ActionTest, ActionRestorePages,
+    ActionF1, ActionF2, ActionF3, ActionF4, ActionTest, ActionRestorePages, ActionDeveloperTools,
     Count
 };
 

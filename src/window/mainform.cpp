@@ -14,6 +14,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QScreen>
+#include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -237,6 +238,12 @@ void TQORMainForm::exitByHotKey()
 void TQORMainForm::addNotice(QWidget *bar)
 {
     static_cast<QVBoxLayout *>(PanelMainClient->layout())->insertWidget(0, bar);
+}
+
+void TQORMainForm::placeUnderAddressBar(QToolBar *bar)
+{
+    addToolBarBreak(Qt::TopToolBarArea);
+    addToolBar(Qt::TopToolBarArea, bar);
 }
 
 void TQORMainForm::closeSubsidiaryWindows()

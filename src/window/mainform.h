@@ -57,6 +57,8 @@ public:
     void exitByHotKey();
     // A notice bar across the window under the tool bar; it goes when it is deleted.
     void addNotice(QWidget *bar);
+    // A bar of its own row under the address bar (the favorites bar); its driver shows it.
+    void placeUnderAddressBar(QToolBar *bar);
     // Closes the windows that belong to the main window (the about box).
     void closeSubsidiaryWindows();
     // `engine`: the lines that say what the program runs on.

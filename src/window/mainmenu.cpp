@@ -87,6 +87,8 @@ void TQORMainForm::buildMenus()
         edit.item(id);
 
     const MenuBuilder view = top("NView", QStringLiteral("查看(&V)"));
+    view.item(C::NFavoritesBar);
+    view.separator();
     const MenuBuilder fontSize = view.sub("NFontSize", QStringLiteral("文字大小(&X)"));
     auto *sizes = new QActionGroup(fontSize.menu);
     sizes->setObjectName(QStringLiteral("FontSizeGroup"));
@@ -106,8 +108,11 @@ void TQORMainForm::buildMenus()
     view.item(C::NTOPageEnd);
     view.separator();
     view.item(C::NSource);
+    view.item(C::NViewSource);
     view.separator();
     view.item(C::NHistory);
+    // The engine's switch on this engine: takes effect at the next start.
+    view.item(C::NDarkPages);
 
     const MenuBuilder favorites = top("NFavorit", QStringLiteral("收藏(&A)"));
     favorites.item(C::NAddFavorite);
@@ -130,7 +135,10 @@ void TQORMainForm::buildMenus()
     settings.item(C::NPlainHotKeys);
     // The engine's switches: takes effect at the next start.
     settings.item(C::NEnhancedSecurity);
+    settings.item(C::NSpellCheck);
+    settings.item(C::NHttpsFirst);
     settings.separator();
+    settings.item(C::NPasswords);
     settings.item(C::NInternetOption);
 
     const MenuBuilder tools = top("NTools", QStringLiteral("工具(&T)"));
@@ -150,6 +158,7 @@ void TQORMainForm::buildMenus()
     tools.separator();
     tools.item(C::NDownloads);
     tools.item(C::NTaskManager);
+    tools.item(C::NDeveloperTools);
 
     const MenuBuilder help = top("NHelp", QStringLiteral("帮助(&H)"));
     for (C id : {C::NHelpOnline, C::NBrowserHomePage, C::NBrowserBBS})

@@ -1,10 +1,12 @@
 #include "core/listfile.h"
 #include "appfixture.h"
+#include "app/desktoppalette.h"
 #include "app/enginenotice.h"
 #include "window/internetoptionsdialog.h"
 #include "engine/sitepermissions.h"
 #include "../history/historytesting.h"
 #include "history/history.h"
+#include "navigation/addressbar.h"
 #include "navigation/searchbar.h"
 #include "tabs/pagetabs.h"
 #include "statusbar/setform.h"
@@ -92,8 +94,10 @@ private slots:
             {"NStopPopup", "启用弹出窗口过滤", ""}, {"NStopFloatAd", "启用漂浮广告过滤", ""},
             {"NStopFlashAd", "启用FLASH过滤", ""}, {"NSetDefBrowser", "设置默认浏览器", ""},
             {"NSetBrowserQOR", "设置 sablix 为默认浏览器", ""}, {"NSetBrowserIE", "设置 IE 为默认浏览器", ""},
-            {"NEnhancedSecurity", "增强安全模式", ""},
-            {"NInternetOption", "Internet选项", ""}, {"NTools", "工具(&T)", ""},
+            {"NEnhancedSecurity", "增强安全模式", ""}, {"NSpellCheck", "拼写检查", ""},
+            {"NHttpsFirst", "优先使用 HTTPS", ""}, {"NViewSource", "查看网页源代码", "Ctrl+U"},
+            {"NDarkPages", "深色网页", ""}, {"NDeveloperTools", "开发者工具", "F12"},
+            {"NPasswords", "密码管理(&P)...", ""}, {"NInternetOption", "Internet选项", ""}, {"NTools", "工具(&T)", ""},
             {"NCleanHisttoryM", "清除浏览记录", ""}, {"NCleanAddress", "清除地址栏历史", ""},
             {"NClearSearchHistory", "清除搜索栏历史", ""}, {"NCleanHistory", "清除浏览历史", ""},
             {"NCleanCache", "清除缓存(Cache)", ""}, {"NCleanCookies", "清除 Cookies", ""},
@@ -840,6 +844,76 @@ private slots:
         QCOMPARE(closed.count(), 1);
     }
 
+    // Spelling (on unless turned off), dark pages and HTTPS first (off unless chosen) are
+    // kept in RunData and reach the engine and the address bar; dark pages are the engine's
+    // switch: once it runs, the change asks to start again.
+    void toolSettingsAreKeptAndReachTheirParts()
+    {
+        {
+            AppFixture app;
+            QVERIFY(app.item("NSpellCheck")->isChecked());
+            QCOMPARE(app.engine.spellChecking, std::optional<bool>(true));
+            QVERIFY(!app.item("NDarkPages")->isChecked());
+            QCOMPARE(app.engine.darkPages, std::optional<bool>(false));
+            QVERIFY(!app.item("NHttpsFirst")->isChecked());
+            app.item("NSpellCheck")->trigger();
+            QCOMPARE(app.engine.spellChecking, std::optional<bool>(false));
+            // Before the engine starts, the switch goes with it: nothing to ask.
+            app.item("NDarkPages")->trigger();
+            QCOMPARE(app.engine.darkPages, std::optional<bool>(true));
+            app.item("NHttpsFirst")->trigger();
+            // A name typed without a scheme goes over https first; one with its scheme as it is.
+            app.setAddressText(QStringLiteral("abc.com"));
+            app.addressBar()->Go();
+            QCOMPARE(app.active()->calls.last(), QStringLiteral("NavigateSecureFirst https://abc.com http://abc.com"));
+            QCOMPARE(app.addressText(), QStringLiteral("https://abc.com"));
+            // Refused: over http, and the user is told.
+            app.active()->refuseSecure();
+            QCOMPARE(app.active()->pendingAddress(), QStringLiteral("http://abc.com"));
+            QCOMPARE(app.pages->activePage()->address(), QStringLiteral("http://abc.com"));
+            QCOMPARE(app.statusText(0), QStringLiteral("此网站不支持安全连接"));
+            app.active()->commitNavigation();
+            app.setAddressText(QStringLiteral("http://c.d"));
+            app.addressBar()->Go();
+            QCOMPARE(app.active()->calls.last(), QStringLiteral("Navigate http://c.d"));
+            QCOMPARE(app.configValue(QStringLiteral("HttpsFirst")), QStringLiteral("1"));
+            QCOMPARE(app.configValue(QStringLiteral("SpellCheck")), QStringLiteral("0"));
+            QCOMPARE(app.configValue(QStringLiteral("DarkPages")), QStringLiteral("1"));
+        }
+        AppFixture app("[RunData]\r\nSpellCheck=0\r\nDarkPages=1\r\nHttpsFirst=1\r\n");
+        QVERIFY(!app.item("NSpellCheck")->isChecked());
+        QCOMPARE(app.engine.spellChecking, std::optional<bool>(false));
+        QVERIFY(app.item("NDarkPages")->isChecked());
+        QCOMPARE(app.engine.darkPages, std::optional<bool>(true));
+        QVERIFY(app.item("NHttpsFirst")->isChecked());
+        app.engine.warmUp();
+        whenDialogShows([](QDialog *dialog) {
+            auto *box = qobject_cast<QMessageBox *>(dialog);
+            QVERIFY(box && box->text().startsWith(QStringLiteral("深色网页在 sablix 重新启动后生效")));
+            box->button(QMessageBox::No)->click();
+        });
+        app.item("NDarkPages")->trigger();
+        QCOMPARE(app.program->config().readString(kRunData, QStringLiteral("DarkPages"), {}), QStringLiteral("0"));
+        QVERIFY(!app.program->restartRequested());
+    }
+
+    // A dark desktop darkens the program's own windows (the palette Qt chose was light).
+    void aDarkDesktopGivesTheWindowsADarkPalette()
+    {
+        const QPalette before = QApplication::palette();
+        qputenv("GTK_THEME", "Adwaita:dark");
+        QVERIFY(DesktopPalette::desktopPrefersDark());
+        DesktopPalette::follow(*qApp);
+        const QPalette dark = QApplication::palette();
+        qputenv("GTK_THEME", "Adwaita");
+        QVERIFY(!DesktopPalette::desktopPrefersDark());
+        qunsetenv("GTK_THEME");
+        QApplication::setPalette(before);
+        QVERIFY(dark.color(QPalette::Window).lightness() < 80);
+        QVERIFY(dark.color(QPalette::WindowText).lightness() > 200);
+        QVERIFY(before.color(QPalette::Window).lightness() > 150);
+    }
+
     // A 1280x800 screen, less a title bar and a panel, holds every dialog whole; a label that
     // shows an Alt key takes the keyboard to its field.
     void dialogsFitASmallScreenAndTheirLabelsHaveFields()
@@ -865,6 +939,13 @@ private slots:
         QVERIFY(find);
         check(find);
         find->close();
+        // 密码管理 lists what the keyring holds: here a session bus that is not there, never the desktop's.
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/sablix-test-bus");
+        app.item("NPasswords")->trigger();
+        auto *passwords = app.main->findChild<QDialog *>(QStringLiteral("PasswordsWindow"));
+        QVERIFY(passwords);
+        check(passwords);
+        passwords->close();
         bool seen = false;
         whenDialogShows([&](QDialog *dialog) {
             seen = true;

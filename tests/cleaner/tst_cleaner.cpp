@@ -76,9 +76,11 @@ private slots:
                                      "NCleanAll=全部清除"}));
         auto *tools = app.main->findChild<QMenu *>(QStringLiteral("NTools"));
         const QList<QAction *> toolItems = tools->actions();
-        // The sub-menu, the switch below it, then the downloads and the task manager.
-        QCOMPARE(toolItems.size(), 5);
+        // The sub-menu, the switch below it, then the downloads, the task manager and the
+        // developer tools.
+        QCOMPARE(toolItems.size(), 6);
         QCOMPARE(toolItems.at(4)->objectName(), QStringLiteral("NTaskManager"));
+        QCOMPARE(toolItems.at(5)->objectName(), QStringLiteral("NDeveloperTools"));
         QCOMPARE(toolItems.at(0)->menu(), menu);
         QCOMPARE(toolItems.at(1)->text(), QStringLiteral("退出时清除浏览记录"));
         QVERIFY(toolItems.at(1)->isCheckable() && !toolItems.at(1)->isChecked());

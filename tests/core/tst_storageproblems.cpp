@@ -227,6 +227,11 @@ private slots:
         QVERIFY(SafeFile::read(QStringLiteral("/proc/self/status")).value_or(QByteArray()).contains("Pid:"));
         QVERIFY(!ListFile::load(fifo));
         QVERIFY(!SafeFile::acceptable(fifo) && !SafeFile::acceptable(link) && SafeFile::acceptable(real));
+        // Nor is anything written through the link: its target keeps its bytes.
+        QVERIFY(!SafeFile::replace(link, "written", &reason));
+        QCOMPARE(reason, QStringLiteral("是链接"));
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(bytesOf(real), QByteArray("0123456789"));
         SafeFile::setRefusalHandler({});
     }
 

@@ -88,6 +88,8 @@ class PageServer:
         self.requests = []
         # The same with the Cookie header each request sent ("" for none).
         self.cookies = []
+        # Every POST: (path, the body as text), in order; answered with the page at its path.
+        self.posts = []
         server = self
 
         class Handler(http.server.BaseHTTPRequestHandler):
@@ -109,6 +111,11 @@ class PageServer:
                     self.send_header(name, value)
                 self.end_headers()
                 self.wfile.write(data)
+
+            def do_POST(self):
+                length = int(self.headers.get("Content-Length", "0"))
+                server.posts.append((self.path, self.rfile.read(length).decode("utf-8", "replace")))
+                self.do_GET()
 
             def log_message(self, *args):
                 pass

@@ -157,5 +157,38 @@ class Browsing(SablixTestCase):
         os.kill(pid, signal.SIGTERM)
         wait_for(lambda: not os.path.exists("/proc/%d" % pid), what="the new start to end")
 
+    def test_dark_pages_through_the_engine_kept_across_starts(self):
+        def lightness(window):
+            """The mean lightness (0 to 1) of the page, from a screenshot of the window: its
+            lower part, above the status bar."""
+            shot = os.path.join(os.environ.get("SABLIX_TEST_ROOT", "/tmp"), "page-%s.png" % window)
+            subprocess.run(["import", "-window", window, shot], check=True)
+            out = subprocess.run(["convert", shot, "-gravity", "South", "-crop", "100%x40%+0+30", "+repage",
+                                  "-colorspace", "Gray", "-format", "%[fx:mean]", "info:"],
+                                 capture_output=True, text=True, check=True).stdout
+            return float(out)
+
+        write_config("[RunData]\nRunOne=1\n")
+        app = self.start(self.server.url("/a.html"))
+        wait_for(lambda: "页面甲#" + self.server.url("/a.html") in open_page_lines(), what="the page")
+        wait_for(lambda: lightness(app.current_window()) > 0.8, what="the page shown light")
+
+        # 查看 → 深色网页 (its last item), then yes to starting again.
+        app.key("alt+v")
+        wait_for(lambda: len(xdotool("search", "--onlyvisible", "--pid", str(app.proc.pid), check=False).split()) > 1,
+                 what="the view menu")
+        app.key("Up", "Return")
+        wait_for(lambda: xdotool("search", "--onlyvisible", "--name", "^询问$", check=False), what="the question")
+        app.key("Return")
+        self.assertEqual(app.wait(), 0)
+        self.assertIn("DarkPages=1", read_config())
+
+        # The new start opens the page again, and the engine renders it dark.
+        again = wait_for(visible_windows, what="the new start's window")
+        wait_for(lambda: lightness(again[0]) < 0.25, timeout=60, what="the page rendered dark")
+        pid = int(xdotool("getwindowpid", again[0]))
+        os.kill(pid, signal.SIGTERM)
+        wait_for(lambda: not os.path.exists("/proc/%d" % pid), what="the new start to end")
+
 if __name__ == "__main__":
     main()

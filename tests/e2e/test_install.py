@@ -47,6 +47,10 @@ class Installed(SablixTestCase):
             self.assertEqual(png_size(icon), (size, size))
         self.assertTrue(os.path.exists(os.path.join(PREFIX, "share", "icons", "hicolor", "scalable", "apps",
                                                     "sablix.svg")))
+        # The spelling dictionary the engine reads, converted from Debian's when built.
+        bdic = os.path.join(PREFIX, "share", "sablix", "dictionaries", "en-US.bdic")
+        with open(bdic, "rb") as f:
+            self.assertEqual(f.read(4), b"BDic")
         # Both programs find their library in the prefix, not in the build tree.
         for program in ("sablix", "sablix-filters"):
             linked = subprocess.run(["ldd", os.path.join(PREFIX, "bin", program)], capture_output=True,

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -30,9 +31,63 @@ class TestPageCommandsEngine : public EngineTest
         return QString::fromUtf8(tool.readAllStandardOutput()).simplified();
     }
 
+    // The page's context menu shown at the centre of an element, by a real right click.
+    QMenu *contextMenuAt(TEmbeddedWB *page, const QString &selector)
+    {
+        if (!clickAt(screenPointOf(page, selector), 3))
+            return nullptr;
+        QMenu *menu = nullptr;
+        waitFor([&] {
+            menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            return menu && menu->objectName() == QLatin1String("PageContextMenu");
+        }, 10000);
+        return menu && menu->objectName() == QLatin1String("PageContextMenu") ? menu : nullptr;
+    }
+    static QAction *itemNamed(QMenu *menu, const QString &text)
+    {
+        for (QAction *action : menu->actions())
+            if (action->text() == text || action->objectName() == text)
+                return action;
+        return nullptr;
+    }
+    // The menu of a misspelt word: the engine checks a field's words a moment after it has
+    // the focus, so the menu is asked for again until it offers the word to the dictionary.
+    QMenu *spellingMenuAt(TEmbeddedWB *page, const QString &selector)
+    {
+        for (int attempt = 0; attempt < 20; ++attempt) {
+            QMenu *menu = contextMenuAt(page, selector);
+            if (!menu)
+                return nullptr;
+            if (itemNamed(menu, QStringLiteral("AddToDictionaryItem")))
+                return menu;
+            menu->close();
+            if (!waitFor([] { return !QApplication::activePopupWidget(); }, 5000) || !roundTrip(page))
+                return nullptr;
+        }
+        return nullptr;
+    }
+    static QList<QWidget *> developerTools()
+    {
+        QList<QWidget *> found;
+        for (QWidget *top : QApplication::topLevelWidgets())
+            if (top->objectName() == QLatin1String("DeveloperTools") && top->isVisible())
+                found << top;
+        return found;
+    }
+
 private slots:
     void initTestCase()
     {
+        server.setPage("/spelling.html",
+                       "<html><head><title>Spelling</title></head><body style='font-size:32px'>"
+                       "<div id=en contenteditable spellcheck=true style='display:inline-block'>wrold</div><br>"
+                       "<div id=mine contenteditable spellcheck=true style='display:inline-block'>sablixwort</div><br>"
+                       "<div id=zh contenteditable spellcheck=true style='display:inline-block'>"
+                       "\xe4\xb8\xad\xe6\x96\x87\xe6\xb5\x8b\xe8\xaf\x95\xe5\x86\x85\xe5\xae\xb9</div></body></html>");
+        // What the server sent, and what the page's script made of it since.
+        server.setPage("/source.html", "<html><head><title>Source</title></head><body><!-- as sent -->"
+                                       "<p id=p>before</p><script>document.getElementById('p').textContent = "
+                                       "'after' + ' script';</script></body></html>");
         server.setPage("/text.html", "<html><head><title>Words</title></head><body><p>The quick brown fox</p>"
                                      "<img src='/pixel.png'></body></html>");
         server.setPage("/pixel.png", "not really a picture");
@@ -148,6 +203,120 @@ private slots:
         QVERIFY(xdotool({"key", "--clearmodifiers", "ctrl+d"}));
         WAIT_VERIFY(QFileInfo::exists(FavoritesStore::defaultRoot() + QStringLiteral("/Words.url")), 10000);
         QCOMPARE(FavoritesStore::readShortcut(FavoritesStore::defaultRoot() + QStringLiteral("/Words.url")), url("/text.html"));
+    }
+
+    void misspeltEnglishIsMarkedAndCorrectedChineseNever()
+    {
+        TEmbeddedWB *page = openShown("/spelling.html");
+        QVERIFY(page);
+        QVERIFY(clickAt(screenPointOf(page, QStringLiteral("#en"))));
+        QMenu *menu = spellingMenuAt(page, QStringLiteral("#en"));
+        QVERIFY2(menu, "the misspelt word was never marked");
+        // The languages the system has dictionaries for, American English checking.
+        QMenu *languages = menu->findChild<QMenu *>(QStringLiteral("SpellingLanguagesMenu"));
+        QVERIFY(languages);
+        QAction *english = itemNamed(languages, QStringLiteral("SpellingLanguage_en-US"));
+        QVERIFY(english && english->isChecked());
+        QAction *correction = itemNamed(menu, QStringLiteral("world"));
+        QVERIFY(correction);
+        correction->trigger();
+        menu->close();
+        WAIT_COMPARE(evaluate(page, QStringLiteral("document.getElementById('en').textContent")).toString(),
+                     QStringLiteral("world"), 10000);
+
+        // A word of the user's own goes to their dictionary, in their folder.
+        QVERIFY(clickAt(screenPointOf(page, QStringLiteral("#mine"))));
+        menu = spellingMenuAt(page, QStringLiteral("#mine"));
+        QVERIFY(menu);
+        itemNamed(menu, QStringLiteral("AddToDictionaryItem"))->trigger();
+        menu->close();
+        const QString words = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                              QStringLiteral("/sablix/SpellingWords.txt");
+        QFile file(words);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().split('\n').contains("sablixwort"));
+
+        // Chinese is never marked: the dictionaries are loaded (the English word was), and the
+        // menu of a Chinese field offers nothing to add.
+        QVERIFY(clickAt(screenPointOf(page, QStringLiteral("#zh"))));
+        QVERIFY(roundTrip(page));
+        menu = contextMenuAt(page, QStringLiteral("#zh"));
+        QVERIFY(menu);
+        QVERIFY(!itemNamed(menu, QStringLiteral("AddToDictionaryItem")));
+        QVERIFY(menu->findChild<QMenu *>(QStringLiteral("SpellingLanguagesMenu")));
+        menu->close();
+
+        // Turned off in the settings: the English field's menu offers no spelling either.
+        app->item("NSpellCheck")->trigger();
+        QCOMPARE(app->configValue(QStringLiteral("SpellCheck")), QStringLiteral("0"));
+        menu = contextMenuAt(page, QStringLiteral("#mine"));
+        QVERIFY(menu);
+        QVERIFY(!itemNamed(menu, QStringLiteral("AddToDictionaryItem")));
+        QVERIFY(!menu->findChild<QMenu *>(QStringLiteral("SpellingLanguagesMenu")));
+        menu->close();
+        app->item("NSpellCheck")->trigger();
+    }
+
+    void f12OpensTheToolsOfThatPageAndTheyCloseWithIt()
+    {
+        TEmbeddedWB *first = openShown("/text.html");
+        QVERIFY(first);
+        TEmbeddedWB *second = openShown("/article.html");
+        QVERIFY(second && second != first);
+        QVERIFY(xdotool({"key", "--clearmodifiers", "F12"}));
+        WAIT_COMPARE(developerTools().size(), 1, 20000);
+        QVERIFY(second->developerToolsShown());
+        QVERIFY(!first->developerToolsShown());
+        QVERIFY2(developerTools().first()->windowTitle().contains(QStringLiteral("Article")),
+                 qPrintable(developerTools().first()->windowTitle()));
+        // The other key: the same window, not a second.
+        QAction *otherKey = app->main->findChild<QAction *>(QStringLiteral("ActionDeveloperTools"));
+        QVERIFY(otherKey);
+        QCOMPARE(otherKey->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+I")));
+        otherKey->trigger();
+        QCOMPARE(developerTools().size(), 1);
+        // Out of the way of the page's window (there is no window manager to place it).
+        developerTools().first()->move(1280 - 300, 1024 - 200);
+
+        // The first page's own tools, from its context menu.
+        app->pages->activatePage(app->pages->indexOf(first));
+        app->pages->announceActivePage();
+        QVERIFY(readyForInput(first));
+        QMenu *menu = contextMenuAt(first, QStringLiteral("p"));
+        QVERIFY(menu);
+        QAction *inspect = itemNamed(menu, QStringLiteral("InspectElementItem"));
+        QVERIFY(inspect);
+        QCOMPARE(inspect->text(), QStringLiteral("检查元素"));
+        inspect->trigger();
+        menu->close();
+        WAIT_COMPARE(developerTools().size(), 2, 20000);
+        QVERIFY(first->developerToolsShown());
+
+        // A page that closes takes its tools with it, and only its own.
+        app->pages->ClosePage(app->pages->indexOf(second));
+        WAIT_COMPARE(developerTools().size(), 1, 20000);
+        QVERIFY(developerTools().first()->windowTitle().contains(QStringLiteral("Words")));
+    }
+
+    void ctrlUShowsTheSourceTheServerSent()
+    {
+        TEmbeddedWB *page = openShown("/source.html");
+        QVERIFY(page);
+        QCOMPARE(evaluate(page, QStringLiteral("document.getElementById('p').textContent")).toString(),
+                 QStringLiteral("after script"));
+        const int pages = app->pages->count();
+        QVERIFY(xdotool({"key", "--clearmodifiers", "ctrl+u"}));
+        WAIT_COMPARE(app->pages->count(), pages + 1, 10000);
+        TEmbeddedWB *source = active();
+        QVERIFY(source != page);
+        const QString address = QStringLiteral("view-source:") + url("/source.html");
+        QVERIFY(waitFor([&] { return !source->Busy() && source->LocationURL() == address; }));
+        // The bytes as they came, the page's later changes not among them.
+        QString text;
+        WAIT_VERIFY((text = evaluate(source, QStringLiteral("document.body.innerText")).toString())
+                        .contains(QStringLiteral("<!-- as sent -->")), 10000);
+        QVERIFY2(text.contains(QStringLiteral("<p id=p>before</p>")), qPrintable(text));
+        QVERIFY(!text.contains(QStringLiteral("after script")));
     }
 };
 

@@ -871,6 +871,63 @@ private slots:
         WAIT_COMPARE(app->pages->activePage()->title(), QStringLiteral("2:one.txt,two.txt"), 20000);
         QVERIFY(chooser);
     }
+
+    void httpsFirstUpgradesTypedNamesAndFallsBack()
+    {
+        auto go = [this](const QString &typed) {
+            app->setAddressText(typed);
+            app->addressBar()->Go();
+        };
+        auto loaded = [this](const QString &address) {
+            return waitFor([&] { return !active()->Busy() && active()->LocationURL() == address; });
+        };
+        // Off unless chosen: a name typed without a scheme goes over http.
+        QVERIFY(!app->item("NHttpsFirst")->isChecked());
+        const QString typed = url("/page.html").mid(int(qstrlen("http://")));
+        go(typed);
+        QVERIFY(loaded(url("/page.html")));
+        QCOMPARE(server.tlsAttempts, 0);
+
+        app->item("NHttpsFirst")->trigger();
+        QCOMPARE(app->configValue(QStringLiteral("HttpsFirst")), QStringLiteral("1"));
+        // A server that speaks http only: https first, then http, and the user is told.
+        go(typed);
+        QVERIFY(loaded(url("/page.html")));
+        // The engine may try the handshake more than once before it gives up.
+        const int attempts = server.tlsAttempts;
+        QVERIFY(attempts >= 1);
+        QCOMPARE(app->pages->activePage()->title(), QStringLiteral("Plain"));
+        WAIT_VERIFY(app->statusText(0).contains(QStringLiteral("此网站不支持安全连接")), 10000);
+        // An address with its scheme goes as it is.
+        app->pages->navigate(app->pages->activePage(), url("/links.html"));
+        QVERIFY(loaded(url("/links.html")));
+        QCOMPARE(server.tlsAttempts, attempts);
+
+        // A server that answers https (its certificate, made by the test, passed over once):
+        // the typed name loads over https.
+        QTemporaryDir folder;
+        SelfSignedServer https;
+        QVERIFY(https.start(folder.path()));
+        app->addressBar()->openAddress(https.url());
+        WAIT_VERIFY(visible("CertificateNotice"), 20000);
+        visible("CertificateNotice")->findChild<QPushButton *>(QStringLiteral("CertificateProceed"))->click();
+        WAIT_COMPARE(app->pages->activePage()->title(), QStringLiteral("Secure"), 20000);
+        app->status()->showMessage(QString());
+        go(https.url().mid(int(qstrlen("https://"))) + QStringLiteral("typed"));
+        QVERIFY(loaded(https.url() + QStringLiteral("typed")));
+        QCOMPARE(app->pages->activePage()->title(), QStringLiteral("Secure"));
+        QVERIFY(!app->statusText(0).contains(QStringLiteral("此网站不支持安全连接")));
+
+        // A certificate that fails is no question here: the page goes over http.
+        QTemporaryDir otherFolder;
+        SelfSignedServer untrusted;
+        QVERIFY(untrusted.start(otherFolder.path()));
+        const QString name = untrusted.url().mid(int(qstrlen("https://")));
+        go(name);
+        WAIT_COMPARE(active()->LocationURL(), QStringLiteral("http://") + name, 20000);
+        WAIT_VERIFY(app->statusText(0).contains(QStringLiteral("此网站不支持安全连接")), 10000);
+        QVERIFY(!visible("CertificateNotice"));
+    }
 };
 
 SABLIX_ENGINE_TEST_MAIN(TestPlatformEngine)

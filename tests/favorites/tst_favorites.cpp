@@ -1,7 +1,9 @@
 #include "appfixture.h"
+#include "favorites/favoritesbar.h"
 #include "favorites/favoritesdialogs.h"
 #include "favorites/favoritesmenu.h"
 #include "favorites/favoritesstore.h"
+#include "window/pageicondrag.h"
 
 #include <QAction>
 #include <QCompleter>
@@ -10,19 +12,24 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 #include <QTreeWidget>
 
 #include <functional>
+#include <memory>
 
 // The favorites: files of their own, names made safe, hostile files passed over, the
-// bookmark file both ways, and the menu's two commands.
+// bookmark file both ways, the menu's two commands, the favorites bar and the organise
+// dialog's search.
 class TestFavorites : public QObject
 {
     Q_OBJECT
@@ -328,6 +335,151 @@ private slots:
         QCOMPARE(text, QStringLiteral("确定要删除“%1”吗？").arg(shown));
         // Answered no: the favorite stays.
         QCOMPARE(store.addresses(), QStringList{QStringLiteral("http://markup.test/")});
+    }
+
+    // The bar under the address bar: hidden until there is a favorite, a button per favorite
+    // and a menu per folder; a click opens as Go does, a middle click in the background; a
+    // link dropped on it (on a folder: into the folder) becomes a favorite; 查看 → 收藏栏 hides
+    // it for good.
+    void theFavoritesBarOpensAndTakesDrops()
+    {
+        AppFixture app;
+        QVERIFY(app.showActive());
+        QTRY_VERIFY(app.program->favoritesBar());
+        FavoritesBar *bar = app.program->favoritesBar();
+        QAction *choice = app.item("NFavoritesBar");
+        QVERIFY(bar->isHidden());
+        QVERIFY(!choice->isChecked());
+        FavoritesStore *store = app.program->favorites();
+        store->add(QString(), QStringLiteral("新闻 & 头条"), QStringLiteral("http://news.test/"));
+        const QString work = store->createFolder(QString(), QStringLiteral("工作"));
+        store->add(work, QStringLiteral("邮件"), QStringLiteral("http://mail.test/"));
+        QVERIFY(!bar->isHidden());
+        QVERIFY(choice->isChecked());
+        // Under the address bar, in a row of its own.
+        QVERIFY(app.main->toolBarBreak(bar));
+        QCOMPARE(app.main->toolBarArea(bar), Qt::TopToolBarArea);
+
+        // The bar's buttons now (those of its earlier contents go at the next turn of the loop).
+        auto buttonsOf = [](FavoritesBar *bar) {
+            QList<QToolButton *> buttons;
+            for (QToolButton *button : bar->findChildren<QToolButton *>(QStringLiteral("FavoritesButton")))
+                if (bar->actions().contains(button->defaultAction()))
+                    buttons << button;
+            return buttons;
+        };
+        const QList<QToolButton *> buttons = buttonsOf(bar);
+        QCOMPARE(buttons.size(), 1);
+        // '&' is shown, not taken for a key.
+        QVERIFY(buttons.first()->text().contains(QStringLiteral("新闻 && 头条")));
+        QTest::mouseClick(buttons.first(), Qt::LeftButton);
+        QCOMPARE(app.pages->count(), 1);
+        QCOMPARE(app.active()->LocationURL(), QStringLiteral("http://news.test/"));
+        QTest::mouseClick(buttons.first(), Qt::MiddleButton);
+        QCOMPARE(app.pages->count(), 2);
+        QCOMPARE(app.pages->activeIndex(), 0);
+        QCOMPARE(app.browser(1)->LocationURL(), QStringLiteral("http://news.test/"));
+
+        auto folderOf = [](FavoritesBar *bar) -> QToolButton * {
+            for (QToolButton *button : bar->findChildren<QToolButton *>(QStringLiteral("FavoritesFolder")))
+                if (bar->actions().contains(button->defaultAction()))
+                    return button;
+            return nullptr;
+        };
+        QToolButton *folder = folderOf(bar);
+        QVERIFY(folder && folder->defaultAction()->menu());
+        QMenu *folderMenu = folder->defaultAction()->menu();
+        emit folderMenu->aboutToShow();
+        QAction *mail = nullptr;
+        for (QAction *action : folderMenu->actions())
+            if (action->text().contains(QStringLiteral("邮件")))
+                mail = action;
+        QVERIFY(mail);
+        mail->trigger();
+        QCOMPARE(app.active()->LocationURL(), QStringLiteral("http://mail.test/"));
+
+        auto drop = [bar](const QPoint &at, QMimeData *mime) {
+            // As a drag brings it: entered, then dropped.
+            QDragEnterEvent enter(at, Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+            enter.ignore();
+            QApplication::sendEvent(bar, &enter);
+            if (!enter.isAccepted())
+                return false;
+            QDropEvent event(QPointF(at), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+            event.ignore();
+            QApplication::sendEvent(bar, &event);
+            return event.isAccepted();
+        };
+        QMimeData link;
+        link.setUrls({QUrl(QStringLiteral("http://dropped.test/page"))});
+        link.setHtml(QStringLiteral("<a href=\"http://dropped.test/page\">拖来的<b>链接</b></a>"));
+        QVERIFY(drop(QPoint(bar->width() - 2, bar->height() / 2), &link));
+        QVERIFY(flat(store->tree()).contains(QStringLiteral("拖来的链接=http://dropped.test/page")));
+        QMimeData address;
+        address.setText(QStringLiteral("www.typed.test"));
+        // The bar made anew with the new favorite, laid out as a drag would find it.
+        folder = folderOf(bar);
+        QVERIFY(folder);
+        QTRY_VERIFY(folder->isVisible() && folder->geometry().isValid() && folder->geometry().right() < bar->width());
+        QVERIFY(drop(folder->geometry().center(), &address));
+        QVERIFY(flat(store->tree()).contains(QStringLiteral("工作/www.typed.test=http://www.typed.test")));
+        // The page's icon (the label before the address box) carries the page as a link.
+        QVERIFY(app.widget<QLabel>("LabelAddress")->cursor().shape() == Qt::OpenHandCursor);
+        std::unique_ptr<QMimeData> pageIcon(PageIconDrag::mimeFor(QStringLiteral("http://page.test/a?b=1&c=2"),
+                                                                  QStringLiteral("<i>当前</i> 页面")));
+        QVERIFY(drop(QPoint(bar->width() - 2, bar->height() / 2), pageIcon.get()));
+        // Its title is the name, as text: markup in it is only characters.
+        QVERIFY(flat(store->tree()).contains(FavoritesStore::safeName(QStringLiteral("<i>当前</i> 页面")) +
+                                             QStringLiteral("=http://page.test/a?b=1&c=2")));
+        // A script or a sentence is no favorite.
+        QMimeData script, sentence;
+        script.setUrls({QUrl(QStringLiteral("javascript:alert(1)"))});
+        sentence.setText(QStringLiteral("just some words."));
+        QVERIFY(FavoritesBar::fromMime(&script).address.isEmpty());
+        QVERIFY(FavoritesBar::fromMime(&sentence).address.isEmpty());
+        QCOMPARE(store->addresses().size(), 5);
+        QCOMPARE(buttonsOf(bar).size(), 3);
+
+        // Turned off: hidden with favorites there, and so at the next start.
+        choice->trigger();
+        QVERIFY(bar->isHidden());
+        QCOMPARE(app.configValue(QStringLiteral("FavoritesBar")), QStringLiteral("0"));
+        QDir(FavoritesStore::defaultRoot()).removeRecursively();
+    }
+
+    // The organise dialog's search box: a part of the name or address, or the pinyin of a
+    // Chinese name (whole, first letters, a polyphonic character by either reading).
+    void theOrganiseDialogFindsByPinyin()
+    {
+        QTemporaryDir root;
+        FavoritesStore store(root.path());
+        store.add(QString(), QStringLiteral("新闻头条"), QStringLiteral("http://news.test/"));
+        const QString bank = store.createFolder(QString(), QStringLiteral("银行"));
+        store.add(bank, QStringLiteral("网上银行"), QStringLiteral("http://bank.test/"));
+        store.add(QString(), QStringLiteral("Example"), QStringLiteral("http://example.test/"));
+        OrganizeFavoritesDialog dialog(&store);
+        auto shown = [&dialog](const QString &text) {
+            dialog.filter()->setText(text);
+            QStringList names;
+            for (QTreeWidgetItemIterator it(dialog.tree()); *it; ++it)
+                if (!(*it)->isHidden() && (*it)->parent())
+                    names << (*it)->text(0);
+            return names;
+        };
+        QCOMPARE(shown(QStringLiteral("xinwen")), QStringList{QStringLiteral("新闻头条")});
+        QCOMPARE(shown(QStringLiteral("xw")), QStringList{QStringLiteral("新闻头条")});
+        QCOMPARE(shown(QStringLiteral("XinW")), QStringList{QStringLiteral("新闻头条")});
+        QCOMPARE(shown(QStringLiteral("toutiao")), QStringList{QStringLiteral("新闻头条")});
+        // 行 is hang in 银行, xing elsewhere: either finds it.
+        QCOMPARE(shown(QStringLiteral("wsyh")), (QStringList{QStringLiteral("银行"), QStringLiteral("网上银行")}));
+        QCOMPARE(shown(QStringLiteral("yinxing")), (QStringList{QStringLiteral("银行"), QStringLiteral("网上银行")}));
+        // A folder that matches shows what it holds.
+        QCOMPARE(shown(QStringLiteral("yh")), (QStringList{QStringLiteral("银行"), QStringLiteral("网上银行")}));
+        QCOMPARE(shown(QStringLiteral("example.test")), QStringList{QStringLiteral("Example")});
+        // Out of order, or a piece that is neither a reading nor its first letter: nothing.
+        QCOMPARE(shown(QStringLiteral("wx")), QStringList());
+        QCOMPARE(shown(QStringLiteral("xiw")), QStringList());
+        QCOMPARE(shown(QString()).size(), 4);
     }
 
     void theMenuHoldsExactlyItsItems()

@@ -1,5 +1,8 @@
 #include "history/history.h"
 #include "history/historydatabase.h"
+#include "historytesting.h"
+#include "history/historywriter.h"
+#include "core/pinyin.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -238,6 +241,109 @@ private slots:
                  (QStringList{"http://fresh-rare.test/", "http://rare.test/"}));
         // Matches among the best ranked come first and alone when there are enough.
         QCOMPARE(addresses(db.suggest(QStringLiteral("filler"), 2)), (QStringList{"http://f0.test/", "http://f1.test/"}));
+    }
+
+    // Latin letters find Chinese titles by pinyin: whole readings, first letters, a mix, the
+    // last reading still being typed, a polyphonic character by any reading; in the
+    // suggestions (among the best ranked and through the keys beyond them) and the search.
+    void pinyinFindsChineseTitles()
+    {
+        HistoryDatabase db;
+        QVERIFY(db.open(path()));
+        const qint64 t = now();
+        QList<HistoryVisit> visits;
+        // Enough better-ranked fillers that the pinyin matches lie beyond the best ranked.
+        for (int i = 0; i < HistoryDatabase::kSuggestFirst + 10; ++i)
+            visits.append({QStringLiteral("http://f%1.test/").arg(i), QStringLiteral("Filler 填充"), t - i});
+        visits.append({"http://news.test/", "今日新闻头条_门户", t - 30 * kDay});
+        visits.append({"http://bank.test/", "网上银行", t - 31 * kDay});
+        visits.append({"http://trip.test/", "行程单查询", t - 32 * kDay});
+        visits.append({"http://mail.test/", "QQ邮箱", t - 33 * kDay});
+        // A long title of one polyphonic character: its keys are bounded and cut short, and
+        // it is still found by either reading.
+        visits.append({"http://many.test/", QString(300, QChar(0x884C)), t - 34 * kDay});
+        QVERIFY(db.addVisits(visits));
+        auto suggested = [&db](const char *text) { return addresses(db.suggest(QString::fromLatin1(text), 8)); };
+        const QStringList news{"http://news.test/"};
+        for (const char *typed : {"xinwen", "xw", "xinw", "XinWen", "xwtt", "xinwentoutiao", "xwtoutiao", "jrxw", "toutiao"})
+            QVERIFY2(suggested(typed) == news, typed);
+        QCOMPARE(suggested("yinhang"), QStringList{"http://bank.test/"});
+        QCOMPARE(suggested("yinxing"), QStringList{"http://bank.test/"});
+        QCOMPARE(suggested("wsyh"), QStringList{"http://bank.test/"});
+        QCOMPARE(suggested("xingcheng"), (QStringList{"http://trip.test/"}));
+        QCOMPARE(suggested("hcd"), (QStringList{"http://trip.test/"}));
+        QCOMPARE(suggested("qqyx"), QStringList{"http://mail.test/"});
+        QCOMPARE(suggested("hxhxhxhx"), QStringList{"http://many.test/"});
+        QCOMPARE(suggested("xinghangxing"), QStringList{"http://many.test/"});
+        // Out of order, a piece that is neither a reading nor its first letter, a reading
+        // that does not follow: nothing.
+        for (const char *typed : {"wx", "xiw", "xinwenx", "toutiaox", "qyx"})
+            QVERIFY2(suggested(typed).isEmpty(), typed);
+        // Among the best ranked too, above the matches further down.
+        QCOMPARE(suggested("tc").mid(0, 3), (QStringList{"http://f0.test/", "http://f1.test/", "http://f2.test/"}));
+        // The history window's search, newest first.
+        QCOMPARE(addresses(db.search(QStringLiteral("xw"), 10)), news);
+        QCOMPARE(addresses(db.search(QStringLiteral("yinhang"), 10)), QStringList{"http://bank.test/"});
+        QCOMPARE(addresses(db.search(QStringLiteral("hang"), 3)),
+                 (QStringList{"http://bank.test/", "http://trip.test/", "http://many.test/"}));
+        // The keys follow the title, and go with the entry.
+        QVERIFY(db.setTitle(QStringLiteral("http://news.test/"), QStringLiteral("体育")));
+        QVERIFY(suggested("xw").isEmpty());
+        QCOMPARE(suggested("tiyu"), news);
+        QVERIFY(db.remove({QStringLiteral("http://bank.test/")}));
+        QVERIFY(suggested("yinhang").isEmpty());
+        {
+            QSqlDatabase check = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("keys"));
+            check.setDatabaseName(path());
+            QVERIFY(check.open());
+            QSqlQuery query(check);
+            QVERIFY(query.exec(QStringLiteral("SELECT count(*) FROM pinyin WHERE page NOT IN (SELECT id FROM pages)")) &&
+                    query.next());
+            QCOMPARE(query.value(0).toInt(), 0);
+            QVERIFY(query.exec(QStringLiteral("SELECT count(*) FROM pinyin WHERE page = (SELECT id FROM pages WHERE "
+                                              "address = 'http://many.test/')")) &&
+                    query.next());
+            QVERIFY(query.value(0).toInt() > 0 && query.value(0).toInt() <= Pinyin::kMaxKeys);
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("keys"));
+    }
+
+    // A file of the first version (no pinyin keys) is upgraded as it is opened: its entries
+    // stay, and get their keys from the writer, a stretch at a time, while it takes visits.
+    void anOlderFileGetsItsPinyinKeys()
+    {
+        const QString file = path();
+        {
+            HistoryDatabase db;
+            QVERIFY(db.open(file));
+        }
+        // Back to what the first version made: no keys, no column for them.
+        QStringList older{"DROP TRIGGER pinyin_removed", "DROP TRIGGER pinyin_retitled", "DROP INDEX pages_unkeyed",
+                          "DROP TABLE pinyin", "ALTER TABLE pages DROP COLUMN keyed", "PRAGMA user_version=1"};
+        const int rows = HistoryWriter::kKeyStretch + 500;
+        older << "BEGIN";
+        for (int i = 0; i < rows; ++i)
+            older << QStringLiteral("INSERT INTO pages(address, title, visits, last_visit, rank) VALUES "
+                                    "('http://old%1.test/', '旧页面%1', 1, %2, 0)")
+                         .arg(i)
+                         .arg(now() - i);
+        older << "INSERT INTO pages(address, title, visits, last_visit, rank) VALUES ('http://news.test/', '新闻头条', 1, 0, 0)"
+              << "COMMIT";
+        runSql(file, older);
+
+        History history(file, 0);
+        QVERIFY(HistoryTesting::waitReady(&history));
+        history.record(QStringLiteral("http://new.test/"), QStringLiteral("新的访问"), now());
+        QVERIFY(HistoryTesting::writeNow(&history));
+        QCOMPARE(history.reader().count(), rows + 2);
+        QCOMPARE(addresses(history.reader().suggest(QStringLiteral("xdfw"), 8)), QStringList{"http://new.test/"});
+        // The last of the old rows is keyed once the writer has gone through them all.
+        QTRY_COMPARE_WITH_TIMEOUT(addresses(history.reader().search(QStringLiteral("xwtt"), 8)),
+                                  QStringList{"http://news.test/"}, 30000);
+        QCOMPARE(addresses(history.reader().suggest(QStringLiteral("jiuyemian"), 8)).size(), 8);
+        HistoryDatabase reopened;
+        QVERIFY(reopened.openToRead(file));
+        QCOMPARE(reopened.count(), rows + 2);
     }
 
     void retentionForgetsOnlyWhatIsOlder()

@@ -109,6 +109,18 @@ private slots:
         QVERIFY(!suggestions->popup()->isVisible());
     }
 
+    void aChineseTitleIsFoundByPinyin()
+    {
+        History *history = app->program->history();
+        history->record(QStringLiteral("http://news.test/"), QStringLiteral("今日新闻头条"), QDateTime::currentMSecsSinceEpoch());
+        QVERIFY(writeNow(history));
+        for (const QString &typed : {QStringLiteral("xinwen"), QStringLiteral("xw"), QStringLiteral("xinw")}) {
+            edit = freshBox(*app);
+            QVERIFY2(typedWithList(edit, suggestions, typed), qPrintable(typed));
+            QCOMPARE(offered(suggestions), QStringList{"http://news.test/"});
+        }
+    }
+
     void walkingTheListAndEnter()
     {
         QVERIFY(typedWithList(edit, suggestions, QStringLiteral("shop")));

@@ -143,6 +143,11 @@ private slots:
         QVERIFY(listed(window));
         QCOMPARE(rows(window), (QStringList{"# 今天", "http://news.test/"}));
         window->searchBox()->clear();
+        // Latin letters find the Chinese title by its pinyin.
+        QTest::keyClicks(window->searchBox(), QStringLiteral("xwtt"));
+        QVERIFY(listed(window));
+        QCOMPARE(rows(window), (QStringList{"# 今天", "http://news.test/"}));
+        window->searchBox()->clear();
         // Each keystroke gives up the query before it: only the last one's answer shows.
         QTest::keyClicks(window->searchBox(), QStringLiteral("ol"));
         QVERIFY(listed(window));

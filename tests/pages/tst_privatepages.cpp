@@ -7,6 +7,7 @@
 #include "pages/pagecommands.h"
 #include "pages/pagecaption.h"
 #include "pages/privatetab.h"
+#include "passwords/savebar.h"
 #include "tabs/recentlyclosed.h"
 
 #include <QAction>
@@ -15,6 +16,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QLabel>
 #include <QPointer>
 #include <QStandardPaths>
 #include <QTabBar>
@@ -74,6 +76,49 @@ private:
     static void dropClosedPages() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
 private slots:
+    // No test here may reach a desktop's keyring: the session bus is one that is not there.
+    void initTestCase() { qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/sablix-test-bus"); }
+
+    // What the user types into a private page's login form is never offered to keep. A normal
+    // page's is, and without a Secret Service its bar says so once, never again in the run.
+    void aPrivatePageNeverOffersToKeepAPassword()
+    {
+        AppFixture app;
+        const QString sent = QStringLiteral(
+            R"({"kind":"submit","origin":"https://bank.example","frame":{"path":[],"x":0,"y":0},)"
+            R"("action":"https://bank.example","fields":[{"i":0,"f":0,"t":"text","n":"user","v":true,"k":true,)"
+            R"("val":"alice"},{"i":1,"f":0,"t":"password","n":"pass","v":true,"k":true,"val":"s3cret"}]})");
+        ScriptedBrowser *secret = openPrivatePage(app);
+        go(app, QStringLiteral("https://bank.example/login"));
+        secret->postFrameMessage(sent);
+        ScriptedBrowser *normal = app.openPage(QStringLiteral("https://bank.example/login"));
+        QVERIFY(normal != secret && !normal->isPrivate());
+        normal->postFrameMessage(sent);
+        QTRY_VERIFY(normal->parentWidget()->findChild<PasswordSaveBar *>());
+        const auto bars = normal->parentWidget()->findChildren<PasswordSaveBar *>();
+        QCOMPARE(bars.size(), 1);
+        QCOMPARE(bars.first()->kind(), PasswordSaveBar::NoKeyring);
+        QCOMPARE(bars.first()->text()->text(), QStringLiteral("未找到系统密钥环，密码不会被保存"));
+        // The private page's message came first and was handled first: it left nothing.
+        QVERIFY(!secret->parentWidget()->findChild<PasswordSaveBar *>());
+
+        // Said once: a second login sent in another page is not kept either, and brings no bar.
+        static int notKept = 0;
+        static QtMessageHandler previous = nullptr;
+        previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &text) {
+            if (text.contains(QLatin1String("a password was not kept")))
+                ++notKept;
+            else
+                previous(type, context, text);
+        });
+        ScriptedBrowser *again = app.openPage(QStringLiteral("https://bank.example/login"));
+        again->postFrameMessage(sent);
+        QTRY_COMPARE(notKept, 1);
+        qInstallMessageHandler(previous);
+        QVERIFY(!again->parentWidget()->findChild<PasswordSaveBar *>());
+        QCOMPARE(normal->parentWidget()->findChildren<PasswordSaveBar *>().size(), 1);
+    }
+
     void aPrivateTabIsToldApartAtAGlance()
     {
         AppFixture app;

@@ -14,7 +14,7 @@ FLOORS = [
     {"core"},
     {"engine"},
     {"pages"},
-    {"adblock", "cleaner", "downloads", "favorites", "history", "navigation", "statusbar", "tabs"},
+    {"adblock", "cleaner", "downloads", "favorites", "history", "navigation", "passwords", "statusbar", "tabs"},
     {"instance", "window"},
     {"app"},
 ]

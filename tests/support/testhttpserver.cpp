@@ -34,6 +34,14 @@ void TestHttpServer::serve(QTcpSocket *socket)
 {
     QByteArray received = socket->property("received").toByteArray() + socket->readAll();
     socket->setProperty("received", received);
+    // A TLS handshake is no request: answered as a plain HTTP server answers it, in plain
+    // text, and the connection closed.
+    if (received.startsWith('\x16')) {
+        ++tlsAttempts;
+        socket->write("HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+        socket->disconnectFromHost();
+        return;
+    }
     const qsizetype end = received.indexOf("\r\n\r\n");
     if (end < 0)
         return;

@@ -50,6 +50,8 @@ public:
         QHash<QByteArray, QByteArray> headers; // names lower-cased
     };
     QList<Request> requests;
+    // Connections that began a TLS handshake (this server speaks plain HTTP only).
+    int tlsAttempts = 0;
     // The Cookie header of the last request for this path (the query aside); empty when it
     // sent none or none came.
     QByteArray lastCookieHeader(const QByteArray &path) const;

@@ -1,5 +1,7 @@
 #include "browserpage.h"
 
+#include "framescripts.h"
+
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDialog>
@@ -104,6 +106,11 @@ void BrowserPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,
                                            const QString &message, int lineNumber,
                                            const QString &sourceID)
 {
+    QString posted;
+    if (FrameScripts::take(message, &posted)) {
+        emit frameMessage(posted);
+        return;
+    }
     if (level == ErrorMessageLevel)
         emit scriptError(message, lineNumber, sourceID);
 }

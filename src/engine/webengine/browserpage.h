@@ -23,6 +23,8 @@ signals:
     // A download came from this page (a link, or the address it was opening), and has been
     // answered: accepted or refused.
     void downloadAnswered();
+    // A message of one of the program's frame scripts (FrameScripts).
+    void frameMessage(const QString &message);
 
 protected:
     // The page's own dialogs, in Chinese, captioned with the page's host; the user can stop

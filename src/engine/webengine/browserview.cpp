@@ -63,6 +63,9 @@ void BrowserView::contextMenuEvent(QContextMenuEvent *event)
     }
     QMenu *menu = createStandardContextMenu();
     menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->setObjectName(QStringLiteral("PageContextMenu"));
+    if (m_extend)
+        m_extend(menu, this);
     menu->popup(event->globalPos());
 }
 

@@ -138,6 +138,10 @@ PermissionBar::PermissionBar(const QUrl &origin, const QString &site, int featur
     setAutoFillBackground(true);
     QPalette shade = palette();
     shade.setColor(QPalette::Window, QColor(0xe8, 0xf0, 0xfe));
+    // Light on a dark desktop too: dark text and buttons on it.
+    shade.setColor(QPalette::WindowText, QColor(0x20, 0x20, 0x20));
+    shade.setColor(QPalette::ButtonText, QColor(0x20, 0x20, 0x20));
+    shade.setColor(QPalette::Button, QColor(0xf4, 0xf7, 0xfe));
     setPalette(shade);
     auto *text = new QLabel(this);
     text->setTextFormat(Qt::PlainText);

@@ -191,6 +191,13 @@ void PagePrompts::certificateError(const QWebEngineCertificateError &error)
         showInsecure(error.url());
         return;
     }
+    // Tried over https only because the user prefers it: a certificate that fails (and was
+    // not passed over before) means the site has no secure connection to offer, and the page
+    // goes over http.
+    if (m_browser->endsSecureAttempt(error.url())) {
+        held.rejectCertificate();
+        return;
+    }
     held.defer();
     if (m_pendingError)
         m_pendingError->rejectCertificate();

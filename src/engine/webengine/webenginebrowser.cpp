@@ -4,13 +4,19 @@
 #include "../internetoptions.h"
 #include "browserpage.h"
 #include "browserview.h"
+#include "developertools.h"
+#include "../spelling.h"
 #include "enginedialogs.h"
+#include "framescripts.h"
 #include "pageprompts.h"
 #include "webengineprofile.h"
 
 #include "../enginelog.h"
 
 #include <QAction>
+#include <QActionGroup>
+#include <QMenu>
+#include <QWebEngineContextMenuRequest>
 #include <QLabel>
 #include <QStackedLayout>
 #include <QVBoxLayout>
@@ -87,6 +93,7 @@ WebEngineBrowser::WebEngineBrowser(QWebEngineProfile *profile, QWidget *parent)
     m_view = newView(this);
     m_page = new BrowserPage(profile, m_view);
     m_view->setPage(m_page);
+    FrameScripts::install(m_page);
 
     m_crashNotice = new QLabel(this);
     m_crashNotice->setAlignment(Qt::AlignCenter);
@@ -120,6 +127,8 @@ WebEngineBrowser::WebEngineBrowser(QWebEngineProfile *profile, QWidget *parent)
 
 WebEngineBrowser::~WebEngineBrowser()
 {
+    // The tools go before the page they inspect.
+    delete m_developerTools.data();
     // The view takes its page with it; nothing of it may reach this half-destroyed object.
     m_page->disconnect(this);
     m_page->action(QWebEnginePage::Back)->disconnect(this);
@@ -157,6 +166,7 @@ void WebEngineBrowser::connectPage()
             [this](const QString &title) { emit TitleChange(title); });
     connect(m_page, &QWebEnginePage::windowCloseRequested, this, [this] { emit CloseQuery(); });
     connect(m_page, &BrowserPage::scriptError, this, &TEmbeddedWB::ScriptError);
+    connect(m_page, &BrowserPage::frameMessage, this, &TEmbeddedWB::FrameMessage);
     connect(m_page, &BrowserPage::mainFrameNavigation, this, &WebEngineBrowser::prepareHiding);
     connect(m_page, &BrowserPage::downloadAnswered, this, [this] {
         if (!hasShownDocument())
@@ -258,6 +268,17 @@ void WebEngineBrowser::loadingChanged(const QWebEngineLoadingInfo &info)
     // Succeeded, failed or stopped.
     if (!blank && m_loads > 0)
         --m_loads;
+    if (!m_insecureFallback.isEmpty() && !blank) {
+        // A secure-first attempt ends here: over https it was refused (no answer, no TLS,
+        // a certificate not taken) and goes over http; anything else is its answer.
+        const bool refused = info.status() == QWebEngineLoadingInfo::LoadFailedStatus &&
+                             (info.errorDomain() == QWebEngineLoadingInfo::ConnectionErrorDomain ||
+                              info.errorDomain() == QWebEngineLoadingInfo::CertificateErrorDomain);
+        if (refused && info.url().host() == m_secureHost)
+            fallBackToInsecure();
+        else if (info.status() != QWebEngineLoadingInfo::LoadFailedStatus || info.url().host() == m_secureHost)
+            m_insecureFallback.clear();
+    }
 }
 
 void WebEngineBrowser::reportHistoryState()
@@ -286,6 +307,7 @@ BrowserView *WebEngineBrowser::newView(QWidget *parent)
 {
     auto *view = new BrowserView(parent);
     view->setContextMenuAllowed([this] { return contextMenuAllowed(); });
+    view->setContextMenuExtender([this](QMenu *menu, BrowserView *shown) { extendContextMenu(menu, shown); });
     return view;
 }
 
@@ -308,8 +330,34 @@ void WebEngineBrowser::showPage()
         m_stack->setCurrentWidget(m_view);
 }
 
+void WebEngineBrowser::NavigateSecureFirst(const QString &secure, const QString &insecure)
+{
+    Navigate(secure);
+    m_insecureFallback = insecure;
+    m_secureHost = engineUrl(secure).host();
+}
+
+bool WebEngineBrowser::endsSecureAttempt(const QUrl &url)
+{
+    if (m_insecureFallback.isEmpty() || url.host() != m_secureHost)
+        return false;
+    // After the engine has taken the refusal in, not from inside its question.
+    QTimer::singleShot(0, this, &WebEngineBrowser::fallBackToInsecure);
+    return true;
+}
+
+void WebEngineBrowser::fallBackToInsecure()
+{
+    const QString insecure = std::exchange(m_insecureFallback, QString());
+    if (insecure.isEmpty())
+        return;
+    Navigate(insecure);
+    emit InsecureFallback(insecure);
+}
+
 void WebEngineBrowser::Navigate(const QString &address)
 {
+    m_insecureFallback.clear();
     const QUrl url = engineUrl(address);
     if (isBlank(address) || url.scheme().compare(QLatin1String("javascript"), Qt::CaseInsensitive) == 0) {
         // Neither loads a document: the page is not busy and keeps no new address.
@@ -402,6 +450,11 @@ void WebEngineBrowser::runDocumentScript(const QString &script, const ScriptResu
         m_page->runJavaScript(script, QWebEngineScript::ApplicationWorld, done);
     else
         m_page->runJavaScript(script, QWebEngineScript::ApplicationWorld);
+}
+
+QPoint WebEngineBrowser::documentOrigin() const
+{
+    return m_view->mapTo(this, QPoint(0, 0));
 }
 
 void WebEngineBrowser::focusDocument()
@@ -519,5 +572,95 @@ void WebEngineBrowser::ExecWB(int command, int option, const QVariant &in, QVari
         break;
     default:
         break;
+    }
+}
+
+void WebEngineBrowser::showDeveloperTools()
+{
+    if (!m_developerTools) {
+        m_developerTools = new DeveloperTools(m_page, this);
+        m_developerTools->showTitle(m_page->title());
+        connect(m_page, &QWebEnginePage::titleChanged, m_developerTools, &DeveloperTools::showTitle);
+    }
+    m_developerTools->show();
+    m_developerTools->raise();
+    m_developerTools->activateWindow();
+}
+
+bool WebEngineBrowser::developerToolsShown() const
+{
+    return m_developerTools && m_developerTools->isVisible();
+}
+
+void WebEngineBrowser::extendContextMenu(QMenu *menu, BrowserView *view)
+{
+    // The engine's own items for the source and the tools would open the source where the
+    // popup rule drops it, and the tools nowhere: ours take their places.
+    auto replace = [menu](QAction *engines, QAction *ours) {
+        if (menu->actions().contains(engines)) {
+            menu->insertAction(engines, ours);
+            menu->removeAction(engines);
+        } else {
+            menu->addSeparator();
+            menu->addAction(ours);
+        }
+    };
+    const QWebEngineContextMenuRequest *request = view->lastContextMenuRequest();
+    if (!isBlankUrl(m_page->url())) {
+        auto *source = new QAction(QStringLiteral("查看网页源代码"), menu);
+        source->setObjectName(QStringLiteral("ViewSourceItem"));
+        source->setShortcut(QKeySequence(QStringLiteral("Ctrl+U")));
+        connect(source, &QAction::triggered, this, [this] { emit SourceRequested(); });
+        replace(m_page->action(QWebEnginePage::ViewSource), source);
+    }
+    auto *inspect = new QAction(QStringLiteral("检查元素"), menu);
+    inspect->setObjectName(QStringLiteral("InspectElementItem"));
+    connect(inspect, &QAction::triggered, this, [this] {
+        showDeveloperTools();
+        // At the place of the menu the engine remembers.
+        m_page->triggerAction(QWebEnginePage::InspectElement);
+    });
+    replace(m_page->action(QWebEnginePage::InspectElement), inspect);
+
+    if (!request || !request->isContentEditable() || !m_page->profile()->isSpellCheckEnabled())
+        return;
+    // After the engine's corrections (the first group of the menu): the word to the
+    // user's dictionary.
+    const QString word = request->misspelledWord();
+    if (!word.isEmpty() && Spelling::isAcceptableWord(word)) {
+        const bool added = WebEngineProfile::wasAddedThisRun(word);
+        auto *add = new QAction(added ? QStringLiteral("已添加到词典(重新启动后生效)") : QStringLiteral("添加到词典"), menu);
+        add->setObjectName(QStringLiteral("AddToDictionaryItem"));
+        add->setEnabled(!added);
+        connect(add, &QAction::triggered, this, [word] { WebEngineProfile::addSpellingWord(word); });
+        QAction *groupEnd = nullptr;
+        for (QAction *action : menu->actions())
+            if (action->isSeparator()) {
+                groupEnd = action;
+                break;
+            }
+        menu->insertAction(groupEnd, add);
+    }
+    const QStringList installed = Spelling::installedLanguages();
+    if (installed.isEmpty())
+        return;
+    menu->addSeparator();
+    QMenu *languages = menu->addMenu(QStringLiteral("拼写检查语言"));
+    languages->setObjectName(QStringLiteral("SpellingLanguagesMenu"));
+    const QStringList chosen = m_page->profile()->spellCheckLanguages();
+    for (const QString &language : installed) {
+        QAction *item = languages->addAction(Spelling::languageName(language));
+        item->setObjectName(QStringLiteral("SpellingLanguage_") + language);
+        item->setCheckable(true);
+        item->setChecked(chosen.contains(language));
+        connect(item, &QAction::toggled, this, [language, chosen](bool on) {
+            QStringList languages = chosen;
+            languages.removeAll(language);
+            if (on)
+                languages << language;
+            // One language at least checks; the last is not taken away.
+            if (!languages.isEmpty())
+                WebEngineProfile::setSpellingLanguages(languages);
+        });
     }
 }

@@ -8,6 +8,7 @@ class BrowserPage;
 class BrowserView;
 class PagePrompts;
 class QLabel;
+class QMenu;
 class QStackedLayout;
 class QTimer;
 class QWebEngineLoadingInfo;
@@ -23,6 +24,7 @@ public:
     ~WebEngineBrowser() override;
 
     void Navigate(const QString &address) override;
+    void NavigateSecureFirst(const QString &secure, const QString &insecure) override;
     void GoBack() override;
     void GoForward() override;
     void GoHome() override;
@@ -40,12 +42,19 @@ public:
     void setScriptWindowsAllowed(bool allowed) override;
     void runDocumentScript(const QString &script, const ScriptResult &done = {}) override;
     void focusDocument() override;
+    QPoint documentOrigin() const override;
     void findText(const QString &text, bool matchCase, bool backward, const FindResult &done = {}) override;
     qint64 rendererProcessId() const override;
     Rest rest() const override;
     void setRest(Rest rest) override;
     Rest restAllowed() const override;
     bool isPrivate() const override;
+    void showDeveloperTools() override;
+    bool developerToolsShown() const override;
+
+    // Whether a certificate problem at `url` ends a secure-first attempt: the page then
+    // loads its insecure address instead, and nobody is asked.
+    bool endsSecureAttempt(const QUrl &url);
 
     BrowserPage *page() const { return m_page; }
     BrowserView *view() const { return m_view; }
@@ -66,6 +75,8 @@ private:
     void expectLoad(const QString &pendingAddress = {});
     void loadingChanged(const QWebEngineLoadingInfo &info);
     void prepareHiding(const QUrl &url);
+    void fallBackToInsecure();
+    void extendContextMenu(QMenu *menu, BrowserView *view);
     // Whether the page committed a document other than a blank page.
     bool hasShownDocument() const;
 
@@ -89,4 +100,8 @@ private:
     bool m_canGoBack = false;
     bool m_canGoForward = false;
     int m_textSize = 2;
+    // While a secure-first navigation is on its way: where it goes should https fail.
+    QString m_insecureFallback;
+    QString m_secureHost;
+    QPointer<class DeveloperTools> m_developerTools;
 };

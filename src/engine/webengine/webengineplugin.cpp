@@ -1,6 +1,7 @@
 #include "webengineplugin.h"
 
 #include "browserpage.h"
+#include "framescripts.h"
 #include "privateprofile.h"
 #include "webenginebrowser.h"
 #include "webenginebrowsingdata.h"
@@ -44,6 +45,11 @@ void WebEnginePlugin::setDownloadHandler(DownloadHandler *handler)
     WebEngineProfile::setDownloadHandler(handler);
 }
 
+void WebEnginePlugin::addFrameScript(const QString &source)
+{
+    FrameScripts::add(source);
+}
+
 void WebEnginePlugin::shutdown()
 {
     PrivateProfile::releaseAll();
@@ -60,4 +66,14 @@ EngineVersions WebEnginePlugin::versions()
 void WebEnginePlugin::setEnhancedSecurity(bool on)
 {
     WebEngineProfile::setEnhancedSecurity(on);
+}
+
+void WebEnginePlugin::setSpellChecking(bool on)
+{
+    WebEngineProfile::setSpellChecking(on);
+}
+
+bool WebEnginePlugin::setDarkPages(bool on)
+{
+    return WebEngineProfile::setDarkPages(on);
 }

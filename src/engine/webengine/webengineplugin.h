@@ -17,9 +17,12 @@ public:
     void setContentFilter(ContentFilter *filter) override;
     BrowsingData *browsingData() override;
     void setDownloadHandler(DownloadHandler *handler) override;
+    void addFrameScript(const QString &source) override;
     void shutdown() override;
     EngineVersions versions() override;
     void setEnhancedSecurity(bool on) override;
     // The loader calls what it was given itself.
     void setBeforeStart(std::function<void()>) override {}
+    void setSpellChecking(bool on) override;
+    bool setDarkPages(bool on) override;
 };

@@ -3,6 +3,8 @@
 #include "../engineage.h"
 #include "../enginelog.h"
 #include "../sitepermissions.h"
+#include "../spelling.h"
+#include "../../core/safefile.h"
 #include "permissionrequests.h"
 #include "requestblocker.h"
 #include "webenginebrowsingdata.h"
@@ -36,6 +38,13 @@ WebEngineBrowsingData *g_data = nullptr;
 DownloadHandler *g_downloads = nullptr;
 ContentFilter *g_filter = nullptr;
 bool g_enhancedSecurity = false;
+bool g_spellChecking = true;
+bool g_darkPages = false;
+// Every profile of ours (the private ones come and go): spelling changes reach them all.
+QList<QPointer<QWebEngineProfile>> g_profiles;
+QStringList g_wordsAddedThisRun;
+// The engine's own list of the user's words, in its profile folder: read when it starts.
+const char kEngineWordsFile[] = "Custom Dictionary.txt";
 
 // Left in the profile's folder while its files are to be erased: all the cleaner clears, or
 // only what sites stored.
@@ -136,6 +145,35 @@ QString userFolder(QStandardPaths::StandardLocation location)
     return folder;
 }
 
+void applySpelling(QWebEngineProfile *profile)
+{
+    const QStringList languages = Spelling::chosenLanguages();
+    profile->setSpellCheckLanguages(languages);
+    profile->setSpellCheckEnabled(g_spellChecking && !languages.isEmpty());
+}
+
+// The user's words go to the engine in its own list; it reads it once, when it starts.
+void handWordsToEngine(const QString &storage)
+{
+    const QStringList words = Spelling::userWords();
+    const QString path = storage + QLatin1Char('/') + QLatin1String(kEngineWordsFile);
+    if (words.isEmpty() && !QFileInfo::exists(path))
+        return;
+    QString text;
+    for (const QString &word : words)
+        text += word + QLatin1Char('\n');
+    SafeFile::replace(path, text.toUtf8());
+}
+
+// The engine's switches for dark pages: its own darkening of light pages, and the dark
+// scheme asked of pages (and of its form controls), which pages that have one use instead.
+void addDarkSwitches()
+{
+    QStringList switches = EngineSwitches::split(qEnvironmentVariable("QTWEBENGINE_CHROMIUM_FLAGS"));
+    switches << QStringLiteral("--force-dark-mode") << QStringLiteral("--blink-settings=forceDarkModeEnabled=true");
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", EngineSwitches::join(switches).toLocal8Bit());
+}
+
 void installEngineTranslations()
 {
     // The engine's own menus and messages (context menu actions, dialogs) in Chinese.
@@ -180,6 +218,10 @@ void configure(QWebEngineProfile *profile)
     // Also turned off by a switch; this holds should the engine not know the switch.
     settings->setAttribute(QWebEngineSettings::WebGLEnabled, !g_enhancedSecurity);
 
+    g_profiles.removeIf([](const QPointer<QWebEngineProfile> &gone) { return gone.isNull(); });
+    g_profiles.append(profile);
+    applySpelling(profile);
+
     auto *blocker = new RequestBlocker(profile);
     blocker->setFilter(g_filter);
     profile->setUrlRequestInterceptor(blocker);
@@ -208,6 +250,13 @@ QWebEngineProfile *instance()
         QFile::remove(siteDataMarker);
     // The first profile starts the engine, with the switches chosen here and no others.
     EngineSwitches::apply(g_enhancedSecurity);
+    if (g_darkPages)
+        addDarkSwitches();
+    // The engine reads its dictionaries from one folder, named before it starts.
+    const QString dictionaries = Spelling::dictionaryFolder();
+    if (!dictionaries.isEmpty() && qEnvironmentVariableIsEmpty("QTWEBENGINE_DICTIONARIES_PATH"))
+        qputenv("QTWEBENGINE_DICTIONARIES_PATH", QFile::encodeName(dictionaries));
+    handWordsToEngine(storage);
     g_profile = new QWebEngineProfile(QStringLiteral("default"));
     g_profile->setPersistentStoragePath(storage);
     g_profile->setCachePath(cache);
@@ -249,6 +298,45 @@ void setEnhancedSecurity(bool on)
         qCWarning(lcEngine) << "enhanced security changes with the next start: the engine runs already";
     if (!g_profile)
         g_enhancedSecurity = on;
+}
+
+void setSpellChecking(bool on)
+{
+    g_spellChecking = on;
+    for (const QPointer<QWebEngineProfile> &profile : std::as_const(g_profiles))
+        if (profile)
+            applySpelling(profile);
+}
+
+void setSpellingLanguages(const QStringList &languages)
+{
+    Spelling::setChosenLanguages(languages);
+    for (const QPointer<QWebEngineProfile> &profile : std::as_const(g_profiles))
+        if (profile)
+            applySpelling(profile);
+}
+
+bool addSpellingWord(const QString &word)
+{
+    if (!Spelling::addUserWord(word))
+        return false;
+    if (!g_wordsAddedThisRun.contains(word))
+        g_wordsAddedThisRun << word;
+    if (g_profile)
+        handWordsToEngine(g_profile->persistentStoragePath());
+    return true;
+}
+
+bool wasAddedThisRun(const QString &word)
+{
+    return g_wordsAddedThisRun.contains(word);
+}
+
+bool setDarkPages(bool on)
+{
+    if (!g_profile)
+        g_darkPages = on;
+    return !g_profile || on == g_darkPages;
 }
 
 bool eraseFiles(const QString &storageFolder, const QString &cacheFolder)

@@ -3,7 +3,8 @@
 class ContentFilter;
 class DownloadHandler;
 class WebEngineBrowsingData;
-class QString;
+#include <QStringList>
+
 class QWebEngineProfile;
 
 // The one persistent profile of the user (cookies, cache, visited links), created with
@@ -39,5 +40,17 @@ void setDownloadHandler(DownloadHandler *handler);
 // Before the first profile, which starts the engine with its switches (EngineSwitches);
 // later calls change nothing.
 void setEnhancedSecurity(bool on);
+// Spelling for every profile of ours, from now on.
+void setSpellChecking(bool on);
+// The languages that check, for every profile of ours; kept for the next start.
+void setSpellingLanguages(const QStringList &languages);
+// The word is the user's: kept, and handed to the engine from its next start (it takes the
+// user's words only when it starts). True once kept.
+bool addSpellingWord(const QString &word);
+// Whether a word was added during this run (still marked until the next start).
+bool wasAddedThisRun(const QString &word);
+// Before the first profile, which starts the engine with its switches; false when the
+// engine runs already and the change waits for the next start.
+bool setDarkPages(bool on);
 
 } // namespace WebEngineProfile

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "keyring.h"
+#include "loginform.h"
+#include "neversites.h"
+
+#include <QHash>
+#include <QJsonObject>
+#include <QObject>
+#include <QPointF>
+#include <QPointer>
+
+#include <optional>
+
+class EngineFactory;
+class LoginList;
+class PasswordSaveBar;
+class TEmbeddedWB;
+class TFormWebbrowser;
+
+// Sign in once: offers to keep what the user typed into a login form, keeps it in the
+// desktop's keyring, and fills it when asked. Private pages fill, never save.
+class Passwords : public QObject
+{
+    Q_OBJECT
+
+public:
+    Passwords(TFormWebbrowser *pages, EngineFactory *engine, QObject *parent = nullptr);
+    ~Passwords() override;
+
+    Keyring &keyring() { return m_keyring; }
+    NeverSites &neverSites() { return m_never; }
+    // The saved logins changed elsewhere (the 密码管理 window): forget what was looked up.
+    void loginsChanged() { m_cache.clear(); }
+
+signals:
+    void statusMessage(const QString &text);
+
+private:
+    struct Frame
+    {
+        QString origin;
+        bool reachable = false; // a frame reached from the top document through frames of its origin
+        QList<int> path;
+        QPointF offset;
+        double zoom = 1.0;
+    };
+    struct PageState
+    {
+        std::optional<SavedLogin> candidate; // sent maybe: offered once the page goes on
+        QString firstStepOrigin;              // the user name a two-step page asked for first
+        QString firstStepUser;
+        QPointer<LoginList> list;
+        QPointer<PasswordSaveBar> bar;
+    };
+
+    void frameMessage(TEmbeddedWB *page, const QString &json);
+    void pageLoadStarted(TEmbeddedWB *page);
+    void formsShown(TEmbeddedWB *page, const Frame &frame, const QList<FormField> &fields);
+    void fieldFocused(TEmbeddedWB *page, const Frame &frame, const QJsonObject &message);
+    void formSent(TEmbeddedWB *page, const Frame &frame, const QJsonObject &message, bool surely);
+    void offer(TEmbeddedWB *page, const SavedLogin &login);
+    void fill(TEmbeddedWB *page, const Frame &frame, const QList<FormField> &form, const LoginFields &targets,
+              const SavedLogin &login);
+    QList<SavedLogin> loginsOf(const QString &origin);
+    PageState &state(TEmbeddedWB *page);
+    void hideList(TEmbeddedWB *page);
+
+    TFormWebbrowser *m_pages;
+    Keyring m_keyring;
+    NeverSites m_never;
+    QHash<QString, QList<SavedLogin>> m_cache;
+    QHash<TEmbeddedWB *, PageState> m_states;
+    bool m_noKeyringSaid = false;
+};
