@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QMessageBox>
 #include <QStandardPaths>
 
@@ -72,13 +73,46 @@ void Downloads::downloadStarted(DownloadItem *item)
                 break;
             }
         }
+        watchFolders();
         if (item->state() == DownloadItem::Completed)
             finish(item);
         emit activeChanged(activeCount() ? QStringLiteral("下载: %1").arg(activeCount()) : QString());
     });
+    watchFolders();
     window()->add(item);
     window()->show();
     emit activeChanged(QStringLiteral("下载: %1").arg(activeCount()));
+}
+
+void Downloads::watchFolders()
+{
+    QStringList wanted;
+    for (const QPointer<DownloadItem> &item : std::as_const(m_items))
+        if (item && !item->savedPage() && !item->partPath().isEmpty() &&
+            (item->state() == DownloadItem::InProgress || item->state() == DownloadItem::Paused))
+            wanted << QFileInfo(item->partPath()).absolutePath();
+    wanted.removeDuplicates();
+    if (!m_folders) {
+        if (wanted.isEmpty())
+            return;
+        m_folders = new QFileSystemWatcher(this);
+        connect(m_folders, &QFileSystemWatcher::directoryChanged, this, &Downloads::holdArriving);
+    }
+    const QStringList watched = m_folders->directories();
+    for (const QString &folder : watched)
+        if (!wanted.contains(folder))
+            m_folders->removePath(folder);
+    for (const QString &folder : std::as_const(wanted))
+        if (!watched.contains(folder))
+            m_folders->addPath(folder);
+}
+
+void Downloads::holdArriving(const QString &folder)
+{
+    for (const QPointer<DownloadItem> &item : std::as_const(m_items))
+        if (item && !item->savedPage() && (item->state() == DownloadItem::InProgress || item->state() == DownloadItem::Paused) &&
+            QFileInfo(item->partPath()).absolutePath() == folder)
+            PartFile::hold(item->arrivingPath(), item->partPath());
 }
 
 void Downloads::finish(DownloadItem *item)

@@ -11,6 +11,7 @@
 #include <functional>
 
 class DownloadsWindow;
+class QFileSystemWatcher;
 class QWidget;
 
 // The program's downloads: where each goes (a save dialog in the user's download folder),
@@ -47,9 +48,15 @@ signals:
 
 private:
     void finish(DownloadItem *item);
+    // The folders of the downloads that run are watched: each attempt's file is held the
+    // moment it appears there, not only at the engine's next report (it reports seldom, and
+    // an attempt that breaks off between two reports would leave nothing).
+    void watchFolders();
+    void holdArriving(const QString &folder);
 
     QWidget *m_window;
     QList<QPointer<DownloadItem>> m_items;
     QList<QString> m_replaceAllowed; // final paths the user chose to replace
     QPointer<DownloadsWindow> m_list;
+    QFileSystemWatcher *m_folders = nullptr;
 };

@@ -42,11 +42,23 @@ bool hold(const QString &arriving, const QString &part)
 void restore(const QString &part)
 {
     const QString kept = keptPath(part);
-    if (!QFileInfo::exists(kept))
-        return;
-    // The latest attempt's bytes: the engine may have tried again after an earlier break.
+    const QString engineFile = part + QStringLiteral(".download");
     const QByteArray from = QFile::encodeName(kept);
     const QByteArray to = QFile::encodeName(part);
+    // The most that arrived. An attempt that began and broke off between two looks has no
+    // hidden name: the engine's own file, where the engine left it, holds what it brought.
+    const QByteArray engineBytes = QFile::encodeName(engineFile);
+    if (QFileInfo::exists(engineFile) && !sameFile(from, engineBytes) && QFileInfo(engineFile).size() >= QFileInfo(kept).size() &&
+        (!QFileInfo::exists(part) || sameFile(to, from))) {
+        if (::rename(engineBytes.constData(), to.constData()) == 0) {
+            ::unlink(from.constData());
+            return;
+        }
+    }
+    if (!QFileInfo::exists(kept))
+        return;
+    // The engine may have tried again after an earlier break: the hidden name holds the
+    // attempt that brought the most.
     if (::rename(from.constData(), to.constData()) != 0) {
         // Nothing hidden keeps the space of a file that could not be brought back.
         ::unlink(from.constData());
@@ -55,7 +67,7 @@ void restore(const QString &part)
     // Both names of one file: rename leaves them both, and the hidden one is not needed.
     if (sameFile(from, to))
         ::unlink(from.constData());
-    QFile::remove(part + QStringLiteral(".download"));
+    QFile::remove(engineFile);
 }
 
 void release(const QString &part)

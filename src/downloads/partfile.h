@@ -13,7 +13,8 @@ QString keptPath(const QString &part);
 // once it is there; true when it is held. A hidden name held by another file (an earlier
 // attempt, or a run that ended before it could let go) is moved to this one.
 bool hold(const QString &arriving, const QString &part);
-// After a break: what arrived is NAME.part, whatever the engine did with its own file; no
+// After a break: what arrived is NAME.part, whatever the engine did with its own file (the
+// hidden name's, or the engine's file where no hidden name was made or it brought more); no
 // hidden name stays.
 void restore(const QString &part);
 // Done with it (complete, cancelled, or a new download under the name): the hidden name goes.

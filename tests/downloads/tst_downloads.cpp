@@ -224,6 +224,27 @@ private slots:
         QCOMPARE(contents(left->partPath()), QByteArray("abc"));
         QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("*small*")}, QDir::Files | QDir::Hidden),
                  QStringList(QStringLiteral("small.iso.part")));
+
+        // An attempt that began and broke off between two reports: no hidden name was ever
+        // made, and what arrived is in the engine's own file, which it left.
+        auto *quick = new FakeDownload(dir.filePath(QStringLiteral("quick.iso")), &downloads);
+        downloads.downloadStarted(quick);
+        writeFile(quick->partPath() + QStringLiteral(".download"), "quick bytes");
+        quick->set(DownloadItem::Interrupted);
+        QCOMPARE(contents(quick->partPath()), QByteArray("quick bytes"));
+        QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("*quick*")}, QDir::Files | QDir::Hidden),
+                 QStringList(QStringLiteral("quick.iso.part")));
+
+        // One whose file came and went between two reports: held as it appeared.
+        auto *unreported = new FakeDownload(dir.filePath(QStringLiteral("brief.iso")), &downloads);
+        downloads.downloadStarted(unreported);
+        QVERIFY(writeFile(unreported->partPath(), "brief bytes"));
+        QTRY_VERIFY(QFileInfo::exists(PartFile::keptPath(unreported->partPath())));
+        QVERIFY(QFile::remove(unreported->partPath()));
+        unreported->set(DownloadItem::Interrupted);
+        QCOMPARE(contents(unreported->partPath()), QByteArray("brief bytes"));
+        QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("*brief*")}, QDir::Files | QDir::Hidden),
+                 QStringList(QStringLiteral("brief.iso.part")));
     }
 
     void aStaleHiddenFileIsNeverTakenForANewDownload()

@@ -86,8 +86,15 @@ private slots:
         clock->tick();
         // Counted from the first text's paint on (it may lay out once: a new width).
         QTRY_VERIFY(watch.paints.value(text) > 0);
-        // Layouts asked for before this point (the first text, start-up) are done first.
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        // Layouts asked for before this point (the first text, start-up) are done first; a
+        // widget laid out may ask its parent for a layout in turn (newer Qt takes one more
+        // step up), until none is asked for.
+        for (int done = -1; done != watch.layouts;) {
+            done = watch.layouts;
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        }
+        // And what those layouts moved is painted now, not counted against the ticks.
+        app.main->repaint();
         watch.paints.clear();
         watch.layouts = 0;
         for (int second = 32; second < 35; ++second) {

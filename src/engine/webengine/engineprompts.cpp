@@ -13,16 +13,45 @@
 #include <QVBoxLayout>
 #include <QWebEngineCertificateError>
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
-// The engine reads a realm as Latin-1; servers of Chinese sites send UTF-8.
+// The bytes a realm arrived as, where the engine read them as Latin-1 (older engines) or as
+// Windows-1252 (newer ones, which take Latin-1 to mean that); empty when it holds a character
+// neither could have made.
+QByteArray realmBytes(const QString &realm)
+{
+    // What Windows-1252 puts at 0x80-0x9f, in order; the holes stay themselves.
+    static const char16_t high[32] = {0x20ac, 0x81,   0x201a, 0x192,  0x201e, 0x2026, 0x2020, 0x2021,
+                                      0x2c6,  0x2030, 0x160,  0x2039, 0x152,  0x8d,   0x17d,  0x8f,
+                                      0x90,   0x2018, 0x2019, 0x201c, 0x201d, 0x2022, 0x2013, 0x2014,
+                                      0x2dc,  0x2122, 0x161,  0x203a, 0x153,  0x9d,   0x17e,  0x178};
+    QByteArray bytes;
+    bytes.reserve(realm.size());
+    for (const QChar c : realm) {
+        if (c.unicode() <= 0xff) {
+            bytes += char(c.unicode());
+            continue;
+        }
+        const auto *at = std::find(std::begin(high), std::end(high), c.unicode());
+        if (at == std::end(high))
+            return {};
+        bytes += char(0x80 + (at - std::begin(high)));
+    }
+    return bytes;
+}
+
+// Servers of Chinese sites send their realm in UTF-8; the engine reads it as a single-byte
+// encoding.
 QString realmText(const QString &realm)
 {
-    for (const QChar c : realm)
-        if (c.unicode() > 0xff)
-            return realm;
+    const QByteArray bytes = realmBytes(realm);
+    if (bytes.isEmpty())
+        return realm;
     QStringDecoder utf8(QStringDecoder::Utf8);
-    const QString decoded = utf8.decode(realm.toLatin1());
+    const QString decoded = utf8.decode(bytes);
     return utf8.hasError() ? realm : decoded;
 }
 
@@ -85,11 +114,6 @@ QString certificateProblem(const QWebEngineCertificateError &error)
     }
 }
 
-QString featureName(QWebEnginePage::Feature feature)
-{
-    return SitePermissions::featureName(int(feature));
-}
-
 } // namespace EnginePrompts
 
 namespace {
@@ -105,7 +129,7 @@ QPushButton *barButton(const QString &text, const char *name, QWidget *parent)
 
 } // namespace
 
-PermissionBar::PermissionBar(const QUrl &origin, const QString &site, QWebEnginePage::Feature feature, QWidget *parent)
+PermissionBar::PermissionBar(const QUrl &origin, const QString &site, int feature, QWidget *parent)
     : QFrame(parent), m_origin(origin), m_site(site), m_feature(feature)
 {
     setObjectName(QStringLiteral("PermissionBar"));
@@ -123,7 +147,7 @@ PermissionBar::PermissionBar(const QUrl &origin, const QString &site, QWebEngine
     text->setTextFormat(Qt::PlainText);
     const QString who = origin.host().isEmpty() ? QUrl(site).toString(QUrl::PreferLocalFile) : origin.host();
     text->setText(QStringLiteral("%1 想要使用: %2").arg(who,
-                                                       EnginePrompts::featureName(feature)));
+                                                       SitePermissions::featureName(feature)));
     QPushButton *allow = barButton(QStringLiteral("允许"), "PermissionAllow", this);
     QPushButton *deny = barButton(QStringLiteral("拒绝"), "PermissionDeny", this);
     connect(allow, &QPushButton::clicked, this, [this] { emit answered(true); });

@@ -19,9 +19,6 @@ bool signIn(QWidget *parent, const QUrl &url, const QString &realm, const QStrin
 // Why a certificate is refused, as the user reads it.
 QString certificateProblem(const QWebEngineCertificateError &error);
 
-// The feature a page asks for, in a few words ("位置", "摄像头", ...).
-QString featureName(QWebEnginePage::Feature feature);
-
 } // namespace EnginePrompts
 
 // The bar above a page that asks whether it may use a feature: "允许" / "拒绝". It never
@@ -31,12 +28,13 @@ class PermissionBar : public QFrame
     Q_OBJECT
 
 public:
-    // `site`: what the answer is kept for (a local page: its own address).
-    PermissionBar(const QUrl &origin, const QString &site, QWebEnginePage::Feature feature, QWidget *parent);
+    // `site`: what the answer is kept for (a local page: its own address); `feature`: as
+    // SitePermissions numbers it.
+    PermissionBar(const QUrl &origin, const QString &site, int feature, QWidget *parent);
 
     const QUrl &origin() const { return m_origin; }
     const QString &site() const { return m_site; }
-    QWebEnginePage::Feature feature() const { return m_feature; }
+    int feature() const { return m_feature; }
 
 signals:
     void answered(bool granted);
@@ -44,7 +42,7 @@ signals:
 private:
     QUrl m_origin;
     QString m_site;
-    QWebEnginePage::Feature m_feature;
+    int m_feature;
 };
 
 // In place of a page whose certificate was refused: why, "返回", and, where the error may be

@@ -4,6 +4,7 @@
 #include "browserview.h"
 #include "../sitepermissions.h"
 #include "engineprompts.h"
+#include "permissionrequests.h"
 #include "webenginebrowser.h"
 
 #include <QAuthenticator>
@@ -84,7 +85,8 @@ constexpr int kFullScreenNoticeMs = 4000;
 
 } // namespace
 
-PagePrompts::PagePrompts(WebEngineBrowser *browser) : QObject(browser), m_browser(browser), m_page(browser->page())
+PagePrompts::PagePrompts(WebEngineBrowser *browser)
+    : QObject(browser), m_browser(browser), m_page(browser->page()), m_permissions(new PermissionRequests(m_page))
 {
     connect(m_page, &QWebEnginePage::authenticationRequired, this, [this](const QUrl &url, QAuthenticator *auth) {
         QString user;
@@ -109,13 +111,12 @@ PagePrompts::PagePrompts(WebEngineBrowser *browser) : QObject(browser), m_browse
                 }
             });
     connect(m_page, &QWebEnginePage::certificateError, this, &PagePrompts::certificateError);
-    connect(m_page, &QWebEnginePage::featurePermissionRequested, this, &PagePrompts::permissionRequested);
-    connect(m_page, &QWebEnginePage::featurePermissionRequestCanceled, this,
-            [this](const QUrl &origin, QWebEnginePage::Feature feature) {
-                for (const QPointer<PermissionBar> &bar : std::as_const(m_bars))
-                    if (bar && bar->origin() == origin && bar->feature() == feature)
-                        bar->deleteLater();
-            });
+    connect(m_permissions, &PermissionRequests::asked, this, &PagePrompts::permissionRequested);
+    connect(m_permissions, &PermissionRequests::withdrawn, this, [this](const QUrl &origin, int feature) {
+        for (const QPointer<PermissionBar> &bar : std::as_const(m_bars))
+            if (bar && bar->origin() == origin && bar->feature() == feature)
+                bar->deleteLater();
+    });
     connect(m_page, &QWebEnginePage::fullScreenRequested, this, [this](QWebEngineFullScreenRequest request) {
         request.accept();
         fullScreen(request.toggleOn());
@@ -129,6 +130,7 @@ PagePrompts::PagePrompts(WebEngineBrowser *browser) : QObject(browser), m_browse
 void PagePrompts::release()
 {
     m_page->disconnect(this);
+    m_permissions->disconnect(this);
     m_browser->page()->navigationGate = {};
     // The view is away in the full-screen window (the window owns it now): the window, the
     // view and its page go together, none left on screen or pointing at a page that is gone.
@@ -278,17 +280,15 @@ void PagePrompts::mainFrameNavigation(const QUrl &url)
     delete m_insecure;
 }
 
-void PagePrompts::permissionRequested(const QUrl &origin, QWebEnginePage::Feature feature)
+void PagePrompts::permissionRequested(const QUrl &origin, int feature)
 {
     const QString site = SitePermissions::siteOf(origin, m_page->url());
     // A private page is asked afresh and its answers are not kept: they would tell where it
     // has been.
     const bool offTheRecord = m_page->profile()->isOffTheRecord();
-    const QString stored = offTheRecord ? QString() : SitePermissions::decision(site, int(feature));
+    const QString stored = offTheRecord ? QString() : SitePermissions::decision(site, feature);
     if (!stored.isEmpty()) {
-        m_page->setFeaturePermission(origin, feature,
-                                     stored == QLatin1String("allow") ? QWebEnginePage::PermissionGrantedByUser
-                                                                      : QWebEnginePage::PermissionDeniedByUser);
+        m_permissions->answer(origin, feature, stored == QLatin1String("allow"));
         return;
     }
     // A page that asks again and again gets one question.
@@ -304,9 +304,8 @@ void PagePrompts::permissionRequested(const QUrl &origin, QWebEnginePage::Featur
 void PagePrompts::answerPermission(PermissionBar *bar, bool granted)
 {
     if (!m_page->profile()->isOffTheRecord())
-        SitePermissions::setDecision(bar->site(), int(bar->feature()), granted);
-    m_page->setFeaturePermission(bar->origin(), bar->feature(),
-                                 granted ? QWebEnginePage::PermissionGrantedByUser : QWebEnginePage::PermissionDeniedByUser);
+        SitePermissions::setDecision(bar->site(), bar->feature(), granted);
+    m_permissions->answer(bar->origin(), bar->feature(), granted);
     m_bars.removeAll(bar);
     bar->deleteLater();
 }

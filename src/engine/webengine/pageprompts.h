@@ -11,6 +11,7 @@
 class CertificateNotice;
 class InsecureBar;
 class PermissionBar;
+class PermissionRequests;
 class QWidget;
 class WebEngineBrowser;
 
@@ -40,7 +41,7 @@ private:
     void mainFrameNavigation(const QUrl &url);
     bool mayNavigate(const QUrl &url);
     CertificateNotice *certificateNotice();
-    void permissionRequested(const QUrl &origin, QWebEnginePage::Feature feature);
+    void permissionRequested(const QUrl &origin, int feature);
     void answerPermission(PermissionBar *bar, bool granted);
     void fullScreen(bool on);
 
@@ -48,6 +49,7 @@ private:
     QWebEnginePage *m_page;
     QPointer<CertificateNotice> m_notice;
     std::optional<QWebEngineCertificateError> m_pendingError;
+    PermissionRequests *m_permissions;
     QList<QPointer<PermissionBar>> m_bars;
     QPointer<QWidget> m_fullScreen;
     QPointer<InsecureBar> m_insecure;

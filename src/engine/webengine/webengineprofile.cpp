@@ -5,6 +5,7 @@
 #include "../sitepermissions.h"
 #include "../spelling.h"
 #include "../../core/safefile.h"
+#include "permissionrequests.h"
 #include "requestblocker.h"
 #include "webenginebrowsingdata.h"
 #include "webenginedownload.h"
@@ -189,6 +190,7 @@ void installEngineTranslations()
 
 void configure(QWebEngineProfile *profile)
 {
+    PermissionRequests::configure(profile);
     profile->setHttpAcceptLanguage(QStringLiteral("zh-CN,zh;q=0.9"));
 
     QWebEngineSettings *settings = profile->settings();
@@ -260,25 +262,9 @@ QWebEngineProfile *instance()
     g_profile->setCachePath(cache);
     g_profile->setHttpCacheType(QWebEngineProfile::DiskHttpCache);
     g_profile->setPersistentCookiesPolicy(QWebEngineProfile::AllowPersistentCookies);
-#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
-    // From 6.8 the engine would write the answers given to sites to a file of its own and
-    // keep them past the run, beside ours (permissions.ini) and out of reach of a revoke:
-    // it keeps them for the run only, as before.
-    g_profile->setPersistentPermissionsPolicy(QWebEngineProfile::PersistentPermissionsPolicy::StoreInMemory);
-#endif
     configure(g_profile);
     g_data = new WebEngineBrowsingData(g_profile);
-    // The engine keeps some answers itself for the run (notifications, location): a revoked
-    // one is refused from now on, and asked again from the next start.
-    SitePermissions::setRevokedHook([](const QString &site, int feature) {
-        const QUrl origin(site);
-        const bool keptByEngine = feature == SitePermissions::Notifications || feature == SitePermissions::Geolocation;
-        if (!g_profile || !keptByEngine || origin.scheme() == QLatin1String("file") || origin.host().isEmpty())
-            return;
-        QWebEnginePage page(g_profile);
-        page.load(QUrl(QStringLiteral("about:blank")));
-        page.setFeaturePermission(origin, QWebEnginePage::Feature(feature), QWebEnginePage::PermissionDeniedByUser);
-    });
+    SitePermissions::setRevokedHook([](const QString &site, int feature) { PermissionRequests::revoke(g_profile, site, feature); });
     return g_profile;
 }
 
