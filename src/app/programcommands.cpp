@@ -43,6 +43,15 @@ void Program::bindCommands()
     using C = Command;
     CommandSet &commands = m_main->commands();
     auto bind = [&commands, this](C id, std::function<void()> handler) { commands.bind(id, this, std::move(handler)); };
+    // A checked item kept in RunData as "1" or "0", then handed to what it switches.
+    auto bindSwitch = [&bind, this](C id, const char *key, std::function<void(bool)> then) {
+        bind(id, [this, id, key, then = std::move(then)] {
+            const bool on = m_main->command(id)->isChecked();
+            m_config.writeString(kRunData, QLatin1String(key), on ? QStringLiteral("1") : QStringLiteral("0"));
+            if (then)
+                then(on);
+        });
+    };
 
     PageTabs *tabs = m_tabs;
     bind(C::NAddNewBlank, [tabs] { tabs->NAddNewBlankClick(); });
@@ -121,9 +130,7 @@ void Program::bindCommands()
     bind(C::NInternetOption, [this] { showInternetOptions(); });
     bind(C::NAddFavorite, [this] { m_favoritesMenu->NAddFavoriteClick(); });
     bind(C::NTrimFavorite, [this] { m_favoritesMenu->NTrimFavoriteClick(); });
-    bind(C::NFavoritesBar, [this] {
-        const bool on = m_main->command(Command::NFavoritesBar)->isChecked();
-        m_config.writeString(kRunData, QStringLiteral("FavoritesBar"), on ? QStringLiteral("1") : QStringLiteral("0"));
+    bindSwitch(C::NFavoritesBar, "FavoritesBar", [this](bool on) {
         makeFavoritesBar();
         m_favoritesBar->setChoice(on);
     });
@@ -138,10 +145,7 @@ void Program::bindCommands()
     bind(C::NCleanTempDir, [cleaner] { cleaner->NCleanTempDirClick(); });
     bind(C::NCleanRecent, [cleaner] { cleaner->NCleanRecentClick(); });
     bind(C::NCleanAll, [cleaner] { cleaner->NCleanAllClick(); });
-    bind(C::NCleanOnExit, [this] {
-        const bool on = m_main->command(Command::NCleanOnExit)->isChecked();
-        m_config.writeString(kRunData, QStringLiteral("CleanOnExit"), on ? QStringLiteral("1") : QStringLiteral("0"));
-    });
+    bindSwitch(C::NCleanOnExit, "CleanOnExit", {});
 
     bind(C::NDownloads, [this] {
         m_downloads->window()->show();
@@ -154,26 +158,18 @@ void Program::bindCommands()
     bind(C::NViewSource, [page] { page->NViewSourceClick(); });
     bind(C::NDeveloperTools, [page] { page->NDeveloperToolsClick(); });
     bind(C::ActionDeveloperTools, [page] { page->NDeveloperToolsClick(); });
-    bind(C::NSpellCheck, [this] {
-        const bool on = m_main->command(Command::NSpellCheck)->isChecked();
-        m_config.writeString(kRunData, QStringLiteral("SpellCheck"), on ? QStringLiteral("1") : QStringLiteral("0"));
+    bindSwitch(C::NSpellCheck, "SpellCheck", [this](bool on) {
         m_engine->setSpellChecking(on);
     });
-    bind(C::NHttpsFirst, [this] {
-        const bool on = m_main->command(Command::NHttpsFirst)->isChecked();
-        m_config.writeString(kRunData, QStringLiteral("HttpsFirst"), on ? QStringLiteral("1") : QStringLiteral("0"));
+    bindSwitch(C::NHttpsFirst, "HttpsFirst", [this](bool on) {
         m_addressBar->setHttpsFirst(on);
     });
-    bind(C::NDarkPages, [this] {
-        const bool on = m_main->command(Command::NDarkPages)->isChecked();
-        m_config.writeString(kRunData, QStringLiteral("DarkPages"), on ? QStringLiteral("1") : QStringLiteral("0"));
+    bindSwitch(C::NDarkPages, "DarkPages", [this](bool on) {
         // The engine's switch, read once when it starts.
         if (!m_engine->setDarkPages(on))
             offerRestart(QStringLiteral("深色网页在 sablix 重新启动后生效。现在重新启动吗？"));
     });
-    bind(C::NPlainHotKeys, [this] {
-        const bool on = m_main->command(Command::NPlainHotKeys)->isChecked();
-        m_config.writeString(kRunData, QStringLiteral("PlainHotKeys"), on ? QStringLiteral("1") : QStringLiteral("0"));
+    bindSwitch(C::NPlainHotKeys, "PlainHotKeys", [this](bool on) {
         m_hotKeys->setPlainKeys(on);
     });
 
