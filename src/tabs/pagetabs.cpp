@@ -49,7 +49,7 @@ std::optional<QString> openableAddress(const QString &text)
 PageTabs::PageTabs(TFormWebbrowser *pages, PageOpener *opener, AddressBar *addressBar, AddressBox *address,
                    const Widgets &widgets)
     : QObject(widgets.pageControl), m_pages(pages), m_opener(opener), m_addressBar(addressBar),
-      m_address(address), m_widgets(widgets)
+      m_address(address), m_widgets(widgets), m_tabBar(widgets.pageControl->tabBar())
 {
     connect(m_pages, &TFormWebbrowser::activePageChanged, this, &PageTabs::PageControlChange);
     m_widgets.pageControl->installEventFilter(this);
@@ -304,7 +304,7 @@ void PageTabs::PageControlMouseDown(QMouseEvent *event, int tab)
 bool PageTabs::eventFilter(QObject *watched, QEvent *event)
 {
     const QEvent::Type type = event->type();
-    if (watched == m_widgets.pageControl->tabBar() && (type == QEvent::DragEnter || type == QEvent::DragMove)) {
+    if ((type == QEvent::DragEnter || type == QEvent::DragMove) && watched == m_tabBar) {
         auto *drag = static_cast<QDragMoveEvent *>(event);
         // What is not an address goes on to the window, which searches for dropped text.
         if (openableAddress(droppedText(drag->mimeData())))
@@ -313,7 +313,7 @@ bool PageTabs::eventFilter(QObject *watched, QEvent *event)
             drag->ignore();
         return true;
     }
-    if (watched == m_widgets.pageControl->tabBar() && type == QEvent::Drop) {
+    if (type == QEvent::Drop && watched == m_tabBar) {
         auto *drop = static_cast<QDropEvent *>(event);
         if (dropOnStrip(droppedText(drop->mimeData()), drop->position().toPoint()))
             drop->acceptProposedAction();
@@ -325,7 +325,7 @@ bool PageTabs::eventFilter(QObject *watched, QEvent *event)
         return QObject::eventFilter(watched, event);
     auto *mouse = static_cast<QMouseEvent *>(event);
     QTabWidget *control = m_widgets.pageControl;
-    QTabBar *bar = control->tabBar();
+    QTabBar *bar = m_tabBar;
 
     if (watched == bar) {
         PageControlMouseDown(mouse, bar->tabAt(mouse->position().toPoint()));

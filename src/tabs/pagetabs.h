@@ -4,6 +4,8 @@
 
 #include <functional>
 
+class QTabBar;
+
 class AddressBar;
 class AddressBox;
 class PageOpener;
@@ -87,5 +89,8 @@ private:
     AddressBar *m_addressBar;
     AddressBox *m_address;
     Widgets m_widgets;
+    // Kept apart from the page control: the filter is still called while the control is
+    // being destroyed, when asking it for its bar is no longer allowed.
+    QTabBar *m_tabBar = nullptr;
     int m_rightClickedTab = -1;
 };
