@@ -145,10 +145,10 @@ constexpr char kFillScript[] = R"JS(
   var win = doc.defaultView;
   if (!win || win.location.origin !== a.origin) return false;
   var all = doc.querySelectorAll('input');
-  function usable(spec, password) {
-    var el = all[spec.i];
+  function usable(want, password) {
+    var el = all[want.i];
     if (!el || el.disabled || el.readOnly || el.type === 'hidden') return null;
-    if ((el.type === 'password') !== password || el.name !== spec.n || el.id !== spec.id) return null;
+    if ((el.type === 'password') !== password || el.name !== want.n || el.id !== want.id) return null;
     var r = el.getBoundingClientRect(), s = win.getComputedStyle(el);
     if (r.width < 2 || r.height < 2 || s.visibility === 'hidden' || s.display === 'none' || parseFloat(s.opacity) <= 0.05)
       return null;
@@ -167,7 +167,7 @@ constexpr char kFillScript[] = R"JS(
 })(%1);
 )JS";
 
-QJsonValue spec(const FormField &field)
+QJsonValue fieldRef(const FormField &field)
 {
     if (field.index < 0)
         return QJsonValue::Null;
@@ -190,8 +190,8 @@ QString fillScript(const FillTarget &target, const QString &user, const QString 
         path.append(step);
     const QJsonObject args{{QStringLiteral("path"), path},
                            {QStringLiteral("origin"), target.origin},
-                           {QStringLiteral("user"), spec(target.user)},
-                           {QStringLiteral("password"), spec(target.password)},
+                           {QStringLiteral("user"), fieldRef(target.user)},
+                           {QStringLiteral("password"), fieldRef(target.password)},
                            {QStringLiteral("userValue"), user},
                            {QStringLiteral("passwordValue"), password}};
     return QString::fromUtf8(kFillScript).arg(QString::fromUtf8(QJsonDocument(args).toJson(QJsonDocument::Compact)));

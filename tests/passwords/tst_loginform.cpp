@@ -11,14 +11,14 @@ FormField field(int index, const QString &text)
 {
     FormField f;
     f.index = index;
-    QString spec = text;
-    f.typed = spec.endsWith(QLatin1Char('*'));
+    QString pattern = text;
+    f.typed = pattern.endsWith(QLatin1Char('*'));
     if (f.typed)
-        spec.chop(1);
-    f.visible = !spec.endsWith(QLatin1Char('!'));
+        pattern.chop(1);
+    f.visible = !pattern.endsWith(QLatin1Char('!'));
     if (!f.visible)
-        spec.chop(1);
-    const QStringList parts = spec.split(QLatin1Char(':'));
+        pattern.chop(1);
+    const QStringList parts = pattern.split(QLatin1Char(':'));
     f.type = parts.value(0);
     f.name = parts.value(1);
     f.autocomplete = parts.value(2);
