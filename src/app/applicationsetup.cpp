@@ -30,10 +30,13 @@ struct FontConfigurationLoad
 } g_fontConfiguration;
 
 // The engine loads as a plugin and composes pages in software: its advice to share an
-// OpenGL context from the start does not apply, and is not for the user.
+// OpenGL context from the start does not apply, and is not for the user. Newer engines set
+// the attribute themselves once loaded, and Qt then warns that it came late. Setting it
+// before the application would make a GL context at every start.
 void quietEngineAdvice(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
-    if (message.startsWith(QLatin1String("Qt WebEngine seems to be initialized from a plugin")))
+    if (message.startsWith(QLatin1String("Qt WebEngine seems to be initialized from a plugin")) ||
+        message == QLatin1String("Attribute Qt::AA_ShareOpenGLContexts must be set before QCoreApplication is created."))
         return;
     // The switches after --webEngineArgs are taken into the variable (EngineSwitches).
     if (message.startsWith(QLatin1String("Note 'webEngineArgs' are overridden")))
