@@ -5,7 +5,7 @@
 // BENCH_FORWARDED=1: the addresses arrive as a second instance hands them over, one by one.
 // BENCH_REST=1: then every background page rests, and "pss_rested_mib" follows.
 // BENCH_ENHANCED_SECURITY=0 or 1: the engine's enhanced security mode off or on (unset: as
-// the engine's age has it).
+// the engine's age has it). BENCH_RUNDATA="Key=Value;...": further settings, to compare.
 #include "app/applicationsetup.h"
 #include "window/mainform.h"
 #include "app/program.h"
@@ -35,10 +35,16 @@ int main(int argc, char *argv[])
     const QString url = QString::fromLocal8Bit(argv[2]);
 
     QTemporaryDir folder;
+    QByteArray runData;
     const QByteArray enhanced = qgetenv("BENCH_ENHANCED_SECURITY");
-    if (!enhanced.isEmpty()) {
+    if (!enhanced.isEmpty())
+        runData += "EnhancedSecurity=" + enhanced + "\r\n";
+    for (const QByteArray &setting : qgetenv("BENCH_RUNDATA").split(';'))
+        if (!setting.isEmpty())
+            runData += setting + "\r\n";
+    if (!runData.isEmpty()) {
         QFile config(folder.filePath(QStringLiteral("Config.ini")));
-        if (!config.open(QIODevice::WriteOnly) || config.write("[RunData]\r\nEnhancedSecurity=" + enhanced + "\r\n") < 0)
+        if (!config.open(QIODevice::WriteOnly) || config.write("[RunData]\r\n" + runData) < 0)
             return 2;
     }
     EngineLoader engine;
