@@ -7,6 +7,7 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QLoggingCategory>
+#include <QOpenGLContext>
 #include <QTranslator>
 
 #include <dlfcn.h>
@@ -47,8 +48,20 @@ void quietEngineAdvice(QtMsgType type, const QMessageLogContext &context, const 
 
 } // namespace
 
+// Set here for the application's start only, and taken back once the window system has
+// read it: a program started from the browser (a downloaded file opened) gets the user's own.
+bool g_glIntegrationChosen = false;
+
 void beforeApplication()
 {
+    // Pages are composed in software (the engine gets no OpenGL with that scene graph), so
+    // the window system's OpenGL integration is of no use; left to itself, it loads the GL
+    // driver when the engine starts (on a Mesa system its software rasterizer, some 40 ms
+    // and megabytes of memory) only to ask it a question.
+    if (qEnvironmentVariableIsEmpty("QT_XCB_GL_INTEGRATION")) {
+        qputenv("QT_XCB_GL_INTEGRATION", "none");
+        g_glIntegrationChosen = true;
+    }
     // Chromium's sandbox stays on; only a process running as root turns it off, as Qt
     // WebEngine refuses to start there otherwise. The window says so (RootNotice).
     if (RootNotice::sandboxOff())
@@ -66,6 +79,12 @@ void beforeApplication()
 void afterApplication(QApplication &app)
 {
     g_fontConfiguration.finish();
+    if (g_glIntegrationChosen) {
+        // The window system chooses its integration when first asked, and keeps it.
+        QOpenGLContext::supportsThreadedOpenGL();
+        qunsetenv("QT_XCB_GL_INTEGRATION");
+        g_glIntegrationChosen = false;
+    }
     // The engine reports its GL set-up on every start; that is not for the user.
     QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
     g_nextHandler = qInstallMessageHandler(quietEngineAdvice);

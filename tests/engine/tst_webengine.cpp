@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
+#include <QProcessEnvironment>
 #include <QMenu>
 #include <QMimeData>
 #include <QProgressBar>
@@ -207,6 +209,22 @@ private slots:
             texts << action->text();
         menu->close();
         QVERIFY2(texts.join(' ').contains(QStringLiteral("后退")), qPrintable(texts.join(" | ")));
+    }
+
+    // Pages are composed in software: no GL driver is loaded for them, and the setting that
+    // keeps it out is not handed on to programs the browser starts.
+    void pagesDrawWithoutAGlDriver()
+    {
+        TEmbeddedWB *page = open(url("/lang.html"));
+        QVERIFY(page);
+        QVERIFY(readyForInput(page));
+        QFile maps(QStringLiteral("/proc/self/maps"));
+        QVERIFY(maps.open(QIODevice::ReadOnly));
+        const QByteArray mapped = maps.readAll();
+        QVERIFY(mapped.contains("libQt6WebEngineCore"));
+        QVERIFY(!mapped.contains("xcbglintegrations"));
+        QVERIFY(!mapped.contains("_dri.so"));
+        QVERIFY(!QProcessEnvironment::systemEnvironment().contains(QStringLiteral("QT_XCB_GL_INTEGRATION")));
     }
 
     void dropsOnAPageReachTheMainWindow()

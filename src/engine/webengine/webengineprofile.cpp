@@ -236,7 +236,8 @@ QWebEngineProfile *instance()
         return g_profile;
     // Pages are composed in software, inside the window's own backing store: the window
     // keeps its one native window for the whole run (composing with OpenGL would make Qt
-    // re-create it when the first page arrives), and no OpenGL driver is loaded at all.
+    // re-create it when the first page arrives), and no OpenGL driver is loaded at all
+    // (ApplicationSetup keeps the window system's GL integration out).
     QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
     installEngineTranslations();
     const QString storage = userFolder(QStandardPaths::GenericDataLocation) + QStringLiteral("/engine");
