@@ -6,6 +6,7 @@
 // BENCH_REST=1: then every background page rests, and "pss_rested_mib" follows.
 // BENCH_ENHANCED_SECURITY=0 or 1: the engine's enhanced security mode off or on (unset: as
 // the engine's age has it). BENCH_RUNDATA="Key=Value;...": further settings, to compare.
+#include "adblock/filterlists.h"
 #include "app/applicationsetup.h"
 #include "window/mainform.h"
 #include "app/program.h"
@@ -29,6 +30,7 @@ int main(int argc, char *argv[])
     ApplicationSetup::beforeApplication();
     QApplication app(argc, argv);
     ApplicationSetup::afterApplication(app);
+    FilterLists::beginFirstLoad();
     if (argc < 3)
         return 2;
     const int count = QString::fromLocal8Bit(argv[1]).toInt();

@@ -20,6 +20,10 @@
 #include <QThread>
 #include <QTimer>
 
+#include <future>
+#include <optional>
+#include <thread>
+
 namespace {
 
 RequestType requestTypeOf(ContentFilter::Resource resource)
@@ -177,6 +181,97 @@ void FilterLists::reloadOnceIdle()
     });
 }
 
+namespace {
+
+// One load of the lists: the set (from the compiled cache when it fits, parsed otherwise) and
+// what the user should hear about them.
+struct ListsLoad
+{
+    QByteArray key;
+    std::shared_ptr<const FilterSet> set;
+    FilterLists::Problems problems;
+    bool fromCache = false;
+};
+
+ListsLoad loadLists(const QStringList &files, const QString &userRules, const QString &cachePath)
+{
+    ListsLoad load;
+    for (const QString &path : files) {
+        bool missing = false;
+        const QString why = FilterSources::refusal(path, FilterSources::kMaxListBytes, &missing);
+        // The user's own file need not exist.
+        if (!why.isEmpty() && !(missing && path == userRules))
+            load.problems.append({path, QStringLiteral("广告过滤列表无法读取，未使用: %1（%2）").arg(path, why)});
+    }
+    load.key = FilterCache::sourcesKey(files, userRules);
+    QString cacheProblem;
+    std::shared_ptr<FilterSet> set = cachePath.isEmpty() ? nullptr : FilterCache::load(cachePath, load.key, &cacheProblem);
+    if (!cacheProblem.isEmpty())
+        load.problems.append({cachePath, QStringLiteral("广告过滤缓存未使用: %1（%2）").arg(cachePath, cacheProblem)});
+    load.fromCache = set != nullptr;
+    if (!set) {
+        set = std::make_shared<FilterSet>();
+        for (const QString &path : files) {
+            const std::optional<FilterSet::Counts> counts = set->addListFile(path);
+            if (counts && counts->dropped)
+                load.problems.append(
+                    {path, QStringLiteral("广告过滤列表规则过多，%1 条未使用: %2").arg(counts->dropped).arg(path)});
+        }
+        set->finish();
+    }
+    load.set = std::move(set);
+    return load;
+}
+
+// Kept for the next start once it is in use; a cache that cannot be written only costs the
+// next start its speed.
+void keepInCache(const ListsLoad &load, const QString &cachePath)
+{
+    if (!load.fromCache && !cachePath.isEmpty())
+        FilterCache::save(cachePath, load.key, *load.set);
+}
+
+// The program's first load, begun while its window is made (beginFirstLoad); the first load
+// of the same lists takes it over.
+struct FirstLoad
+{
+    QStringList files;
+    QString userRules;
+    QString cachePath;
+    std::shared_future<ListsLoad> result; // until the first load looks at it
+    std::thread thread;
+    ~FirstLoad()
+    {
+        if (thread.joinable())
+            thread.join();
+    }
+};
+
+FirstLoad &firstLoad()
+{
+    static FirstLoad load;
+    return load;
+}
+
+} // namespace
+
+void FilterLists::beginFirstLoad()
+{
+    FirstLoad &first = firstLoad();
+    if (first.thread.joinable())
+        return;
+    first.files = defaultSources()();
+    first.userRules = FilterSources::userRules();
+    first.cachePath = FilterCache::defaultPath();
+    std::promise<ListsLoad> promise;
+    first.result = promise.get_future().share();
+    first.thread = std::thread([&first, promise = std::move(promise)]() mutable {
+        ListsLoad load = loadLists(first.files, first.userRules, first.cachePath);
+        promise.set_value(load);
+        keepInCache(load, first.cachePath);
+    });
+}
+
 void FilterLists::startLoad()
 {
     m_startPending = false;
@@ -191,53 +286,38 @@ void FilterLists::startLoad()
         shared->loading = true;
     }
     holdNoLongerThanTheBound();
+    // The load begun while the window was made, when it read these lists; looked at once, so
+    // that its set is not kept beyond its use.
+    std::optional<std::shared_future<ListsLoad>> early;
+    FirstLoad &first = firstLoad();
+    if (std::shared_future<ListsLoad> result = std::exchange(first.result, {}); result.valid() &&
+        first.files == files && first.userRules == userRules && first.cachePath == cachePath)
+        early = std::move(result);
     QPointer<FilterLists> self = this;
-    QThread *worker = QThread::create([self, shared, files, userRules, cachePath] {
-        Problems problems;
-        auto unread = [&](const QString &path, const QString &why) {
-            problems.append({path, QStringLiteral("广告过滤列表无法读取，未使用: %1（%2）").arg(path, why)});
-        };
-        for (const QString &path : files) {
-            bool missing = false;
-            const QString why = FilterSources::refusal(path, FilterSources::kMaxListBytes, &missing);
-            // The user's own file need not exist.
-            if (!why.isEmpty() && !(missing && path == userRules))
-                unread(path, why);
+    QThread *worker = QThread::create([self, shared, files, userRules, cachePath, early]() mutable {
+        ListsLoad load;
+        if (early) {
+            load = early->get();
+            // A list changed since that load began: read them as they are now.
+            if (load.key != FilterCache::sourcesKey(files, userRules))
+                early.reset();
         }
-        const QByteArray key = FilterCache::sourcesKey(files, userRules);
-        QString cacheProblem;
-        std::shared_ptr<FilterSet> set = cachePath.isEmpty() ? nullptr : FilterCache::load(cachePath, key, &cacheProblem);
-        if (!cacheProblem.isEmpty())
-            problems.append({cachePath, QStringLiteral("广告过滤缓存未使用: %1（%2）").arg(cachePath, cacheProblem)});
-        const bool fromCache = set != nullptr;
-        if (!set) {
-            set = std::make_shared<FilterSet>();
-            for (const QString &path : files) {
-                const std::optional<FilterSet::Counts> counts = set->addListFile(path);
-                if (counts && counts->dropped)
-                    problems.append({path, QStringLiteral("广告过滤列表规则过多，%1 条未使用: %2")
-                                               .arg(counts->dropped)
-                                               .arg(path)});
-            }
-            set->finish();
-        }
-        std::shared_ptr<const FilterSet> done = std::move(set);
+        if (!early)
+            load = loadLists(files, userRules, cachePath);
         {
             // In use from here on.
             const std::lock_guard<std::mutex> lock(shared->mutex);
-            shared->set = done;
+            shared->set = load.set;
             shared->loading = false;
         }
         QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [self, done, problems] {
+            QCoreApplication::instance(), [self, set = load.set, problems = load.problems] {
                 if (self)
-                    self->finishLoad(done, problems);
+                    self->finishLoad(set, problems);
             },
             Qt::QueuedConnection);
-        // Kept for the next start once it is in use; a cache that cannot be written only
-        // costs the next start its speed.
-        if (!fromCache && !cachePath.isEmpty())
-            FilterCache::save(cachePath, key, *done);
+        if (!early)
+            keepInCache(load, cachePath);
     });
     connect(worker, &QThread::finished, worker, &QObject::deleteLater);
     // Pages may be waiting for it.

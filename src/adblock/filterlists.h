@@ -33,6 +33,9 @@ public:
     // The largest subscribed list taken (the largest real ones are a few MiB).
     static constexpr qint64 kMaxSubscriptionBytes = 16 * 1024 * 1024;
 
+    // Each problem is a list's path and what to say about it.
+    using Problems = QList<std::pair<QString, QString>>;
+
     explicit FilterLists(QObject *parent = nullptr);
     ~FilterLists() override;
 
@@ -41,6 +44,10 @@ public:
     static constexpr int kFirstSetWaitMs = 10000;
     void setFirstSetWaitMs(int ms) { m_firstSetWaitMs = ms; }
 
+    // Begins the program's first load of the lists (the default sources, the default cache)
+    // on a thread of its own while the window is made; the first load of a FilterLists that
+    // reads the same lists takes it over. Called once, by main.
+    static void beginFirstLoad();
     // Loads the lists in the background; a load asked for while one runs follows it.
     void reload();
     // The same, its thread started once the event loop turns (the window is up by then and
@@ -83,8 +90,6 @@ signals:
 
 private:
     void startLoad();
-    // Each problem is a list's path and what to say about it.
-    using Problems = QList<std::pair<QString, QString>>;
     void finishLoad(std::shared_ptr<const FilterSet> set, const Problems &problems);
     int m_firstSetWaitMs = kFirstSetWaitMs;
     // reloadOnceIdle's load is still to begin (touched on this object's thread only).

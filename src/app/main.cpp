@@ -1,3 +1,4 @@
+#include "../adblock/filterlists.h"
 #include "../engine/engineloader.h"
 #include "applicationsetup.h"
 #include "../core/configstore.h"
@@ -72,6 +73,9 @@ int main(int argc, char *argv[])
     ApplicationSetup::beforeApplication();
     QApplication app(argc, argv);
     ApplicationSetup::afterApplication(app);
+    // The ad filter's lists are read on the second processor while the window is made, so
+    // that the engine's start does not share one with them.
+    FilterLists::beginFirstLoad();
     // The window goes up with the small icons; the large one (a quarter of a megabyte for
     // the X server once decoded) follows once the window is on screen.
     QIcon icon;

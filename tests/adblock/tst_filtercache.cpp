@@ -203,6 +203,31 @@ private slots:
         QVERIFY(FilterCache::sourcesKey(files, path("mine.txt")) != mine);
     }
 
+    // The load begun while the window is made serves the program's first load of the same
+    // lists, unless a list changed in between.
+    void theFirstLoadBegunEarlyIsTakenOverOnlyWhileItsListsHold()
+    {
+        QVERIFY(write(path("early.txt"), "||early.test^\n"));
+        FilterLists::defaultSources() = [this] { return QStringList{path("early.txt")}; };
+        FilterLists::beginFirstLoad();
+        const QUrl page(QStringLiteral("https://news.test/"));
+        auto blocked = [&](const FilterLists &lists, const char *host) {
+            return lists.blocksRequest(QUrl(QStringLiteral("https://%1/ad.png").arg(QLatin1String(host))), page, page,
+                                       ContentFilter::Resource::Image);
+        };
+        // Changed after the early load read it (its set is kept in the cache once it is in):
+        // one rule more, a larger file.
+        QVERIFY(QTest::qWaitFor([] { return QFileInfo::exists(FilterCache::defaultPath()); }, 10000));
+        QVERIFY(write(path("early.txt"), "||early.test^\n||later.test^\n"));
+        FilterLists lists;
+        QSignalSpy loaded(&lists, &FilterLists::loaded);
+        lists.reload();
+        QVERIFY(loaded.wait(10000));
+        QVERIFY(blocked(lists, "early.test"));
+        QVERIFY(blocked(lists, "later.test"));
+        FilterLists::defaultSources() = &FilterSources::all;
+    }
+
     // Until the lists are in, a request is blocked at once (nothing waits on the window's
     // thread, nothing passes unfiltered), and what holds a navigation for them goes once they
     // are in, once each; a page that went meanwhile is not run for.
