@@ -1,0 +1,93 @@
+"""Peers benchmark: the sablix program as a desktop starts it (the addresses on its command
+line, a fresh program folder each time), beside the bare QWebEngineView window and, when it
+is installed, Chromium (a fresh profile each time). For one address, the time from exec until
+the page's onload; for twenty, until all twenty have loaded, and the PSS of the whole process
+tree two seconds later. Each program starts once before the runs (files a first start makes,
+such as the ad filter's compiled lists, are then in place, as on a desktop), then the programs
+take turns run by run; medians, and ratios to the bare window's.
+    peers_bench.py SABLIX PAGES_FLOOR [RUNS] [CHROMIUM]
+"""
+
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+from pages_bench import BEACONS, run, run_chromium, serve, tree_pss_mib
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "reliability"))
+from proctree import tree  # noqa: E402
+
+
+def run_sablix(sablix, count, url):
+    folder = tempfile.mkdtemp(prefix="sablix-peers.")
+    addresses = ["%s?beacon=1&n=%d" % (url, i) for i in range(count)]
+    BEACONS.reset()
+    started = time.monotonic()
+    proc = subprocess.Popen([sablix] + addresses, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                            env=dict(os.environ, SABLIX_HOME=folder))
+    values = {}
+    try:
+        if BEACONS.wait(count, 600):
+            values["ms"] = (time.monotonic() - started) * 1000.0
+            time.sleep(2)
+            values["pss_mib"] = tree_pss_mib(proc.pid)
+    finally:
+        left = tree(proc.pid)
+        proc.terminate()
+        try:
+            proc.wait(60)
+        except subprocess.TimeoutExpired:
+            for pid in left:
+                try:
+                    os.kill(pid, 9)
+                except ProcessLookupError:
+                    pass
+            proc.wait()
+        shutil.rmtree(folder, ignore_errors=True)
+    return values
+
+
+def main():
+    sablix, floor = sys.argv[1], sys.argv[2]
+    runs = int(sys.argv[3]) if len(sys.argv) > 3 else 3
+    chromium = sys.argv[4] if len(sys.argv) > 4 else shutil.which("chromium")
+    url, stop = serve()
+    print("the machine: %d processors, load average %.1f %.1f %.1f at the start" % ((os.cpu_count(),) + os.getloadavg()))
+    programs = {"floor": lambda n: run(floor, n, url), "sablix": lambda n: run_sablix(sablix, n, url)}
+    if chromium:
+        programs["chromium"] = lambda n: run_chromium(chromium, n, url)
+    else:
+        print("Chromium not installed: its rows are left out")
+    for start in programs.values():
+        start(1)
+
+    print("%-34s %-8s %10s %7s" % ("addresses on the command line", "program", "median", "ratio"))
+    for count in (1, 20):
+        samples = {name: [] for name in programs}
+        for _ in range(runs):
+            for name, start in programs.items():
+                value = start(count)
+                if value:
+                    samples[name].append(value)
+        figures = [("exec to onload, ms" if count == 1 else "exec to all loaded, ms", "ms")]
+        if count > 1:
+            figures.append(("PSS of the process tree, MiB", "pss_mib"))
+        for text, key in figures:
+            floor_median = statistics.median(s[key] for s in samples["floor"])
+            for name in programs:
+                if len(samples[name]) < runs:
+                    print("%-34s %-8s %10s" % ("%d: %s" % (count, text), name, "did not load"))
+                    continue
+                value = statistics.median(s[key] for s in samples[name])
+                print("%-34s %-8s %10.0f %6.2fx   (%s)" % ("%d: %s" % (count, text), name, value, value / floor_median,
+                                                        " ".join("%.0f" % s[key] for s in samples[name])))
+        sys.stdout.flush()
+    stop()
+
+
+if __name__ == "__main__":
+    main()
