@@ -81,7 +81,8 @@ void afterApplication(QApplication &app)
     g_fontConfiguration.finish();
     if (g_glIntegrationChosen) {
         // The window system chooses its integration when first asked, and keeps it.
-        QOpenGLContext::supportsThreadedOpenGL();
+        if (QGuiApplication::platformName() == QLatin1String("xcb"))
+            QOpenGLContext::supportsThreadedOpenGL();
         qunsetenv("QT_XCB_GL_INTEGRATION");
         g_glIntegrationChosen = false;
     }
