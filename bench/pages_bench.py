@@ -121,7 +121,6 @@ def run_chromium(chromium, count, url, forwarded=False):
     first = addresses[:1] if forwarded else addresses
     proc = subprocess.Popen([chromium] + chromium_flags(profile) + first, stdout=subprocess.DEVNULL,
                             stderr=subprocess.DEVNULL, start_new_session=True)
-    values = {}
     try:
         if forwarded:
             # Each further start hands its address to the running browser and ends.
@@ -129,26 +128,42 @@ def run_chromium(chromium, count, url, forwarded=False):
             for address in addresses[1:]:
                 subprocess.run([chromium] + chromium_flags(profile) + [address], stdout=subprocess.DEVNULL,
                                stderr=subprocess.DEVNULL, timeout=120)
-        if BEACONS.wait(count, 1800):
-            values["ms"] = (time.monotonic() - started) * 1000.0
-            time.sleep(2)
-            values["pss_mib"] = tree_pss_mib(proc.pid)
+        return loaded_and_memory(proc, count, started, 1800)
     finally:
-        left = tree(proc.pid)
-        try:
-            os.killpg(proc.pid, signal.SIGTERM)
-            proc.wait(30)
-        except (ProcessLookupError, subprocess.TimeoutExpired):
-            pass
-        for pid in left:
-            try:
-                os.kill(pid, signal.SIGKILL)
-            except ProcessLookupError:
-                pass
-        if proc.poll() is None:
-            proc.wait()
+        stop_tree(proc, group=True)
         shutil.rmtree(profile, ignore_errors=True)
+
+
+def loaded_and_memory(proc, count, started, timeout):
+    """Once `count` pages said they loaded: the time since `started`, and two seconds later the
+    PSS of the program's process tree; nothing when they did not."""
+    values = {}
+    if BEACONS.wait(count, timeout):
+        values["ms"] = (time.monotonic() - started) * 1000.0
+        time.sleep(2)
+        values["pss_mib"] = tree_pss_mib(proc.pid)
     return values
+
+
+def stop_tree(proc, group=False):
+    """Ends the program (its process group when it has one of its own), and whatever of its
+    process tree is left after 30 s."""
+    left = tree(proc.pid)
+    try:
+        if group:
+            os.killpg(proc.pid, signal.SIGTERM)
+        else:
+            proc.terminate()
+        proc.wait(30)
+    except (ProcessLookupError, subprocess.TimeoutExpired):
+        pass
+    for pid in left:
+        try:
+            os.kill(pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+    if proc.poll() is None:
+        proc.wait()
 
 
 def medians(samples):

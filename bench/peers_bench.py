@@ -16,10 +16,7 @@ import sys
 import tempfile
 import time
 
-from pages_bench import BEACONS, run, run_chromium, serve, tree_pss_mib
-
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "reliability"))
-from proctree import tree  # noqa: E402
+from pages_bench import BEACONS, loaded_and_memory, run, run_chromium, serve, stop_tree
 
 
 def run_sablix(sablix, count, url):
@@ -29,26 +26,11 @@ def run_sablix(sablix, count, url):
     started = time.monotonic()
     proc = subprocess.Popen([sablix] + addresses, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                             env=dict(os.environ, SABLIX_HOME=folder))
-    values = {}
     try:
-        if BEACONS.wait(count, 600):
-            values["ms"] = (time.monotonic() - started) * 1000.0
-            time.sleep(2)
-            values["pss_mib"] = tree_pss_mib(proc.pid)
+        return loaded_and_memory(proc, count, started, 600)
     finally:
-        left = tree(proc.pid)
-        proc.terminate()
-        try:
-            proc.wait(60)
-        except subprocess.TimeoutExpired:
-            for pid in left:
-                try:
-                    os.kill(pid, 9)
-                except ProcessLookupError:
-                    pass
-            proc.wait()
+        stop_tree(proc)
         shutil.rmtree(folder, ignore_errors=True)
-    return values
 
 
 def main():
