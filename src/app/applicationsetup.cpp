@@ -46,11 +46,11 @@ void quietEngineAdvice(QtMsgType type, const QMessageLogContext &context, const 
         g_nextHandler(type, context, message);
 }
 
-} // namespace
-
 // Set here for the application's start only, and taken back once the window system has
 // read it: a program started from the browser (a downloaded file opened) gets the user's own.
 bool g_glIntegrationChosen = false;
+
+} // namespace
 
 void beforeApplication()
 {
