@@ -278,7 +278,7 @@ class Passwords(SablixTestCase):
                     "<listen>unix:tmpdir=%s</listen><auth>EXTERNAL</auth><policy context='default'>"
                     "<allow send_destination='*' eavesdrop='true'/><allow eavesdrop='true'/><allow own='*'/>"
                     "</policy></busconfig>\n" % ROOT)
-        self.bus = Bus("sleep 600", config=config)
+        self.bus = Bus("sleep infinity", config=config)
         os.environ["DBUS_SESSION_BUS_ADDRESS"] = self.bus.address
         self.server = PageServer({"/login.html": login_page("about:blank"), "/welcome": page("欢迎", "欢迎")},
                                  no_store=True)

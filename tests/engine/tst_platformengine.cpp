@@ -130,6 +130,14 @@ private:
                 return widget;
         return nullptr;
     }
+    // Passes over the certificate notice the page asked for; true once the page shows.
+    bool proceedPastCertificateNotice()
+    {
+        if (!waitFor([&] { return visible("CertificateNotice") != nullptr; }, 20000))
+            return false;
+        visible("CertificateNotice")->findChild<QPushButton *>(QStringLiteral("CertificateProceed"))->click();
+        return waitFor([&] { return app->pages->activePage()->title() == QLatin1String("Secure"); }, 20000);
+    }
     static QWidget *fullScreenWindow()
     {
         for (QWidget *top : QApplication::topLevelWidgets())
@@ -456,9 +464,7 @@ private slots:
         QVERIFY(app->pages->activePage()->title() != QStringLiteral("Secure"));
 
         app->addressBar()->openAddress(https.url());
-        WAIT_VERIFY(visible("CertificateNotice"), 20000);
-        visible("CertificateNotice")->findChild<QPushButton *>(QStringLiteral("CertificateProceed"))->click();
-        WAIT_COMPARE(app->pages->activePage()->title(), QStringLiteral("Secure"), 20000);
+        QVERIFY(proceedPastCertificateNotice());
         QVERIFY(!visible("CertificateNotice"));
 
         // Remembered for the run: another page of that host opens without the question.
@@ -472,13 +478,8 @@ private slots:
         QTemporaryDir folder;
         SelfSignedServer https;
         QVERIFY(https.start(folder.path()));
-        const auto proceedWhenAsked = [&] {
-            WAIT_VERIFY(visible("CertificateNotice"), 20000);
-            visible("CertificateNotice")->findChild<QPushButton *>(QStringLiteral("CertificateProceed"))->click();
-            WAIT_COMPARE(app->pages->activePage()->title(), QStringLiteral("Secure"), 20000);
-        };
         app->addressBar()->openAddress(https.url());
-        proceedWhenAsked();
+        QVERIFY(proceedPastCertificateNotice());
         // The page says it is not secure, and keeps saying it.
         QWidget *bar = visible("InsecureBar");
         QVERIFY(bar);
@@ -508,9 +509,7 @@ private slots:
         SelfSignedServer https;
         QVERIFY(https.start(folder.path()));
         app->addressBar()->openAddress(https.url());
-        WAIT_VERIFY(visible("CertificateNotice"), 20000);
-        visible("CertificateNotice")->findChild<QPushButton *>(QStringLiteral("CertificateProceed"))->click();
-        WAIT_COMPARE(app->pages->activePage()->title(), QStringLiteral("Secure"), 20000);
+        QVERIFY(proceedPastCertificateNotice());
         app->program->cleaner()->askToForgetPermissions = [] { return false; };
         app->item("NCleanAll")->trigger();
         app->addressBar()->openAddress(https.url() + QStringLiteral("again"));
@@ -909,9 +908,7 @@ private slots:
         SelfSignedServer https;
         QVERIFY(https.start(folder.path()));
         app->addressBar()->openAddress(https.url());
-        WAIT_VERIFY(visible("CertificateNotice"), 20000);
-        visible("CertificateNotice")->findChild<QPushButton *>(QStringLiteral("CertificateProceed"))->click();
-        WAIT_COMPARE(app->pages->activePage()->title(), QStringLiteral("Secure"), 20000);
+        QVERIFY(proceedPastCertificateNotice());
         app->status()->showMessage(QString());
         go(https.url().mid(int(qstrlen("https://"))) + QStringLiteral("typed"));
         QVERIFY(loaded(https.url() + QStringLiteral("typed")));
