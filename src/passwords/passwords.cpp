@@ -7,8 +7,10 @@
 #include "passwordslog.h"
 #include "savebar.h"
 
+#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QThread>
 #include <QUrl>
 
 Passwords::Passwords(TFormWebbrowser *pages, EngineFactory *engine, QObject *parent)
@@ -61,23 +63,59 @@ void Passwords::pageLoadStarted(TEmbeddedWB *page)
 {
     hideList(page);
     auto found = m_states.find(page);
-    if (found == m_states.end() || !found->candidate)
+    if (found == m_states.end())
+        return;
+    ++found->loads;
+    if (!found->candidate)
         return;
     const SavedLogin login = *found->candidate;
     found->candidate.reset();
     offer(page, login);
 }
 
-QList<SavedLogin> Passwords::loginsOf(const QString &origin)
+namespace {
+
+// Runs `work` on a thread of its own and hands its result to `done` on the interface thread,
+// unless `context` is gone by then. libsecret's waiting calls are meant for such threads.
+template <typename Result>
+void offThread(QObject *context, std::function<Result()> work, std::function<void(const Result &)> done)
 {
-    auto cached = m_cache.constFind(origin);
-    if (cached != m_cache.constEnd())
-        return *cached;
-    const QList<SavedLogin> logins = m_keyring.logins(origin);
-    if (!m_keyring.lastError().isEmpty())
-        qCInfo(lcPasswords).noquote() << "logins of" << origin << "not read:" << m_keyring.lastError();
-    m_cache.insert(origin, logins);
-    return logins;
+    const QPointer<QObject> guard(context);
+    QThread *worker = QThread::create([guard, work = std::move(work), done = std::move(done)] {
+        const Result result = work();
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [guard, done, result] {
+                if (guard)
+                    done(result);
+            },
+            Qt::QueuedConnection);
+    });
+    QObject::connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    worker->start();
+}
+
+} // namespace
+
+void Passwords::lookUp(TEmbeddedWB *page, const QString &origin, bool mayAsk, bool probe,
+                       std::function<void(TEmbeddedWB *, const Lookup &)> then)
+{
+    const QPointer<TEmbeddedWB> guard(page);
+    offThread<Lookup>(
+        this,
+        [origin, mayAsk, probe] {
+            Keyring keyring; // its own: the interface thread's may be in use meanwhile
+            Lookup found;
+            found.available = !probe || keyring.available();
+            if (found.available)
+                found.logins = keyring.logins(origin, mayAsk);
+            found.error = keyring.lastError();
+            return found;
+        },
+        [guard, then = std::move(then)](const Lookup &found) {
+            if (guard)
+                then(guard, found);
+        });
 }
 
 void Passwords::formsShown(TEmbeddedWB *page, const Frame &frame, const QList<FormField> &fields)
@@ -96,11 +134,18 @@ void Passwords::formsShown(TEmbeddedWB *page, const Frame &frame, const QList<Fo
         const LoginFields targets = LoginForm::fillTargets(own);
         if (targets.password < 0)
             continue;
-        // A page that merely loaded never makes the keyring ask to be opened.
         auto cached = m_cache.constFind(frame.origin);
-        const QList<SavedLogin> logins = cached != m_cache.constEnd() ? *cached : m_keyring.logins(frame.origin, false);
-        if (logins.size() == 1)
-            fill(page, frame, own, targets, logins.first());
+        if (cached != m_cache.constEnd()) {
+            if (cached->size() == 1)
+                fill(page, frame, own, targets, cached->first());
+            return;
+        }
+        // A page that merely loaded never makes the keyring ask to be opened.
+        const quint64 load = state(page).loads;
+        lookUp(page, frame.origin, false, false, [this, frame, own, targets, load](TEmbeddedWB *page, const Lookup &found) {
+            if (state(page).loads == load && found.logins.size() == 1)
+                fill(page, frame, own, targets, found.logins.first());
+        });
         return;
     }
 }
@@ -121,15 +166,32 @@ void Passwords::fieldFocused(TEmbeddedWB *page, const Frame &frame, const QJsonO
                           (targets.password >= 0 && form[targets.password].index == focused);
     if (!isTarget)
         return;
-    const QList<SavedLogin> logins = loginsOf(frame.origin);
-    if (logins.isEmpty())
-        return;
-
     const QJsonArray rect = message.value(QLatin1String("rect")).toArray();
     const double scale = frame.zoom / qMax(0.1, page->devicePixelRatioF());
     const QPointF topLeft = (frame.offset + QPointF(rect.at(0).toDouble(), rect.at(1).toDouble())) * scale;
     const QRect field = QRectF(topLeft, QSizeF(rect.at(2).toDouble(), rect.at(3).toDouble()) * scale).toAlignedRect()
                             .translated(page->documentOrigin());
+    auto cached = m_cache.constFind(frame.origin);
+    if (cached != m_cache.constEnd()) {
+        showUsers(page, frame, form, targets, field, *cached);
+        return;
+    }
+    // Shown when the keyring answers, if the field still has the focus.
+    const quint64 focus = state(page).focuses;
+    lookUp(page, frame.origin, true, false, [this, frame, form, targets, field, focus](TEmbeddedWB *page, const Lookup &found) {
+        if (!found.error.isEmpty())
+            qCInfo(lcPasswords).noquote() << "logins of" << frame.origin << "not read:" << found.error;
+        m_cache.insert(frame.origin, found.logins);
+        if (state(page).focuses == focus)
+            showUsers(page, frame, form, targets, field, found.logins);
+    });
+}
+
+void Passwords::showUsers(TEmbeddedWB *page, const Frame &frame, const QList<FormField> &form, const LoginFields &targets,
+                          const QRect &field, const QList<SavedLogin> &logins)
+{
+    if (logins.isEmpty())
+        return;
     PageState &s = state(page);
     if (!s.list) {
         s.list = new LoginList(page);
@@ -149,7 +211,10 @@ void Passwords::fieldFocused(TEmbeddedWB *page, const Frame &frame, const QJsonO
 void Passwords::hideList(TEmbeddedWB *page)
 {
     auto found = m_states.find(page);
-    if (found != m_states.end() && found->list)
+    if (found == m_states.end())
+        return;
+    ++found->focuses;
+    if (found->list)
         found->list->hide();
 }
 
@@ -203,13 +268,20 @@ void Passwords::formSent(TEmbeddedWB *page, const Frame &frame, const QJsonObjec
 
 void Passwords::offer(TEmbeddedWB *page, const SavedLogin &login)
 {
+    state(page).firstStepUser.clear();
+    m_cache.remove(login.origin);
+    lookUp(page, login.origin, true, true,
+           [this, login](TEmbeddedWB *page, const Lookup &found) { offerAfterLookup(page, login, found); });
+}
+
+void Passwords::offerAfterLookup(TEmbeddedWB *page, const SavedLogin &login, const Lookup &found)
+{
     PageState &s = state(page);
-    s.firstStepUser.clear();
     const QString host = QUrl(login.origin).host();
     if (s.bar)
         s.bar->deleteLater();
-    if (!m_keyring.available()) {
-        qCWarning(lcPasswords).noquote() << "no keyring: a password was not kept:" << m_keyring.lastError();
+    if (!found.available) {
+        qCWarning(lcPasswords).noquote() << "no keyring: a password was not kept:" << found.error;
         if (m_noKeyringSaid)
             return;
         m_noKeyringSaid = true;
@@ -218,8 +290,10 @@ void Passwords::offer(TEmbeddedWB *page, const SavedLogin &login)
         m_pages->addPageBar(page, s.bar);
         return;
     }
-    m_cache.remove(login.origin);
-    const QList<SavedLogin> saved = loginsOf(login.origin);
+    if (!found.error.isEmpty())
+        qCInfo(lcPasswords).noquote() << "logins of" << login.origin << "not read:" << found.error;
+    m_cache.insert(login.origin, found.logins);
+    const QList<SavedLogin> &saved = found.logins;
     auto same = std::find_if(saved.begin(), saved.end(), [&login](const SavedLogin &l) { return l.user == login.user; });
     if (same != saved.end() && same->password == login.password)
         return; // nothing new
@@ -229,12 +303,23 @@ void Passwords::offer(TEmbeddedWB *page, const SavedLogin &login)
     s.bar = bar;
     connect(bar, &PasswordSaveBar::saveRequested, this, [this, login] {
         m_cache.remove(login.origin);
-        if (m_keyring.store(login)) {
-            emit statusMessage(QStringLiteral("已将 %1 的密码保存到系统密钥环").arg(QUrl(login.origin).host()));
-        } else {
-            qCWarning(lcPasswords).noquote() << "the keyring did not keep the login:" << m_keyring.lastError();
-            emit statusMessage(QStringLiteral("系统密钥环未保存密码: %1").arg(m_keyring.lastError()));
-        }
+        offThread<QString>(
+            this,
+            [login]() -> QString {
+                Keyring keyring;
+                if (keyring.store(login))
+                    return {};
+                return keyring.lastError().isEmpty() ? QStringLiteral("?") : keyring.lastError();
+            },
+            [this, login](const QString &error) {
+                m_cache.remove(login.origin);
+                if (error.isEmpty()) {
+                    emit statusMessage(QStringLiteral("已将 %1 的密码保存到系统密钥环").arg(QUrl(login.origin).host()));
+                } else {
+                    qCWarning(lcPasswords).noquote() << "the keyring did not keep the login:" << error;
+                    emit statusMessage(QStringLiteral("系统密钥环未保存密码: %1").arg(error));
+                }
+            });
     });
     connect(bar, &PasswordSaveBar::neverRequested, this, [this, origin = login.origin] { m_never.add(origin); });
     m_pages->addPageBar(page, bar);

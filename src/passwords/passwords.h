@@ -10,6 +10,7 @@
 #include <QPointF>
 #include <QPointer>
 
+#include <functional>
 #include <optional>
 
 class EngineFactory;
@@ -52,6 +53,17 @@ private:
         QString firstStepUser;
         QPointer<LoginList> list;
         QPointer<PasswordSaveBar> bar;
+        // Bumped by each load and by each focus or blur: a lookup answered after it belongs
+        // to what the page showed before.
+        quint64 loads = 0;
+        quint64 focuses = 0;
+    };
+    // What the keyring said of an origin, asked off the interface thread.
+    struct Lookup
+    {
+        bool available = true;
+        QList<SavedLogin> logins;
+        QString error;
     };
 
     void frameMessage(TEmbeddedWB *page, const QString &json);
@@ -62,7 +74,14 @@ private:
     void offer(TEmbeddedWB *page, const SavedLogin &login);
     void fill(TEmbeddedWB *page, const Frame &frame, const QList<FormField> &form, const LoginFields &targets,
               const SavedLogin &login);
-    QList<SavedLogin> loginsOf(const QString &origin);
+    // The service is a process over D-Bus: it may be slow, hang, or wait for the user to open
+    // the keyring. The window goes on meanwhile; `then` gets the answer unless the page went.
+    // `probe`: whether the service answers at all is asked first (available()).
+    void lookUp(TEmbeddedWB *page, const QString &origin, bool mayAsk, bool probe,
+                std::function<void(TEmbeddedWB *, const Lookup &)> then);
+    void showUsers(TEmbeddedWB *page, const Frame &frame, const QList<FormField> &form, const LoginFields &targets,
+                   const QRect &field, const QList<SavedLogin> &logins);
+    void offerAfterLookup(TEmbeddedWB *page, const SavedLogin &login, const Lookup &found);
     PageState &state(TEmbeddedWB *page);
     void hideList(TEmbeddedWB *page);
 
