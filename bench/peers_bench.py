@@ -2,7 +2,8 @@
 line, a fresh program folder each time), beside the bare QWebEngineView window and, when it
 is installed, Chromium (a fresh profile each time). For one address, the time from exec until
 the page's onload; for twenty, until all twenty have loaded, and the PSS of the whole process
-tree two seconds later. Each program starts once before the runs (files a first start makes,
+tree two seconds later; and, with one page loaded, the share of a core the process tree and the
+X server use over 20 idle seconds (as the idle benchmark counts it). Each program starts once before the runs (files a first start makes,
 such as the ad filter's compiled lists, are then in place, as on a desktop), then the programs
 take turns run by run; medians, and ratios to the bare window's.
     peers_bench.py SABLIX PAGES_FLOOR [RUNS] [CHROMIUM]
@@ -16,7 +17,10 @@ import sys
 import tempfile
 import time
 
-from pages_bench import BEACONS, loaded_and_memory, run, run_chromium, serve, stop_tree
+import idle_bench
+from pages_bench import BEACONS, chromium_flags, loaded_and_memory, run, run_chromium, serve, stop_tree
+
+IDLE_S = 20
 
 
 def run_sablix(sablix, count, url):
@@ -31,6 +35,18 @@ def run_sablix(sablix, count, url):
     finally:
         stop_tree(proc)
         shutil.rmtree(folder, ignore_errors=True)
+
+
+def idle_chromium(chromium, url, seconds):
+    profile = tempfile.mkdtemp(prefix="chromium-bench.")
+    BEACONS.reset()
+    proc = subprocess.Popen([chromium] + chromium_flags(profile) + [url + "?beacon=1"], stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL, start_new_session=True)
+    try:
+        return idle_bench.share_of_core(proc.pid, seconds) if BEACONS.wait(1, 120) else None
+    finally:
+        stop_tree(proc, group=True)
+        shutil.rmtree(profile, ignore_errors=True)
 
 
 def main():
@@ -68,6 +84,27 @@ def main():
                 print("%-34s %-8s %10.0f %6.2fx   (%s)" % ("%d: %s" % (count, text), name, value, value / floor_median,
                                                         " ".join("%.0f" % s[key] for s in samples[name])))
         sys.stdout.flush()
+
+    idle = {"floor": lambda: idle_bench.run(floor, url, IDLE_S), "sablix": lambda: idle_bench.run_program(sablix, url, IDLE_S)}
+    if chromium:
+        idle["chromium"] = lambda: idle_chromium(chromium, url, IDLE_S)
+    samples = {name: [] for name in idle}
+    for _ in range(runs):
+        for name, start in idle.items():
+            value = start()
+            if value is not None:
+                samples[name].append(value)
+    text = "1: idle %d s, %% of a core" % IDLE_S
+    floor_median = statistics.median(samples["floor"])
+    for name, values in samples.items():
+        if len(values) < runs:
+            print("%-34s %-8s %10s" % (text, name, "did not load"))
+            continue
+        value = statistics.median(values)
+        print("%-34s %-8s %10.3f %6.2fx   (%s)" % (text, name, value, value / floor_median, " ".join("%.3f" % v for v in values)))
+    if len(samples["sablix"]) == runs:
+        value = statistics.median(samples["sablix"])
+        print("aim: sablix idle with one page < 0.2 %% of a core: %.3f %%  %s" % (value, "met" if value < 0.2 else "NOT met"))
     stop()
 
 
