@@ -103,19 +103,33 @@ void Passwords::lookUp(TEmbeddedWB *page, const QString &origin, bool mayAsk, bo
     const QPointer<TEmbeddedWB> guard(page);
     offThread<Lookup>(
         this,
-        [origin, mayAsk, probe] {
+        [origin, mayAsk, probe, generation = m_cacheGeneration] {
             Keyring keyring; // its own: the interface thread's may be in use meanwhile
             Lookup found;
+            found.cacheGeneration = generation;
             found.available = !probe || keyring.available();
             if (found.available)
                 found.logins = keyring.logins(origin, mayAsk);
             found.error = keyring.lastError();
             return found;
         },
-        [guard, then = std::move(then)](const Lookup &found) {
+        [guard, origin, then = std::move(then)](const Lookup &found) {
+            qCDebug(lcPasswords).noquote() << "the keyring answered for" << origin;
             if (guard)
                 then(guard, found);
         });
+}
+
+void Passwords::remember(const QString &origin, const Lookup &found)
+{
+    if (found.cacheGeneration == m_cacheGeneration)
+        m_cache.insert(origin, found.logins);
+}
+
+void Passwords::forget(const QString &origin)
+{
+    m_cache.remove(origin);
+    ++m_cacheGeneration;
 }
 
 void Passwords::formsShown(TEmbeddedWB *page, const Frame &frame, const QList<FormField> &fields)
@@ -181,7 +195,7 @@ void Passwords::fieldFocused(TEmbeddedWB *page, const Frame &frame, const QJsonO
     lookUp(page, frame.origin, true, false, [this, frame, form, targets, field, focus](TEmbeddedWB *page, const Lookup &found) {
         if (!found.error.isEmpty())
             qCInfo(lcPasswords).noquote() << "logins of" << frame.origin << "not read:" << found.error;
-        m_cache.insert(frame.origin, found.logins);
+        remember(frame.origin, found);
         if (state(page).focuses == focus)
             showUsers(page, frame, form, targets, field, found.logins);
     });
@@ -269,7 +283,7 @@ void Passwords::formSent(TEmbeddedWB *page, const Frame &frame, const QJsonObjec
 void Passwords::offer(TEmbeddedWB *page, const SavedLogin &login)
 {
     state(page).firstStepUser.clear();
-    m_cache.remove(login.origin);
+    forget(login.origin);
     lookUp(page, login.origin, true, true,
            [this, login](TEmbeddedWB *page, const Lookup &found) { offerAfterLookup(page, login, found); });
 }
@@ -292,7 +306,7 @@ void Passwords::offerAfterLookup(TEmbeddedWB *page, const SavedLogin &login, con
     }
     if (!found.error.isEmpty())
         qCInfo(lcPasswords).noquote() << "logins of" << login.origin << "not read:" << found.error;
-    m_cache.insert(login.origin, found.logins);
+    remember(login.origin, found);
     const QList<SavedLogin> &saved = found.logins;
     auto same = std::find_if(saved.begin(), saved.end(), [&login](const SavedLogin &l) { return l.user == login.user; });
     if (same != saved.end() && same->password == login.password)
@@ -302,7 +316,7 @@ void Passwords::offerAfterLookup(TEmbeddedWB *page, const SavedLogin &login, con
     auto *bar = new PasswordSaveBar(kind, host, login.user);
     s.bar = bar;
     connect(bar, &PasswordSaveBar::saveRequested, this, [this, login] {
-        m_cache.remove(login.origin);
+        forget(login.origin);
         offThread<QString>(
             this,
             [login]() -> QString {
@@ -312,7 +326,7 @@ void Passwords::offerAfterLookup(TEmbeddedWB *page, const SavedLogin &login, con
                 return keyring.lastError().isEmpty() ? QStringLiteral("?") : keyring.lastError();
             },
             [this, login](const QString &error) {
-                m_cache.remove(login.origin);
+                forget(login.origin);
                 if (error.isEmpty()) {
                     emit statusMessage(QStringLiteral("已将 %1 的密码保存到系统密钥环").arg(QUrl(login.origin).host()));
                 } else {

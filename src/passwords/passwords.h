@@ -32,7 +32,11 @@ public:
     Keyring &keyring() { return m_keyring; }
     NeverSites &neverSites() { return m_never; }
     // The saved logins changed elsewhere (the 密码管理 window): forget what was looked up.
-    void loginsChanged() { m_cache.clear(); }
+    void loginsChanged()
+    {
+        m_cache.clear();
+        ++m_cacheGeneration;
+    }
 
 signals:
     void statusMessage(const QString &text);
@@ -64,6 +68,7 @@ private:
         bool available = true;
         QList<SavedLogin> logins;
         QString error;
+        quint64 cacheGeneration = 0; // of the cache when asked
     };
 
     void frameMessage(TEmbeddedWB *page, const QString &json);
@@ -81,6 +86,10 @@ private:
                 std::function<void(TEmbeddedWB *, const Lookup &)> then);
     void showUsers(TEmbeddedWB *page, const Frame &frame, const QList<FormField> &form, const LoginFields &targets,
                    const QRect &field, const QList<SavedLogin> &logins);
+    // Kept for the origin unless the cache was emptied since the lookup was asked for (what it
+    // found may lack a login kept meanwhile).
+    void remember(const QString &origin, const Lookup &found);
+    void forget(const QString &origin);
     void offerAfterLookup(TEmbeddedWB *page, const SavedLogin &login, const Lookup &found);
     PageState &state(TEmbeddedWB *page);
     void hideList(TEmbeddedWB *page);
@@ -89,6 +98,7 @@ private:
     Keyring m_keyring;
     NeverSites m_never;
     QHash<QString, QList<SavedLogin>> m_cache;
+    quint64 m_cacheGeneration = 0;
     QHash<TEmbeddedWB *, PageState> m_states;
     bool m_noKeyringSaid = false;
 };

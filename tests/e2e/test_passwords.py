@@ -9,6 +9,7 @@ nothing is written."""
 
 import os
 import re
+import signal
 import subprocess
 import urllib.parse
 import uuid
@@ -268,6 +269,41 @@ class Passwords(SablixTestCase):
         with open(keyring, "rb") as f:
             self.assertNotIn(TOKEN.encode(), f.read())
         self.assertEqual(where_found({"password": TOKEN}), {})
+
+    def test_a_keyring_that_does_not_answer_holds_nothing_up(self):
+        # The real service, stopped: it takes calls and answers none (a D-Bus call waits 25 s).
+        self.bus = Bus("gnome-keyring-daemon --foreground --unlock --components=secrets",
+                       stdin=KEYRING_PASSWORD.encode())
+        wait_for(lambda: self.bus.owned("org.freedesktop.secrets"), what="the keyring on the bus")
+        os.environ["DBUS_SESSION_BUS_ADDRESS"] = self.bus.address
+        self.server = PageServer({"/login.html": login_page("about:blank"), "/next.html": page("下一页", "下一页"),
+                                  "/welcome": page("欢迎", "欢迎")}, no_store=True)
+        self.origin = "http://127.0.0.1:%d" % self.server.port
+        subprocess.run(["secret-tool", "store", "--label=sablix: 127.0.0.1", "xdg:schema", "org.sablix.Login", "origin",
+                        self.origin, "action", self.origin, "username", USER], input=TOKEN, text=True, env=self.bus.env,
+                       check=True)
+        daemon = int(read(os.path.join(self.bus.folder, "pid")))
+        app = self.start()
+        os.kill(daemon, signal.SIGSTOP)
+        self.addCleanup(subprocess.run, ["kill", "-CONT", str(daemon)], stderr=subprocess.DEVNULL)
+        self.shown(app, "/login.html")
+        self.focus_field(app)
+        # The focused field asked the keyring for its names; the window goes on meanwhile.
+        app.go(self.server.url("/next.html"))
+        wait_for(lambda: "/next.html" in self.server.requests, timeout=12.0, what="the next page while the keyring hangs")
+        os.kill(daemon, signal.SIGCONT)
+        wait_for(lambda: "the keyring answered for " + self.origin in app.log(), what="the keyring's late answer")
+        # For a field on a page left since: no list of names over the next page. What it said
+        # is kept: back on the login page, the focused field shows the name at once.
+        self.assertNotIn("login list shown", app.log())
+        self.shown(app, "/login.html")
+        self.focus_field(app)
+        self.choose_first_name(app, 1)
+        wait_for(lambda: "a login was filled" in app.log(), what="the fields filled")
+        app.key("Return")
+        wait_for(lambda: self.posted("/welcome"), what="the filled login sent")
+        self.assertEqual(self.posted("/welcome")[0], {"user": [USER], "pass": [TOKEN]})
+        self.assertEqual(app.exit(), 0)
 
     def test_without_a_secret_service_the_bar_says_so_once(self):
         # A bus with no service and nothing it could start.
