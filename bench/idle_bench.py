@@ -40,6 +40,29 @@ def cpu_ns(pids):
     return total
 
 
+def machine_busy_share(seconds=1.0):
+    """The share of the whole machine's processors in use over `seconds` (/proc/stat)."""
+    def times():
+        with open("/proc/stat") as f:
+            fields = [int(v) for v in f.readline().split()[1:]]
+        return sum(fields), fields[3] + fields[4]  # all, idle + iowait
+    total, idle = times()
+    time.sleep(seconds)
+    total2, idle2 = times()
+    return 1.0 - (idle2 - idle) / max(1, total2 - total)
+
+
+def quiet_machine(limit_s=120):
+    """Waits until the machine is idle (under 2 % busy for a second), at most `limit_s`: what
+    ran before (another benchmark's hundreds of pages) may still be ending or being reclaimed,
+    and that would be counted against the program. Says so when it never got quiet."""
+    end = time.monotonic() + limit_s
+    while time.monotonic() < end:
+        if machine_busy_share() < 0.02:
+            return
+    print("(the machine did not get quiet within %d s: the figures below include its other work)" % limit_s)
+
+
 def share_of_core(pid, seconds):
     """The share of one core the process tree and the X server use over `seconds`, once settled."""
     time.sleep(SETTLE_S)
@@ -50,6 +73,7 @@ def share_of_core(pid, seconds):
 
 
 def run(program, url, seconds, extra_env=None):
+    quiet_machine()
     env = dict(os.environ, BENCH_STAY_MS=str((SETTLE_S + seconds + 2) * 1000), **(extra_env or {}))
     proc = subprocess.Popen([program, "1", url], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True, env=env)
     for line in proc.stdout:
@@ -96,6 +120,7 @@ def screen_changes(seconds):
 def run_program(sablix, url, seconds, changes=None):
     """The program as installed: a program folder and settings of its own, the address on its
     command line; the page tells the server it loaded."""
+    quiet_machine()
     folder = tempfile.mkdtemp(prefix="sablix-idle.")
     BEACONS.reset()
     proc = subprocess.Popen([sablix, url + "?beacon=1"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,

@@ -38,6 +38,7 @@ def run_sablix(sablix, count, url):
 
 
 def idle_chromium(chromium, url, seconds):
+    idle_bench.quiet_machine()
     profile = tempfile.mkdtemp(prefix="chromium-bench.")
     BEACONS.reset()
     proc = subprocess.Popen([chromium] + chromium_flags(profile) + [url + "?beacon=1"], stdout=subprocess.DEVNULL,
