@@ -62,6 +62,14 @@ void beforeApplication()
         qputenv("QT_XCB_GL_INTEGRATION", "none");
         g_glIntegrationChosen = true;
     }
+    // The engine's switches and dictionaries are put into the environment when it starts, and
+    // the engine adds a driver setting of its own, while other threads read theirs (the
+    // history's SQLite, the keyring's D-Bus). Adding a variable then moves the whole
+    // environment, and a read beside it follows freed memory; named now, while this thread is
+    // the only one, they are later given values in place.
+    for (const char *name : {"QTWEBENGINE_CHROMIUM_FLAGS", "QTWEBENGINE_DICTIONARIES_PATH", "force_s3tc_enable"})
+        if (!qEnvironmentVariableIsSet(name))
+            qputenv(name, QByteArray());
     // Chromium's sandbox stays on; only a process running as root turns it off, as Qt
     // WebEngine refuses to start there otherwise. The window says so (RootNotice).
     if (RootNotice::sandboxOff())
