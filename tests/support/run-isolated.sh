@@ -29,7 +29,11 @@ XDG_RUNTIME_DIR="$root/runtime"
 SABLIX_HOME="$root/program"
 SABLIX_TEST_ROOT="$root"
 QTWEBENGINE_CHROMIUM_FLAGS="--proxy-server=127.0.0.1:9 --disable-background-networking"
+# No session bus but the ones tests start themselves: named, not left unset, so that nothing
+# launches one (GLib would) and the engine does not add the variable while threads run.
+DBUS_SESSION_BUS_ADDRESS="unix:path=$root/no-session-bus"
 export HOME XDG_DATA_HOME XDG_CONFIG_HOME XDG_CACHE_HOME XDG_RUNTIME_DIR SABLIX_HOME SABLIX_TEST_ROOT QTWEBENGINE_CHROMIUM_FLAGS
+export DBUS_SESSION_BUS_ADDRESS
 # As root (CI, containers) Qt WebEngine starts only without Chromium's sandbox.
 if [ "$(id -u)" = 0 ]; then QTWEBENGINE_DISABLE_SANDBOX=1; export QTWEBENGINE_DISABLE_SANDBOX; fi
 
