@@ -2,19 +2,17 @@
 
 #include "favoriteslog.h"
 
+#include "../core/offthread.h"
 #include "../core/userfolders.h"
 #include "../engine/embeddedwb.h"
 #include "../pages/formwebbrowser.h"
 #include "favoritesdialogs.h"
 #include "favoritesstore.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QPointer>
 #include <QPushButton>
-#include <QThread>
 
 FavoritesMenu::FavoritesMenu(TFormWebbrowser *pages, FavoritesStore *store, QWidget *window)
     : QObject(window), m_pages(pages), m_store(store), m_window(window)
@@ -46,23 +44,17 @@ void FavoritesMenu::runImport(std::function<FavoritesStore::ImportResult(Favorit
     // Off the interface thread: a big or broken file must not freeze the window. The worker
     // has a store of its own on the same folder.
     const QString root = m_store->root();
-    QPointer<FavoritesMenu> self = this;
     emit statusMessage(QStringLiteral("正在导入收藏夹..."));
-    QThread *worker = QThread::create([self, root, work] {
-        FavoritesStore store(root);
-        const FavoritesStore::ImportResult result = work(store);
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [self, result] {
-                if (!self)
-                    return;
-                emit self->m_store->changed();
-                emit self->statusMessage(QStringLiteral("已导入 %1 个收藏，跳过 %2 个。").arg(result.imported).arg(result.skipped));
-            },
-            Qt::QueuedConnection);
-    });
-    connect(worker, &QThread::finished, worker, &QObject::deleteLater);
-    worker->start();
+    offThread<FavoritesStore::ImportResult>(
+        this,
+        [root, work] {
+            FavoritesStore store(root);
+            return work(store);
+        },
+        [this](const FavoritesStore::ImportResult &result) {
+            emit m_store->changed();
+            emit statusMessage(QStringLiteral("已导入 %1 个收藏，跳过 %2 个。").arg(result.imported).arg(result.skipped));
+        });
 }
 
 void FavoritesMenu::importBookmarks(const QString &file)

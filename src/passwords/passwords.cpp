@@ -1,5 +1,6 @@
 #include "passwords.h"
 
+#include "../core/offthread.h"
 #include "../engine/embeddedwb.h"
 #include "../pages/formwebbrowser.h"
 #include "loginlist.h"
@@ -7,10 +8,8 @@
 #include "passwordslog.h"
 #include "savebar.h"
 
-#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QThread>
 #include <QUrl>
 
 Passwords::Passwords(TFormWebbrowser *pages, EngineFactory *engine, QObject *parent)
@@ -72,30 +71,6 @@ void Passwords::pageLoadStarted(TEmbeddedWB *page)
     found->candidate.reset();
     offer(page, login);
 }
-
-namespace {
-
-// Runs `work` on a thread of its own and hands its result to `done` on the interface thread,
-// unless `context` is gone by then. libsecret's waiting calls are meant for such threads.
-template <typename Result>
-void offThread(QObject *context, std::function<Result()> work, std::function<void(const Result &)> done)
-{
-    const QPointer<QObject> guard(context);
-    QThread *worker = QThread::create([guard, work = std::move(work), done = std::move(done)] {
-        const Result result = work();
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [guard, done, result] {
-                if (guard)
-                    done(result);
-            },
-            Qt::QueuedConnection);
-    });
-    QObject::connect(worker, &QThread::finished, worker, &QObject::deleteLater);
-    worker->start();
-}
-
-} // namespace
 
 void Passwords::lookUp(TEmbeddedWB *page, const QString &origin, bool mayAsk, bool probe,
                        std::function<void(TEmbeddedWB *, const Lookup &)> then)

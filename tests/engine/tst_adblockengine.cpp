@@ -9,13 +9,13 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
-// The ad filter and the ad walks in real pages: blocked requests never reach the server,
-// from the first page after start on, listed elements are never painted, an excepted site
-// gets everything, and the walks hide what they recognise after a page has loaded.
 // The lists' folder is named before any thread runs and later only given values (empty: the
 // packaged lists): adding a variable moves the environment under threads reading theirs.
 static const bool g_listsNamed = [] { return qputenv("SABLIX_FILTER_LISTS", QByteArray()); }();
 
+// The ad filter and the ad walks in real pages: blocked requests never reach the server,
+// from the first page after start on, listed elements are never painted, an excepted site
+// gets everything, and the walks hide what they recognise after a page has loaded.
 class TestAdblockEngine : public EngineTest
 {
     Q_OBJECT
