@@ -40,6 +40,16 @@
 
 #include <unistd.h>
 
+// The variables these tests change are named before any thread runs and emptied rather than
+// removed: one added later moves the environment under the history's and the desktop
+// settings' threads reading theirs.
+static const bool g_variablesNamed = [] {
+    for (const char *name : {"SABLIX_TEST_ENGINE_AGE_LIMIT_DAYS", "QTWEBENGINE_CHROMIUM_FLAGS", "GTK_THEME"})
+        if (!qEnvironmentVariableIsSet(name))
+            qputenv(name, QByteArray());
+    return true;
+}();
+
 class TestMainForm : public QObject
 {
     Q_OBJECT
@@ -741,7 +751,7 @@ private slots:
         QVERIFY(!EngineAge::isOutdated({}, QDate(2030, 1, 1)));
         qputenv("SABLIX_TEST_ENGINE_AGE_LIMIT_DAYS", "100000");
         QVERIFY(!EngineAge::isOutdated(engine, QDate(2030, 1, 1)));
-        qunsetenv("SABLIX_TEST_ENGINE_AGE_LIMIT_DAYS");
+        qputenv("SABLIX_TEST_ENGINE_AGE_LIMIT_DAYS", QByteArray());
     }
 
     // Switches that bring code into the engine never reach it, whether the mode is on or
@@ -774,7 +784,7 @@ private slots:
         QCOMPARE(EngineSwitches::split(qEnvironmentVariable("QTWEBENGINE_CHROMIUM_FLAGS")),
                  QStringList({QStringLiteral("--js-flags=--expose-gc --jitless"), QStringLiteral("--site-per-process"),
                               QStringLiteral("--disable-webgl")}));
-        qunsetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", QByteArray());
     }
 
     // Unless the user chose, the mode is on while the engine is outdated; it is decided when
@@ -818,7 +828,7 @@ private slots:
             app.engine.reportedVersions = debianEngine();
             // The settings menu asks before the engine has come in by itself.
             emit app.main->menuBar()->findChild<QMenu *>(QStringLiteral("NSet"))->aboutToShow();
-            qunsetenv("SABLIX_TEST_ENGINE_AGE_LIMIT_DAYS");
+            qputenv("SABLIX_TEST_ENGINE_AGE_LIMIT_DAYS", QByteArray());
             QCOMPARE(app.engine.enhancedSecurity, std::optional<bool>(false));
             QVERIFY(!app.main->findChild<QWidget *>(QStringLiteral("EngineNotice")));
         }
@@ -935,7 +945,7 @@ private slots:
         const QPalette dark = QApplication::palette();
         qputenv("GTK_THEME", "Adwaita");
         QVERIFY(!DesktopPalette::desktopPrefersDark());
-        qunsetenv("GTK_THEME");
+        qputenv("GTK_THEME", QByteArray());
         QApplication::setPalette(before);
         QVERIFY(dark.color(QPalette::Window).lightness() < 80);
         QVERIFY(dark.color(QPalette::WindowText).lightness() > 200);

@@ -72,10 +72,13 @@ protected:
         QCOMPARE(actual, expected);                                                                                    \
     } while (false)
 
-// Runs a test class with the program's own application set-up.
+// Runs a test class with the program's own application set-up. QTest adds its variable to the
+// environment as it begins, while the desktop settings' thread already reads there: named
+// first, it is then set in place (see beforeApplication).
 #define SABLIX_ENGINE_TEST_MAIN(TestClass)                                                                             \
     int main(int argc, char *argv[])                                                                                   \
     {                                                                                                                  \
+        qputenv("QT_QTESTLIB_RUNNING", "1");                                                                           \
         ApplicationSetup::beforeApplication();                                                                         \
         QApplication application(argc, argv);                                                                          \
         ApplicationSetup::afterApplication(application);                                                              \
