@@ -19,7 +19,7 @@ bool isLatinLetter(char32_t c)
 }
 
 // A reading as the dictionary writes it: Latin small letters ("lv" for lü).
-bool isReading(const QByteArray &text)
+bool isReading(QByteArrayView text)
 {
     return !text.isEmpty() && text.size() <= 8 &&
            std::all_of(text.begin(), text.end(), [](char c) { return c >= 'a' && c <= 'z'; });
@@ -55,9 +55,20 @@ Pinyin::Pinyin(const QString &dictionary)
     }
     const QByteArray bytes = file.readAll();
     // "字<TAB>reading<TAB>weight" after the header's "..."; words of several characters are
-    // passed over, the readings of single characters are what is kept.
-    QHash<char32_t, QList<QPair<qint64, QByteArray>>> weighted;
-    QSet<QByteArray> syllables;
+    // passed over, the readings of single characters are what is kept. Read as each program
+    // starts, beside the engine's own start: the readings are gathered flat and sorted once,
+    // and each syllable's text is one shared copy.
+    struct Entry
+    {
+        char32_t character;
+        qint64 weight;
+        int syllable;
+    };
+    std::vector<Entry> entries;
+    entries.reserve(32768);
+    QHash<QByteArrayView, int> syllableIds;
+    QList<QByteArray> syllables;
+    QSet<quint64> seen; // a character's reading is kept once, as first written
     bool inBody = false;
     for (qsizetype at = 0; at < bytes.size();) {
         qsizetype lineEnd = bytes.indexOf('\n', at);
@@ -75,24 +86,36 @@ Pinyin::Pinyin(const QString &dictionary)
             continue;
         const QList<uint> ucs4 = QString::fromUtf8(line.first(tab)).toUcs4();
         const qsizetype tab2 = line.indexOf('\t', tab + 1);
-        const QByteArray reading = line.sliced(tab + 1, (tab2 < 0 ? line.size() : tab2) - tab - 1).trimmed().toByteArray();
+        const QByteArrayView reading = line.sliced(tab + 1, (tab2 < 0 ? line.size() : tab2) - tab - 1).trimmed();
         if (ucs4.size() != 1 || !isReading(reading))
             continue;
+        auto id = syllableIds.constFind(reading);
+        if (id == syllableIds.constEnd()) {
+            syllables << reading.toByteArray();
+            // The key views the list's own copy, which lives as long as the table.
+            id = syllableIds.insert(QByteArrayView(syllables.last()), int(syllables.size() - 1));
+        }
+        const char32_t character = char32_t(ucs4.first());
+        if (seen.contains((quint64(character) << 32) | quint32(*id)))
+            continue;
+        seen.insert((quint64(character) << 32) | quint32(*id));
         const qint64 weight = tab2 < 0 ? 0 : line.sliced(tab2 + 1).trimmed().toLongLong();
-        auto &list = weighted[char32_t(ucs4.first())];
-        if (std::none_of(list.begin(), list.end(), [&](const auto &known) { return known.second == reading; }))
-            list.append({weight, reading});
-        syllables.insert(reading);
+        entries.push_back({character, weight, *id});
     }
-    for (auto it = weighted.begin(); it != weighted.end(); ++it) {
-        auto list = it.value();
-        std::stable_sort(list.begin(), list.end(), [](const auto &a, const auto &b) { return a.first > b.first; });
+    // Each character's readings, most common first; equal weights as the file has them.
+    std::stable_sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
+        return a.character != b.character ? a.character < b.character : a.weight > b.weight;
+    });
+    m_readings.reserve(qsizetype(entries.size()));
+    for (size_t i = 0; i < entries.size();) {
         QList<QByteArray> readings;
-        for (const auto &entry : list)
-            readings << entry.second;
-        m_readings.insert(it.key(), readings);
+        size_t j = i;
+        for (; j < entries.size() && entries[j].character == entries[i].character; ++j)
+            readings << syllables.at(entries[j].syllable);
+        m_readings.insert(entries[i].character, readings);
+        i = j;
     }
-    m_syllables = QList<QByteArray>(syllables.begin(), syllables.end());
+    m_syllables = syllables;
     std::sort(m_syllables.begin(), m_syllables.end());
     if (m_readings.isEmpty())
         qCWarning(lcCore).noquote() << "no pinyin readings in" << dictionary;
