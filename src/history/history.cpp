@@ -108,10 +108,7 @@ History::History(const QString &path, int retentionDays, QObject *parent)
 {
     m_thread->setObjectName(QStringLiteral("history writer"));
     m_writer->moveToThread(m_thread);
-    // The writer (and SQLite with it) starts once the event loop turns, so that start-up
-    // does not share the processor or the library loader with it; what is posted before
-    // waits in its queue, in order.
-    QTimer::singleShot(0, this, &History::startWriter);
+    QTimer::singleShot(kWriterStartMs, this, &History::startWriter);
 
     connect(m_writer, &HistoryWriter::opened, this, [this](bool ok, const QString &text) {
         if (!text.isEmpty())
@@ -146,8 +143,15 @@ History::History(const QString &path, int retentionDays, QObject *parent)
     });
     m_pruneTimer.start();
 
+    // The first thing the writer does, whenever it starts.
     const int days = m_retentionDays;
-    post([days](HistoryWriter *writer) { writer->open(days); });
+    HistoryWriter *writer = m_writer;
+    QMetaObject::invokeMethod(m_writer, [writer, days] { writer->open(days); }, Qt::QueuedConnection);
+}
+
+bool History::writerStarted() const
+{
+    return m_thread->isRunning() || m_thread->isFinished();
 }
 
 void History::startWriter()
@@ -175,13 +179,16 @@ HistorySearch *History::search()
     // Made when first asked: a run that never opens the history window has no such thread.
     if (!m_search)
         m_search = new HistorySearch(m_path, this);
+    startWriter();
     return m_search;
 }
 
-template <typename F> void History::post(F &&work)
+template <typename F> void History::post(F &&work, bool start)
 {
     HistoryWriter *writer = m_writer;
     QMetaObject::invokeMethod(m_writer, [writer, work = std::forward<F>(work)] { work(writer); }, Qt::QueuedConnection);
+    if (start)
+        startWriter();
 }
 
 void History::record(const QString &address, const QString &title, qint64 time)
@@ -206,7 +213,8 @@ void History::updateTitle(const QString &address, const QString &title)
             return;
         }
     }
-    post([address, title](HistoryWriter *writer) { writer->retitle(address, title); });
+    // A page's title comes while it loads: it waits in the queue for the writer's start.
+    post([address, title](HistoryWriter *writer) { writer->retitle(address, title); }, false);
 }
 
 void History::flush()

@@ -55,6 +55,11 @@ class History : public QObject, public ClearableStore
 public:
     static constexpr int kBatchMs = 1000;
     static constexpr int kBatchVisits = 100;
+    // The writer (and SQLite with it: the pinyin readings, the file opened and pruned) starts
+    // once it has work, once something wants to read (startWriter), or this long after the
+    // history was made, whichever comes first: the program's start and its first page do not
+    // share the processors with it. What is posted before waits in its queue, in order.
+    static constexpr int kWriterStartMs = 1000;
 
     explicit History(const QString &path = HistoryDatabase::defaultPath(), int retentionDays = HistoryDatabase::kDefaultDays,
                      QObject *parent = nullptr);
@@ -64,6 +69,9 @@ public:
     QString path() const { return m_path; }
     // True once the file is open for reading and writing.
     bool isReady() const { return m_reader.isOpen(); }
+    // Opens the file now, if it is not open yet; ready() follows.
+    void startWriter();
+    bool writerStarted() const;
     // The interface thread's view of the file (nothing before ready()).
     HistoryDatabase &reader() { return m_reader; }
     // The searches of the history window, off the interface thread.
@@ -96,8 +104,8 @@ signals:
     void batchCommitted(quint64 batch, int visits);
 
 private:
-    void startWriter();
-    template <typename F> void post(F &&work);
+    // Queues work for the writer; `start`: starts the writer for it, if it has not started.
+    template <typename F> void post(F &&work, bool start = true);
 
     QString m_path;
     int m_retentionDays;

@@ -71,8 +71,10 @@ void HistorySuggestions::hide()
 void HistorySuggestions::update(const QString &text)
 {
     const QString wanted = text.trimmed();
-    if (!m_enabled || (m_allowed && !m_allowed()) || wanted.isEmpty() || !m_history->isReady() ||
-        !m_edit->hasFocus()) {
+    if (!m_enabled || (m_allowed && !m_allowed()) || wanted.isEmpty() || !m_edit->hasFocus() || !m_history->isReady()) {
+        // Typing in the first moments opens the file without waiting for the start to settle.
+        if (!m_history->isReady() && m_edit->hasFocus())
+            m_history->startWriter();
         hide();
         return;
     }

@@ -13,6 +13,7 @@ inline bool waitReady(History *history)
 {
     if (history->isReady())
         return true;
+    history->startWriter();
     QSignalSpy ready(history, &History::ready);
     return ready.wait(10000) || history->isReady();
 }

@@ -597,14 +597,21 @@ private slots:
         History history(path(), 90);
         QSignalSpy ready(&history, &History::ready);
         QSignalSpy committed(&history, &History::batchCommitted);
-        QVERIFY(ready.wait());
+        // The file is left alone while the program starts: a title that comes as the first
+        // page loads waits in the queue (and finds no visit); the first batch starts the writer.
+        history.updateTitle(QStringLiteral("http://batch.test/3"), QStringLiteral("Early"));
+        QCoreApplication::processEvents();
+        QVERIFY(!history.writerStarted());
         const qint64 t = now();
         for (int i = 0; i < History::kBatchVisits + 20; ++i)
             history.record(QStringLiteral("http://batch.test/%1").arg(i), QStringLiteral("Page %1").arg(i), t + i);
+        QVERIFY(history.writerStarted());
+        QVERIFY(!ready.isEmpty() || ready.wait());
         // A full batch goes at once; the rest when the batch time is up.
-        QVERIFY(committed.wait());
+        QVERIFY(!committed.isEmpty() || committed.wait());
         QCOMPARE(committed.first().at(1).toInt(), History::kBatchVisits);
         QCOMPARE(history.reader().count(), History::kBatchVisits);
+        QCOMPARE(history.reader().entry(QStringLiteral("http://batch.test/3"))->title, QStringLiteral("Page 3"));
         // A title that comes while its visit is still gathered goes with the visit.
         history.updateTitle(QStringLiteral("http://batch.test/110"), QStringLiteral("新闻头条"));
         QVERIFY(committed.size() == 2 || committed.wait());
