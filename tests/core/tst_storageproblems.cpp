@@ -225,6 +225,14 @@ private slots:
         QCOMPARE(SafeFile::read(dir.filePath(QStringLiteral("missing"))).value_or("refused"), QByteArray());
         // Files that claim no size (the kernel's) are read to their end.
         QVERIFY(SafeFile::read(QStringLiteral("/proc/self/status")).value_or(QByteArray()).contains("Pid:"));
+        // A large file comes back whole, and is refused one byte over its bound.
+        QByteArray large(3 * 1024 * 1024 + 7, 'x');
+        for (qsizetype i = 0; i < large.size(); i += 4093)
+            large[i] = char('a' + i % 26);
+        const QString largeFile = dir.filePath(QStringLiteral("large"));
+        QVERIFY(SafeFile::replace(largeFile, large));
+        QCOMPARE(SafeFile::read(largeFile, nullptr, large.size()).value_or(QByteArray()), large);
+        QVERIFY(!SafeFile::read(largeFile, nullptr, large.size() - 1));
         QVERIFY(!ListFile::load(fifo));
         QVERIFY(!SafeFile::acceptable(fifo) && !SafeFile::acceptable(link) && SafeFile::acceptable(real));
         // Nor is anything written through the link: its target keeps its bytes.
