@@ -234,11 +234,15 @@ class Sablix:
 
     def wait(self, timeout=30.0):
         try:
-            return self.proc.wait(timeout)
+            status = self.proc.wait(timeout)
         except subprocess.TimeoutExpired:
             self.proc.kill()
             self.proc.wait()
             raise AssertionError("sablix did not end")
+        # Ended by a signal (an abort at the close): what it said last, before its folder goes.
+        if status < 0:
+            print("sablix ended by signal %d; the end of its log:\n%s" % (-status, self.log()[-4000:]), flush=True)
+        return status
 
     def stop(self):
         if self.alive():
