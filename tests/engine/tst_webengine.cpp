@@ -19,14 +19,13 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <atomic>
-#include <cstdlib>
-#include <thread>
 #include <QToolButton>
 
+#include <atomic>
 #include <csignal>
+#include <cstdlib>
 #include <functional>
+#include <thread>
 
 namespace {
 
