@@ -194,23 +194,35 @@ QByteArray FilterCache::sourcesKey(const QStringList &files, const QString &user
 
 quint64 FilterCache::checksum(QByteArrayView bytes)
 {
-    // Eight bytes at a time: cheap beside reading the file, and any damage changes it.
-    quint64 hash = 0x9e3779b97f4a7c15ull ^ quint64(bytes.size());
-    const char *at = bytes.data();
-    qsizetype left = bytes.size();
-    auto mix = [&hash](quint64 word) {
+    // Thirty-two bytes at a time in four lanes that do not wait for each other (one chain of
+    // multiplications was a fifth of a load), eight at a time for the rest; any damage
+    // changes it.
+    auto mix = [](quint64 &hash, quint64 word) {
         hash ^= word;
         hash *= 0xff51afd7ed558ccdull;
         hash ^= hash >> 32;
     };
+    quint64 lanes[4] = {0x9e3779b97f4a7c15ull ^ quint64(bytes.size()), 0x6a09e667f3bcc909ull, 0xbb67ae8584caa73bull,
+                        0x3c6ef372fe94f82bull};
+    const char *at = bytes.data();
+    qsizetype left = bytes.size();
+    for (; left >= 32; left -= 32, at += 32) {
+        quint64 words[4];
+        std::memcpy(words, at, 32);
+        for (int lane = 0; lane < 4; ++lane)
+            mix(lanes[lane], words[lane]);
+    }
+    quint64 hash = lanes[0];
+    for (int lane = 1; lane < 4; ++lane)
+        mix(hash, lanes[lane]);
     for (; left >= 8; left -= 8, at += 8) {
         quint64 word;
         std::memcpy(&word, at, 8);
-        mix(word);
+        mix(hash, word);
     }
     quint64 tail = 0;
     std::memcpy(&tail, at, size_t(left));
-    mix(tail ^ (quint64(left) << 56));
+    mix(hash, tail ^ (quint64(left) << 56));
     hash ^= hash >> 29;
     hash *= 0xc4ceb9fe1a85ec53ull;
     return hash ^ (hash >> 32);

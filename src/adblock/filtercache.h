@@ -17,7 +17,7 @@ class FilterCache
 {
 public:
     static constexpr char kMagic[8] = {'S', 'B', 'X', 'F', 'L', 'T', 'R', 'S'};
-    static constexpr quint32 kVersion = 3;
+    static constexpr quint32 kVersion = 4;
     // A set larger than this is not kept (its lists are parsed at each start, off the
     // interface thread), and a larger file is not read.
     static constexpr qint64 kMaxBytes = 64 * 1024 * 1024;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bulkallocator.h"
 #include "filterrule.h"
 #include "tokenindex.h"
 
@@ -105,8 +106,8 @@ private:
     size_t m_listBegin = 0; // the first rule of the list being added
     void indexTokenBits();
 
-    std::vector<NetworkRule> m_rules;
-    std::vector<HidingRule> m_hiding;
+    std::vector<NetworkRule, BulkAllocator<NetworkRule>> m_rules;
+    std::vector<HidingRule, BulkAllocator<HidingRule>> m_hiding;
     Counts m_counts;
     std::unordered_map<std::string, size_t> m_skipReasons;
 

@@ -106,6 +106,21 @@ private slots:
             }
         }
         QVERIFY(compared >= 40);
+
+        // Lists the size of the packaged ones, whose rules are kept in arrays of their own
+        // mapping: the last rule of each kind is still found after the file.
+        QStringList many;
+        for (int i = 0; i < 30000; ++i)
+            many << QStringLiteral("||ads%1.test^").arg(i) << QStringLiteral("site%1.test##.ad%1").arg(i);
+        const std::shared_ptr<FilterSet> large = parsed(many);
+        QVERIFY(FilterCache::save(path("large.cache"), "key", *large));
+        const std::shared_ptr<FilterSet> back = FilterCache::load(path("large.cache"), "key");
+        QVERIFY(back);
+        QCOMPARE(back->counts().network, size_t(30000));
+        QCOMPARE(back->counts().hiding, size_t(30000));
+        QVERIFY(back->decide("http://ads29999.test/x.js", "http://page.test/", RequestType::Script).block);
+        QVERIFY(!back->decide("http://ads30000.test/x.js", "http://page.test/", RequestType::Script).block);
+        QCOMPARE(back->hidingSelectors("http://site29999.test/"), std::vector<std::string>{".ad29999"});
     }
 
     // Damage anywhere, a cut, another version, another program's file, other lists: none
