@@ -68,7 +68,7 @@ void AddressBar::Go()
         return;
     m_pages->setLastPageBlanked(false);
     if (m_pages->count() == 0) {
-        if (!m_opener->openBlankPage())
+        if (!m_opener->openPageForAddress())
             return;
         m_address->show(typed);
     }

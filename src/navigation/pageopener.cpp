@@ -14,6 +14,11 @@ bool PageOpener::openBlankPage(bool isPrivate)
     return openPage(isPrivate, 0);
 }
 
+bool PageOpener::openPageForAddress()
+{
+    return openPage(false, 2);
+}
+
 bool PageOpener::openPage(bool isPrivate, quint8 mode)
 {
     if (!m_pages->NewPage(mode, isPrivate))

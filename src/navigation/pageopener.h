@@ -17,6 +17,10 @@ public:
     // A new blank page, made active; the address box shows "about:blank", the status line
     // is emptied and the box takes the keyboard. False when no page could be opened.
     bool openBlankPage(bool isPrivate = false) override;
+    // The same, for an address the caller sends it at once: it does not load "about:blank"
+    // first (with no page open, the first address would otherwise wait for that document,
+    // which the engine makes and throws away).
+    bool openPageForAddress();
 
     // The active page while its address is empty or "about:blank" (and, when `busyCounts`,
     // it is not loading); otherwise a new page, private when the active page is. A new page

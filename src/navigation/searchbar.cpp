@@ -86,7 +86,7 @@ void SearchBar::Search()
         return;
     }
     if (m_pages->count() == 0) {
-        if (!m_opener->openBlankPage())
+        if (!m_opener->openPageForAddress())
             return;
         m_address->show(query);
     }

@@ -97,6 +97,8 @@ private slots:
         QCOMPARE(app.pages->count(), 1);
         QCOMPARE(app.pages->page(0)->address(), QStringLiteral("http://abc.com"));
         QCOMPARE(app.addressText(), QStringLiteral("http://abc.com"));
+        // Straight there: no blank document first, for the engine to make and throw away.
+        QCOMPARE(app.browser(0)->calls.filter(QStringLiteral("Navigate")), QStringList{"Navigate http://abc.com"});
     }
 
     void goChoosesTheCurrentPageOnlyWhenItIsBlank()

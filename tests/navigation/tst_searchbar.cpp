@@ -38,6 +38,7 @@ private slots:
         QCOMPARE(app.pages->count(), 1);
         QCOMPARE(app.active()->pendingAddress(), WebLinks::firstEngineQuery() + QStringLiteral("%E5%A4%A9%E6%B0%94"));
         QCOMPARE(app.pages->page(0)->address(), app.active()->pendingAddress());
+        QCOMPARE(app.active()->calls.filter(QStringLiteral("Navigate")).size(), 1);
         QCOMPARE(app.widget<QComboBox>("ComboBoxSearch")->currentText(), QString());
         QCOMPARE(app.searchBar()->history(), QStringList{QStringLiteral("天气")});
     }
