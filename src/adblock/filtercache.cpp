@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <cstring>
 
 #include <sys/stat.h>
@@ -231,7 +232,9 @@ quint64 FilterCache::checksum(QByteArrayView bytes)
 QByteArray FilterCache::encode(const FilterSet &set)
 {
     Writer w;
-    w.out.reserve(16 << 20);
+    // Room for what the rules take as written, within the bound: a small set does not ask
+    // for the packaged lists' sixteen megabytes.
+    w.out.reserve(qsizetype(std::min<size_t>(size_t(16) << 20, (set.m_rules.size() + set.m_hiding.size()) * 96 + 4096)));
     w.number(quint64(set.m_counts.network));
     w.number(quint64(set.m_counts.hiding));
     w.number(quint64(set.m_counts.skipped));
