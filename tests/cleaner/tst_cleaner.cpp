@@ -150,7 +150,7 @@ private slots:
         QVERIFY(app.engine.data.visitedUrls.isEmpty());
         QCOMPARE(app.engine.data.cacheClearings, 1);
         QVERIFY(app.addressBar()->typedUrls()->addresses().isEmpty());
-        QTRY_VERIFY(!app.exists(QStringLiteral("Temp/page.txt")));
+        QTRY_VERIFY_WITH_TIMEOUT(!app.exists(QStringLiteral("Temp/page.txt")), kReportMs);
         QVERIFY(app.exists(QStringLiteral("Temp/sub/inner.txt")));
         QTRY_VERIFY_WITH_TIMEOUT(app.statusText(0).startsWith(QStringLiteral("已清除: 地址栏历史、搜索栏历史")), kReportMs);
         QVERIFY(app.statusText(0).endsWith(QStringLiteral("；") + kSiteDataLater));
@@ -160,7 +160,7 @@ private slots:
         touch(app.path(QStringLiteral("Temp/again.txt")));
         app.item("NCleanAll")->trigger();
         app.item("NCleanAll")->trigger();
-        QTRY_VERIFY(!app.exists(QStringLiteral("Temp/again.txt")));
+        QTRY_VERIFY_WITH_TIMEOUT(!app.exists(QStringLiteral("Temp/again.txt")), kReportMs);
     }
 
     void withoutTheEngineTheLaterStepsStillRun()
@@ -170,7 +170,7 @@ private slots:
         app.engine.failing = true;
         app.item("NCleanAll")->trigger();
         QVERIFY(!app.exists(QStringLiteral("Data/NewlyList.lst")));
-        QTRY_VERIFY(!app.exists(QStringLiteral("Temp/page.txt")));
+        QTRY_VERIFY_WITH_TIMEOUT(!app.exists(QStringLiteral("Temp/page.txt")), kReportMs);
         QVERIFY(!app.engine.data.cookieJar.isEmpty());
     }
 
@@ -415,7 +415,7 @@ private slots:
             QCOMPARE(history->reader().count(), 2);
             said.clear();
             app.item(command)->trigger();
-            QTRY_VERIFY(!said.isEmpty());
+            QTRY_VERIFY_WITH_TIMEOUT(!said.isEmpty(), kReportMs);
             QVERIFY2(said.contains(QStringLiteral("历史记录")), qPrintable(said));
             QCOMPARE(entriesWhenSaid, 0);
         }
@@ -427,7 +427,7 @@ private slots:
         app.program->cleaner()->setHistory(&unclearable);
         said.clear();
         app.item("NCleanHistory")->trigger();
-        QTRY_VERIFY(!said.isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(!said.isEmpty(), kReportMs);
         QVERIFY2(said.contains(QStringLiteral("历史记录未能清除")), qPrintable(said));
         QVERIFY(!said.contains(QStringLiteral("、历史记录")));
     }

@@ -8,6 +8,10 @@
 // Helpers of the history tests: waiting for the program's history (never for time).
 namespace HistoryTesting {
 
+// How long a test waits for the writer thread before it calls it stuck: a busy machine's disk
+// can hold a commit for seconds.
+constexpr int kThreadMs = 20000;
+
 // The history has its file open for reading.
 inline bool waitReady(History *history)
 {
@@ -15,7 +19,7 @@ inline bool waitReady(History *history)
         return true;
     history->startWriter();
     QSignalSpy ready(history, &History::ready);
-    return ready.wait(10000) || history->isReady();
+    return ready.wait(kThreadMs) || history->isReady();
 }
 
 // Sends what is gathered and waits until the writer has it in the file.
@@ -23,7 +27,7 @@ inline bool writeNow(History *history)
 {
     QSignalSpy committed(history, &History::batchCommitted);
     history->flush();
-    return committed.wait(10000);
+    return committed.wait(kThreadMs);
 }
 
 // Empties the program's history (tests share the per-user folder) and waits for it.
@@ -37,7 +41,7 @@ inline bool emptyHistory(History *history)
     });
     QSignalSpy changed(history, &History::changed);
     while (!done)
-        if (!changed.wait(10000))
+        if (!changed.wait(kThreadMs))
             return false;
     return ok;
 }

@@ -519,12 +519,12 @@ private slots:
                             found = int(entries.size());
                     });
             history.search()->find(QString::fromLatin1(title), {}, 10);
-            QTRY_COMPARE(found, 1);
+            QTRY_COMPARE_WITH_TIMEOUT(found, 1, HistoryTesting::kThreadMs);
             QVERIFY(!filesHolding(m_dir.path(), secret).isEmpty());
 
             QSignalSpy changed(&history, &History::changed);
             history.remove({QString::fromLatin1(secret)});
-            QVERIFY(changed.wait());
+            QVERIFY(changed.wait(HistoryTesting::kThreadMs));
             QCOMPARE(history.reader().count(), 50);
             QCOMPARE(filesHolding(m_dir.path(), secret), QStringList());
             QCOMPARE(filesHolding(m_dir.path(), title), QStringList());
@@ -533,7 +533,7 @@ private slots:
             QVERIFY(committed.wait());
             bool cleared = false;
             history.clear([&cleared](bool ok) { cleared = ok; });
-            QVERIFY(changed.wait());
+            QVERIFY(changed.wait(HistoryTesting::kThreadMs));
             QVERIFY(cleared);
             QCOMPARE(filesHolding(m_dir.path(), secret), QStringList());
             QCOMPARE(filesHolding(m_dir.path(), "http://kept1"), QStringList());
@@ -623,7 +623,7 @@ private slots:
         QSignalSpy changed(&history, &History::changed);
         history.record(QStringLiteral("http://gathered.test/"), QString(), t);
         history.clear([&cleared](bool ok) { cleared = ok; });
-        QVERIFY(changed.wait());
+        QVERIFY(changed.wait(HistoryTesting::kThreadMs));
         QVERIFY(cleared);
         QCOMPARE(history.reader().count(), 0);
         // What was still gathered went with the rest; nothing comes after.

@@ -129,7 +129,7 @@ private slots:
         app.program->history()->record(QStringLiteral("http://new.test/"), QStringLiteral("New"),
                                        QDateTime::currentMSecsSinceEpoch());
         QVERIFY(writeNow(app.program->history()));
-        QTRY_COMPARE(rows(window).mid(0, 2), (QStringList{"# 今天", "http://new.test/"}));
+        QTRY_COMPARE_WITH_TIMEOUT(rows(window).mid(0, 2), (QStringList{"# 今天", "http://new.test/"}), kThreadMs);
         QCOMPARE(model->address(window->view()->currentIndex().row()), QStringLiteral("http://yesterday.test/"));
     }
 
@@ -209,7 +209,7 @@ private slots:
         for (int i = 0; i < total; ++i)
             history->record(QStringLiteral("http://page%1.test/").arg(i), QStringLiteral("Page"), now - (i / 3) * 1000);
         QVERIFY(writeNow(history));
-        QTRY_COMPARE(history->reader().count(), total);
+        QTRY_COMPARE_WITH_TIMEOUT(history->reader().count(), total, kThreadMs);
         app.item("NHistory")->trigger();
         auto *window = app.main->findChild<HistoryWindow *>(QStringLiteral("HistoryWindow"));
         QVERIFY(window && listed(window));
@@ -266,7 +266,7 @@ private slots:
                                                                                    QDate::currentDate().addDays(-3),
                                                                                    QDate::currentDate()),
                                             "http://older.test/", "http://older2.test/"}));
-        QVERIFY(changed.wait());
+        QVERIFY(changed.wait(kThreadMs));
         HistoryDatabase &file = app.program->history()->reader();
         QVERIFY(!file.entry(QStringLiteral("http://yesterday.test/")));
         QVERIFY(!file.entry(QStringLiteral("http://news.test/")));
@@ -297,9 +297,9 @@ private slots:
         changed.clear();
         window->clearAllButton()->click();
         QCOMPARE(asked, 2);
-        QVERIFY(changed.wait());
+        QVERIFY(changed.wait(kThreadMs));
         QCOMPARE(app.program->history()->reader().count(), 0);
-        QTRY_COMPARE(rows(window), QStringList());
+        QTRY_COMPARE_WITH_TIMEOUT(rows(window), QStringList(), kThreadMs);
     }
 };
 
