@@ -38,9 +38,7 @@ void TSetForm::tick()
 
 QDateTime TSetForm::showTime()
 {
-    // One reading a tick, shown and then timed from: each reading of the local time asks the
-    // system for the time zone again (a look at the time-zone file), so that a change of zone
-    // shows at the next tick.
+    // One reading a tick, shown and then timed from.
     const QDateTime now = clock();
     m_status->setClockText(ClockFormat::expand(ClockFormat::kFormat, now));
     return now;

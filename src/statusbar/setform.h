@@ -1,5 +1,7 @@
 #pragma once
 
+#include "localtime.h"
+
 #include <QDateTime>
 #include <QObject>
 #include <QTimer>
@@ -28,9 +30,10 @@ public:
     static constexpr int kAfterSecondMs = 60;
 
     // Where the time comes from; tests set a fixed clock.
-    std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
+    std::function<QDateTime()> clock = [this] { return m_localTime.now(); };
 
 private:
+    LocalTime m_localTime;
     QDateTime showTime();
     void armTick(const QDateTime &now);
 

@@ -135,11 +135,29 @@ void StatusLine::setClockText(const QString &text)
 {
     if (text == m_clock->text())
         return;
-    // Grows for a longer text (another format), never shrinks: the layout stays put.
-    const QSize needed = QSize(m_clock->fontMetrics().horizontalAdvance(text) + 2, m_clock->sizeHint().height());
-    if (needed.width() > m_clock->width() || needed.height() != m_clock->height())
-        m_clock->setFixedSize(qMax(needed.width(), m_clock->width()), needed.height());
+    // Grows for a longer text (another format), never shrinks: the layout stays put. Measured
+    // with each digit as the font's widest, so that one measure holds for every second of a
+    // format (a font may have digits of different widths): only a new format or font is
+    // measured again, never a tick.
+    QString shape = text;
+    if (m_clockShape.isEmpty() || m_clock->font() != m_clockFont) {
+        m_clockFont = m_clock->font();
+        m_clockShape.clear();
+        const QFontMetrics metrics(m_clockFont);
+        m_widestDigit = u'0';
+        for (char16_t digit = u'1'; digit <= u'9'; ++digit)
+            if (metrics.horizontalAdvance(QChar(digit)) > metrics.horizontalAdvance(QChar(m_widestDigit)))
+                m_widestDigit = digit;
+    }
+    for (QChar &c : shape)
+        if (c.isDigit())
+            c = QChar(m_widestDigit);
     m_clock->setText(text);
+    if (shape != m_clockShape) {
+        const int width = m_clock->fontMetrics().horizontalAdvance(shape) + 2;
+        m_clock->setFixedSize(qMax(width, m_clock->width()), m_clock->sizeHint().height());
+        m_clockShape = shape;
+    }
 }
 
 void StatusLine::setDownloadsText(const QString &text)

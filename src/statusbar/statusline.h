@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QObject>
 #include <QString>
 
@@ -62,6 +63,9 @@ private:
     QStatusBar *m_bar;
     std::array<QLabel *, 4> m_panels{};
     QLabel *m_clock = nullptr; // inside panel 3, of a fixed size
+    QFont m_clockFont;          // the font its size was measured in
+    QString m_clockShape;       // the text measured, each digit the font's widest
+    char16_t m_widestDigit = u'0';
 
     QProgressBar *m_progress = nullptr;
 

@@ -2,14 +2,20 @@
 #include "appfixture.h"
 #include "history/history.h"
 #include "statusbar/clockformat.h"
+#include "statusbar/localtime.h"
 #include "statusbar/setform.h"
 #include "statusbar/statusline.h"
 
 #include <QGuiApplication>
+#include <QLabel>
 #include <QScopeGuard>
 #include <QStatusBar>
 #include <QStyleHints>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <stdio.h>
+#include <time.h>
 
 class TestClock : public QObject
 {
@@ -60,6 +66,61 @@ private slots:
         form.startClock();
         QCOMPARE(reads, 2);
         QCOMPARE(status.text(3), QStringLiteral("2006-03-08_00:00:00"));
+        // A larger font: the next second is measured again and fits.
+        QLabel *text = bar.findChild<QLabel *>(QStringLiteral("ClockText"));
+        const int height = text->height();
+        QFont larger = text->font();
+        larger.setPointSize(larger.pointSize() * 3);
+        text->setFont(larger);
+        form.tick();
+        QVERIFY(text->height() > height);
+        QVERIFY(text->width() >= text->fontMetrics().horizontalAdvance(status.text(3)));
+    }
+
+    void theLocalTimeFollowsTheZoneAndItsTransitions()
+    {
+        const QByteArray zone = qgetenv("TZ");
+        const auto restore = qScopeGuard([zone] {
+            zone.isNull() ? qunsetenv("TZ") : qputenv("TZ", zone);
+            tzset();
+        });
+        qputenv("TZ", "Europe/Berlin");
+        tzset();
+        QTemporaryDir dir;
+        // The zone file as desktops have it: a link to the zone's own file.
+        const QString zoneFile = dir.filePath(QStringLiteral("localtime"));
+        for (const char *name : {"a", "b"})
+            QVERIFY(QFile(dir.filePath(QString::fromLatin1(name))).open(QIODevice::WriteOnly));
+        QVERIFY(QFile::link(dir.filePath(QStringLiteral("a")), zoneFile));
+        LocalTime local(zoneFile);
+        auto asSystem = [](qint64 ms) { return QDateTime::fromMSecsSinceEpoch(ms, Qt::LocalTime); };
+        // Each second around both of the year's changes of offset, read in and out of order.
+        for (const QDateTime change : {QDateTime(QDate(2026, 3, 29), QTime(1, 0), Qt::UTC),
+                                      QDateTime(QDate(2026, 10, 25), QTime(1, 0), Qt::UTC)}) {
+            const qint64 at = change.toMSecsSinceEpoch();
+            for (qint64 ms = at - 1800 * 1000; ms < at + 1800 * 1000; ms += 999) {
+                const QDateTime mine = local.at(ms);
+                QCOMPARE(mine.date(), asSystem(ms).date());
+                QCOMPARE(mine.time(), asSystem(ms).time());
+            }
+            QCOMPARE(local.at(at - 1).time(), asSystem(at - 1).time());
+            QVERIFY(local.at(at - 1).offsetFromUtc() != local.at(at).offsetFromUtc());
+        }
+        // A new zone shows once its file changes: written over, then the link replaced.
+        const qint64 noon = QDateTime(QDate(2026, 7, 1), QTime(10, 0), Qt::UTC).toMSecsSinceEpoch();
+        QCOMPARE(local.at(noon).time(), QTime(12, 0));
+        qputenv("TZ", "Asia/Shanghai");
+        tzset();
+        QFile written(dir.filePath(QStringLiteral("a")));
+        QVERIFY(written.open(QIODevice::Append) && written.write("x") == 1);
+        written.close();
+        QTRY_COMPARE(local.at(noon).time(), QTime(18, 0));
+        qputenv("TZ", "America/New_York");
+        tzset();
+        const QString newLink = dir.filePath(QStringLiteral("new"));
+        QVERIFY(QFile::link(dir.filePath(QStringLiteral("b")), newLink));
+        QVERIFY(::rename(QFile::encodeName(newLink).constData(), QFile::encodeName(zoneFile).constData()) == 0);
+        QTRY_COMPARE(local.at(noon).time(), QTime(6, 0));
     }
 
     void aTickRepaintsTheClockAloneAndLaysNothingOut()
