@@ -247,7 +247,9 @@ void Program::connectParts()
     connect(m_pageCommands, &PageCommands::statusMessage, m_status, &StatusLine::showMessage);
     connect(m_favoritesMenu, &FavoritesMenu::openRequested, m_addressBar, &AddressBar::openAddress);
     connect(m_favoritesMenu, &FavoritesMenu::statusMessage, m_status, &StatusLine::showMessage);
-    connect(m_cleaner, &PrivacyCleaner::statusMessage, m_status, &StatusLine::showMessage);
+    // What a clean did stays in view a while: a page's own status (one that finished loading
+    // meanwhile) would otherwise take its place before it could be read.
+    connect(m_cleaner, &PrivacyCleaner::statusMessage, m_status, [this](const QString &text) { m_status->holdMessage(text); });
     connect(m_passwords, &Passwords::statusMessage, m_status, &StatusLine::showMessage);
     // The count of restored pages stays in view while the first of them loads.
     connect(m_sessionRestore, &SessionRestore::statusMessage, m_status,

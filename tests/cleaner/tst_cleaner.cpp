@@ -117,6 +117,9 @@ private slots:
         // says when, rather than that it is gone.
         QCOMPARE(app.engine.data.siteDataErasuresAtEnd, 1);
         QTRY_COMPARE_WITH_TIMEOUT(app.statusText(0), QStringLiteral("已清除: Cookies；") + kSiteDataLater, kReportMs);
+        // A page that finishes loading just then does not take the report's place at once.
+        emit app.pages->statusMessage(QStringLiteral(">>完成:late<http://late.example/>"));
+        QCOMPARE(app.statusText(0), QStringLiteral("已清除: Cookies；") + kSiteDataLater);
 
         app.item("NCleanCache")->trigger();
         QCOMPARE(app.engine.data.cacheClearings, 1);
