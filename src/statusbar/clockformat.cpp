@@ -2,39 +2,62 @@
 
 namespace ClockFormat {
 
-QString datePart(int n, const QDateTime &now)
+namespace {
+
+// Part n of a date and time, added to `text` digit by digit: the clock expands a format each
+// second, and this is most of it.
+void appendPart(QString &text, int n, QDate date, QTime time)
 {
-    if (!now.isValid())
-        return QString();
-    const QDate date = now.date();
-    const QTime time = now.time();
-    auto twoDigits = [](int value) { return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0')); };
+    const auto twoDigits = [&text](int value) {
+        text += QChar(u'0' + value / 10);
+        text += QChar(u'0' + value % 10);
+    };
     switch (n) {
     case 1:
-        return QString::number(date.year());
+        text += QString::number(date.year());
+        break;
     case 2:
-        return twoDigits(date.month());
+        twoDigits(date.month());
+        break;
     case 3:
-        return twoDigits(date.day());
+        twoDigits(date.day());
+        break;
     case 4:
-        return twoDigits(time.hour());
+        twoDigits(time.hour());
+        break;
     case 5:
-        return twoDigits(time.minute());
+        twoDigits(time.minute());
+        break;
     case 6:
-        return twoDigits(time.second());
+        twoDigits(time.second());
+        break;
     default:
-        return QString();
+        break;
     }
+}
+
+} // namespace
+
+QString datePart(int n, const QDateTime &now)
+{
+    QString text;
+    if (now.isValid())
+        appendPart(text, n, now.date(), now.time());
+    return text;
 }
 
 QString expand(const QString &format, const QDateTime &now)
 {
+    const QDate date = now.date();
+    const QTime time = now.time();
     QString text;
+    text.reserve(format.size() * 2);
     for (QChar c : format) {
         const char16_t u = c.unicode();
-        if (u >= u'A' && u <= u'F')
-            text += datePart(int(u - u'A') + 1, now);
-        else if (u == u'-' || u == u':' || u == u'_')
+        if (u >= u'A' && u <= u'F') {
+            if (now.isValid())
+                appendPart(text, int(u - u'A') + 1, date, time);
+        } else if (u == u'-' || u == u':' || u == u'_')
             text += c;
     }
     return text;

@@ -1,5 +1,7 @@
 #include "statusline.h"
 
+#include "clockface.h"
+
 #include "../pages/activepagestate.h"
 #include "../pages/pagecaption.h"
 
@@ -44,13 +46,10 @@ StatusLine::StatusLine(QStatusBar *bar) : QObject(bar), m_bar(bar)
     auto *progressHolder = new QHBoxLayout(m_panels[1]);
     progressHolder->setContentsMargins(1, 1, 1, 1);
 
-    // The clock changes every second: a label of a fixed size asks for no new layout when
-    // its text changes, so a tick repaints that label alone, not the window around it.
-    m_clock = new QLabel(m_panels[3]);
+    // The clock changes every second: a box of a fixed size asks for no new layout when its
+    // text changes, and a tick draws that box alone, not the window around it.
+    m_clock = new ClockFace(m_panels[3]);
     m_clock->setObjectName(QStringLiteral("ClockText"));
-    m_clock->setTextFormat(Qt::PlainText);
-    // Opaque: what lies under it (panel, status bar, window) is not painted again.
-    m_clock->setAutoFillBackground(true);
     auto *clockHolder = new QHBoxLayout(m_panels[3]);
     clockHolder->setContentsMargins(2, 0, 2, 0);
     clockHolder->addWidget(m_clock);

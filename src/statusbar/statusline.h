@@ -8,6 +8,7 @@
 #include <optional>
 
 struct ActivePageState;
+class ClockFace;
 class QLabel;
 class QProgressBar;
 class QStatusBar;
@@ -62,7 +63,7 @@ public:
 private:
     QStatusBar *m_bar;
     std::array<QLabel *, 4> m_panels{};
-    QLabel *m_clock = nullptr; // inside panel 3, of a fixed size
+    ClockFace *m_clock = nullptr; // inside panel 3, of a fixed size
     QFont m_clockFont;          // the font its size was measured in
     QString m_clockShape;       // the text measured, each digit the font's widest
     char16_t m_widestDigit = u'0';

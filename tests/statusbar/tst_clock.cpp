@@ -1,13 +1,18 @@
 #include "../history/historytesting.h"
 #include "appfixture.h"
 #include "history/history.h"
+#include "statusbar/clockface.h"
 #include "statusbar/clockformat.h"
 #include "statusbar/localtime.h"
 #include "statusbar/setform.h"
 #include "statusbar/statusline.h"
 
+#include <QBackingStore>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMainWindow>
+#include <QPainter>
+#include <QScreen>
 #include <QScopeGuard>
 #include <QStatusBar>
 #include <QStyleHints>
@@ -44,6 +49,7 @@ private slots:
         QCOMPARE(ClockFormat::expand(ClockFormat::kFormat, now), text);
         QCOMPARE(ClockFormat::datePart(7, now), QString());
         QCOMPARE(ClockFormat::datePart(1, QDateTime()), QString());
+        QCOMPARE(ClockFormat::expand(ClockFormat::kFormat, QDateTime()), QStringLiteral("--_::"));
     }
 
     void aTickReadsTheClockOnce()
@@ -67,7 +73,7 @@ private slots:
         QCOMPARE(reads, 2);
         QCOMPARE(status.text(3), QStringLiteral("2006-03-08_00:00:00"));
         // A larger font: the next second is measured again and fits.
-        QLabel *text = bar.findChild<QLabel *>(QStringLiteral("ClockText"));
+        QWidget *text = bar.findChild<QWidget *>(QStringLiteral("ClockText"));
         const int height = text->height();
         QFont larger = text->font();
         larger.setPointSize(larger.pointSize() * 3);
@@ -75,6 +81,19 @@ private slots:
         form.tick();
         QVERIFY(text->height() > height);
         QVERIFY(text->width() >= text->fontMetrics().horizontalAdvance(status.text(3)));
+    }
+
+    void theClockLooksAsALabelWouldShowIt()
+    {
+        // Its digits are placed without a text layout; other texts are laid out as usual.
+        for (const QString &text : {QStringLiteral("2006-03-07_09:05:31"), QStringLiteral("时钟 09:05")}) {
+            ClockFace face;
+            QLabel label(text);
+            face.setText(text);
+            face.setFixedSize(label.sizeHint());
+            label.setFixedSize(label.sizeHint());
+            QCOMPARE(face.grab().toImage(), label.grab().toImage());
+        }
     }
 
     void theLocalTimeFollowsTheZoneAndItsTransitions()
@@ -95,7 +114,7 @@ private slots:
         LocalTime local(zoneFile);
         auto asSystem = [](qint64 ms) { return QDateTime::fromMSecsSinceEpoch(ms, Qt::LocalTime); };
         // Each second around both of the year's changes of offset, read in and out of order.
-        for (const QDateTime change : {QDateTime(QDate(2026, 3, 29), QTime(1, 0), Qt::UTC),
+        for (const QDateTime &change : {QDateTime(QDate(2026, 3, 29), QTime(1, 0), Qt::UTC),
                                       QDateTime(QDate(2026, 10, 25), QTime(1, 0), Qt::UTC)}) {
             const qint64 at = change.toMSecsSinceEpoch();
             for (qint64 ms = at - 1800 * 1000; ms < at + 1800 * 1000; ms += 999) {
@@ -183,6 +202,63 @@ private slots:
         for (QObject *widget : watch.paints.keys())
             others << widget->metaObject()->className() + QStringLiteral(" ") + widget->objectName();
         QVERIFY2(watch.paints.isEmpty(), qPrintable(others.join(QStringLiteral(", ")) + QStringLiteral(" painted")));
+    }
+
+    void aNewSecondIsDrawnInPlaceOnX11()
+    {
+        // Run once more, alone, on an X server of its own (tst_clock_x11).
+        if (QGuiApplication::platformName() != QLatin1String("xcb"))
+            QSKIP("drawn in place on X11 only");
+        QMainWindow window;
+        StatusLine status(window.statusBar());
+        window.resize(900, 300);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto *face = window.findChild<ClockFace *>(QStringLiteral("ClockText"));
+        // What the X server shows in the clock's box.
+        const auto onScreen = [&](QRect area = {}) {
+            if (area.isNull())
+                area = QRect(face->mapTo(&window, QPoint(0, 0)), face->size());
+            return window.screen()->grabWindow(window.winId(), area.x(), area.y(), area.width(), area.height()).toImage();
+        };
+        status.setClockText(QStringLiteral("2006-03-07_09:05:31"));
+        // The first text sizes the box: laid out and painted by Qt.
+        QTRY_VERIFY(face->width() >= face->fontMetrics().horizontalAdvance(status.text(3)));
+        window.repaint();
+        const QImage first = onScreen();
+
+        // The next second is on the screen before the event loop runs again.
+        status.setClockText(QStringLiteral("2006-03-07_09:05:32"));
+        QVERIFY(face->drewInPlace());
+        const QImage second = onScreen();
+        QVERIFY(second != first);
+        // The window's image has it too: the window sent again from it (as when uncovered) shows it.
+        window.backingStore()->flush(QRegion(window.rect()), window.windowHandle());
+        QCOMPARE(onScreen(), second);
+        // And it is what Qt's own repaint draws.
+        face->repaint();
+        QCOMPARE(onScreen(), second);
+
+        // A widget over a corner of the clock, not opaque as far as Qt knows: the next second
+        // waits for Qt's repaint, and the corner stays covered.
+        struct Cover : QWidget
+        {
+            using QWidget::QWidget;
+            void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(rect(), Qt::red); }
+        } cover(&window);
+        const QRect corner(face->mapTo(&window, QPoint(0, 0)), QSize(6, 6));
+        cover.setGeometry(corner);
+        cover.show();
+        QTRY_COMPARE(onScreen(corner).pixelColor(2, 2), QColor(Qt::red));
+        const QImage covered = onScreen(corner);
+        status.setClockText(QStringLiteral("2006-03-07_09:05:33"));
+        QVERIFY(!face->drewInPlace());
+        QCOMPARE(onScreen(corner), covered);
+        QTRY_VERIFY(onScreen() != second);
+        QCOMPARE(onScreen(corner), covered);
+        cover.hide();
+        status.setClockText(QStringLiteral("2006-03-07_09:05:34"));
+        QVERIFY(face->drewInPlace());
     }
 
     void eachTickComesJustAfterItsSecondBegins()
