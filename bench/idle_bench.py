@@ -92,7 +92,14 @@ def screen_changes(seconds):
         from Xlib import display
         from Xlib.ext import damage
     except ImportError:
-        return None
+        # Debian's package serves the system's Python; a python3 of the user's own on the
+        # PATH does not look there.
+        sys.path.append("/usr/lib/python3/dist-packages")
+        try:
+            from Xlib import display
+            from Xlib.ext import damage
+        except ImportError:
+            return None
     d = display.Display()
     d.damage_query_version()
     screen = d.screen()
