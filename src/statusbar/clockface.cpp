@@ -7,6 +7,9 @@
 #include <QStyle>
 #include <QWindow>
 
+#include <algorithm>
+#include <utility>
+
 ClockFace::ClockFace(QWidget *parent) : QWidget(parent)
 {
     // It fills its box itself: what lies under it is not painted again for a new text.
@@ -98,9 +101,9 @@ bool ClockFace::drawInPlace()
         store->size() != top->size() || handle->devicePixelRatio() != 1.0)
         return false;
     const QRect area(mapTo(top, QPoint(0, 0)), size());
-    // So does a clock not wholly inside its parents, or that a widget stacked above it (one
-    // after it or after one of its parents) reaches over, opaque or not.
-    // A native window of its own on the way would want the rectangle in its coordinates.
+    // So does a clock inside a native child window (its rectangle would be that window's),
+    // not wholly inside its parents, or that a widget stacked above it (one after it or after
+    // one of its parents) reaches over, opaque or not.
     for (const QWidget *widget = this; widget != top; widget = widget->parentWidget()) {
         const QWidget *parent = widget->parentWidget();
         if (widget->internalWinId())
