@@ -12,7 +12,9 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
+#include <type_traits>
 
 #include <sys/stat.h>
 
@@ -105,14 +107,14 @@ private:
     const char *m_end;
 };
 
-void writeIds(Writer &w, const std::vector<uint32_t> &ids)
+template <typename Ids> void writeIds(Writer &w, const Ids &ids)
 {
     w.number(quint32(ids.size()));
     w.out.append(reinterpret_cast<const char *>(ids.data()), qsizetype(ids.size() * sizeof(uint32_t)));
 }
 
 // Ids that all name one of `limit` rules.
-bool readIds(Reader &r, std::vector<uint32_t> &ids, size_t limit)
+template <typename Ids> bool readIds(Reader &r, Ids &ids, size_t limit)
 {
     ids.resize(r.count(4));
     if (!r.raw(ids.data(), ids.size(), sizeof(uint32_t)))
@@ -143,6 +145,10 @@ template <typename Map> bool readNamedIds(Reader &r, Map &map, size_t limit)
     }
     return !r.failed;
 }
+
+// The token tables are kept as they are in memory: a hash, where its bucket begins, its length.
+static_assert(sizeof(TokenIndex::Slot) == 16 && offsetof(TokenIndex::Slot, begin) == 8 &&
+              offsetof(TokenIndex::Slot, count) == 12 && std::is_trivially_copyable_v<TokenIndex::Slot>);
 
 enum NetworkFlags : quint16 {
     Exception = 1 << 0,
@@ -282,13 +288,9 @@ QByteArray FilterCache::encode(const FilterSet &set)
          {&set.m_blocking, &set.m_exceptions, &set.m_pageExceptions, &set.m_important}) {
         // The token tables as they are in memory.
         for (const TokenIndex *tokens : {&index->byToken, &index->byGram}) {
-            const std::vector<TokenIndex::Slot> &table = tokens->table();
+            const TokenIndex::Slots &table = tokens->table();
             w.number(quint32(table.size()));
-            for (const TokenIndex::Slot &slot : table) {
-                w.number(quint64(slot.hash));
-                w.number(quint32(slot.begin));
-                w.number(quint32(slot.count));
-            }
+            w.out.append(reinterpret_cast<const char *>(table.data()), qsizetype(table.size() * sizeof(TokenIndex::Slot)));
             writeIds(w, tokens->ids());
         }
         writeIds(w, index->untokenized);
@@ -365,14 +367,10 @@ std::shared_ptr<FilterSet> FilterCache::decode(QByteArrayView bytes)
     const size_t rules = set->m_rules.size();
     for (FilterSet::RuleIndex *index : {&set->m_blocking, &set->m_exceptions, &set->m_pageExceptions, &set->m_important}) {
         for (TokenIndex *tokens : {&index->byToken, &index->byGram}) {
-            std::vector<TokenIndex::Slot> table(r.count(16));
-            for (TokenIndex::Slot &slot : table) {
-                slot.hash = r.number<quint64>();
-                slot.begin = r.number<quint32>();
-                slot.count = r.number<quint32>();
-            }
-            std::vector<uint32_t> ids;
-            if (r.failed || !readIds(r, ids, rules) || !tokens->assign(std::move(table), std::move(ids), rules))
+            TokenIndex::Slots table(r.count(sizeof(TokenIndex::Slot)));
+            TokenIndex::Ids ids;
+            if (!r.raw(table.data(), table.size(), sizeof(TokenIndex::Slot)) || !readIds(r, ids, rules) ||
+                !tokens->assign(std::move(table), std::move(ids), rules))
                 return nullptr;
         }
         if (!readIds(r, index->untokenized, rules) || !readNamedIds(r, index->bySite, rules))

@@ -34,7 +34,7 @@ void TokenIndex::build(const std::unordered_map<uint64_t, std::vector<uint32_t>>
     }
 }
 
-bool TokenIndex::assign(std::vector<Slot> table, std::vector<uint32_t> ids, size_t limit)
+bool TokenIndex::assign(Slots table, Ids ids, size_t limit)
 {
     *this = TokenIndex();
     if (table.size() < 2 || !std::has_single_bit(table.size()))

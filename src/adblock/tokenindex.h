@@ -1,5 +1,7 @@
 #pragma once
 
+#include "bulkallocator.h"
+
 #include <cstdint>
 #include <span>
 #include <unordered_map>
@@ -18,16 +20,19 @@ public:
         uint32_t begin = 0;
         uint32_t count = 0; // 0: the slot is free (a bucket is never empty)
     };
+    // The lists' tables run to megabytes, filled at each start.
+    using Slots = std::vector<Slot, BulkAllocator<Slot>>;
+    using Ids = std::vector<uint32_t, BulkAllocator<uint32_t>>;
 
     void build(const std::unordered_map<uint64_t, std::vector<uint32_t>> &buckets);
     // Takes the arrays as the cache holds them; false (and empty) when they do not make an
     // index of ids below `limit`.
-    bool assign(std::vector<Slot> table, std::vector<uint32_t> ids, size_t limit);
+    bool assign(Slots table, Ids ids, size_t limit);
 
     std::span<const uint32_t> find(uint64_t hash) const;
     size_t size() const { return m_size; }
-    const std::vector<Slot> &table() const { return m_slots; }
-    const std::vector<uint32_t> &ids() const { return m_ids; }
+    const Slots &table() const { return m_slots; }
+    const Ids &ids() const { return m_ids; }
 
     template <typename Visit> void forEach(Visit visit) const
     {
@@ -40,8 +45,8 @@ private:
     // Where a hash's search starts in a table of 2^(64 - shift) slots.
     static size_t home(uint64_t hash, int shift) { return size_t((hash * 0x9e3779b97f4a7c15ull) >> shift); }
 
-    std::vector<Slot> m_slots; // a power of two, at most half full
-    std::vector<uint32_t> m_ids;
+    Slots m_slots; // a power of two, at most half full
+    Ids m_ids;
     size_t m_size = 0;
     int m_shift = 64;
 };

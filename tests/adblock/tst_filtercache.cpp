@@ -181,7 +181,7 @@ private slots:
         QCOMPARE(read.find(1).size(), size_t(2));
         QVERIFY(!read.assign(built.table(), built.ids(), 2)); // an id past the rules
         QVERIFY(read.find(1).empty());
-        std::vector<TokenIndex::Slot> table = built.table();
+        TokenIndex::Slots table = built.table();
         QVERIFY(!read.assign({table.begin(), table.end() - 1}, built.ids(), 3)); // not a power of two
         for (TokenIndex::Slot &slot : table)
             if (slot.count) {
@@ -193,7 +193,7 @@ private slots:
         // One bucket in two slots sits at its home; in the other slot no lookup reaches it.
         TokenIndex single;
         single.build({{5, {0}}});
-        std::vector<TokenIndex::Slot> moved = single.table();
+        TokenIndex::Slots moved = single.table();
         QCOMPARE(moved.size(), size_t(2));
         std::swap(moved[0], moved[1]);
         QVERIFY(read.assign(single.table(), single.ids(), 1));
