@@ -59,14 +59,16 @@ public:
         m_at += sizeof value;
         return value;
     }
-    std::string text()
+    std::string text() { return std::string(view()); }
+    // Valid as long as the bytes read.
+    std::string_view view()
     {
         const quint32 size = number<quint32>();
         if (failed || size_t(m_end - m_at) < size) {
             failed = true;
             return {};
         }
-        std::string value(m_at, size);
+        const std::string_view value(m_at, size);
         m_at += size;
         return value;
     }
@@ -313,6 +315,8 @@ std::shared_ptr<FilterSet> FilterCache::decode(QByteArrayView bytes)
     set->m_counts.network = r.number<quint64>();
     set->m_counts.hiding = r.number<quint64>();
     set->m_counts.skipped = r.number<quint64>();
+    // The texts are a part of the bytes.
+    set->m_text.reserve(size_t(bytes.size()));
     set->m_rules.resize(r.count(17));
     for (NetworkRule &rule : set->m_rules) {
         const quint16 flags = r.number<quint16>();
@@ -332,8 +336,8 @@ std::shared_ptr<FilterSet> FilterCache::decode(QByteArrayView bytes)
         rule.noHiding = flags & NoHiding;
         rule.noGenericHiding = flags & NoGenericHiding;
         rule.badFilter = flags & BadFilter;
-        rule.text = r.text();
-        rule.pattern = r.text();
+        rule.text = set->m_text.keep(r.view());
+        rule.pattern = set->m_text.keep(r.view());
         if (rule.hostLength > rule.pattern.size())
             return nullptr;
         if (flags & HasRegex) {
@@ -357,8 +361,8 @@ std::shared_ptr<FilterSet> FilterCache::decode(QByteArrayView bytes)
     set->m_hiding.resize(r.count(17));
     for (HidingRule &rule : set->m_hiding) {
         rule.exception = r.number<quint8>() != 0;
-        rule.text = r.text();
-        rule.selector = r.text();
+        rule.text = set->m_text.keep(r.view());
+        rule.selector = set->m_text.keep(r.view());
         rule.domains.included = r.strings();
         rule.domains.excluded = r.strings();
         if (r.failed)

@@ -117,7 +117,7 @@ ParsedLine parseHiding(std::string_view line, size_t at)
     const std::string_view domains = line.substr(0, at);
     std::string_view marker = line.substr(at);
     HidingRule rule;
-    rule.text = std::string(line);
+    rule.text = line;
     size_t markerLength = 2;
     if (marker.substr(0, 3) == "#@#") {
         rule.exception = true;
@@ -141,7 +141,7 @@ ParsedLine parseHiding(std::string_view line, size_t at)
         return unsupported("selector that could leave its style rule");
     if (!parseDomains(domains, ',', rule.domains))
         return unsupported("domain the rule cannot name");
-    rule.selector = std::string(selector);
+    rule.selector = selector;
     ParsedLine parsed;
     parsed.kind = ParsedLine::Kind::Hiding;
     parsed.hiding = std::move(rule);
@@ -528,7 +528,7 @@ ParsedLine parse(std::string_view raw)
         return parseHiding(line, marker);
 
     NetworkRule rule;
-    rule.text = std::string(line);
+    rule.text = line;
     std::string_view body = line;
     if (body.substr(0, 2) == "@@") {
         rule.exception = true;
@@ -571,6 +571,7 @@ ParsedLine parse(std::string_view raw)
     else
         rule.types = kDefaultTypes & ~excluded;
 
+    ParsedLine parsed;
     if (body.size() >= 2 && body.front() == '/' && body.back() == '/') {
         const std::string_view expression = body.substr(1, body.size() - 2);
         if (!regexIsSafe(expression))
@@ -609,19 +610,20 @@ ParsedLine parse(std::string_view raw)
             pattern.pop_back();
             rule.endAnchor = false;
         }
-        rule.pattern = rule.matchCase ? pattern : lowered(pattern);
+        if (!rule.matchCase)
+            pattern = lowered(pattern);
         if (rule.hostAnchor) {
             // "||ads.example.com^..." names a whole host (or the end of one); "||ads.exam"
             // does not, nor does "||ads.*.com".
-            const size_t end = rule.pattern.find_first_of("^/*:?");
-            const bool hostEnds = end == std::string::npos ? rule.endAnchor : rule.pattern[end] != '*';
-            const size_t length = end == std::string::npos ? rule.pattern.size() : end;
+            const size_t end = pattern.find_first_of("^/*:?");
+            const bool hostEnds = end == std::string::npos ? rule.endAnchor : pattern[end] != '*';
+            const size_t length = end == std::string::npos ? pattern.size() : end;
             if (hostEnds && length > 0 && length < 0xffff)
                 rule.hostLength = uint16_t(length);
         }
+        parsed.pattern = std::move(pattern);
     }
 
-    ParsedLine parsed;
     parsed.kind = ParsedLine::Kind::Network;
     parsed.network = std::move(rule);
     return parsed;

@@ -73,8 +73,9 @@ struct NetworkRule
         uint32_t gram = 0;
     };
 
-    std::string text;    // as written in its list
-    std::string pattern; // lower-case (unless matchCase), without anchors; '*' and '^' special
+    // Views of text its set keeps (or, as parsed, of the line and ParsedLine::pattern).
+    std::string_view text;    // as written in its list
+    std::string_view pattern; // lower-case (unless matchCase), without anchors; '*' and '^' special
     std::unique_ptr<Regex> regex; // for /regular expression/ rules
     std::unique_ptr<DomainList> domains; // $domain=; none for most rules
     uint32_t types = kDefaultTypes;
@@ -97,18 +98,21 @@ struct NetworkRule
 
 struct HidingRule
 {
-    std::string text;
-    std::string selector;
+    // Views, as NetworkRule's.
+    std::string_view text;
+    std::string_view selector;
     DomainList domains;
     bool exception = false; // #@#
 };
 
-// One line of a list, read.
+// One line of a list, read. The rules' texts view the line parsed; the network rule's
+// pattern, made anew, is in `pattern` alone, for whoever keeps the rule to set its view.
 struct ParsedLine
 {
     enum class Kind { Nothing, Network, Hiding, Unsupported };
     Kind kind = Kind::Nothing;
     NetworkRule network;
+    std::string pattern;
     HidingRule hiding;
     std::string reason; // why an unsupported line was skipped
 };

@@ -399,10 +399,14 @@ void FilterSet::addLine(std::string_view line)
         ++m_skipReasons[parsed.reason];
         break;
     case ParsedLine::Kind::Network:
+        parsed.network.text = m_text.keep(parsed.network.text);
+        parsed.network.pattern = m_text.keep(parsed.pattern);
         m_rules.push_back(std::move(parsed.network));
         ++m_counts.network;
         break;
     case ParsedLine::Kind::Hiding:
+        parsed.hiding.text = m_text.keep(parsed.hiding.text);
+        parsed.hiding.selector = m_text.keep(parsed.hiding.selector);
         m_hiding.push_back(std::move(parsed.hiding));
         ++m_counts.hiding;
         break;
@@ -464,11 +468,11 @@ void FilterSet::finish()
     placeRules(m_listBegin);
 
     // $badfilter switches off the rule written the same way without it.
-    std::set<std::string> switchedOff;
+    std::set<std::string, std::less<>> switchedOff;
     for (const NetworkRule &rule : m_rules) {
         if (!rule.badFilter)
             continue;
-        std::string text = rule.text;
+        std::string text(rule.text);
         for (const char *form : {",badfilter", "badfilter,", "$badfilter"})
             if (const size_t at = text.find(form); at != std::string::npos)
                 text.erase(at, std::char_traits<char>::length(form));
@@ -503,13 +507,13 @@ void FilterSet::finish()
     indexRules(std::move(important), m_important);
     indexTokenBits();
 
-    std::set<std::string> globallyExcepted;
+    std::set<std::string, std::less<>> globallyExcepted;
     for (uint32_t id = 0; id < m_hiding.size(); ++id) {
         const HidingRule &rule = m_hiding[id];
         if (rule.exception) {
-            m_hidingExceptions[rule.selector].push_back(id);
+            m_hidingExceptions[std::string(rule.selector)].push_back(id);
             if (rule.domains.included.empty() && rule.domains.excluded.empty())
-                globallyExcepted.insert(rule.selector);
+                globallyExcepted.emplace(rule.selector);
             continue;
         }
         if (rule.domains.included.empty())
@@ -523,9 +527,9 @@ void FilterSet::finish()
         const HidingRule &rule = m_hiding[id];
         for (const std::string &domain : rule.domains.excluded)
             m_genericExceptionDomains.insert(domain);
-        genericSelectors.insert(rule.selector);
+        genericSelectors.emplace(rule.selector);
         if (!globallyExcepted.count(rule.selector))
-            generic.push_back(rule.selector);
+            generic.emplace_back(rule.selector);
     }
     for (const auto &[selector, ids] : m_hidingExceptions)
         if (genericSelectors.count(selector))
@@ -759,8 +763,8 @@ std::vector<std::string> FilterSet::hidingSelectors(std::string_view pageUrl) co
     const bool generic = !pageException(page, &NetworkRule::noGenericHiding);
     const std::string host(page.host);
 
-    auto excepted = [&](const std::string &selector) {
-        const auto it = m_hidingExceptions.find(selector);
+    auto excepted = [&](std::string_view selector) {
+        const auto it = m_hidingExceptions.find(std::string(selector));
         if (it == m_hidingExceptions.end())
             return false;
         for (uint32_t id : it->second) {
@@ -778,7 +782,7 @@ std::vector<std::string> FilterSet::hidingSelectors(std::string_view pageUrl) co
     chooseDomainRules(host, chosen);
     for (uint32_t id : chosen)
         if (!excepted(m_hiding[id].selector))
-            selectors.push_back(m_hiding[id].selector);
+            selectors.emplace_back(m_hiding[id].selector);
     return selectors;
 }
 
@@ -800,13 +804,13 @@ std::string FilterSet::hidingStyleSheet(std::string_view pageUrl) const
     std::set<uint32_t> chosen;
     chooseDomainRules(host, chosen);
     for (uint32_t id : chosen) {
-        const std::string &selector = m_hiding[id].selector;
+        const std::string_view selector = m_hiding[id].selector;
         bool excepted = false;
-        if (const auto it = m_hidingExceptions.find(selector); it != m_hidingExceptions.end())
+        if (const auto it = m_hidingExceptions.find(std::string(selector)); it != m_hidingExceptions.end())
             for (uint32_t exception : it->second)
                 excepted = excepted || m_hiding[exception].domains.empty() || m_hiding[exception].domains.appliesTo(host);
         if (!excepted)
-            specific.push_back(selector);
+            specific.emplace_back(selector);
     }
     return m_genericStyleSheet + styleSheet(specific);
 }

@@ -2,6 +2,7 @@
 
 #include "bulkallocator.h"
 #include "filterrule.h"
+#include "textstore.h"
 #include "tokenindex.h"
 
 #include <QString>
@@ -106,6 +107,7 @@ private:
     size_t m_listBegin = 0; // the first rule of the list being added
     void indexTokenBits();
 
+    TextStore m_text; // what the rules' texts view
     std::vector<NetworkRule, BulkAllocator<NetworkRule>> m_rules;
     std::vector<HidingRule, BulkAllocator<HidingRule>> m_hiding;
     Counts m_counts;

@@ -107,7 +107,7 @@ int main(int argc, char *argv[])
             continue;
         }
         const FilterSet::Decision decision = set.decide(url, page, type);
-        std::cout << (decision.block ? "block" : "allow") << '\t' << (decision.rule ? decision.rule->text : std::string())
+        std::cout << (decision.block ? "block" : "allow") << '\t' << (decision.rule ? decision.rule->text : std::string_view())
                   << '\n';
     }
     return 0;

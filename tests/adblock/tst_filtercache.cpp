@@ -100,7 +100,7 @@ private slots:
                 const FilterSet::Decision a = original->decide(request.url, request.page, request.type);
                 const FilterSet::Decision b = back->decide(request.url, request.page, request.type);
                 QCOMPARE(b.block, a.block);
-                QCOMPARE(b.rule ? b.rule->text : std::string(), a.rule ? a.rule->text : std::string());
+                QCOMPARE(b.rule ? b.rule->text : std::string_view(), a.rule ? a.rule->text : std::string_view());
                 QCOMPARE(back->hidingStyleSheet(request.page), original->hidingStyleSheet(request.page));
                 ++compared;
             }
@@ -108,7 +108,8 @@ private slots:
         QVERIFY(compared >= 40);
 
         // Lists the size of the packaged ones, whose rules are kept in arrays of their own
-        // mapping: the last rule of each kind is still found after the file.
+        // mapping and their texts in blocks of many: the first and last rule of each kind are
+        // still found, with their texts, as parsed and after the file.
         QStringList many;
         for (int i = 0; i < 30000; ++i)
             many << QStringLiteral("||ads%1.test^").arg(i) << QStringLiteral("site%1.test##.ad%1").arg(i);
@@ -118,9 +119,15 @@ private slots:
         QVERIFY(back);
         QCOMPARE(back->counts().network, size_t(30000));
         QCOMPARE(back->counts().hiding, size_t(30000));
-        QVERIFY(back->decide("http://ads29999.test/x.js", "http://page.test/", RequestType::Script).block);
+        for (const std::shared_ptr<FilterSet> &set : {large, back})
+            for (int i : {0, 29999}) {
+                const std::string name = "ads" + std::to_string(i) + ".test";
+                const FilterSet::Decision decision = set->decide("http://" + name + "/x.js", "http://page.test/", RequestType::Script);
+                QCOMPARE(decision.rule ? decision.rule->text : std::string_view(), "||" + name + "^");
+                QCOMPARE(set->hidingSelectors("http://site" + std::to_string(i) + ".test/"),
+                         std::vector<std::string>{".ad" + std::to_string(i)});
+            }
         QVERIFY(!back->decide("http://ads30000.test/x.js", "http://page.test/", RequestType::Script).block);
-        QCOMPARE(back->hidingSelectors("http://site29999.test/"), std::vector<std::string>{".ad29999"});
     }
 
     // Damage anywhere, a cut, another version, another program's file, other lists: none

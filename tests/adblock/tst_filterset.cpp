@@ -64,7 +64,7 @@ private slots:
         QVERIFY(requestTypeFromName(type.toStdString(), requestType));
         const FilterSet::Decision found = set.decide(url.toStdString(), page.toStdString(), requestType);
         QCOMPARE(found.block ? QStringLiteral("block") : QStringLiteral("allow"), decision);
-        QCOMPARE(found.rule ? QString::fromStdString(found.rule->text) : QString(), rule);
+        QCOMPARE(found.rule ? QString::fromUtf8(found.rule->text.data(), qsizetype(found.rule->text.size())) : QString(), rule);
     }
 
     void elementHidingByDomain()
