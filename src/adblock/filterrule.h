@@ -73,7 +73,8 @@ struct NetworkRule
         uint32_t gram = 0;
     };
 
-    // Views of text its set keeps (or, as parsed, of the line and ParsedLine::pattern).
+    // Views of text its set keeps; as parsed, the text views the line and the pattern is
+    // left to whoever keeps the rule (see ParsedLine).
     std::string_view text;    // as written in its list
     std::string_view pattern; // lower-case (unless matchCase), without anchors; '*' and '^' special
     std::unique_ptr<Regex> regex; // for /regular expression/ rules
